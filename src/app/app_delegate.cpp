@@ -1,0 +1,84 @@
+#include "app/app_delegate.h"
+
+#include "web/offline_page.h"
+#include "web/user_agent.h"
+
+namespace plenhall {
+
+AppDelegate::AppDelegate(Platform& platform, Prefs& prefs, AppValues values)
+    : platform_(platform),
+      prefs_(prefs),
+      values_(std::move(values)),
+      offlinePage_(offlinePage(values_.appURL)) {}
+
+AppDelegate::~AppDelegate() = default;
+
+std::function<void()> AppDelegate::weakly(std::function<void()> work) {
+    return [weak = std::weak_ptr<AppDelegate*>(self_), work = std::move(work)] {
+        if (weak.lock()) work();
+    };
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    // 1. The updater comes first so it can check even if something later misbehaves.
+    updater_ = platform_.updaters.makeUpdater(/*startingUpdater=*/true, *this);
+
+    // 2. The hot key toggles the calendar; nothing is registered yet.
+    hotKey_ = std::make_unique<HotKey>(platform_.hotKeys, platform_.mainQueue, platform_.log,
+                                       weakly([this] { toggle(); }));
+
+    buildMainMenu();    // 3
+    buildWindow();      // 4
+    buildStatusItem();  // 5
+
+    // 6, 7. The settings window is created once and reused; it is not shown here.
+    auto model = std::make_unique<SettingsModel>(
+        SettingsModel::Services{prefs_, *hotKey_, platform_.keyMonitor, platform_.loginItem,
+                                platform_.log, platform_.info},
+        weakly([this] {
+            settings_->close();
+            show();
+        }),
+        weakly([this] { updater_->checkForUpdates(); }));
+    settings_ = std::make_unique<SettingsController>(std::move(model), platform_.windows,
+                                                     platform_.application, platform_.loginItem);
+
+    // 8. A refused shortcut brings the welcome back so the user can choose another one.
+    if (!hotKey_->registerShortcut(prefs_.shortcut())) {
+        prefs_.defaults().setBool(kHasOnboardedKey, false);
+    }
+
+    // 9. The status menu's first item shows the shortcut, from the current value on. The
+    // controller owns its subscriptions, so `this` outlives both reactions.
+    subscriptions_.push_back(prefs_.subscribeShortcut([this](const Shortcut& shortcut) {
+        if (statusItem_ && shortcutMenuItem_) {
+            statusItem_->setItemTitle(*shortcutMenuItem_, "Show / Hide Calendar  " + shortcut.display());
+        }
+    }));
+
+    // 10. The new mode is stored only after subscribers hear of it, so the re-layout waits for
+    // the next turn of the main queue.
+    subscriptions_.push_back(prefs_.subscribeDisplayMode(
+        [this, relayout = weakly([this] {
+             if (window_->isVisible()) layoutWindow();
+         })](const DisplayMode&) { platform_.mainQueue.async(relayout); },
+        Delivery::laterValuesOnly));
+
+    // 11. The calendar loads in the hidden window so it is ready at the first showing.
+    webView_->loadRequest(startRequest(values_.appURL));
+
+    // 12.
+    platform_.notifications.addObserver(Notification::applicationDidResignActive, nullptr,
+                                        weakly([this] { appResigned(); }));
+    platform_.notifications.addObserver(Notification::windowDidBecomeKey, window_.get(),
+                                        weakly([this] { gotFocus(); }));
+
+    // 13. The flag is written before the welcome shows, so quitting during it does not bring it
+    // back.
+    if (!prefs_.defaults().boolForKey(kHasOnboardedKey)) {
+        prefs_.defaults().setBool(kHasOnboardedKey, true);
+        settings_->present(Presentation::welcome);
+    }
+}
+
+}  // namespace plenhall

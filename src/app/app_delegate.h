@@ -1,0 +1,116 @@
+// The application controller: owns the calendar window and its web view, the status item, the
+// global hot key, the updater and the settings window, and keeps them in step.
+//
+// Thread: main thread only. Ownership: the process entry owns the one controller for the life of
+// the process. Closures it hands out (hot-key action, settings callbacks, preference reactions,
+// deferred work) hold it weakly and do nothing once it is gone.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hotkey/hot_key.h"
+#include "platform/platform.h"
+#include "prefs/prefs.h"
+#include "settings/settings_controller.h"
+
+namespace plenhall {
+
+// Process-wide values built once at process start.
+struct AppValues {
+    std::string appURL;   // the start URL
+    std::string appHost;  // the service domain: the start URL's host
+    double staleAfter = 600.0;  // seconds hidden after which showing reloads
+};
+
+class AppDelegate final : public ApplicationDelegate,
+                          public NavigationDelegate,
+                          public UIDelegate,
+                          public UserDriverDelegate,
+                          public MenuTarget {
+public:
+    AppDelegate(Platform& platform, Prefs& prefs, AppValues values);
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+    ~AppDelegate() override;
+
+    // ApplicationDelegate
+    void applicationDidFinishLaunching() override;
+    bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
+    void applicationOpenURLs(const std::vector<std::string>& urls) override;
+
+    // Visibility.
+    void show();
+    void hide();
+    void toggle();
+    void appResigned();
+    void gotFocus();
+    void hideFromMenu();
+
+    // Menus, updates, page content.
+    void reload();
+    void openSettings();
+    void checkForUpdates();
+    void performMenuAction(MenuAction action) override;
+    void standardUserDriverWillHandleShowingUpdate() override;
+
+    // NavigationDelegate
+    NavigationActionPolicy decidePolicyForNavigationAction(const NavigationAction& action) override;
+    void createWebViewForNavigationAction(const NavigationAction& action) override;
+    void didFailProvisionalNavigation(const WebError& error) override;
+    void didFailNavigation(const WebError& error) override;
+
+    // UIDelegate
+    void runJavaScriptAlertPanel(const std::string& message, std::function<void()> completion) override;
+    void runJavaScriptConfirmPanel(const std::string& message,
+                                   std::function<void(bool)> completion) override;
+    void runJavaScriptTextInputPanel(const std::string& prompt,
+                                     const std::optional<std::string>& defaultText,
+                                     std::function<void(std::optional<std::string>)> completion) override;
+    void runOpenPanel(const OpenPanelParameters& parameters,
+                      std::function<void(std::optional<std::vector<std::string>>)> completion) override;
+
+    // State, for the platform's entry points and for tests.
+    Window* window() const { return window_.get(); }
+    WebView* webView() const { return webView_.get(); }
+    StatusItem* statusItem() const { return statusItem_.get(); }
+    HotKey* hotKey() const { return hotKey_.get(); }
+    SettingsController* settings() const { return settings_.get(); }
+    const std::optional<Clock::TimePoint>& hiddenAt() const { return hiddenAt_; }
+    bool hadFocus() const { return hadFocus_; }
+    bool showingOffline() const { return showingOffline_; }
+    const AppValues& values() const { return values_; }
+
+private:
+    void buildMainMenu();
+    void buildWindow();
+    void buildStatusItem();
+    void layoutWindow();
+    void stow();
+    void showOffline(const WebError& error);
+    bool settingsWindowVisible() const;
+    // Wraps `work` so it runs only while this controller exists.
+    std::function<void()> weakly(std::function<void()> work);
+
+    Platform& platform_;
+    Prefs& prefs_;
+    AppValues values_;
+
+    std::unique_ptr<Window> window_;
+    std::unique_ptr<WebView> webView_;
+    std::unique_ptr<StatusItem> statusItem_;
+    std::optional<std::size_t> shortcutMenuItem_;  // index in the status menu
+    std::unique_ptr<HotKey> hotKey_;
+    std::unique_ptr<Updater> updater_;
+    std::unique_ptr<SettingsController> settings_;
+    std::optional<Clock::TimePoint> hiddenAt_;
+    bool hadFocus_ = false;
+    bool showingOffline_ = false;
+    std::vector<Subscription> subscriptions_;
+    std::string offlinePage_;
+    std::shared_ptr<AppDelegate*> self_ = std::make_shared<AppDelegate*>(this);
+};
+
+}  // namespace plenhall

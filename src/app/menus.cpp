@@ -1,0 +1,87 @@
+// The main menu, the status item and its menu, and the menu actions the controller answers.
+
+#include "app/app_delegate.h"
+
+namespace plenhall {
+namespace {
+
+MenuItem item(std::string title, MenuAction action, std::string keyEquivalent, bool targetsController) {
+    MenuItem entry;
+    entry.title = std::move(title);
+    entry.action = action;
+    entry.keyEquivalent = std::move(keyEquivalent);
+    entry.targetsController = targetsController;
+    return entry;
+}
+
+MenuItem submenuItem(std::string menuTitle, std::vector<MenuItem> items) {
+    MenuItem entry;
+    entry.submenu = std::make_shared<Menu>(Menu{std::move(menuTitle), std::move(items)});
+    return entry;
+}
+
+}  // namespace
+
+void AppDelegate::buildMainMenu() {
+    Menu bar;
+    bar.items.push_back(submenuItem(
+        "", {item("Settings\u2026", MenuAction::openSettings, ",", true),
+             item("Hide Calendar", MenuAction::hideFromMenu, "w", true),
+             item("Reload", MenuAction::reload, "r", true),
+             item("Quit", MenuAction::terminate, "q", false)}));
+    bar.items.push_back(submenuItem(
+        "Edit", {item("Undo", MenuAction::undo, "z", false), item("Redo", MenuAction::redo, "Z", false),
+                 MenuItem::separator(), item("Cut", MenuAction::cut, "x", false),
+                 item("Copy", MenuAction::copy, "c", false), item("Paste", MenuAction::paste, "v", false),
+                 item("Select All", MenuAction::selectAll, "a", false)}));
+    platform_.application.setMainMenu(bar, *this);
+}
+
+void AppDelegate::buildStatusItem() {
+    statusItem_ = platform_.statusBar.statusItem(kVariableStatusItemLength);
+    if (statusItem_->hasButton()) statusItem_->setButtonImage("calendar", "Plenhall");
+    Menu menu;
+    menu.items = {item("Show / Hide Calendar", MenuAction::toggle, "", true),
+                  item("Reload", MenuAction::reload, "", true),
+                  MenuItem::separator(),
+                  item("Settings\u2026", MenuAction::openSettings, ",", true),
+                  item("Check for Updates\u2026", MenuAction::checkForUpdates, "", true),
+                  MenuItem::separator(),
+                  item("Quit Plenhall", MenuAction::terminate, "q", false)};
+    shortcutMenuItem_ = 0;
+    statusItem_->setMenu(menu, *this);
+}
+
+void AppDelegate::openSettings() {
+    if (window_->isVisible()) stow();
+    settings_->present(Presentation::settings);
+}
+
+void AppDelegate::performMenuAction(MenuAction action) {
+    switch (action) {
+        case MenuAction::toggle: toggle(); break;
+        case MenuAction::reload: reload(); break;
+        case MenuAction::openSettings: openSettings(); break;
+        case MenuAction::checkForUpdates: checkForUpdates(); break;
+        case MenuAction::hideFromMenu: hideFromMenu(); break;
+        case MenuAction::terminate: platform_.application.terminate(); break;
+        // The editing actions have no target here; the focused page handles them.
+        case MenuAction::undo:
+        case MenuAction::redo:
+        case MenuAction::cut:
+        case MenuAction::copy:
+        case MenuAction::paste:
+        case MenuAction::selectAll: break;
+    }
+}
+
+void AppDelegate::checkForUpdates() {
+    if (window_->isVisible()) hide();
+    updater_->checkForUpdates();
+}
+
+void AppDelegate::standardUserDriverWillHandleShowingUpdate() {
+    if (window_->isVisible()) hide();
+}
+
+}  // namespace plenhall

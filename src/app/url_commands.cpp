@@ -1,0 +1,24 @@
+// plenhall:// URL commands from scripts, links and desktop shortcuts.
+
+#include "app/app_delegate.h"
+#include "web/url.h"
+
+namespace plenhall {
+
+void AppDelegate::applicationOpenURLs(const std::vector<std::string>& urls) {
+    for (const auto& url : urls) {
+        if (urlScheme(url) != "plenhall") continue;  // exact: PLENHALL:// is not ours
+        auto host = urlHost(url);
+        if (host == "show") {
+            show();
+        } else if (host == "hide") {
+            hide();
+        } else if (host == "settings") {
+            openSettings();
+        } else {
+            toggle();
+        }
+    }
+}
+
+}  // namespace plenhall

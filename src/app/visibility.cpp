@@ -1,0 +1,78 @@
+// Showing and hiding the calendar, and putting it away when the application loses focus.
+
+#include <chrono>
+
+#include "app/app_delegate.h"
+#include "web/user_agent.h"
+#include "window/window_layout.h"
+
+namespace plenhall {
+
+void AppDelegate::layoutWindow() { plenhall::layoutWindow(*window_, platform_.screens, prefs_); }
+
+bool AppDelegate::settingsWindowVisible() const {
+    return settings_ && settings_->window().isVisible();
+}
+
+void AppDelegate::stow() {
+    rememberLargeFrame(*window_, prefs_);  // while the window still has its on-screen frame
+    window_->orderOut();
+    hiddenAt_ = platform_.clock.now();
+}
+
+void AppDelegate::show() {
+    layoutWindow();
+
+    bool stale = false;
+    if (hiddenAt_) {
+        // A clock moved backwards gives a negative time hidden, which never counts as stale.
+        std::chrono::duration<double> hidden = platform_.clock.now() - *hiddenAt_;
+        stale = hidden.count() > values_.staleAfter;
+    }
+    if (showingOffline_ || stale) {
+        showingOffline_ = false;
+        webView_->loadRequest(startRequest(values_.appURL));
+    }
+
+    hiddenAt_.reset();
+    hadFocus_ = false;
+    platform_.application.activate();
+    window_->makeKeyAndOrderFront();
+    window_->makeContentFirstResponder();
+}
+
+void AppDelegate::hide() {
+    if (!window_->isVisible()) return;
+    stow();
+    if (settingsWindowVisible()) return;  // the application stays active with settings in front
+    platform_.application.hide();
+}
+
+void AppDelegate::toggle() {
+    if (window_->isVisible()) {
+        hide();
+    } else {
+        show();
+    }
+}
+
+bool AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {
+    show();
+    return false;
+}
+
+void AppDelegate::appResigned() {
+    if (window_->isVisible() && hadFocus_) stow();
+}
+
+void AppDelegate::gotFocus() { hadFocus_ = true; }
+
+void AppDelegate::hideFromMenu() {
+    if (settings_ && settings_->window().isKeyWindow()) {
+        settings_->close();
+        return;
+    }
+    hide();
+}
+
+}  // namespace plenhall

@@ -1,0 +1,41 @@
+#include "hotkey/hot_key.h"
+
+#include <string>
+
+namespace plenhall {
+
+HotKey::HotKey(GlobalHotKeys& platform, MainQueue& mainQueue, Log& log,
+               std::function<void()> action)
+    : platform_(platform), mainQueue_(mainQueue), log_(log), action_(std::move(action)) {
+    // Each press is deferred to the main queue so the action runs after the key event itself has
+    // been handled.
+    platform_.installPressHandler([this] {
+        mainQueue_.async([this, alive = std::weak_ptr<bool>(alive_)] {
+            if (alive.lock()) action_();
+        });
+    });
+}
+
+HotKey::~HotKey() {
+    unregister();
+    platform_.installPressHandler([] {});
+}
+
+bool HotKey::registerShortcut(const Shortcut& shortcut) {
+    unregister();
+    int status = platform_.registerHotKey(shortcut.keyCode, shortcut.carbonModifiers);
+    if (status == 0) {
+        registered_ = true;
+        return true;
+    }
+    log_.line("PlenhallDesktop: " + shortcut.display() + " unavailable (status " +
+              std::to_string(status) + ")");
+    return false;
+}
+
+void HotKey::unregister() {
+    if (registered_) platform_.unregisterHotKey();
+    registered_ = false;
+}
+
+}  // namespace plenhall

@@ -1,0 +1,82 @@
+// Menus described by the core and rendered by the backend: the main menu (application actions
+// with key equivalents) and the status item in the panel.
+//
+// Thread: main thread only. Items whose target is the controller call MenuTarget; items without a
+// target act on whatever has the focus (the web page for the editing actions, the application for
+// terminate), as the backend's responder chain decides.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plenhall {
+
+enum class MenuAction {
+    toggle,
+    reload,
+    openSettings,
+    checkForUpdates,
+    hideFromMenu,
+    terminate,
+    undo,
+    redo,
+    cut,
+    copy,
+    paste,
+    selectAll,
+};
+
+struct Menu;
+
+struct MenuItem {
+    std::string title;
+    std::optional<MenuAction> action;
+    // The key with the platform's command modifier; an upper-case letter adds Shift.
+    std::string keyEquivalent;
+    bool targetsController = false;
+    bool isSeparator = false;
+    std::shared_ptr<Menu> submenu;
+
+    static MenuItem separator() {
+        MenuItem item;
+        item.isSeparator = true;
+        return item;
+    }
+};
+
+struct Menu {
+    std::string title;
+    std::vector<MenuItem> items;
+};
+
+class MenuTarget {
+public:
+    virtual ~MenuTarget() = default;
+    virtual void performMenuAction(MenuAction action) = 0;
+};
+
+class StatusItem {
+public:
+    virtual ~StatusItem() = default;
+    virtual bool hasButton() const = 0;
+    // Sets the button's image by symbol name; false when the name is unknown (no image then).
+    virtual bool setButtonImage(const std::string& symbolName,
+                                const std::string& accessibilityDescription) = 0;
+    virtual void setMenu(const Menu& menu, MenuTarget& target) = 0;
+    // Retitles the item at `index` of the attached menu.
+    virtual void setItemTitle(std::size_t index, const std::string& title) = 0;
+};
+
+// Length of a status item as wide as its content.
+inline constexpr double kVariableStatusItemLength = -1.0;
+
+class StatusBar {
+public:
+    virtual ~StatusBar() = default;
+    virtual std::unique_ptr<StatusItem> statusItem(double length) = 0;
+};
+
+}  // namespace plenhall

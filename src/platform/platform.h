@@ -1,0 +1,45 @@
+// Everything the core needs from a desktop, gathered so the composition root can hand it over in
+// one piece.
+//
+// Ownership: the composition root owns every service for the life of the process; this struct
+// only refers to them.
+#pragma once
+
+#include <optional>
+
+#include "platform/alerts.h"
+#include "platform/application.h"
+#include "platform/global_hot_keys.h"
+#include "platform/key_event.h"
+#include "platform/login_item.h"
+#include "platform/menu.h"
+#include "platform/notifications.h"
+#include "platform/system.h"
+#include "platform/updater.h"
+#include "platform/user_defaults.h"
+#include "platform/web_view.h"
+#include "platform/window.h"
+
+namespace plenhall {
+
+struct Platform {
+    Application& application;
+    MainQueue& mainQueue;
+    Clock& clock;
+    Log& log;
+    UserDefaults& defaults;
+    Screens& screens;
+    WindowFactory& windows;
+    WebViewFactory& webViews;
+    StatusBar& statusBar;
+    GlobalHotKeys& hotKeys;
+    KeyMonitor& keyMonitor;
+    Sheets& sheets;
+    Workspace& workspace;
+    NotificationCenter& notifications;
+    LoginItemService& loginItem;
+    UpdaterFactory& updaters;
+    std::optional<InfoDictionary> info;
+};
+
+}  // namespace plenhall

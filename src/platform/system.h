@@ -1,0 +1,71 @@
+// Small process-wide services of the desktop: the main queue, the clock, the log and the build's
+// information dictionary.
+//
+// Thread: everything here is used on the main thread only. Ownership: the composition root owns
+// the implementations for the life of the process; the core holds references.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace plenhall {
+
+// The main dispatch queue: work posted here runs later on the main thread, in the order posted,
+// after the current event has been handled.
+class MainQueue {
+public:
+    virtual ~MainQueue() = default;
+    virtual void async(std::function<void()> work) = 0;
+};
+
+// Wall-clock time. It may jump backwards (the user or NTP sets the clock).
+class Clock {
+public:
+    using TimePoint = std::chrono::system_clock::time_point;
+    virtual ~Clock() = default;
+    virtual TimePoint now() const = 0;
+};
+
+// One plain-text line per operational failure. The line is written as given, never used as a
+// format pattern.
+class Log {
+public:
+    virtual ~Log() = default;
+    virtual void line(std::string_view text) = 0;
+};
+
+// The build's information dictionary. A value may be missing or of an unexpected type; callers
+// check both.
+using InfoValue = std::variant<std::string, std::int64_t, bool>;
+using InfoDictionary = std::map<std::string, InfoValue, std::less<>>;
+
+// Keys of the information dictionary.
+inline constexpr std::string_view kShortVersionKey = "CFBundleShortVersionString";
+inline constexpr std::string_view kBuildVersionKey = "CFBundleVersion";
+
+// The string under `key`, or nothing when the dictionary is absent, lacks the key or holds a
+// value of another type there.
+inline std::optional<std::string> infoString(const std::optional<InfoDictionary>& info,
+                                             std::string_view key) {
+    if (!info) return std::nullopt;
+    auto it = info->find(key);
+    if (it == info->end()) return std::nullopt;
+    if (auto* s = std::get_if<std::string>(&it->second)) return *s;
+    return std::nullopt;
+}
+
+// The desktop's URL opener: hands a URL to the user's default handler for its scheme.
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+    // True when a handler was started; callers that only fire and forget may ignore it.
+    virtual bool openURL(const std::string& url) = 0;
+};
+
+}  // namespace plenhall

@@ -1,0 +1,40 @@
+#include "prefs/prefs.h"
+
+namespace plenhall {
+namespace {
+
+Shortcut loadShortcut(const UserDefaults& defaults) {
+    // An unreadable entry falls back silently and stays stored until the next assignment.
+    if (auto bytes = defaults.dataForKey(kShortcutKey)) {
+        if (auto shortcut = Shortcut::fromJSON(*bytes)) return *shortcut;
+    }
+    return defaultShortcut();
+}
+
+DisplayMode loadDisplayMode(const UserDefaults& defaults) {
+    return defaults.stringForKey(kDisplayModeKey).value_or("") == "largeWindow"
+               ? DisplayMode::largeWindow
+               : DisplayMode::fullScreen;
+}
+
+}  // namespace
+
+Shortcut defaultShortcut() {
+    return Shortcut{8, CarbonModifier::controlKey | CarbonModifier::optionKey | CarbonModifier::cmdKey,
+                    "C"};
+}
+
+Prefs::Prefs(UserDefaults& defaults)
+    : defaults_(defaults), shortcut_(loadShortcut(defaults)), displayMode_(loadDisplayMode(defaults)) {}
+
+void Prefs::setShortcut(const Shortcut& shortcut) {
+    shortcut_.assign(shortcut, objectWillChange_);
+    if (auto json = shortcut.toJSON()) defaults_.setData(kShortcutKey, *json);
+}
+
+void Prefs::setDisplayMode(DisplayMode mode) {
+    displayMode_.assign(mode, objectWillChange_);
+    defaults_.setString(kDisplayModeKey, std::string(rawValue(mode)));
+}
+
+}  // namespace plenhall

@@ -1,0 +1,33 @@
+#include "settings/settings_controller.h"
+
+#include "settings/settings_view.h"
+
+namespace plenhall {
+
+SettingsController::SettingsController(std::unique_ptr<SettingsModel> model, WindowFactory& windows,
+                                       Application& application, LoginItemService& loginItem)
+    : model_(std::move(model)), application_(application), loginItem_(loginItem) {
+    window_ = windows.makeWindow(Rect{0, 0, kSettingsWindowSize.width, kSettingsWindowSize.height},
+                                 WindowStyle::titledClosable);
+    window_->setTitle("Plenhall");
+    window_->setReleasedWhenClosed(false);
+    window_->setHostedView([this] { return settingsView(*model_, model_->prefs()); });
+    // The controller owns both the window and these subscriptions, so `this` outlives them.
+    modelChanges_ = model_->subscribeWillChange([this] { window_->invalidateHostedView(); });
+    prefsChanges_ = model_->prefs().subscribeWillChange([this] { window_->invalidateHostedView(); });
+    window_->setWillCloseHandler([this] { windowWillClose(); });
+}
+
+void SettingsController::present(Presentation presentation) {
+    model_->setWelcome(presentation == Presentation::welcome);
+    model_->setOpenAtLoginValue(loginItem_.status() == LoginItemStatus::enabled);
+    window_->center();
+    application_.activate();
+    window_->makeKeyAndOrderFront();
+}
+
+void SettingsController::windowWillClose() {
+    if (model_->recording()) model_->stopRecording();
+}
+
+}  // namespace plenhall

@@ -1,0 +1,111 @@
+#include "settings/settings_model.h"
+
+namespace plenhall {
+
+SettingsModel::SettingsModel(Services services, std::function<void()> openCalendar,
+                             std::function<void()> checkForUpdates)
+    : prefs_(services.prefs),
+      hotKey_(services.hotKey),
+      keyMonitor_(services.keyMonitor),
+      loginItem_(services.loginItem),
+      log_(services.log),
+      info_(std::move(services.info)),
+      openCalendar_(std::move(openCalendar)),
+      checkForUpdates_(std::move(checkForUpdates)) {}
+
+SettingsModel::~SettingsModel() {
+    if (monitor_) keyMonitor_.removeMonitor(*monitor_);
+}
+
+void SettingsModel::setWelcome(bool welcome) {
+    objectWillChange_.send();
+    welcome_ = welcome;
+}
+
+void SettingsModel::setOpenAtLoginValue(bool value) {
+    objectWillChange_.send();
+    openAtLogin_ = value;
+}
+
+void SettingsModel::setRecording(bool recording) {
+    objectWillChange_.send();
+    recording_ = recording;
+}
+
+void SettingsModel::setShortcutError(std::optional<std::string> error) {
+    objectWillChange_.send();
+    shortcutError_ = std::move(error);
+}
+
+void SettingsModel::startRecording() {
+    setShortcutError(std::nullopt);
+    setRecording(true);
+    // The old shortcut must neither toggle the calendar nor block its own re-recording.
+    hotKey_.unregister();
+    if (monitor_) keyMonitor_.removeMonitor(*monitor_);
+    monitor_ = keyMonitor_.addLocalMonitorForKeyDown(
+        [weak = std::weak_ptr<SettingsModel*>(self_)](const KeyEvent& event) -> std::optional<KeyEvent> {
+            auto self = weak.lock();
+            if (!self) return event;
+            return (*self)->handleRecordingKeyDown(event);
+        });
+}
+
+std::optional<KeyEvent> SettingsModel::handleRecordingKeyDown(const KeyEvent& event) {
+    if (event.keyCode == kEscapeKeyCode) {
+        stopRecording();
+        return std::nullopt;
+    }
+    auto candidate = Shortcut::fromEvent(event);
+    if (!candidate) {
+        setShortcutError("Include \u2318, \u2325 or \u2303 in the shortcut.");
+        return std::nullopt;
+    }
+    if (hotKey_.registerShortcut(*candidate)) {
+        prefs_.setShortcut(*candidate);
+        setShortcutError(std::nullopt);
+        finishRecording();
+    } else {
+        // Nothing is registered now; the stored shortcut returns with stopRecording() or a later
+        // accepted candidate.
+        setShortcutError(candidate->display() + " is already used by another app. Try another.");
+    }
+    return std::nullopt;
+}
+
+void SettingsModel::finishRecording() {
+    if (monitor_) keyMonitor_.removeMonitor(*monitor_);
+    monitor_.reset();
+    setRecording(false);
+}
+
+void SettingsModel::stopRecording() {
+    if (!recording_) return;
+    finishRecording();
+    hotKey_.registerShortcut(prefs_.shortcut());
+}
+
+void SettingsModel::resetShortcut() {
+    stopRecording();
+    Shortcut fallback = defaultShortcut();
+    if (hotKey_.registerShortcut(fallback)) {
+        prefs_.setShortcut(fallback);
+        setShortcutError(std::nullopt);
+    } else {
+        hotKey_.registerShortcut(prefs_.shortcut());
+        setShortcutError(fallback.display() + " is already used by another app.");
+    }
+}
+
+void SettingsModel::setOpenAtLogin(bool on) {
+    auto error = on ? loginItem_.registerItem() : loginItem_.unregisterItem();
+    if (error) log_.line("PlenhallDesktop: login item change failed: " + *error);
+    setOpenAtLoginValue(loginItem_.status() == LoginItemStatus::enabled);
+}
+
+std::string SettingsModel::version() const {
+    return "Version " + infoString(info_, kShortVersionKey).value_or("?") + " (" +
+           infoString(info_, kBuildVersionKey).value_or("?") + ")";
+}
+
+}  // namespace plenhall

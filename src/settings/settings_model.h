@@ -1,0 +1,89 @@
+// The state and behaviour behind the settings window: the shortcut recorder, reset, open at
+// login and the version text.
+//
+// Thread: main thread only. Ownership: the settings controller owns the one model for the life of
+// the process; the key monitor it installs while recording refers to it weakly.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "hotkey/hot_key.h"
+#include "platform/key_event.h"
+#include "platform/login_item.h"
+#include "platform/system.h"
+#include "prefs/observable.h"
+#include "prefs/prefs.h"
+
+namespace plenhall {
+
+class SettingsModel {
+public:
+    struct Services {
+        Prefs& prefs;
+        HotKey& hotKey;
+        KeyMonitor& keyMonitor;
+        LoginItemService& loginItem;
+        Log& log;
+        std::optional<InfoDictionary> info;
+    };
+
+    SettingsModel(Services services, std::function<void()> openCalendar,
+                  std::function<void()> checkForUpdates);
+    SettingsModel(const SettingsModel&) = delete;
+    SettingsModel& operator=(const SettingsModel&) = delete;
+    ~SettingsModel();
+
+    bool welcome() const { return welcome_; }
+    void setWelcome(bool welcome);
+    bool recording() const { return recording_; }
+    const std::optional<std::string>& shortcutError() const { return shortcutError_; }
+    bool openAtLogin() const { return openAtLogin_; }
+    void setOpenAtLoginValue(bool value);  // the status as read from the desktop
+
+    void startRecording();
+    // Cancels a recording and restores the stored shortcut as the live hot key.
+    void stopRecording();
+    void resetShortcut();
+    // The user flipped the switch; afterwards openAtLogin() shows the desktop's real state.
+    void setOpenAtLogin(bool on);
+    std::string version() const;
+
+    void openCalendar() { openCalendar_(); }
+    void checkForUpdates() { checkForUpdates_(); }
+
+    Prefs& prefs() const { return prefs_; }
+
+    // Sent before each change of a published field.
+    Subscription subscribeWillChange(std::function<void()> callback) {
+        return objectWillChange_.add(std::move(callback));
+    }
+
+private:
+    // What the recorder does with a key press while recording; nothing means consumed.
+    std::optional<KeyEvent> handleRecordingKeyDown(const KeyEvent& event);
+    void finishRecording();
+    void setRecording(bool recording);
+    void setShortcutError(std::optional<std::string> error);
+
+    Prefs& prefs_;
+    HotKey& hotKey_;
+    KeyMonitor& keyMonitor_;
+    LoginItemService& loginItem_;
+    Log& log_;
+    std::optional<InfoDictionary> info_;
+    std::function<void()> openCalendar_;
+    std::function<void()> checkForUpdates_;
+
+    WillChangeSignal objectWillChange_;
+    bool welcome_ = false;
+    bool recording_ = false;
+    std::optional<std::string> shortcutError_;
+    bool openAtLogin_ = false;
+    std::optional<KeyMonitor::Token> monitor_;
+    std::shared_ptr<SettingsModel*> self_ = std::make_shared<SettingsModel*>(this);
+};
+
+}  // namespace plenhall

@@ -1,0 +1,166 @@
+#include "settings/settings_view.h"
+
+#include <utility>
+
+namespace plenhall {
+namespace {
+
+Font font(TextStyle style, FontWeight weight = FontWeight::regular) {
+    Font result;
+    result.style = style;
+    result.weight = weight;
+    return result;
+}
+
+ViewNode stack(NodeKind kind, std::string id, Alignment alignment, std::optional<double> spacing,
+               std::vector<ViewNode> children) {
+    ViewNode node;
+    node.kind = kind;
+    node.id = std::move(id);
+    node.alignment = alignment;
+    node.spacing = spacing;
+    node.children = std::move(children);
+    return node;
+}
+
+ViewNode text(std::string id, std::string content, bool localized, Font font,
+              TextColor color = TextColor::primary) {
+    ViewNode node;
+    node.kind = NodeKind::text;
+    node.id = std::move(id);
+    node.text = std::move(content);
+    node.localized = localized;
+    node.font = font;
+    node.color = color;
+    return node;
+}
+
+ViewNode button(std::string id, std::string label, bool localized, ButtonStyle style,
+                std::function<void()> action) {
+    ViewNode node;
+    node.kind = NodeKind::button;
+    node.id = std::move(id);
+    node.text = std::move(label);
+    node.localized = localized;
+    node.buttonStyle = style;
+    node.action = std::move(action);
+    return node;
+}
+
+ViewNode leaf(NodeKind kind, std::string id = {}) {
+    ViewNode node;
+    node.kind = kind;
+    node.id = std::move(id);
+    return node;
+}
+
+ViewNode header(const SettingsModel& model) {
+    ViewNode icon = leaf(NodeKind::appIcon, "icon");
+    icon.imageSize = Size{56, 56};
+
+    ViewNode title = text("title", model.welcome() ? "Welcome to Plenhall" : "Plenhall", true,
+                          font(TextStyle::title2, FontWeight::semibold));
+    ViewNode subtitle = text("subtitle", "Your whole calendar, one shortcut away.", true, Font{},
+                             TextColor::secondary);
+    subtitle.wraps = true;
+
+    return stack(NodeKind::hstack, "header", Alignment::center, 14,
+                 {std::move(icon), stack(NodeKind::vstack, "titles", Alignment::leading, 3,
+                                         {std::move(title), std::move(subtitle)})});
+}
+
+ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
+    const bool recording = model.recording();
+    ViewNode shortcutButton =
+        button("shortcut", recording ? "Press new shortcut\u2026" : prefs.shortcut().display(), false,
+               ButtonStyle::push, [&model, recording] {
+                   if (recording) {
+                       model.stopRecording();
+                   } else {
+                       model.startRecording();
+                   }
+               });
+    shortcutButton.font = font(TextStyle::body, FontWeight::medium);
+    shortcutButton.font.pointSize = 15;
+    shortcutButton.font.design = FontDesign::rounded;
+    shortcutButton.minWidth = 150;
+    shortcutButton.controlSize = ControlSize::large;
+
+    std::vector<ViewNode> row;
+    row.push_back(std::move(shortcutButton));
+    if (prefs.shortcut() != defaultShortcut() && !recording) {
+        row.push_back(button("reset", "Reset", true, ButtonStyle::link, [&model] { model.resetShortcut(); }));
+    }
+
+    std::string message;
+    if (model.shortcutError()) {
+        message = *model.shortcutError();
+    } else if (recording) {
+        message = "Esc to cancel.";
+    } else {
+        message = "Press it anywhere to open your calendar. Press it again to hide it.";
+    }
+    ViewNode messageLine = text("message", message, false, font(TextStyle::callout),
+                                model.shortcutError() ? TextColor::red : TextColor::secondary);
+
+    return stack(NodeKind::vstack, "shortcut-section", Alignment::leading, 6,
+                 {text("shortcut-heading", "Shortcut", true, font(TextStyle::headline)),
+                  stack(NodeKind::hstack, "shortcut-row", Alignment::center, std::nullopt, std::move(row)),
+                  std::move(messageLine)});
+}
+
+std::string segmentLabel(DisplayMode mode) {
+    return mode == DisplayMode::fullScreen ? "Full screen" : "Large window";
+}
+
+ViewNode displayModeSection(Prefs& prefs) {
+    ViewNode picker = leaf(NodeKind::picker, "display-mode");
+    for (auto mode : kAllDisplayModes) {
+        picker.segments.push_back(PickerSegment{segmentLabel(mode), std::string(rawValue(mode))});
+    }
+    picker.selectedTag = std::string(rawValue(prefs.displayMode()));
+    picker.onSelect = [&prefs](const std::string& tag) {
+        if (auto mode = displayModeFromRawValue(tag)) prefs.setDisplayMode(*mode);
+    };
+    return stack(NodeKind::vstack, "display-mode-section", Alignment::leading, 6,
+                 {text("display-mode-heading", "Show the calendar as", true, font(TextStyle::headline)),
+                  std::move(picker)});
+}
+
+ViewNode openAtLoginToggle(SettingsModel& model) {
+    ViewNode toggle = leaf(NodeKind::toggle, "open-at-login");
+    toggle.text = "Open at login";
+    toggle.localized = true;
+    toggle.isOn = model.openAtLogin();
+    toggle.onToggle = [&model](bool on) { model.setOpenAtLogin(on); };
+    return toggle;
+}
+
+ViewNode footer(SettingsModel& model) {
+    ViewNode updates = button("check-for-updates", "Check for Updates\u2026", true, ButtonStyle::link,
+                              [&model] { model.checkForUpdates(); });
+    updates.font = font(TextStyle::caption);
+
+    ViewNode main = button("open-calendar", model.welcome() ? "Open my calendar" : "Open calendar",
+                           true, ButtonStyle::push, [&model] { model.openCalendar(); });
+    main.isDefault = true;
+    main.controlSize = ControlSize::large;
+
+    return stack(NodeKind::hstack, "footer", Alignment::center, std::nullopt,
+                 {text("version", model.version(), false, font(TextStyle::caption), TextColor::secondary),
+                  std::move(updates), leaf(NodeKind::spacer), std::move(main)});
+}
+
+}  // namespace
+
+ViewNode settingsView(SettingsModel& model, Prefs& prefs) {
+    ViewNode root = stack(NodeKind::vstack, "root", Alignment::leading, 18,
+                          {header(model), leaf(NodeKind::divider), shortcutSection(model, prefs),
+                           displayModeSection(prefs), openAtLoginToggle(model), leaf(NodeKind::spacer),
+                           footer(model)});
+    root.padding = Insets{24, 24, 24, 24};
+    root.fixedFrame = Size{440, 420};
+    return root;
+}
+
+}  // namespace plenhall

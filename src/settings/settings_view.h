@@ -1,0 +1,14 @@
+// The settings window's content as a declarative view tree: a pure function of the settings model
+// and the preference store.
+#pragma once
+
+#include "platform/view_tree.h"
+#include "prefs/prefs.h"
+#include "settings/settings_model.h"
+
+namespace plenhall {
+
+// The tree for the current state. Its actions refer to `model` and `prefs`, which outlive it.
+ViewNode settingsView(SettingsModel& model, Prefs& prefs);
+
+}  // namespace plenhall

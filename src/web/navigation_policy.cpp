@@ -1,0 +1,36 @@
+#include "web/navigation_policy.h"
+
+#include "web/url.h"
+
+namespace plenhall {
+
+bool isServiceHost(std::string_view host, std::string_view appHost) {
+    if (host == appHost) return true;
+    return host.size() > appHost.size() && host.ends_with(appHost) &&
+           host[host.size() - appHost.size() - 1] == '.';
+}
+
+bool isWebScheme(std::string_view scheme) { return scheme == "http" || scheme == "https"; }
+
+NavigationDecision decideNavigation(const NavigationAction& action, std::string_view appHost) {
+    if (action.targetFrame && !action.targetFrame->isMainFrame) return NavigationDecision::allow;
+    if (!action.url) return NavigationDecision::allow;
+    if (!isWebScheme(urlScheme(*action.url).value_or(""))) return NavigationDecision::allow;
+    auto host = urlHost(*action.url);
+    if (!host || isServiceHost(*host, appHost)) return NavigationDecision::allow;
+    return NavigationDecision::openInBrowser;
+}
+
+NewWindowDecision decideNewWindow(const NavigationAction& action, std::string_view appHost) {
+    if (!action.url) return NewWindowDecision::ignore;
+    auto host = urlHost(*action.url);
+    if (host && !isServiceHost(*host, appHost)) {
+        // Links from strangers (invitations) can carry smb:, file: or an application's own
+        // scheme; handing those to the desktop could mount shares or start programs.
+        return isWebScheme(urlScheme(*action.url).value_or("")) ? NewWindowDecision::openInBrowser
+                                                                : NewWindowDecision::ignore;
+    }
+    return NewWindowDecision::loadInWebView;
+}
+
+}  // namespace plenhall

@@ -1,0 +1,31 @@
+// Which pages the calendar's web view may show, and what happens to the rest.
+#pragma once
+
+#include <string_view>
+
+#include "platform/web_view.h"
+
+namespace plenhall {
+
+// The service domain itself or any subdomain of it: exact text, case-sensitive.
+bool isServiceHost(std::string_view host, std::string_view appHost);
+
+// Exactly "http" or "https".
+bool isWebScheme(std::string_view scheme);
+
+enum class NavigationDecision {
+    allow,
+    openInBrowser,  // hand the URL to the desktop's opener, hide the calendar, cancel
+};
+
+NavigationDecision decideNavigation(const NavigationAction& action, std::string_view appHost);
+
+enum class NewWindowDecision {
+    ignore,
+    openInBrowser,  // hand the URL to the desktop's opener and hide the calendar
+    loadInWebView,  // load the request into the calendar's own web view
+};
+
+NewWindowDecision decideNewWindow(const NavigationAction& action, std::string_view appHost);
+
+}  // namespace plenhall

@@ -1,0 +1,68 @@
+#include "window/window_layout.h"
+
+#include <cmath>
+
+#include "window/frame_text.h"
+
+namespace plenhall {
+
+std::optional<Screen> targetScreen(Point pointer, const std::vector<Screen>& screens,
+                                   const std::optional<Screen>& mainScreen) {
+    for (const auto& screen : screens) {
+        if (screen.frame.contains(pointer)) return screen;
+    }
+    if (mainScreen) return mainScreen;
+    // Desktops without a configured primary monitor report none; any screen beats no layout.
+    if (!screens.empty()) return screens.front();
+    return std::nullopt;
+}
+
+Rect defaultLargeFrame(const Rect& visibleFrame) {
+    double width = std::round(0.9 * visibleFrame.width);
+    double height = std::round(0.9 * visibleFrame.height);
+    return Rect{visibleFrame.midX() - 0.5 * width, visibleFrame.midY() - 0.5 * height, width, height};
+}
+
+bool acceptsRememberedFrame(const Rect& frame, const Rect& visibleFrame) {
+    return frame.width >= kLargeWindowMinSize.width && frame.height >= kLargeWindowMinSize.height &&
+           visibleFrame.intersects(frame);
+}
+
+Rect largeWindowFrame(const std::optional<std::string>& remembered, const Rect& visibleFrame) {
+    if (remembered) {
+        Rect frame = rectFromString(*remembered);
+        if (acceptsRememberedFrame(frame, visibleFrame)) return frame;
+    }
+    return defaultLargeFrame(visibleFrame);
+}
+
+void layoutWindow(Window& window, const Screens& screens, const Prefs& prefs) {
+    auto screen = targetScreen(screens.mouseLocation(), screens.screens(), screens.mainScreen());
+    if (!screen) return;
+
+    if (prefs.displayMode() == DisplayMode::fullScreen) {
+        window.setStyle(WindowStyle::borderless);
+        window.setHasShadow(false);
+        window.setMovable(false);
+        window.setFrame(screen->frame);
+        return;
+    }
+
+    window.setStyle(WindowStyle::titledResizable);
+    window.setTitle("Plenhall");
+    for (auto button : {WindowButton::close, WindowButton::miniaturize, WindowButton::zoom}) {
+        if (window.hasStandardButton(button)) window.setStandardButtonHidden(button, true);
+    }
+    window.setHasShadow(true);
+    window.setMovable(true);
+    window.setMinSize(kLargeWindowMinSize);
+    window.setFrame(largeWindowFrame(prefs.defaults().stringForKey(kLargeWindowFrameKey),
+                                     screen->visibleFrame));
+}
+
+void rememberLargeFrame(const Window& window, const Prefs& prefs) {
+    if (prefs.displayMode() != DisplayMode::largeWindow) return;
+    prefs.defaults().setString(kLargeWindowFrameKey, frameToString(window.frame()));
+}
+
+}  // namespace plenhall

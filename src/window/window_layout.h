@@ -1,0 +1,38 @@
+// Laying the calendar window out for the current display mode on the screen under the pointer,
+// and remembering the large window's frame.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "platform/window.h"
+#include "prefs/prefs.h"
+
+namespace plenhall {
+
+// Smallest large window, and the smallest remembered frame that is used.
+inline constexpr Size kLargeWindowMinSize{640, 480};
+
+// The first screen (in the desktop's order) whose frame holds the pointer, else the main screen,
+// else the first screen; nothing when there is no screen at all.
+std::optional<Screen> targetScreen(Point pointer, const std::vector<Screen>& screens,
+                                   const std::optional<Screen>& mainScreen);
+
+// 90 % of the visible frame's width and height, rounded half away from zero, centred on it.
+Rect defaultLargeFrame(const Rect& visibleFrame);
+
+// Whether a remembered frame is used as it stands: at least 640 × 480 and touching the visible
+// frame.
+bool acceptsRememberedFrame(const Rect& frame, const Rect& visibleFrame);
+
+// The frame a large window takes on a screen with `visibleFrame`, given the remembered text.
+Rect largeWindowFrame(const std::optional<std::string>& remembered, const Rect& visibleFrame);
+
+// Lays `window` out for the store's display mode on the screen under the pointer. Does nothing
+// when there is no screen.
+void layoutWindow(Window& window, const Screens& screens, const Prefs& prefs);
+
+// Stores the window's frame under "largeWindowFrame" in largeWindow mode; nothing otherwise.
+void rememberLargeFrame(const Window& window, const Prefs& prefs);
+
+}  // namespace plenhall

@@ -1,0 +1,354 @@
+#include "support/fake_platform.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace plenhall::testing {
+
+int FakeMainQueue::drain() {
+    int ran = 0;
+    while (!pending.empty()) {
+        auto work = std::move(pending.front());
+        pending.pop_front();
+        work();
+        ++ran;
+    }
+    return ran;
+}
+
+// FakeDefaults
+
+std::optional<std::string> FakeDefaults::dataForKey(std::string_view key) const {
+    auto it = entries.find(key);
+    if (it == entries.end() || it->second.kind != Entry::Kind::data) return std::nullopt;
+    return it->second.text;
+}
+
+std::optional<std::string> FakeDefaults::stringForKey(std::string_view key) const {
+    auto it = entries.find(key);
+    if (it == entries.end() || it->second.kind != Entry::Kind::string) return std::nullopt;
+    return it->second.text;
+}
+
+bool FakeDefaults::boolForKey(std::string_view key) const {
+    auto it = entries.find(key);
+    return it != entries.end() && it->second.kind == Entry::Kind::boolean && it->second.flag;
+}
+
+void FakeDefaults::setData(std::string_view key, const std::string& bytes) {
+    entries[std::string(key)] = Entry{Entry::Kind::data, bytes};
+    ++writes;
+    journal_.push_back("defaults.setData " + std::string(key));
+}
+
+void FakeDefaults::setString(std::string_view key, const std::string& value) {
+    entries[std::string(key)] = Entry{Entry::Kind::string, value};
+    ++writes;
+    journal_.push_back("defaults.setString " + std::string(key) + "=" + value);
+}
+
+void FakeDefaults::setBool(std::string_view key, bool value) {
+    entries[std::string(key)] = Entry{Entry::Kind::boolean, "", value};
+    ++writes;
+    journal_.push_back("defaults.setBool " + std::string(key) + "=" + (value ? "true" : "false"));
+}
+
+// FakeWindow
+
+void FakeWindow::setFrame(const Rect& f) {
+    currentFrame = f;
+    frameHistory.push_back(f);
+}
+
+void FakeWindow::center() {
+    ++centered;
+    journal_.push_back(name + ".center");
+}
+
+void FakeWindow::orderOut() {
+    visible = false;
+    key = false;
+    journal_.push_back(name + ".orderOut");
+}
+
+void FakeWindow::makeKeyAndOrderFront() {
+    visible = true;
+    journal_.push_back(name + ".makeKeyAndOrderFront");
+}
+
+void FakeWindow::makeContentFirstResponder() {
+    ++firstResponderCalls;
+    journal_.push_back(name + ".makeContentFirstResponder");
+}
+
+void FakeWindow::close() {
+    journal_.push_back(name + ".close");
+    if (willClose) willClose();
+    visible = false;
+    key = false;
+}
+
+// FakeWindowFactory
+
+std::unique_ptr<Window> FakeWindowFactory::makeOverlayWindow(const Rect& contentRect, WindowStyle style) {
+    auto window = std::make_unique<FakeWindow>("calendar", journal_);
+    window->currentFrame = contentRect;
+    window->style = style;
+    overlay = window.get();
+    journal_.push_back("windows.makeOverlayWindow");
+    return window;
+}
+
+std::unique_ptr<Window> FakeWindowFactory::makeWindow(const Rect& contentRect, WindowStyle style) {
+    auto window = std::make_unique<FakeWindow>("settings", journal_);
+    window->currentFrame = contentRect;
+    window->style = style;
+    settings = window.get();
+    settingsContentRect = contentRect;
+    journal_.push_back("windows.makeWindow");
+    return window;
+}
+
+// FakeWebView
+
+void FakeWebView::loadRequest(const URLRequest& request) {
+    loadedRequests.push_back(request);
+    journal_.push_back("webView.loadRequest " + request.url);
+}
+
+void FakeWebView::loadHTMLString(const std::string& html, const std::optional<std::string>& baseURL) {
+    loadedHTML.push_back(html);
+    lastBaseURL = baseURL;
+    journal_.push_back("webView.loadHTMLString");
+}
+
+void FakeWebView::failProvisional(int code, std::string domain) {
+    navigationDelegate->didFailProvisionalNavigation(WebError{std::move(domain), code, "failed"});
+}
+
+void FakeWebView::failCommitted(int code, std::string domain) {
+    navigationDelegate->didFailNavigation(WebError{std::move(domain), code, "failed"});
+}
+
+std::unique_ptr<WebView> FakeWebViewFactory::makeWebView(const WebViewConfiguration& configuration) {
+    auto view = std::make_unique<FakeWebView>(journal_);
+    view->configuration = configuration;
+    last = view.get();
+    journal_.push_back("webViews.makeWebView");
+    return view;
+}
+
+// FakeStatusItem
+
+bool FakeStatusItem::setButtonImage(const std::string& symbol, const std::string& description) {
+    imageSymbol = symbol;
+    imageDescription = description;
+    return true;
+}
+
+void FakeStatusItem::setMenu(const Menu& m, MenuTarget& t) {
+    menu = m;
+    target = &t;
+    journal_.push_back("statusItem.setMenu");
+}
+
+void FakeStatusItem::setItemTitle(std::size_t index, const std::string& title) {
+    menu->items.at(index).title = title;
+    titleHistory.push_back(std::to_string(index) + ":" + title);
+}
+
+void FakeStatusItem::click(std::size_t index) {
+    const auto& item = menu->items.at(index);
+    if (item.targetsController) target->performMenuAction(*item.action);
+}
+
+std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double length) {
+    auto item = std::make_unique<FakeStatusItem>(journal_);
+    last = item.get();
+    lastLength = length;
+    journal_.push_back("statusBar.statusItem");
+    return item;
+}
+
+// FakeHotKeys
+
+void FakeHotKeys::installPressHandler(std::function<void()> onPress) {
+    handler = std::move(onPress);
+    journal_.push_back("hotKeys.installPressHandler");
+}
+
+int FakeHotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
+    journal_.push_back("hotKeys.register " + std::to_string(keyCode) + "/" + std::to_string(carbonModifiers));
+    Combination wanted{keyCode, carbonModifiers};
+    if (std::find(takenByOthers.begin(), takenByOthers.end(), wanted) != takenByOthers.end()) {
+        registered.reset();
+        return refusalStatus;
+    }
+    registered = wanted;
+    return 0;
+}
+
+void FakeHotKeys::unregisterHotKey() {
+    ++unregisterCalls;
+    registered.reset();
+    journal_.push_back("hotKeys.unregister");
+}
+
+bool FakeHotKeys::press() {
+    if (!registered || !handler) return false;
+    handler();
+    return true;
+}
+
+// FakeKeyMonitor
+
+std::optional<KeyMonitor::Token> FakeKeyMonitor::addLocalMonitorForKeyDown(Handler handler) {
+    if (refuse) return std::nullopt;
+    monitors[next] = std::move(handler);
+    return next++;
+}
+
+void FakeKeyMonitor::removeMonitor(Token token) { monitors.erase(token); }
+
+std::optional<KeyEvent> FakeKeyMonitor::keyDown(const KeyEvent& event) {
+    std::optional<KeyEvent> current = event;
+    auto snapshot = monitors;
+    for (auto& [token, handler] : snapshot) {
+        if (!current) break;
+        current = handler(*current);
+    }
+    return current;
+}
+
+// FakeSheets
+
+void FakeSheets::beginAlertSheet(const Alert& alert, Window& window,
+                                 std::function<void(int, std::optional<std::string>)> completion) {
+    alerts.push_back(PendingAlert{alert, &window, std::move(completion)});
+    journal_.push_back("sheets.alert " + alert.messageText);
+}
+
+void FakeSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
+                                     std::function<void(int, std::vector<std::string>)> completion) {
+    panels.push_back(PendingPanel{panel, &window, std::move(completion)});
+    journal_.push_back("sheets.openPanel");
+}
+
+void FakeSheets::answerAlert(int response, std::optional<std::string> text) {
+    auto pending = std::move(alerts.front());
+    alerts.pop_front();
+    if (!text && pending.alert.accessoryTextField) text = pending.alert.accessoryTextField->stringValue;
+    if (!pending.alert.accessoryTextField) text.reset();
+    pending.completion(response, text);
+}
+
+void FakeSheets::answerPanel(int response, std::vector<std::string> paths) {
+    auto pending = std::move(panels.front());
+    panels.pop_front();
+    pending.completion(response, std::move(paths));
+}
+
+// FakeWorkspace
+
+bool FakeWorkspace::openURL(const std::string& url) {
+    opened.push_back(url);
+    journal_.push_back("workspace.openURL " + url);
+    return true;
+}
+
+// FakeNotificationCenter
+
+void FakeNotificationCenter::addObserver(Notification name, const Window* sender,
+                                         std::function<void()> callback) {
+    observers.push_back(Observer{name, sender, std::move(callback)});
+    journal_.push_back(name == Notification::applicationDidResignActive
+                           ? "notifications.observe resignActive"
+                           : "notifications.observe becomeKey");
+}
+
+void FakeNotificationCenter::post(Notification name, const Window* sender) {
+    for (auto& observer : observers) {
+        if (observer.name == name && (observer.sender == nullptr || observer.sender == sender)) {
+            observer.callback();
+        }
+    }
+}
+
+// FakeLoginItem
+
+std::optional<std::string> FakeLoginItem::registerItem() {
+    if (auto error = std::exchange(failWith, std::nullopt)) return error;
+    current = needsApproval ? LoginItemStatus::requiresApproval : LoginItemStatus::enabled;
+    return std::nullopt;
+}
+
+std::optional<std::string> FakeLoginItem::unregisterItem() {
+    if (auto error = std::exchange(failWith, std::nullopt)) return error;
+    current = LoginItemStatus::notRegistered;
+    return std::nullopt;
+}
+
+// FakeUpdater
+
+void FakeUpdater::checkForUpdates() {
+    ++checks;
+    journal_.push_back("updater.checkForUpdates");
+}
+
+std::unique_ptr<Updater> FakeUpdaterFactory::makeUpdater(bool startingUpdater, UserDriverDelegate& delegate) {
+    auto updater = std::make_unique<FakeUpdater>(journal_);
+    last = updater.get();
+    started = startingUpdater;
+    userDriverDelegate = &delegate;
+    journal_.push_back("updaters.makeUpdater");
+    return updater;
+}
+
+// FakeApplication
+
+void FakeApplication::setDelegate(ApplicationDelegate& d) {
+    delegate = &d;
+    journal_.push_back("application.setDelegate");
+}
+
+void FakeApplication::setActivationPolicy(ActivationPolicy p) {
+    policy = p;
+    journal_.push_back("application.setActivationPolicy");
+}
+
+int FakeApplication::run() {
+    journal_.push_back("application.run");
+    delegate->applicationDidFinishLaunching();
+    return 0;
+}
+
+void FakeApplication::setMainMenu(const Menu& menu, MenuTarget& target) {
+    mainMenu = menu;
+    mainMenuTarget = &target;
+    journal_.push_back("application.setMainMenu");
+}
+
+void FakeApplication::activate() {
+    ++activations;
+    journal_.push_back("application.activate");
+}
+
+void FakeApplication::hide() {
+    ++hides;
+    journal_.push_back("application.hide");
+}
+
+void FakeApplication::terminate() {
+    terminated = true;
+    journal_.push_back("application.terminate");
+}
+
+FakePlatform::FakePlatform() = default;
+
+Platform FakePlatform::platform() {
+    return Platform{application, mainQueue, clock,       log,      defaults,      screens,
+                    windows,     webViews,  statusBar,   hotKeys,  keyMonitor,    sheets,
+                    workspace,   notifications, loginItem, updaters, info};
+}
+
+}  // namespace plenhall::testing

@@ -1,0 +1,400 @@
+// An in-memory desktop for the core's tests: records what the core asks of it (in one journal,
+// in order) and lets a test fire what a desktop would (a key press, a focus change, a load
+// failure, a sheet's answer, the clock moving on).
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace plenhall::testing {
+
+using Journal = std::vector<std::string>;
+
+class FakeMainQueue final : public MainQueue {
+public:
+    void async(std::function<void()> work) override { pending.push_back(std::move(work)); }
+    // Runs queued work, including work queued while draining; returns how many ran.
+    int drain();
+    std::deque<std::function<void()>> pending;
+};
+
+class FakeClock final : public Clock {
+public:
+    TimePoint now() const override { return current; }
+    void advance(double seconds) {
+        current += std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::duration<double>(seconds));
+    }
+    TimePoint current = TimePoint(std::chrono::hours(24 * 365 * 50));
+};
+
+class FakeLog final : public Log {
+public:
+    void line(std::string_view text) override { lines.emplace_back(text); }
+    std::vector<std::string> lines;
+};
+
+// Entries keep their type, as the real store does.
+class FakeDefaults final : public UserDefaults {
+public:
+    explicit FakeDefaults(Journal& journal) : journal_(journal) {}
+    struct Entry {
+        enum class Kind { data, string, boolean, number } kind;
+        std::string text;
+        bool flag = false;
+    };
+    std::optional<std::string> dataForKey(std::string_view key) const override;
+    std::optional<std::string> stringForKey(std::string_view key) const override;
+    bool boolForKey(std::string_view key) const override;
+    void setData(std::string_view key, const std::string& bytes) override;
+    void setString(std::string_view key, const std::string& value) override;
+    void setBool(std::string_view key, bool value) override;
+
+    std::map<std::string, Entry, std::less<>> entries;
+    int writes = 0;
+
+private:
+    Journal& journal_;
+};
+
+class FakeWebView;
+
+class FakeWindow final : public Window {
+public:
+    FakeWindow(std::string name, Journal& journal) : name(std::move(name)), journal_(journal) {}
+
+    void setStyle(WindowStyle s) override { style = s; }
+    void setLevel(int l) override { level = l; }
+    void setCollectionBehavior(std::uint32_t b) override { collectionBehavior = b; }
+    void setReleasedWhenClosed(bool r) override { releasedWhenClosed = r; }
+    void setBackgroundColor(Color c) override { backgroundColor = c; }
+    void setTitle(const std::string& t) override { title = t; }
+    void setHasShadow(bool s) override { hasShadow = s; }
+    void setMovable(bool m) override { movable = m; }
+    void setMinSize(Size s) override { minSize = s; }
+    bool hasStandardButton(WindowButton b) const override { return !missingButtons.count(int(b)); }
+    void setStandardButtonHidden(WindowButton b, bool h) override { hiddenButtons[int(b)] = h; }
+    Rect frame() const override { return currentFrame; }
+    void setFrame(const Rect& f) override;
+    void center() override;
+    bool isVisible() const override { return visible; }
+    bool isKeyWindow() const override { return key; }
+    void orderOut() override;
+    void makeKeyAndOrderFront() override;
+    void makeContentFirstResponder() override;
+    void setContentView(WebView& view) override { contentView = &view; }
+    void setHostedView(std::function<ViewNode()> b) override { body = std::move(b); }
+    void invalidateHostedView() override { ++invalidations; }
+    void setWillCloseHandler(std::function<void()> h) override { willClose = std::move(h); }
+    void close() override;
+
+    // The user clicks the close button.
+    void userCloses() { close(); }
+
+    std::string name;
+    WindowStyle style = WindowStyle::borderless;
+    int level = 0;
+    std::uint32_t collectionBehavior = 0;
+    bool releasedWhenClosed = true;
+    Color backgroundColor{0, 0, 0, 0};
+    std::string title;
+    std::optional<bool> hasShadow;
+    std::optional<bool> movable;
+    std::optional<Size> minSize;
+    std::set<int> missingButtons;
+    std::map<int, bool> hiddenButtons;
+    Rect currentFrame;
+    std::vector<Rect> frameHistory;
+    bool visible = false;
+    bool key = false;
+    int centered = 0;
+    int firstResponderCalls = 0;
+    WebView* contentView = nullptr;
+    std::function<ViewNode()> body;
+    int invalidations = 0;
+    std::function<void()> willClose;
+
+private:
+    Journal& journal_;
+};
+
+class FakeScreens final : public Screens {
+public:
+    std::vector<Screen> screens() const override { return all; }
+    std::optional<Screen> mainScreen() const override { return main; }
+    Point mouseLocation() const override { return pointer; }
+
+    std::vector<Screen> all{Screen{{0, 0, 1440, 900}, {0, 25, 1440, 875}}};
+    std::optional<Screen> main = Screen{{0, 0, 1440, 900}, {0, 25, 1440, 875}};
+    Point pointer{100, 100};
+};
+
+class FakeWindowFactory final : public WindowFactory {
+public:
+    explicit FakeWindowFactory(Journal& journal) : journal_(journal) {}
+    std::unique_ptr<Window> makeOverlayWindow(const Rect& contentRect, WindowStyle style) override;
+    std::unique_ptr<Window> makeWindow(const Rect& contentRect, WindowStyle style) override;
+
+    FakeWindow* overlay = nullptr;
+    FakeWindow* settings = nullptr;
+    Rect settingsContentRect;
+
+private:
+    Journal& journal_;
+};
+
+class FakeWebView final : public WebView {
+public:
+    explicit FakeWebView(Journal& journal) : journal_(journal) {}
+    void setNavigationDelegate(NavigationDelegate& d) override { navigationDelegate = &d; }
+    void setUIDelegate(UIDelegate& d) override { uiDelegate = &d; }
+    void setAllowsBackForwardNavigationGestures(bool a) override { backForwardGestures = a; }
+    void loadRequest(const URLRequest& request) override;
+    void loadHTMLString(const std::string& html, const std::optional<std::string>& baseURL) override;
+
+    // What the engine would report.
+    void failProvisional(int code, std::string domain = "WebKitNetworkError");
+    void failCommitted(int code, std::string domain = "WebKitNetworkError");
+
+    WebViewConfiguration configuration;
+    NavigationDelegate* navigationDelegate = nullptr;
+    UIDelegate* uiDelegate = nullptr;
+    std::optional<bool> backForwardGestures;
+    std::vector<URLRequest> loadedRequests;
+    std::vector<std::string> loadedHTML;
+    std::optional<std::string> lastBaseURL;
+
+private:
+    Journal& journal_;
+};
+
+class FakeWebViewFactory final : public WebViewFactory {
+public:
+    explicit FakeWebViewFactory(Journal& journal) : journal_(journal) {}
+    std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) override;
+    FakeWebView* last = nullptr;
+
+private:
+    Journal& journal_;
+};
+
+class FakeStatusItem final : public StatusItem {
+public:
+    explicit FakeStatusItem(Journal& journal) : journal_(journal) {}
+    bool hasButton() const override { return buttonPresent; }
+    bool setButtonImage(const std::string& symbol, const std::string& description) override;
+    void setMenu(const Menu& m, MenuTarget& t) override;
+    void setItemTitle(std::size_t index, const std::string& title) override;
+
+    // The user picks the item at `index` of the status menu.
+    void click(std::size_t index);
+
+    bool buttonPresent = true;
+    std::string imageSymbol;
+    std::string imageDescription;
+    std::optional<Menu> menu;
+    MenuTarget* target = nullptr;
+    std::vector<std::string> titleHistory;  // every retitle of any item, as "index:title"
+
+private:
+    Journal& journal_;
+};
+
+class FakeStatusBar final : public StatusBar {
+public:
+    explicit FakeStatusBar(Journal& journal) : journal_(journal) {}
+    std::unique_ptr<StatusItem> statusItem(double length) override;
+    FakeStatusItem* last = nullptr;
+    double lastLength = 0;
+
+private:
+    Journal& journal_;
+};
+
+class FakeHotKeys final : public GlobalHotKeys {
+public:
+    explicit FakeHotKeys(Journal& journal) : journal_(journal) {}
+    void installPressHandler(std::function<void()> onPress) override;
+    int registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers) override;
+    void unregisterHotKey() override;
+
+    // The user presses the registered combination; false when nothing is registered.
+    bool press();
+
+    struct Combination {
+        std::uint32_t keyCode;
+        std::uint32_t modifiers;
+        bool operator==(const Combination&) const = default;
+    };
+    std::optional<Combination> registered;
+    std::vector<Combination> takenByOthers;  // registering these is refused
+    int refusalStatus = 10;
+    int unregisterCalls = 0;
+    std::function<void()> handler;
+
+private:
+    Journal& journal_;
+};
+
+class FakeKeyMonitor final : public KeyMonitor {
+public:
+    std::optional<Token> addLocalMonitorForKeyDown(Handler handler) override;
+    void removeMonitor(Token token) override;
+
+    // Delivers a key-down to the installed monitors; the event that reaches the window, if any.
+    std::optional<KeyEvent> keyDown(const KeyEvent& event);
+
+    std::map<Token, Handler> monitors;
+    Token next = 1;
+    bool refuse = false;
+};
+
+class FakeSheets final : public Sheets {
+public:
+    explicit FakeSheets(Journal& journal) : journal_(journal) {}
+    void beginAlertSheet(const Alert& alert, Window& window,
+                         std::function<void(int, std::optional<std::string>)> completion) override;
+    void beginOpenPanelSheet(const OpenPanel& panel, Window& window,
+                             std::function<void(int, std::vector<std::string>)> completion) override;
+
+    struct PendingAlert {
+        Alert alert;
+        Window* window;
+        std::function<void(int, std::optional<std::string>)> completion;
+    };
+    struct PendingPanel {
+        OpenPanel panel;
+        Window* window;
+        std::function<void(int, std::vector<std::string>)> completion;
+    };
+    // The user ends the oldest sheet; the text field holds `text` (alerts with a field).
+    void answerAlert(int response, std::optional<std::string> text = std::nullopt);
+    void answerPanel(int response, std::vector<std::string> paths = {});
+
+    std::deque<PendingAlert> alerts;
+    std::deque<PendingPanel> panels;
+
+private:
+    Journal& journal_;
+};
+
+class FakeWorkspace final : public Workspace {
+public:
+    explicit FakeWorkspace(Journal& journal) : journal_(journal) {}
+    bool openURL(const std::string& url) override;
+    std::vector<std::string> opened;
+
+private:
+    Journal& journal_;
+};
+
+class FakeNotificationCenter final : public NotificationCenter {
+public:
+    explicit FakeNotificationCenter(Journal& journal) : journal_(journal) {}
+    void addObserver(Notification name, const Window* sender, std::function<void()> callback) override;
+    void post(Notification name, const Window* sender = nullptr);
+
+    struct Observer {
+        Notification name;
+        const Window* sender;
+        std::function<void()> callback;
+    };
+    std::vector<Observer> observers;
+
+private:
+    Journal& journal_;
+};
+
+class FakeLoginItem final : public LoginItemService {
+public:
+    std::optional<std::string> registerItem() override;
+    std::optional<std::string> unregisterItem() override;
+    LoginItemStatus status() const override { return current; }
+
+    LoginItemStatus current = LoginItemStatus::notRegistered;
+    std::optional<std::string> failWith;          // the next change fails with this description
+    bool needsApproval = false;                   // registering leaves "requires approval"
+};
+
+class FakeUpdater final : public Updater {
+public:
+    explicit FakeUpdater(Journal& journal) : journal_(journal) {}
+    void checkForUpdates() override;
+    int checks = 0;
+
+private:
+    Journal& journal_;
+};
+
+class FakeUpdaterFactory final : public UpdaterFactory {
+public:
+    explicit FakeUpdaterFactory(Journal& journal) : journal_(journal) {}
+    std::unique_ptr<Updater> makeUpdater(bool startingUpdater, UserDriverDelegate& delegate) override;
+
+    FakeUpdater* last = nullptr;
+    bool started = false;
+    UserDriverDelegate* userDriverDelegate = nullptr;
+
+private:
+    Journal& journal_;
+};
+
+class FakeApplication final : public Application {
+public:
+    explicit FakeApplication(Journal& journal) : journal_(journal) {}
+    void setDelegate(ApplicationDelegate& d) override;
+    void setActivationPolicy(ActivationPolicy p) override;
+    // Finishes launching, as the real loop does first, then returns.
+    int run() override;
+    void setMainMenu(const Menu& menu, MenuTarget& target) override;
+    void activate() override;
+    void hide() override;
+    void terminate() override;
+
+    ApplicationDelegate* delegate = nullptr;
+    std::optional<ActivationPolicy> policy;
+    std::optional<Menu> mainMenu;
+    MenuTarget* mainMenuTarget = nullptr;
+    int activations = 0;
+    int hides = 0;
+    bool terminated = false;
+
+private:
+    Journal& journal_;
+};
+
+// The whole fake desktop.
+struct FakePlatform {
+    FakePlatform();
+    Platform platform();
+
+    Journal journal;
+    FakeApplication application{journal};
+    FakeMainQueue mainQueue;
+    FakeClock clock;
+    FakeLog log;
+    FakeDefaults defaults{journal};
+    FakeScreens screens;
+    FakeWindowFactory windows{journal};
+    FakeWebViewFactory webViews{journal};
+    FakeStatusBar statusBar{journal};
+    FakeHotKeys hotKeys{journal};
+    FakeKeyMonitor keyMonitor;
+    FakeSheets sheets{journal};
+    FakeWorkspace workspace{journal};
+    FakeNotificationCenter notifications{journal};
+    FakeLoginItem loginItem;
+    FakeUpdaterFactory updaters{journal};
+    std::optional<InfoDictionary> info = InfoDictionary{{"CFBundleShortVersionString", std::string("1.4.2")},
+                                                        {"CFBundleVersion", std::string("42")}};
+};
+
+}  // namespace plenhall::testing
