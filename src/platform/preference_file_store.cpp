@@ -116,7 +116,7 @@ void PreferenceFileStore::load() {
 
     int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT) return;
+        if (errno == ENOENT || errno == ENOTDIR) return;  // nothing stored yet
         writable_ = false;
         log_.line("PlenhallDesktop: preferences file " + path_ + " could not be read (" +
                   std::strerror(errno) + "); changes will not be saved");

@@ -16,6 +16,15 @@ std::string number(double value) {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// "inf", "nan" (any case): a number that is not finite, as a frame written from one reads.
+bool startsNonFinite(std::string_view text, std::size_t i) {
+    auto word = text.substr(i, 3);
+    if (word.size() < 3) return false;
+    std::string lower;
+    for (char c : word) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return lower == "inf" || lower == "nan";
+}
+
 // True when a number token starts at `i`: an optional sign, then a digit or a point and a digit.
 bool startsNumber(std::string_view text, std::size_t i) {
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
@@ -36,6 +45,7 @@ Rect rectFromString(std::string_view text) {
     std::size_t count = 0;
     std::size_t i = 0;
     while (i < text.size() && count < values.size()) {
+        if (startsNonFinite(text, i)) return Rect{};
         if (!startsNumber(text, i)) {
             ++i;
             continue;

@@ -12,7 +12,7 @@ namespace plenhall {
 std::string frameToString(const Rect& frame);
 
 // Reads the first four numbers in the text as x, y, width and height; missing ones are 0. Text
-// with no number, or a number that is not finite, gives the zero rectangle.
+// with no number, or a number that is not finite (inf, nan, 1e999), gives the zero rectangle.
 Rect rectFromString(std::string_view text);
 
 }  // namespace plenhall

@@ -155,6 +155,7 @@ void FakeStatusItem::setMenu(const Menu& m, MenuTarget& t) {
 void FakeStatusItem::setItemTitle(std::size_t index, const std::string& title) {
     menu->items.at(index).title = title;
     titleHistory.push_back(std::to_string(index) + ":" + title);
+    journal_.push_back("statusItem.setItemTitle " + std::to_string(index));
 }
 
 void FakeStatusItem::click(std::size_t index) {

@@ -1,0 +1,136 @@
+#include "app/process_entry.h"
+#include "support/app_fixture.h"
+
+namespace plenhall::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+class Launch : public AppFixture {};
+
+TEST_F(Launch, RunsEveryStepInOrder) {
+    prefs = std::make_unique<Prefs>(desktop.defaults);
+    app = std::make_unique<AppDelegate>(platform, *prefs, AppValues{kTestStartURL, "plenhall.com", 600});
+    app->applicationDidFinishLaunching();
+
+    EXPECT_THAT(desktop.journal,
+                ElementsAre("updaters.makeUpdater",             // 1
+                            "hotKeys.installPressHandler",      // 2
+                            "application.setMainMenu",          // 3
+                            "windows.makeOverlayWindow",        // 4
+                            "webViews.makeWebView",
+                            "statusBar.statusItem",             // 5
+                            "statusItem.setMenu",
+                            "windows.makeWindow",               // 6, 7
+                            "hotKeys.register 8/6400",          // 8
+                            "statusItem.setItemTitle 0",        // 9 (10 touches nothing yet)
+                            "webView.loadRequest https://plenhall.com/app",  // 11
+                            "notifications.observe resignActive",            // 12
+                            "notifications.observe becomeKey",
+                            "defaults.setBool hasOnboarded=true",            // 13
+                            "settings.center", "application.activate",
+                            "settings.makeKeyAndOrderFront"));
+}
+
+TEST_F(Launch, ProcessEntryLoadsPreferencesAndRunsTheLoop) {
+    desktop.defaults.setString("displayMode", "largeWindow");
+    desktop.defaults.setBool("hasOnboarded", true);
+    desktop.journal.clear();
+
+    EXPECT_EQ(runProcess(platform, kTestStartURL), 0);
+
+    EXPECT_THAT(std::vector(desktop.journal.begin(), desktop.journal.begin() + 4),
+                ElementsAre("application.setDelegate", "application.setActivationPolicy",
+                            "application.run", "updaters.makeUpdater"));
+    EXPECT_EQ(desktop.application.policy, ActivationPolicy::accessory);
+    EXPECT_FALSE(desktop.windows.settings->visible);
+}
+
+TEST_F(Launch, ProcessEntryRefusesAStartURLWithoutHost) {
+    EXPECT_EQ(runProcess(platform, "not a url"), 1);
+    EXPECT_TRUE(desktop.journal.empty());
+    EXPECT_EQ(desktop.log.lines.size(), 1u);
+    EXPECT_EQ(makeAppValues("https://Plenhall.COM/app")->appHost, "plenhall.com");
+}
+
+TEST_F(Launch, FirstRunShowsTheWelcomeAndWritesTheFlagFirst) {
+    launch();
+    EXPECT_TRUE(desktop.defaults.boolForKey("hasOnboarded"));
+    EXPECT_TRUE(settingsWindow().visible);
+    EXPECT_TRUE(app->settings()->model().welcome());
+    EXPECT_FALSE(calendar().visible);
+    EXPECT_EQ(startRequestsLoaded(), 1u);
+}
+
+TEST_F(Launch, LaterRunsShowNothing) {
+    launchOnboarded();
+    EXPECT_FALSE(settingsWindow().visible);
+    EXPECT_FALSE(calendar().visible);
+    EXPECT_EQ(startRequestsLoaded(), 1u);
+}
+
+TEST_F(Launch, RefusedShortcutBringsTheWelcomeBack) {
+    desktop.hotKeys.takenByOthers.push_back({8, 6400});
+    launchOnboarded();
+    EXPECT_TRUE(settingsWindow().visible);
+    EXPECT_TRUE(app->settings()->model().welcome());
+    EXPECT_TRUE(desktop.defaults.boolForKey("hasOnboarded"));
+    EXPECT_FALSE(desktop.hotKeys.registered);
+    EXPECT_THAT(desktop.log.lines, ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)"));
+}
+
+TEST_F(Launch, StatusMenuShowsTheShortcutAndFollowsEveryAssignment) {
+    launchOnboarded();
+    EXPECT_EQ(statusItem().menu->items[0].title, "Show / Hide Calendar  \u2303\u2325\u2318C");
+
+    prefs->setShortcut(defaultShortcut());
+    prefs->setShortcut(Shortcut{40, 0x300, "K"});
+    EXPECT_THAT(statusItem().titleHistory,
+                ElementsAre("0:Show / Hide Calendar  \u2303\u2325\u2318C", "0:Show / Hide Calendar  \u2303\u2325\u2318C",
+                            "0:Show / Hide Calendar  \u21E7\u2318K"));
+    // Retitling does not register the shortcut again; the settings model does that.
+    EXPECT_EQ(desktop.hotKeys.registered, (FakeHotKeys::Combination{8, 6400}));
+}
+
+TEST_F(Launch, DisplayModeChangeReLaysOutAVisibleCalendarAfterItIsStored) {
+    launchOnboarded();
+    prefs->setDisplayMode(DisplayMode::largeWindow);  // hidden: nothing happens
+    desktop.mainQueue.drain();
+    EXPECT_TRUE(calendar().frameHistory.empty());
+
+    app->show();
+    auto layouts = calendar().frameHistory.size();
+    prefs->setDisplayMode(DisplayMode::fullScreen);
+    EXPECT_EQ(calendar().frameHistory.size(), layouts);  // deferred to the main queue
+    desktop.mainQueue.drain();
+    ASSERT_EQ(calendar().frameHistory.size(), layouts + 1);
+    EXPECT_EQ(calendar().currentFrame, (Rect{0, 0, 1440, 900}));
+    EXPECT_EQ(calendar().style, WindowStyle::borderless);
+}
+
+TEST_F(Launch, OnlyTheCalendarBecomingKeyCountsAsFocus) {
+    launchOnboarded();
+    app->show();
+    desktop.notifications.post(Notification::windowDidBecomeKey, &settingsWindow());
+    EXPECT_FALSE(app->hadFocus());
+    desktop.notifications.post(Notification::windowDidBecomeKey, &calendar());
+    EXPECT_TRUE(app->hadFocus());
+}
+
+TEST_F(Launch, WindowAndWebViewAreConfiguredOnce) {
+    launchOnboarded();
+    EXPECT_EQ(calendar().level, 1000);
+    EXPECT_EQ(calendar().collectionBehavior, 0x151u);
+    EXPECT_FALSE(calendar().releasedWhenClosed);
+    EXPECT_EQ(calendar().backgroundColor, Color::white());
+    EXPECT_EQ(calendar().contentView, &webView());
+    EXPECT_EQ(webView().configuration.applicationNameForUserAgent,
+              "Version/17.0 Safari/605.1.15 PlenhallDesktop/1.4.2");
+    EXPECT_TRUE(webView().configuration.persistentWebsiteDataStore);
+    EXPECT_EQ(webView().backForwardGestures, false);
+    EXPECT_EQ(webView().loadedRequests.front(), (URLRequest{kTestStartURL, 0, 60.0}));
+    EXPECT_TRUE(desktop.updaters.started);
+}
+
+}  // namespace
+}  // namespace plenhall::testing

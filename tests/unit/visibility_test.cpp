@@ -1,0 +1,186 @@
+#include "support/app_fixture.h"
+
+namespace plenhall::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+class Visibility : public AppFixture {
+protected:
+    void SetUp() override { launchOnboarded(); }
+};
+
+TEST_F(Visibility, HotKeyShowsThenHidesWithTheStowSequence) {
+    pressHotKey();
+    EXPECT_TRUE(calendar().visible);
+    EXPECT_THAT(desktop.journal, ElementsAre("application.activate", "calendar.makeKeyAndOrderFront",
+                                             "calendar.makeContentFirstResponder"));
+    EXPECT_FALSE(app->hiddenAt());
+
+    desktop.journal.clear();
+    pressHotKey();
+    EXPECT_FALSE(calendar().visible);
+    EXPECT_EQ(app->hiddenAt(), desktop.clock.now());
+    EXPECT_THAT(desktop.journal, ElementsAre("calendar.orderOut", "application.hide"));
+}
+
+TEST_F(Visibility, ReloadsOnlyAfterMoreThanStaleAfterOrFromTheOfflinePage) {
+    struct Case {
+        const char* name;
+        double hiddenSeconds;
+        bool offline;
+        bool reloads;
+    } cases[] = {
+        {"hidden 600 s exactly", 600.0, false, false},
+        {"hidden 600.001 s", 600.001, false, true},
+        {"hidden 2 s", 2.0, false, false},
+        {"hidden 2 s with the offline page up", 2.0, true, true},
+        {"clock moved back an hour", -3600.0, false, false},
+    };
+    for (const auto& c : cases) {
+        app->show();
+        app->hide();
+        if (c.offline) webView().failProvisional(-1009, "NSURLErrorDomain");
+        desktop.clock.advance(c.hiddenSeconds);
+        auto before = startRequestsLoaded();
+        app->show();
+        EXPECT_EQ(startRequestsLoaded() - before, c.reloads ? 1u : 0u) << c.name;
+        EXPECT_FALSE(app->showingOffline()) << c.name;
+        app->hide();
+    }
+}
+
+TEST_F(Visibility, FirstShowAfterLaunchDoesNotReloadUnlessTheLaunchLoadFailed) {
+    app->show();
+    EXPECT_EQ(startRequestsLoaded(), 1u);
+    app->hide();
+
+    webView().failProvisional(-1004, "NSURLErrorDomain");
+    app->show();
+    EXPECT_EQ(startRequestsLoaded(), 2u);
+}
+
+TEST_F(Visibility, OffScreenTimeCountsFromTheMostRecentStow) {
+    app->show();
+    app->hide();
+    desktop.clock.advance(500);
+    app->show();
+    app->hide();
+    desktop.clock.advance(500);
+    app->show();
+    EXPECT_EQ(startRequestsLoaded(), 1u);
+}
+
+TEST_F(Visibility, ShowWhileVisibleReLaysOutReactivatesAndClearsFocus) {
+    app->show();
+    calendarBecomesKey();
+    auto layouts = calendar().frameHistory.size();
+    app->show();
+    EXPECT_EQ(calendar().frameHistory.size(), layouts + 1);
+    EXPECT_EQ(desktop.application.activations, 2);
+    EXPECT_FALSE(app->hadFocus());
+    EXPECT_EQ(startRequestsLoaded(), 1u);
+}
+
+TEST_F(Visibility, FocusStateMachine) {
+    struct Case {
+        const char* name;
+        std::function<void(Visibility&)> steps;
+        bool visibleAfter;
+    } cases[] = {
+        {"resign before the calendar became key", [](Visibility& t) {
+             t.app->show();
+             t.applicationResigns();
+         }, true},
+        {"resign after it became key", [](Visibility& t) {
+             t.app->show();
+             t.calendarBecomesKey();
+             t.applicationResigns();
+         }, false},
+        {"show while key clears focus until the next become-key", [](Visibility& t) {
+             t.app->show();
+             t.calendarBecomesKey();
+             t.app->show();
+             t.applicationResigns();
+         }, true},
+        {"and the next become-key arms it again", [](Visibility& t) {
+             t.app->show();
+             t.calendarBecomesKey();
+             t.app->show();
+             t.calendarBecomesKey();
+             t.applicationResigns();
+         }, false},
+    };
+    for (auto& c : cases) {
+        c.steps(*this);
+        EXPECT_EQ(calendar().visible, c.visibleAfter) << c.name;
+        app->hide();
+    }
+}
+
+TEST_F(Visibility, ResigningStowsWithoutHidingTheApplication) {
+    prefs->setDisplayMode(DisplayMode::largeWindow);
+    app->show();
+    calendarBecomesKey();
+    desktop.journal.clear();
+    applicationResigns();
+    EXPECT_FALSE(calendar().visible);
+    EXPECT_TRUE(app->hiddenAt());
+    EXPECT_EQ(desktop.application.hides, 0);
+    EXPECT_THAT(desktop.journal, ElementsAre("defaults.setString largeWindowFrame={{72, 68.5}, {1296, 788}}",
+                                             "calendar.orderOut"));
+}
+
+TEST_F(Visibility, HideDoesNothingWhenNotVisibleAndKeepsSettingsInFront) {
+    app->hide();
+    EXPECT_TRUE(desktop.journal.empty());
+    EXPECT_FALSE(app->hiddenAt());
+
+    app->show();
+    app->settings()->present(Presentation::settings);
+    desktop.journal.clear();
+    app->hide();
+    EXPECT_FALSE(calendar().visible);
+    EXPECT_TRUE(app->hiddenAt());
+    EXPECT_EQ(desktop.application.hides, 0);
+}
+
+TEST_F(Visibility, ToggleLooksOnlyAtVisibility) {
+    app->show();
+    applicationResigns();  // not key before: stays on screen, another application is active
+    app->toggle();
+    EXPECT_FALSE(calendar().visible);
+    app->toggle();
+    EXPECT_TRUE(calendar().visible);
+}
+
+TEST_F(Visibility, ReopenShowsAndAnswersFalse) {
+    EXPECT_FALSE(app->applicationShouldHandleReopen(false));
+    EXPECT_TRUE(calendar().visible);
+    EXPECT_FALSE(app->applicationShouldHandleReopen(true));
+    EXPECT_TRUE(calendar().visible);
+    EXPECT_EQ(desktop.application.activations, 2);
+}
+
+TEST_F(Visibility, HideFromMenuClosesAFocusedSettingsWindowOnly) {
+    app->show();
+    app->settings()->present(Presentation::settings);
+    settingsWindow().key = true;
+    app->show();
+    app->hideFromMenu();
+    EXPECT_FALSE(settingsWindow().visible);
+    EXPECT_TRUE(calendar().visible);
+
+    app->hideFromMenu();
+    EXPECT_FALSE(calendar().visible);
+    EXPECT_EQ(desktop.application.hides, 1);
+}
+
+TEST_F(Visibility, PressesQueuedBeforeTheControllerIsGoneDoNothing) {
+    desktop.hotKeys.press();
+    app.reset();
+    EXPECT_EQ(desktop.mainQueue.drain(), 1);
+}
+
+}  // namespace
+}  // namespace plenhall::testing
