@@ -25,20 +25,27 @@ constexpr std::array<std::pair<std::uint16_t, std::uint16_t>, 118> kKeys = {{
     {74, 121},  {93, 132},  {94, 97},   {95, 129},  {102, 102}, {104, 100},
 }};
 
+// X keycodes run from 8 to 255.
+constexpr std::uint32_t kMinXKeycode = 8;
+constexpr std::uint32_t kMaxXKeycode = 255;
+
 }  // namespace
 
 std::optional<std::uint32_t> xKeycodeForVirtualKey(std::uint32_t virtualKeyCode) {
     for (auto [virtualKey, xKeycode] : kKeys) {
         if (virtualKey == virtualKeyCode) return xKeycode;
     }
+    if (virtualKeyCode >= kUnnamedKeyBase + kMinXKeycode && virtualKeyCode <= kUnnamedKeyBase + kMaxXKeycode) {
+        return virtualKeyCode - kUnnamedKeyBase;
+    }
     return std::nullopt;
 }
 
-std::optional<std::uint16_t> virtualKeyForXKeycode(std::uint32_t xKeycode) {
+std::uint16_t virtualKeyForXKeycode(std::uint32_t xKeycode) {
     for (auto [virtualKey, x] : kKeys) {
         if (x == xKeycode) return virtualKey;
     }
-    return std::nullopt;
+    return static_cast<std::uint16_t>(kUnnamedKeyBase + (xKeycode & 0xFF));
 }
 
 }  // namespace plenhall

@@ -7,7 +7,11 @@
 
 namespace plenhall {
 
+// Keys the table does not name (a key some keyboards have and others lack) get a virtual code of
+// their own: kUnnamedKeyBase plus their X keycode, so they can still be recorded and grabbed.
+inline constexpr std::uint16_t kUnnamedKeyBase = 0x8000;
+
 std::optional<std::uint32_t> xKeycodeForVirtualKey(std::uint32_t virtualKeyCode);
-std::optional<std::uint16_t> virtualKeyForXKeycode(std::uint32_t xKeycode);
+std::uint16_t virtualKeyForXKeycode(std::uint32_t xKeycode);
 
 }  // namespace plenhall

@@ -1,0 +1,29 @@
+// Opening at login as an XDG autostart entry in the user's configuration directory.
+//
+// Thread: main thread only.
+#pragma once
+
+#include <string>
+
+#include "platform/login_item.h"
+
+namespace plenhall::gtk {
+
+class AutostartLoginItem final : public LoginItemService {
+public:
+    // `program` is what the entry starts: the installed program, or the running binary.
+    explicit AutostartLoginItem(std::string program);
+
+    std::optional<std::string> registerItem() override;
+    std::optional<std::string> unregisterItem() override;
+    // Enabled when the user's entry exists, parses, and is neither hidden nor disabled.
+    LoginItemStatus status() const override;
+
+    const std::string& entryPath() const { return entryPath_; }
+
+private:
+    std::string program_;
+    std::string entryPath_;
+};
+
+}  // namespace plenhall::gtk

@@ -1,0 +1,140 @@
+// One ownership vocabulary for GLib and GObject resources in the backend: object references,
+// strings, errors, signal connections and main-loop sources. No bare g_object_unref elsewhere.
+#pragma once
+
+#include <glib-object.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace plenhall::gtk {
+
+struct GObjectUnref {
+    void operator()(gpointer object) const {
+        if (object) g_object_unref(object);
+    }
+};
+
+template <class T>
+using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
+
+// Takes over a reference the caller already owns (a "transfer full" return).
+template <class T>
+GObjectPtr<T> adopt(T* object) {
+    return GObjectPtr<T>(object);
+}
+
+// Takes a new reference, sinking a floating one (widgets we keep).
+template <class T>
+GObjectPtr<T> refSink(T* object) {
+    if (object) g_object_ref_sink(object);
+    return GObjectPtr<T>(object);
+}
+
+struct GFree {
+    void operator()(gpointer memory) const { g_free(memory); }
+};
+using GCharPtr = std::unique_ptr<gchar, GFree>;
+
+inline std::string takeString(gchar* text) {
+    GCharPtr owned(text);
+    return owned ? std::string(owned.get()) : std::string();
+}
+
+// A GError out-parameter that frees itself.
+class GErrorHolder {
+public:
+    GErrorHolder() = default;
+    GErrorHolder(const GErrorHolder&) = delete;
+    GErrorHolder& operator=(const GErrorHolder&) = delete;
+    ~GErrorHolder() { g_clear_error(&error_); }
+
+    GError** out() {
+        g_clear_error(&error_);
+        return &error_;
+    }
+    explicit operator bool() const { return error_ != nullptr; }
+    const GError* get() const { return error_; }
+    std::string message() const { return error_ ? error_->message : ""; }
+
+private:
+    GError* error_ = nullptr;
+};
+
+// A signal handler that is disconnected when this object goes, unless the instance went first.
+class SignalConnection {
+public:
+    SignalConnection() = default;
+    SignalConnection(gpointer instance, const char* signal, GCallback callback, gpointer data,
+                     GConnectFlags flags = GConnectFlags(0))
+        : instance_(G_OBJECT(instance)),
+          id_(g_signal_connect_data(instance, signal, callback, data, nullptr, flags)) {
+        g_object_add_weak_pointer(instance_, reinterpret_cast<gpointer*>(&instance_));
+    }
+    SignalConnection(SignalConnection&& other) noexcept { *this = std::move(other); }
+    SignalConnection& operator=(SignalConnection&& other) noexcept {
+        if (this != &other) {
+            disconnect();
+            instance_ = other.instance_;
+            id_ = other.id_;
+            if (instance_) {
+                g_object_remove_weak_pointer(instance_, reinterpret_cast<gpointer*>(&other.instance_));
+                g_object_add_weak_pointer(instance_, reinterpret_cast<gpointer*>(&instance_));
+            }
+            other.instance_ = nullptr;
+            other.id_ = 0;
+        }
+        return *this;
+    }
+    SignalConnection(const SignalConnection&) = delete;
+    SignalConnection& operator=(const SignalConnection&) = delete;
+    ~SignalConnection() { disconnect(); }
+
+    // False once the instance has been destroyed.
+    bool alive() const { return instance_ != nullptr; }
+
+    void disconnect() {
+        if (instance_) {
+            g_signal_handler_disconnect(instance_, id_);
+            g_object_remove_weak_pointer(instance_, reinterpret_cast<gpointer*>(&instance_));
+        }
+        instance_ = nullptr;
+        id_ = 0;
+    }
+
+private:
+    GObject* instance_ = nullptr;
+    gulong id_ = 0;
+};
+
+// A main-loop source removed when this object goes.
+class SourceId {
+public:
+    SourceId() = default;
+    explicit SourceId(guint id) : id_(id) {}
+    SourceId(SourceId&& other) noexcept : id_(std::exchange(other.id_, 0)) {}
+    SourceId& operator=(SourceId&& other) noexcept {
+        if (this != &other) {
+            remove();
+            id_ = std::exchange(other.id_, 0);
+        }
+        return *this;
+    }
+    SourceId(const SourceId&) = delete;
+    SourceId& operator=(const SourceId&) = delete;
+    ~SourceId() { remove(); }
+
+    void remove() {
+        if (id_) g_source_remove(id_);
+        id_ = 0;
+    }
+    // The source ended on its own (its callback returned G_SOURCE_REMOVE).
+    void release() { id_ = 0; }
+    explicit operator bool() const { return id_ != 0; }
+
+private:
+    guint id_ = 0;
+};
+
+}  // namespace plenhall::gtk

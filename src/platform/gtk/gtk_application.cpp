@@ -1,0 +1,118 @@
+#include "platform/gtk/gtk_application.h"
+
+#include <string>
+
+namespace plenhall::gtk {
+
+struct GtkApplicationHost::Action {
+    GtkApplicationHost* host;
+    MenuTarget* target;
+    MenuAction action;
+    bool targetsController;
+};
+
+namespace {
+
+const char* actionName(MenuAction action) {
+    switch (action) {
+        case MenuAction::toggle: return "toggle";
+        case MenuAction::reload: return "reload";
+        case MenuAction::openSettings: return "settings";
+        case MenuAction::checkForUpdates: return "check-for-updates";
+        case MenuAction::hideFromMenu: return "hide-calendar";
+        case MenuAction::terminate: return "quit";
+        default: return nullptr;
+    }
+}
+
+// "," → "<Primary>comma"; an upper-case letter adds Shift.
+std::string accelerator(const std::string& keyEquivalent) {
+    if (keyEquivalent.size() != 1) return {};
+    char key = keyEquivalent[0];
+    GdkModifierType modifiers = GDK_CONTROL_MASK;
+    if (g_ascii_isupper(key)) {
+        modifiers = GdkModifierType(modifiers | GDK_SHIFT_MASK);
+        key = g_ascii_tolower(key);
+    }
+    return takeString(gtk_accelerator_name(gdk_unicode_to_keyval(guchar(key)), modifiers));
+}
+
+}  // namespace
+
+GtkApplicationHost::GtkApplicationHost(int argc, char** argv, DesktopState& state)
+    : argc_(argc), argv_(argv), state_(state) {
+    application_ = adopt(gtk_application_new("com.plenhall.Desktop", G_APPLICATION_HANDLES_OPEN));
+    connections_.emplace_back(application_.get(), "startup", G_CALLBACK(onStartup), this);
+    connections_.emplace_back(application_.get(), "activate", G_CALLBACK(onActivate), this);
+    connections_.emplace_back(application_.get(), "open", G_CALLBACK(onOpen), this);
+}
+
+GtkApplicationHost::~GtkApplicationHost() { connections_.clear(); }
+
+int GtkApplicationHost::run() { return g_application_run(G_APPLICATION(application_.get()), argc_, argv_); }
+
+void GtkApplicationHost::onStartup(GApplication* application, gpointer data) {
+    auto* self = static_cast<GtkApplicationHost*>(data);
+    // The program lives in the status area: no window on screen is no reason to quit.
+    g_application_hold(application);
+    self->delegate_->applicationDidFinishLaunching();
+}
+
+void GtkApplicationHost::onActivate(GApplication*, gpointer data) {
+    auto* self = static_cast<GtkApplicationHost*>(data);
+    if (std::exchange(self->launchPending_, false)) return;
+    bool anyVisible = false;
+    for (GList* w = gtk_application_get_windows(self->application_.get()); w; w = w->next) {
+        anyVisible = anyVisible || gtk_widget_get_visible(GTK_WIDGET(w->data));
+    }
+    self->delegate_->applicationShouldHandleReopen(anyVisible);
+    gdk_notify_startup_complete();
+}
+
+void GtkApplicationHost::onOpen(GApplication*, GFile** files, gint count, const gchar*, gpointer data) {
+    auto* self = static_cast<GtkApplicationHost*>(data);
+    self->launchPending_ = false;
+    std::vector<std::string> urls;
+    for (gint i = 0; i < count; ++i) {
+        // The URI as given: GIO's scheme accessors lower-case the scheme, and the command test
+        // is case-sensitive.
+        urls.push_back(takeString(g_file_get_uri(files[i])));
+    }
+    self->delegate_->applicationOpenURLs(urls);
+    gdk_notify_startup_complete();
+}
+
+void GtkApplicationHost::setMainMenu(const Menu& menu, MenuTarget& target) {
+    for (const auto& top : menu.items) {
+        if (!top.submenu) continue;
+        for (const auto& item : top.submenu->items) addAction(item, target);
+    }
+}
+
+void GtkApplicationHost::addAction(const MenuItem& item, MenuTarget& target) {
+    // Cut, copy, paste and select all are the web view's own keys; undo and redo go to the page
+    // first (see the web view), so none of them is an application accelerator.
+    const char* name = item.action ? actionName(*item.action) : nullptr;
+    if (!name) return;
+    actions_.push_back(std::make_unique<Action>(Action{this, &target, *item.action, item.targetsController}));
+    auto action = adopt(g_simple_action_new(name, nullptr));
+    g_signal_connect(action.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer data) {
+                         auto* entry = static_cast<Action*>(data);
+                         if (entry->targetsController) {
+                             entry->target->performMenuAction(entry->action);
+                         } else if (entry->action == MenuAction::terminate) {
+                             entry->host->terminate();
+                         }
+                     }),
+                     actions_.back().get());
+    g_action_map_add_action(G_ACTION_MAP(application_.get()), G_ACTION(action.get()));
+    std::string accel = accelerator(item.keyEquivalent);
+    if (!accel.empty()) {
+        const gchar* accels[] = {accel.c_str(), nullptr};
+        gtk_application_set_accels_for_action(application_.get(), (std::string("app.") + name).c_str(), accels);
+    }
+}
+
+void GtkApplicationHost::terminate() { g_application_quit(G_APPLICATION(application_.get())); }
+
+}  // namespace plenhall::gtk

@@ -1,0 +1,58 @@
+// The application object on GTK: a unique GtkApplication (com.plenhall.Desktop) whose first
+// instance runs the launch in "startup"; later launches reach it as reopen requests (no
+// arguments) or as opened URLs.
+//
+// Thread: main thread only. Ownership: the platform owns the host and the GtkApplication for the
+// life of the process; the delegate and the menu target outlive the event loop.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/application.h"
+#include "platform/gtk/desktop_state.h"
+#include "platform/gtk/glib_ptr.h"
+
+namespace plenhall::gtk {
+
+class GtkApplicationHost final : public Application {
+public:
+    GtkApplicationHost(int argc, char** argv, DesktopState& state);
+    GtkApplicationHost(const GtkApplicationHost&) = delete;
+    GtkApplicationHost& operator=(const GtkApplicationHost&) = delete;
+    ~GtkApplicationHost() override;
+
+    void setDelegate(ApplicationDelegate& delegate) override { delegate_ = &delegate; }
+    // An accessory application shows no taskbar entry; the calendar window skips the taskbar
+    // itself, so there is nothing to set here.
+    void setActivationPolicy(ActivationPolicy) override {}
+    int run() override;
+    void setMainMenu(const Menu& menu, MenuTarget& target) override;
+    void activate() override { state_.activationRequested = true; }
+    // The windows are already ordered out; the window manager hands the focus on by itself.
+    void hide() override {}
+    void terminate() override;
+
+    GtkApplication* application() const { return application_.get(); }
+
+private:
+    struct Action;
+    static void onStartup(GApplication*, gpointer self);
+    static void onActivate(GApplication*, gpointer self);
+    static void onOpen(GApplication*, GFile** files, gint count, const gchar* hint, gpointer self);
+    void addAction(const MenuItem& item, MenuTarget& target);
+
+    int argc_;
+    char** argv_;
+    DesktopState& state_;
+    ApplicationDelegate* delegate_ = nullptr;
+    GObjectPtr<GtkApplication> application_;
+    std::vector<SignalConnection> connections_;
+    std::vector<std::unique_ptr<Action>> actions_;
+    // The first activation of the first instance is its own launch, not a reopen.
+    bool launchPending_ = true;
+};
+
+}  // namespace plenhall::gtk

@@ -1,0 +1,50 @@
+// The global shortcut on X11: XGrabKey on the root window, for every combination of the lock
+// modifiers, with a refusal (another client holds the key) detected synchronously.
+//
+// Thread: main thread only; presses arrive through GDK's event filter on the main loop.
+// Ownership: the platform owns the grab for the life of the process; the filter is removed in the
+// destructor.
+#pragma once
+
+#include <gdk/gdk.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "platform/global_hot_keys.h"
+#include "platform/gtk/desktop_state.h"
+
+namespace plenhall::gtk {
+
+class X11HotKeys final : public GlobalHotKeys {
+public:
+    explicit X11HotKeys(DesktopState& state) : state_(state) {}
+    X11HotKeys(const X11HotKeys&) = delete;
+    X11HotKeys& operator=(const X11HotKeys&) = delete;
+    ~X11HotKeys() override;
+
+    void installPressHandler(std::function<void()> onPress) override;
+    int registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers) override;
+    void unregisterHotKey() override;
+
+    // Status when the key has no X keycode, or there is no X display to grab on.
+    static constexpr int kNoSuchKey = 2;      // BadValue
+    static constexpr int kNoDisplay = -1;
+
+private:
+    struct Grab {
+        unsigned keycode;
+        unsigned modifiers;
+    };
+    static GdkFilterReturn filter(GdkXEvent* xevent, GdkEvent*, gpointer self);
+    void ungrab(const Grab& grab);
+
+    DesktopState& state_;
+    std::function<void()> onPress_;
+    std::optional<Grab> grab_;
+    bool filterInstalled_ = false;
+    bool keyDown_ = false;
+};
+
+}  // namespace plenhall::gtk

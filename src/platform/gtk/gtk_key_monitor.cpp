@@ -1,0 +1,64 @@
+#include "platform/gtk/gtk_key_monitor.h"
+
+#include "platform/key_codes.h"
+
+namespace plenhall::gtk {
+namespace {
+
+std::optional<std::string> textOf(guint keyval) {
+    gunichar character = gdk_keyval_to_unicode(keyval);
+    if (character == 0) return std::nullopt;
+    char buffer[8] = {};
+    int length = g_unichar_to_utf8(character, buffer);
+    return std::string(buffer, std::size_t(length));
+}
+
+}  // namespace
+
+std::optional<KeyMonitor::Token> GtkKeyMonitor::addLocalMonitorForKeyDown(Handler handler) {
+    monitors_[next_] = std::move(handler);
+    return next_++;
+}
+
+void GtkKeyMonitor::removeMonitor(Token token) { monitors_.erase(token); }
+
+void GtkKeyMonitor::watch(GtkWindow* window) {
+    // Connected handlers run before the window's own, which handles accelerators and focus.
+    connections_.emplace_back(window, "key-press-event", G_CALLBACK(onKeyPress), this);
+}
+
+KeyEvent GtkKeyMonitor::translate(const GdkEventKey& event) {
+    KeyEvent key;
+    key.keyCode = virtualKeyForXKeycode(event.hardware_keycode);
+    const guint state = event.state;
+    if (state & GDK_SHIFT_MASK) key.modifierFlags |= ModifierFlag::shift;
+    if (state & GDK_CONTROL_MASK) key.modifierFlags |= ModifierFlag::control;
+    if (state & GDK_MOD1_MASK) key.modifierFlags |= ModifierFlag::option;
+    if (state & (GDK_SUPER_MASK | GDK_MOD4_MASK)) key.modifierFlags |= ModifierFlag::command;
+    if (state & GDK_LOCK_MASK) key.modifierFlags |= ModifierFlag::capsLock;
+
+    // What the key types with no modifier in the layout in use (the group of this event).
+    GdkKeymap* keymap = gdk_keymap_get_for_display(gdk_window_get_display(event.window));
+    guint plain = 0;
+    if (gdk_keymap_translate_keyboard_state(keymap, event.hardware_keycode, GdkModifierType(0), event.group,
+                                            &plain, nullptr, nullptr, nullptr)) {
+        key.charactersWithoutModifiers = textOf(plain);
+    }
+    key.charactersIgnoringModifiers = textOf(gdk_keyval_to_lower(event.keyval));
+    return key;
+}
+
+gboolean GtkKeyMonitor::onKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
+    auto* self = static_cast<GtkKeyMonitor*>(data);
+    // A modifier pressed alone is not a key press for the monitors; it only changes the flags.
+    if (self->monitors_.empty() || event->is_modifier) return FALSE;
+    std::optional<KeyEvent> current = translate(*event);
+    auto snapshot = self->monitors_;
+    for (auto& [token, handler] : snapshot) {
+        if (!current) break;
+        current = handler(*current);
+    }
+    return current ? FALSE : TRUE;
+}
+
+}  // namespace plenhall::gtk

@@ -1,0 +1,72 @@
+#include "platform/gtk/gtk_platform.h"
+
+#include <gio/gio.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+
+namespace plenhall::gtk {
+namespace {
+
+std::string runningProgram() {
+    char path[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    return length > 0 ? std::string(path, std::size_t(length)) : std::string("plenhall-desktop");
+}
+
+}  // namespace
+
+void GlibMainQueue::async(std::function<void()> work) {
+    pending_.push_back(std::move(work));
+    if (!source_) source_ = SourceId(g_idle_add_full(G_PRIORITY_DEFAULT, dispatch, this, nullptr));
+}
+
+gboolean GlibMainQueue::dispatch(gpointer data) {
+    auto* self = static_cast<GlibMainQueue*>(data);
+    // Work posted while this batch runs waits for the next turn of the loop.
+    for (std::size_t n = self->pending_.size(); n > 0 && !self->pending_.empty(); --n) {
+        auto work = std::move(self->pending_.front());
+        self->pending_.pop_front();
+        work();
+    }
+    if (!self->pending_.empty()) return G_SOURCE_CONTINUE;
+    self->source_.release();
+    return G_SOURCE_REMOVE;
+}
+
+void StderrLog::line(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+bool GioWorkspace::openURL(const std::string& url) {
+    GErrorHolder error;
+    GdkDisplay* display = gdk_display_get_default();
+    auto context = display ? adopt(G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display)))
+                           : GObjectPtr<GAppLaunchContext>();
+    return g_app_info_launch_default_for_uri(url.c_str(), context.get(), error.out());
+}
+
+std::string GtkPlatform::preferencesPath() {
+    return takeString(g_build_filename(g_get_user_config_dir(), "plenhall-desktop", "preferences.json", nullptr));
+}
+
+GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
+    : build_(std::move(build)),
+      defaults_(preferencesPath(), log_),
+      application_(argc, argv, state_),
+      windows_(focus_, keyMonitor_, state_),
+      loginItem_(runningProgram()),
+      updaters_(build_.updateFeed, build_.info, log_) {
+    windows_.setApplication(application_.application());
+}
+
+Platform GtkPlatform::platform() {
+    return Platform{application_, mainQueue_, clock_,  log_,        defaults_, screens_,  windows_, webViews_,
+                    statusBar_,   hotKeys_,   keyMonitor_, sheets_, workspace_, focus_,  loginItem_, updaters_,
+                    build_.info};
+}
+
+}  // namespace plenhall::gtk

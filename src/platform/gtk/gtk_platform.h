@@ -1,0 +1,94 @@
+// The Linux desktop: every service of the seam, built on GTK 3, WebKitGTK, ayatana-appindicator,
+// Xlib and GIO, gathered for the composition root.
+//
+// Thread: main thread only. Ownership: the composition root owns the one GtkPlatform for the life
+// of the process. Nothing here touches the display before the application's "startup".
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/gtk/autostart_login_item.h"
+#include "platform/gtk/desktop_state.h"
+#include "platform/gtk/focus_tracker.h"
+#include "platform/gtk/glib_ptr.h"
+#include "platform/gtk/gtk_application.h"
+#include "platform/gtk/gtk_hot_keys.h"
+#include "platform/gtk/gtk_key_monitor.h"
+#include "platform/gtk/gtk_screens.h"
+#include "platform/gtk/gtk_sheets.h"
+#include "platform/gtk/gtk_web_view.h"
+#include "platform/gtk/gtk_window.h"
+#include "platform/gtk/status_item.h"
+#include "platform/gtk/updater.h"
+#include "platform/platform.h"
+#include "platform/preference_file_store.h"
+
+namespace plenhall::gtk {
+
+// The main queue as one GLib source that runs posted work in order, at the priority of input
+// events, so a hot-key press reaches the controller before anything is redrawn.
+class GlibMainQueue final : public MainQueue {
+public:
+    void async(std::function<void()> work) override;
+
+private:
+    static gboolean dispatch(gpointer self);
+    std::deque<std::function<void()>> pending_;
+    SourceId source_;
+};
+
+class SystemClock final : public Clock {
+public:
+    TimePoint now() const override { return std::chrono::system_clock::now(); }
+};
+
+class StderrLog final : public Log {
+public:
+    void line(std::string_view text) override;
+};
+
+class GioWorkspace final : public Workspace {
+public:
+    bool openURL(const std::string& url) override;
+};
+
+struct BuildInfo {
+    std::optional<InfoDictionary> info;
+    std::string updateFeed;
+};
+
+class GtkPlatform {
+public:
+    GtkPlatform(int argc, char** argv, BuildInfo build);
+    GtkPlatform(const GtkPlatform&) = delete;
+    GtkPlatform& operator=(const GtkPlatform&) = delete;
+
+    Platform platform();
+
+    static std::string preferencesPath();
+
+private:
+    BuildInfo build_;
+    DesktopState state_;
+    GlibMainQueue mainQueue_;
+    SystemClock clock_;
+    StderrLog log_;
+    PreferenceFileStore defaults_;
+    FocusTracker focus_{state_};
+    GtkKeyMonitor keyMonitor_;
+    GtkApplicationHost application_;
+    GtkWindowFactory windows_;
+    GtkWebViewFactory webViews_;
+    GtkScreens screens_;
+    AyatanaStatusBar statusBar_{log_};
+    X11HotKeys hotKeys_{state_};
+    GtkSheets sheets_{focus_};
+    GioWorkspace workspace_;
+    AutostartLoginItem loginItem_;
+    FeedUpdaterFactory updaters_;
+};
+
+}  // namespace plenhall::gtk

@@ -1,0 +1,42 @@
+#include "platform/gtk/gtk_screens.h"
+
+#include <gtk/gtk.h>
+
+namespace plenhall::gtk {
+namespace {
+
+Screen screenOf(GdkMonitor* monitor) {
+    GdkRectangle geometry, workarea;
+    gdk_monitor_get_geometry(monitor, &geometry);
+    gdk_monitor_get_workarea(monitor, &workarea);
+    return Screen{Rect{double(geometry.x), double(geometry.y), double(geometry.width), double(geometry.height)},
+                  Rect{double(workarea.x), double(workarea.y), double(workarea.width), double(workarea.height)}};
+}
+
+}  // namespace
+
+std::vector<Screen> GtkScreens::screens() const {
+    GdkDisplay* display = gdk_display_get_default();
+    std::vector<Screen> result;
+    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n; ++i) {
+        result.push_back(screenOf(gdk_display_get_monitor(display, i)));
+    }
+    return result;
+}
+
+std::optional<Screen> GtkScreens::mainScreen() const {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor) return std::nullopt;
+    return screenOf(monitor);
+}
+
+Point GtkScreens::mouseLocation() const {
+    GdkDisplay* display = gdk_display_get_default();
+    int x = 0, y = 0;
+    gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr, &x, &y);
+    return Point{double(x), double(y)};
+}
+
+}  // namespace plenhall::gtk

@@ -1,0 +1,121 @@
+#include "platform/gtk/gtk_sheets.h"
+
+#include <gtk/gtk.h>
+
+#include "platform/gtk/glib_ptr.h"
+#include "platform/gtk/gtk_window.h"
+
+namespace plenhall::gtk {
+namespace {
+
+struct PendingAlert {
+    std::function<void(int, std::optional<std::string>)> completion;
+    GtkWidget* entry = nullptr;
+    bool hasButtons = false;
+
+    void answer(int response, std::optional<std::string> text) {
+        if (auto done = std::exchange(completion, nullptr)) done(response, std::move(text));
+    }
+};
+
+struct PendingPanel {
+    std::function<void(int, std::vector<std::string>)> completion;
+
+    void answer(int response, std::vector<std::string> paths) {
+        if (auto done = std::exchange(completion, nullptr)) done(response, std::move(paths));
+    }
+};
+
+GtkWindow* parentOf(Window& window) { return static_cast<GtkWindowAdapter&>(window).widget(); }
+
+void prepare(GtkWidget* dialog, GtkWindow* parent) {
+    gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
+    // The calendar floats above other windows; its sheets must not end up beneath it.
+    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_title(GTK_WINDOW(dialog), "Plenhall");
+}
+
+}  // namespace
+
+void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
+                                std::function<void(int, std::optional<std::string>)> completion) {
+    GtkWindow* parent = parentOf(window);
+    const bool hasButtons = !alert.buttons.empty();
+    GtkWidget* dialog = gtk_message_dialog_new(parent, GtkDialogFlags(0), GTK_MESSAGE_OTHER,
+                                               hasButtons ? GTK_BUTTONS_NONE : GTK_BUTTONS_OK, "%s",
+                                               alert.messageText.c_str());
+    prepare(dialog, parent);
+    for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
+        gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(), kAlertFirstButtonReturn + int(i));
+    }
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), hasButtons ? kAlertFirstButtonReturn : GTK_RESPONSE_OK);
+
+    auto* pending = new PendingAlert{std::move(completion), nullptr, hasButtons};
+    if (alert.accessoryTextField) {
+        pending->entry = gtk_entry_new();
+        gtk_widget_set_size_request(pending->entry, int(alert.accessoryTextField->frame.width), -1);
+        gtk_entry_set_text(GTK_ENTRY(pending->entry), alert.accessoryTextField->stringValue.c_str());
+        gtk_entry_set_activates_default(GTK_ENTRY(pending->entry), TRUE);
+        GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
+        gtk_box_pack_start(GTK_BOX(area), pending->entry, FALSE, FALSE, 0);
+        gtk_widget_show(pending->entry);
+    }
+    // Freed with the dialog; a dialog destroyed unanswered (its parent went) still answers.
+    g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", pending, [](gpointer data) {
+        auto* pending = static_cast<PendingAlert*>(data);
+        pending->answer(GTK_RESPONSE_DELETE_EVENT, std::nullopt);
+        delete pending;
+    });
+    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
+                         auto* pending = static_cast<PendingAlert*>(data);
+                         std::optional<std::string> text;
+                         if (pending->entry) text = gtk_entry_get_text(GTK_ENTRY(pending->entry));
+                         // The kit's own single button is the first button.
+                         if (!pending->hasButtons && response == GTK_RESPONSE_OK) response = kAlertFirstButtonReturn;
+                         pending->answer(response, std::move(text));
+                         gtk_widget_destroy(GTK_WIDGET(self));
+                     }),
+                     pending);
+    focus_.watch(GTK_WINDOW(dialog), nullptr);
+    gtk_window_present(GTK_WINDOW(dialog));
+}
+
+void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
+                                    std::function<void(int, std::vector<std::string>)> completion) {
+    GtkWindow* parent = parentOf(window);
+    // In-process on purpose: a chooser in another process would take the focus from us, and the
+    // calendar would be put away as if the user had left.
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(nullptr, parent, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
+                                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+    prepare(dialog, parent);
+    gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.allowsMultipleSelection);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+
+    auto* pending = new PendingPanel{std::move(completion)};
+    g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", pending, [](gpointer data) {
+        auto* pending = static_cast<PendingPanel*>(data);
+        pending->answer(kModalResponseCancel, {});
+        delete pending;
+    });
+    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
+                         auto* pending = static_cast<PendingPanel*>(data);
+                         std::vector<std::string> paths;
+                         if (response == GTK_RESPONSE_ACCEPT) {
+                             GSList* names = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(self));
+                             for (GSList* item = names; item; item = item->next) {
+                                 paths.push_back(takeString(static_cast<gchar*>(item->data)));
+                             }
+                             g_slist_free(names);
+                         }
+                         pending->answer(response == GTK_RESPONSE_ACCEPT ? kModalResponseOK : kModalResponseCancel,
+                                         std::move(paths));
+                         gtk_widget_destroy(GTK_WIDGET(self));
+                     }),
+                     pending);
+    focus_.watch(GTK_WINDOW(dialog), nullptr);
+    gtk_window_present(GTK_WINDOW(dialog));
+}
+
+}  // namespace plenhall::gtk

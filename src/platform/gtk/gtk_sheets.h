@@ -1,0 +1,28 @@
+// Alerts and the file chooser as GTK dialogs transient for and modal to a window of ours.
+//
+// Every sheet answers exactly once: with the button pressed, or as cancelled when it is closed or
+// destroyed without an answer. Page text is shown as text, never read as a format.
+//
+// Thread: main thread only. Ownership: each dialog owns its pending completion and frees it when
+// it is destroyed.
+#pragma once
+
+#include "platform/alerts.h"
+#include "platform/gtk/focus_tracker.h"
+
+namespace plenhall::gtk {
+
+class GtkSheets final : public Sheets {
+public:
+    explicit GtkSheets(FocusTracker& focus) : focus_(focus) {}
+
+    void beginAlertSheet(const Alert& alert, Window& window,
+                         std::function<void(int, std::optional<std::string>)> completion) override;
+    void beginOpenPanelSheet(const OpenPanel& panel, Window& window,
+                             std::function<void(int, std::vector<std::string>)> completion) override;
+
+private:
+    FocusTracker& focus_;
+};
+
+}  // namespace plenhall::gtk

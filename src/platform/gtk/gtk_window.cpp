@@ -1,0 +1,335 @@
+#include "platform/gtk/gtk_window.h"
+
+#include <gdk/gdkx.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/gtk/gtk_web_view.h"
+
+namespace plenhall::gtk {
+namespace {
+
+// X11 carries positions as 16-bit signed and sizes as 16-bit unsigned numbers; anything beyond
+// would wrap around on the wire.
+constexpr double kMinCoordinate = -32768;
+constexpr double kMaxCoordinate = 32767;
+
+int clampedInt(double value, double low, double high) {
+    if (!std::isfinite(value)) return static_cast<int>(low < 0 ? 0 : low);
+    return static_cast<int>(std::lround(std::clamp(value, low, high)));
+}
+
+struct IntRect {
+    int x, y, width, height;
+    bool operator==(const IntRect&) const = default;
+};
+
+IntRect mappable(const Rect& frame) {
+    return IntRect{clampedInt(frame.x, kMinCoordinate, kMaxCoordinate),
+                   clampedInt(frame.y, kMinCoordinate, kMaxCoordinate),
+                   clampedInt(frame.width, 1, kMaxCoordinate), clampedInt(frame.height, 1, kMaxCoordinate)};
+}
+
+std::optional<int> monitorWithGeometry(const IntRect& frame) {
+    GdkDisplay* display = gdk_display_get_default();
+    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n; ++i) {
+        GdkRectangle geometry;
+        gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &geometry);
+        if (IntRect{geometry.x, geometry.y, geometry.width, geometry.height} == frame) return i;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
+                                   GtkKeyMonitor& keys, DesktopState& state, const Rect& contentRect,
+                                   WindowStyle style)
+    : kind_(kind), state_(state) {
+    window_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+    if (application) gtk_window_set_application(window_, application);
+    gtk_window_set_role(window_, kind_ == Kind::overlay ? "calendar" : "settings");
+    if (kind_ == Kind::overlay) {
+        // Moving places the client area, so set, read and remembered frames agree.
+        gtk_window_set_gravity(window_, GDK_GRAVITY_STATIC);
+    }
+    connections_.emplace_back(window_, "delete-event", G_CALLBACK(onDeleteEvent), this);
+    connections_.emplace_back(window_, "map-event", G_CALLBACK(onMapEvent), this);
+    connections_.emplace_back(window_, "realize", G_CALLBACK(onRealize), this);
+    requestedFrame_ = contentRect;
+    IntRect initial = mappable(contentRect);
+    gtk_window_set_default_size(window_, initial.width, initial.height);
+    setStyle(style);
+    focus.watch(window_, this);
+    keys.watch(window_);
+    // Realized now, so the first showing only maps.
+    gtk_widget_realize(GTK_WIDGET(window_));
+}
+
+GtkWindowAdapter::~GtkWindowAdapter() {
+    renderPending_.remove();
+    connections_.clear();
+    renderer_.reset();
+    if (window_) gtk_widget_destroy(GTK_WIDGET(window_));
+}
+
+void GtkWindowAdapter::setStyle(WindowStyle style) {
+    const bool decorated = style != WindowStyle::borderless;
+    if (decorated && fullScreenMonitor_) leaveFullScreen();
+    if (decorated_ != decorated) {
+        const bool remap = gtk_widget_get_mapped(GTK_WIDGET(window_));
+        // Window managers read decorations when a window is mapped; a visible window is mapped
+        // again so a display-mode change takes effect at once.
+        if (remap) gtk_widget_hide(GTK_WIDGET(window_));
+        gtk_window_set_decorated(window_, decorated);
+        if (remap) {
+            focusOnMap_ = true;
+            gtk_widget_show(GTK_WIDGET(window_));
+        }
+        decorated_ = decorated;
+    }
+    const bool fixedSize = style == WindowStyle::titledClosable;
+    if (fixedSize_ != fixedSize) {
+        // A fixed-size window keeps its content size by equal minimum and maximum hints: the
+        // user cannot resize it, and its texts wrap to its width instead of widening it.
+        if (fixedSize) {
+            IntRect size = mappable(requestedFrame_);
+            GdkGeometry geometry{};
+            geometry.min_width = geometry.max_width = size.width;
+            geometry.min_height = geometry.max_height = size.height;
+            gtk_window_set_geometry_hints(window_, nullptr, &geometry,
+                                          GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
+            gtk_window_set_default_size(window_, size.width, size.height);
+        }
+        fixedSize_ = fixedSize;
+        applyFunctions();
+    }
+}
+
+void GtkWindowAdapter::setLevel(int level) { gtk_window_set_keep_above(window_, level > 0); }
+
+void GtkWindowAdapter::setCollectionBehavior(std::uint32_t behavior) {
+    if (behavior & CollectionBehavior::canJoinAllSpaces) gtk_window_stick(window_);
+    const bool skip = (behavior & CollectionBehavior::ignoresCycle) != 0;
+    gtk_window_set_skip_taskbar_hint(window_, skip);
+    gtk_window_set_skip_pager_hint(window_, skip);
+}
+
+void GtkWindowAdapter::setBackgroundColor(Color color) {
+    background_ = color;
+    // The web view fills the window; its own background is what shows before the first paint.
+    if (content_ && WEBKIT_IS_WEB_VIEW(content_)) {
+        GdkRGBA rgba{color.red, color.green, color.blue, color.alpha};
+        webkit_web_view_set_background_color(WEBKIT_WEB_VIEW(content_), &rgba);
+    }
+}
+
+void GtkWindowAdapter::setTitle(const std::string& title) {
+    if (title_ == title) return;
+    gtk_window_set_title(window_, title.c_str());
+    title_ = title;
+}
+
+void GtkWindowAdapter::setMinSize(Size size) {
+    if (minSize_ == size) return;
+    GdkGeometry geometry{};
+    geometry.min_width = clampedInt(size.width, 1, kMaxCoordinate);
+    geometry.min_height = clampedInt(size.height, 1, kMaxCoordinate);
+    gtk_window_set_geometry_hints(window_, nullptr, &geometry, GDK_HINT_MIN_SIZE);
+    minSize_ = size;
+}
+
+void GtkWindowAdapter::setStandardButtonHidden(WindowButton button, bool hidden) {
+    auto it = hiddenButtons_.find(button);
+    if (it != hiddenButtons_.end() && it->second == hidden) return;
+    hiddenButtons_[button] = hidden;
+    if (button == WindowButton::close) gtk_window_set_deletable(window_, !hidden);
+    applyFunctions();
+}
+
+void GtkWindowAdapter::applyFunctions() {
+    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
+    if (!gdkWindow) return;
+    auto hidden = [this](WindowButton b) {
+        auto it = hiddenButtons_.find(b);
+        return it != hiddenButtons_.end() && it->second;
+    };
+    const bool fixed = fixedSize_.value_or(false);
+    int functions = GDK_FUNC_MOVE;
+    if (!fixed) functions |= GDK_FUNC_RESIZE;
+    if (!fixed && !hidden(WindowButton::miniaturize)) functions |= GDK_FUNC_MINIMIZE;
+    if (!fixed && !hidden(WindowButton::zoom)) functions |= GDK_FUNC_MAXIMIZE;
+    if (!hidden(WindowButton::close)) functions |= GDK_FUNC_CLOSE;
+    gdk_window_set_functions(gdkWindow, static_cast<GdkWMFunction>(functions));
+}
+
+Rect GtkWindowAdapter::frame() const {
+    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
+    if (!gdkWindow || !gtk_widget_get_mapped(GTK_WIDGET(window_))) return requestedFrame_;
+    int x = 0, y = 0, width = 0, height = 0;
+    gdk_window_get_origin(gdkWindow, &x, &y);
+    gtk_window_get_size(window_, &width, &height);
+    return Rect{double(x), double(y), double(width), double(height)};
+}
+
+void GtkWindowAdapter::setFrame(const Rect& requested) {
+    requestedFrame_ = requested;
+    const IntRect target = mappable(requested);
+    if (!decorated_.value_or(true)) {
+        // A borderless window covering a whole monitor is made fullscreen there, so the window
+        // manager lets it cover panels and docks too.
+        if (auto monitor = monitorWithGeometry(target)) {
+            applyFullScreen(*monitor, Rect{double(target.x), double(target.y), double(target.width),
+                                           double(target.height)});
+            return;
+        }
+    }
+    if (fullScreenMonitor_) leaveFullScreen();
+    Rect current = frame();
+    if (mappable(current) == target && gtk_widget_get_mapped(GTK_WIDGET(window_))) return;
+    gtk_window_move(window_, target.x, target.y);
+    gtk_window_resize(window_, target.width, target.height);
+}
+
+void GtkWindowAdapter::applyFullScreen(int monitor, const Rect& geometry) {
+    const bool mapped = gtk_widget_get_mapped(GTK_WIDGET(window_));
+    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
+    const bool isFullScreen =
+        gdkWindow && (gdk_window_get_state(gdkWindow) & GDK_WINDOW_STATE_FULLSCREEN) != 0;
+    // On a hidden window these calls only record the initial state for the next map; on a mapped
+    // one that is already fullscreen there, they would be round trips for nothing.
+    if (mapped && isFullScreen && fullScreenMonitor_ == monitor) return;
+    gtk_window_move(window_, int(geometry.x), int(geometry.y));
+    gtk_window_resize(window_, int(geometry.width), int(geometry.height));
+    gtk_window_fullscreen_on_monitor(window_, gtk_window_get_screen(window_), monitor);
+    fullScreenMonitor_ = monitor;
+}
+
+void GtkWindowAdapter::leaveFullScreen() {
+    gtk_window_unfullscreen(window_);
+    fullScreenMonitor_.reset();
+}
+
+void GtkWindowAdapter::center() {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = nullptr;
+    int px = 0, py = 0;
+    gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr, &px, &py);
+    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n && !monitor; ++i) {
+        GdkRectangle geometry;
+        gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &geometry);
+        if (px >= geometry.x && px < geometry.x + geometry.width && py >= geometry.y &&
+            py < geometry.y + geometry.height) {
+            monitor = gdk_display_get_monitor(display, i);
+        }
+    }
+    if (!monitor) monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor) return;
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    int width = 0, height = 0;
+    gtk_window_get_size(window_, &width, &height);
+    gtk_window_move(window_, area.x + (area.width - width) / 2, area.y + (area.height - height) / 2);
+}
+
+bool GtkWindowAdapter::isVisible() const { return gtk_widget_get_visible(GTK_WIDGET(window_)); }
+
+bool GtkWindowAdapter::isKeyWindow() const { return gtk_window_is_active(window_); }
+
+void GtkWindowAdapter::orderOut() {
+    focusOnMap_ = false;
+    gtk_widget_hide(GTK_WIDGET(window_));
+}
+
+void GtkWindowAdapter::makeKeyAndOrderFront() {
+    // The press that asked for the window is the user's latest input; presenting with its time
+    // tells the window manager this is no focus theft.
+    guint32 time = gtk_get_current_event_time();
+    if (time == GDK_CURRENT_TIME) time = state_.lastHotKeyTime;
+    gtk_window_present_with_time(window_, time);
+    if (state_.activationRequested) {
+        state_.activationRequested = false;
+        focusNow();
+        // Some window managers ignore activation of a window that is not mapped yet.
+        if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) focusOnMap_ = true;
+    }
+}
+
+void GtkWindowAdapter::focusNow() {
+    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
+    if (!gdkWindow) return;
+    guint32 time = GDK_IS_X11_WINDOW(gdkWindow) ? gdk_x11_get_server_time(gdkWindow) : GDK_CURRENT_TIME;
+    gdk_window_focus(gdkWindow, time);
+}
+
+gboolean GtkWindowAdapter::onMapEvent(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* self = static_cast<GtkWindowAdapter*>(data);
+    if (std::exchange(self->focusOnMap_, false)) self->focusNow();
+    return FALSE;
+}
+
+void GtkWindowAdapter::onRealize(GtkWidget*, gpointer data) { static_cast<GtkWindowAdapter*>(data)->applyFunctions(); }
+
+void GtkWindowAdapter::makeContentFirstResponder() {
+    if (content_) gtk_widget_grab_focus(content_);
+}
+
+void GtkWindowAdapter::setContentView(WebView& view) {
+    auto& adapter = static_cast<GtkWebViewAdapter&>(view);
+    content_ = adapter.widget();
+    gtk_container_add(GTK_CONTAINER(window_), content_);
+    gtk_widget_show(content_);
+    if (background_) setBackgroundColor(*background_);
+}
+
+void GtkWindowAdapter::setHostedView(std::function<ViewNode()> body) {
+    body_ = std::move(body);
+    renderer_ = std::make_unique<ViewRenderer>(window_);
+    render();
+}
+
+void GtkWindowAdapter::invalidateHostedView() {
+    // The model announces a change before storing it; rendering waits for the stored value.
+    if (renderPending_) return;
+    renderPending_ = SourceId(g_idle_add_full(
+        G_PRIORITY_HIGH_IDLE,
+        [](gpointer data) -> gboolean {
+            auto* self = static_cast<GtkWindowAdapter*>(data);
+            self->renderPending_.release();
+            self->render();
+            return G_SOURCE_REMOVE;
+        },
+        this, nullptr));
+}
+
+void GtkWindowAdapter::render() {
+    if (body_ && renderer_) renderer_->render(body_());
+}
+
+void GtkWindowAdapter::close() {
+    if (willClose_) willClose_();
+    orderOut();
+}
+
+gboolean GtkWindowAdapter::onDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
+    auto* self = static_cast<GtkWindowAdapter*>(data);
+    if (!self->releasedWhenClosed_) {
+        self->close();
+        return TRUE;
+    }
+    return FALSE;
+}
+
+std::unique_ptr<Window> GtkWindowFactory::makeOverlayWindow(const Rect& contentRect, WindowStyle style) {
+    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::overlay, application_, focus_, keys_,
+                                              state_, contentRect, style);
+}
+
+std::unique_ptr<Window> GtkWindowFactory::makeWindow(const Rect& contentRect, WindowStyle style) {
+    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::plain, application_, focus_, keys_,
+                                              state_, contentRect, style);
+}
+
+}  // namespace plenhall::gtk

@@ -1,0 +1,114 @@
+// A top-level GTK window behind the seam's Window: the calendar's overlay window or a plain one
+// (the settings window).
+//
+// Window-system calls whose value has not changed since the last one are skipped, so showing the
+// calendar costs little more than mapping it. Frames are client-area rectangles in root
+// coordinates, the same for setFrame, frame and the remembered text.
+//
+// Thread: main thread only. Ownership: the core owns the adapter; the adapter owns its GtkWindow
+// and destroys it first thing in its destructor, with every signal handler.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/gtk/desktop_state.h"
+#include "platform/gtk/focus_tracker.h"
+#include "platform/gtk/glib_ptr.h"
+#include "platform/gtk/gtk_key_monitor.h"
+#include "platform/gtk/view_renderer.h"
+#include "platform/window.h"
+
+namespace plenhall::gtk {
+
+class GtkWindowAdapter final : public Window {
+public:
+    enum class Kind { overlay, plain };
+
+    GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus, GtkKeyMonitor& keys,
+                     DesktopState& state, const Rect& contentRect, WindowStyle style);
+    GtkWindowAdapter(const GtkWindowAdapter&) = delete;
+    GtkWindowAdapter& operator=(const GtkWindowAdapter&) = delete;
+    ~GtkWindowAdapter() override;
+
+    void setStyle(WindowStyle style) override;
+    void setLevel(int level) override;
+    void setCollectionBehavior(std::uint32_t behavior) override;
+    void setReleasedWhenClosed(bool released) override { releasedWhenClosed_ = released; }
+    void setBackgroundColor(Color color) override;
+    void setTitle(const std::string& title) override;
+    void setHasShadow(bool) override {}  // the window manager draws shadows of decorated windows
+    void setMovable(bool) override {}    // X11 has no way to forbid moves; fullscreen is immovable
+    void setMinSize(Size size) override;
+    bool hasStandardButton(WindowButton) const override { return true; }
+    void setStandardButtonHidden(WindowButton button, bool hidden) override;
+    Rect frame() const override;
+    void setFrame(const Rect& frame) override;
+    void center() override;
+    bool isVisible() const override;
+    bool isKeyWindow() const override;
+    void orderOut() override;
+    void makeKeyAndOrderFront() override;
+    void makeContentFirstResponder() override;
+    void setContentView(WebView& view) override;
+    void setHostedView(std::function<ViewNode()> body) override;
+    void invalidateHostedView() override;
+    void setWillCloseHandler(std::function<void()> handler) override { willClose_ = std::move(handler); }
+    void close() override;
+
+    GtkWindow* widget() const { return window_; }
+
+private:
+    static gboolean onDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);
+    static gboolean onMapEvent(GtkWidget*, GdkEvent*, gpointer self);
+    static void onRealize(GtkWidget*, gpointer self);
+    void applyFunctions();
+    void applyFullScreen(int monitor, const Rect& geometry);
+    void leaveFullScreen();
+    void focusNow();
+    void render();
+
+    Kind kind_;
+    DesktopState& state_;
+    GtkWindow* window_ = nullptr;  // owned: destroyed in the destructor
+    GtkWidget* content_ = nullptr;
+    std::vector<SignalConnection> connections_;
+    bool releasedWhenClosed_ = true;
+    std::function<void()> willClose_;
+
+    std::optional<Color> background_;
+    std::optional<bool> decorated_;
+    std::optional<bool> fixedSize_;
+    std::optional<std::string> title_;
+    std::optional<Size> minSize_;
+    std::map<WindowButton, bool> hiddenButtons_;
+    std::optional<int> fullScreenMonitor_;
+    Rect requestedFrame_;
+    bool focusOnMap_ = false;
+
+    std::function<ViewNode()> body_;
+    std::unique_ptr<ViewRenderer> renderer_;
+    SourceId renderPending_;
+};
+
+class GtkWindowFactory final : public WindowFactory {
+public:
+    GtkWindowFactory(FocusTracker& focus, GtkKeyMonitor& keys, DesktopState& state)
+        : focus_(focus), keys_(keys), state_(state) {}
+    void setApplication(GtkApplication* application) { application_ = application; }
+
+    std::unique_ptr<Window> makeOverlayWindow(const Rect& contentRect, WindowStyle style) override;
+    std::unique_ptr<Window> makeWindow(const Rect& contentRect, WindowStyle style) override;
+
+private:
+    FocusTracker& focus_;
+    GtkKeyMonitor& keys_;
+    DesktopState& state_;
+    GtkApplication* application_ = nullptr;
+};
+
+}  // namespace plenhall::gtk

@@ -1,0 +1,91 @@
+#include "platform/gtk/status_item.h"
+
+#include <libayatana-appindicator/app-indicator.h>
+
+#include <map>
+
+namespace plenhall::gtk {
+
+struct AyatanaStatusItem::ItemAction {
+    MenuTarget* target;
+    MenuItem item;
+};
+
+namespace {
+
+// The panel draws icons from the desktop's icon theme; these are the names it knows for ours.
+const std::map<std::string, std::string>& iconNames() {
+    static const std::map<std::string, std::string> names = {{"calendar", "x-office-calendar"}};
+    return names;
+}
+
+}  // namespace
+
+AyatanaStatusItem::AyatanaStatusItem(Log& log) : log_(log) {
+    indicator_ = adopt(
+        app_indicator_new("plenhall-desktop", "x-office-calendar", APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
+    app_indicator_set_title(indicator_.get(), "Plenhall");
+    app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
+    connectionChanged_ =
+        SignalConnection(indicator_.get(), "connection-changed", G_CALLBACK(onConnectionChanged), this);
+}
+
+AyatanaStatusItem::~AyatanaStatusItem() { connectionChanged_.disconnect(); }
+
+void AyatanaStatusItem::onConnectionChanged(AppIndicator*, gboolean connected, gpointer data) {
+    auto* self = static_cast<AyatanaStatusItem*>(data);
+    if (connected || self->reportedNoHost_) return;
+    self->reportedNoHost_ = true;
+    self->log_.line(
+        "PlenhallDesktop: no status area (StatusNotifier host) found; the calendar stays reachable through its "
+        "shortcut and plenhall:// links");
+}
+
+bool AyatanaStatusItem::setButtonImage(const std::string& symbolName, const std::string& accessibilityDescription) {
+    auto it = iconNames().find(symbolName);
+    if (it == iconNames().end()) {
+        app_indicator_set_icon_full(indicator_.get(), "", accessibilityDescription.c_str());
+        return false;
+    }
+    app_indicator_set_icon_full(indicator_.get(), it->second.c_str(), accessibilityDescription.c_str());
+    return true;
+}
+
+void AyatanaStatusItem::setMenu(const Menu& menu, MenuTarget& target) {
+    menu_ = refSink(gtk_menu_new());
+    items_.clear();
+    actions_.clear();
+    for (const auto& item : menu.items) {
+        GtkWidget* widget = item.isSeparator ? gtk_separator_menu_item_new()
+                                             : gtk_menu_item_new_with_label(item.title.c_str());
+        if (!item.isSeparator && item.action) {
+            actions_.push_back(std::make_unique<ItemAction>(ItemAction{&target, item}));
+            g_signal_connect(widget, "activate", G_CALLBACK(+[](GtkMenuItem*, gpointer data) {
+                                 auto* action = static_cast<ItemAction*>(data);
+                                 if (action->item.targetsController) {
+                                     action->target->performMenuAction(*action->item.action);
+                                 } else if (*action->item.action == MenuAction::terminate) {
+                                     g_application_quit(g_application_get_default());
+                                 }
+                             }),
+                             actions_.back().get());
+        }
+        gtk_menu_shell_append(GTK_MENU_SHELL(menu_.get()), widget);
+        items_.push_back(widget);
+    }
+    // The menu is sent over D-Bus as it is when attached; it must be shown first.
+    gtk_widget_show_all(menu_.get());
+    app_indicator_set_menu(indicator_.get(), GTK_MENU(menu_.get()));
+}
+
+void AyatanaStatusItem::setItemTitle(std::size_t index, const std::string& title) {
+    if (index < items_.size() && GTK_IS_MENU_ITEM(items_[index])) {
+        gtk_menu_item_set_label(GTK_MENU_ITEM(items_[index]), title.c_str());
+    }
+}
+
+std::unique_ptr<StatusItem> AyatanaStatusBar::statusItem(double) {
+    return std::make_unique<AyatanaStatusItem>(log_);
+}
+
+}  // namespace plenhall::gtk
