@@ -1,0 +1,425 @@
+"""The real program on a private X desktop, driven as a user would drive it.
+
+A Desktop is a headless X server with two monitors side by side (Xorg's dummy driver; Xvfb has a
+single RandR output, which GTK reports as one monitor), the openbox window manager and a private
+D-Bus session. A Site is the fixture calendar on loopback: 127.0.0.1 is the service domain and
+localhost stands for the rest of the web. An App is one run of the test build of plenhall-desktop
+with its own HOME and XDG directories.
+"""
+
+import http.server
+import json
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+
+BINARY = os.environ.get("PLENHALL_E2E_BINARY", "")
+PORT = int(os.environ.get("PLENHALL_E2E_PORT", "47613"))
+X_HELPER = os.environ.get("PLENHALL_E2E_X_HELPER", "")
+ARTIFACTS = os.environ.get("PLENHALL_E2E_ARTIFACTS", os.path.join(tempfile.gettempdir(), "plenhall-e2e"))
+
+MONITORS = [(0, 0, 1280, 800), (1280, 0, 1280, 800)]
+SHORTCUT = "ctrl+alt+super+c"
+
+XORG_CONF = """
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "AutoEnableDevices" "false"
+  Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 256000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 2560 1600
+  EndSubSection
+EndSection
+"""
+
+
+def wait_until(predicate, timeout=10.0, interval=0.05, message="condition"):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out after {timeout}s waiting for {message}")
+        time.sleep(interval)
+
+
+def free_display():
+    for number in range(90, 200):
+        if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
+            return number
+    raise RuntimeError("no free X display number")
+
+
+class Desktop:
+    """A private X desktop: server, window manager, session bus."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="plenhall-desktop-")
+        self.processes = []
+        self.env = {}
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def start(self):
+        display = free_display()
+        self.env = {"DISPLAY": f":{display}"}
+        if shutil.which("Xorg") and os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so"):
+            conf = os.path.join(self.root, "xorg.conf")
+            with open(conf, "w") as f:
+                f.write(XORG_CONF)
+            self._spawn(["Xorg", f":{display}", "-config", conf, "-logfile", os.path.join(self.root, "xorg.log"),
+                         "-noreset", "-nolisten", "tcp"], "xorg")
+            self.two_monitors = True
+        else:
+            self._spawn(["Xvfb", f":{display}", "-screen", "0", "2560x800x24", "-nolisten", "tcp"], "xvfb")
+            self.two_monitors = False
+        wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, 20, message="the X server")
+        if self.two_monitors:
+            self.x("xrandr", "--fb", "2560x800", "--output", "DUMMY0", "--mode", "1280x800", "--pos", "0x0",
+                   "--primary")
+            self.x("xrandr", "--addmode", "DUMMY1", "1280x800")
+            self.x("xrandr", "--output", "DUMMY1", "--mode", "1280x800", "--pos", "1280x0")
+            # The dummy driver reports its second output disconnected until the outputs are probed
+            # once; toolkits skip disconnected outputs when they list monitors.
+            wait_until(lambda: "DUMMY1 connected" in self.x("xrandr", "--query"), 10, message="the second monitor")
+        bus = subprocess.run(["dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1",
+                              "--nopidfile"], capture_output=True, text=True, check=True).stdout.split()
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = bus[0]
+        self.bus_pid = int(bus[1])
+        self._spawn(["openbox", "--sm-disable"], "openbox")
+        wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.x("xprop", "-root", check=False),
+                   10, message="the window manager")
+        self.pointer(100, 100)
+
+    def stop(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+        if getattr(self, "bus_pid", None):
+            try:
+                os.kill(self.bus_pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def _spawn(self, command, name):
+        with open(os.path.join(self.root, f"{name}.log"), "w") as log:
+            process = subprocess.Popen(command, env={**os.environ, **self.env}, stdout=log,
+                                       stderr=subprocess.STDOUT, start_new_session=True)
+        self.processes.append(process)
+        return process
+
+    def run(self, command, check=True, timeout=30, **kwargs):
+        return subprocess.run(command, env={**os.environ, **self.env}, capture_output=True, text=True,
+                              check=check, timeout=timeout, **kwargs)
+
+    def x(self, *command, check=True):
+        return self.run(list(command), check=check).stdout
+
+    # What a user does.
+
+    def key(self, combination):
+        self.x("xdotool", "key", "--clearmodifiers", combination)
+
+    def type(self, text):
+        self.x("xdotool", "type", "--delay", "20", text)
+
+    def pointer(self, x, y):
+        self.x("xdotool", "mousemove", str(x), str(y))
+
+    def activate(self, window):
+        self.x("xdotool", "windowactivate", "--sync", str(window), check=False)
+
+    def other_application(self, x=1000, y=600):
+        """Another program's window, to click into."""
+        title = f"other-{time.monotonic_ns()}"
+        process = self._spawn(["xmessage", "-title", title, "-geometry", f"220x80+{x}+{y}", "another application"],
+                              "xmessage")
+        window = wait_until(lambda: self.x("xdotool", "search", "--name", f"^{title}$", check=False).split(), 10,
+                            message="the other application's window")[0]
+        return process, int(window)
+
+    def helper(self, *arguments):
+        """A second X client (x_helper); waits for its first line."""
+        process = subprocess.Popen([X_HELPER, *arguments], env={**os.environ, **self.env}, stdout=subprocess.PIPE,
+                                   text=True, start_new_session=True)
+        self.processes.append(process)
+        return process, process.stdout.readline().strip()
+
+    # What the screen shows.
+
+    def active_window(self):
+        out = self.x("xdotool", "getactivewindow", check=False).strip()
+        return int(out) if out else None
+
+    def is_viewable(self, window):
+        return "IsViewable" in self.x("xwininfo", "-id", str(window), check=False)
+
+    def geometry(self, window):
+        """Client-area rectangle in root coordinates."""
+        info = self.x("xwininfo", "-id", str(window))
+        values = {}
+        for line in info.splitlines():
+            line = line.strip()
+            for key, label in (("x", "Absolute upper-left X:"), ("y", "Absolute upper-left Y:"),
+                               ("width", "Width:"), ("height", "Height:")):
+                if line.startswith(label):
+                    values[key] = int(line.split(":")[1])
+        return (values["x"], values["y"], values["width"], values["height"])
+
+    def property(self, window, name):
+        return self.x("xprop", "-id", str(window), name, check=False).strip()
+
+    def screenshot(self, test, name):
+        directory = os.path.join(ARTIFACTS, test)
+        os.makedirs(directory, exist_ok=True)
+        path = os.path.join(directory, f"{name}.png")
+        self.run(["import", "-window", "root", path], check=False)
+        return path
+
+
+class Site:
+    """The fixture calendar on loopback, recording every request."""
+
+    PAGE = ("<!doctype html><html><head><title>Fixture calendar</title></head><body>"
+            "<h1 id=heading>Fixture calendar</h1><input id=field autofocus>"
+            "<p id=path></p><script>document.getElementById('path').textContent=location.pathname;</script>"
+            "</body></html>")
+
+    def __init__(self, port=PORT):
+        self.port = port
+        self.requests = []
+        self.routes = {"/app": (200, "text/html", self.PAGE)}
+        self.server = None
+        self.lock = threading.Lock()
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def start(self):
+        site = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def do_GET(self):
+                with site.lock:
+                    site.requests.append({"path": self.path, "host": self.headers.get("Host", ""),
+                                          "agent": self.headers.get("User-Agent", ""), "time": time.monotonic()})
+                path = self.path.split("?")[0]
+                status, kind, body = site.routes.get(path, (404, "text/plain", "not found"))
+                data = body.encode() if isinstance(body, str) else body
+                self.send_response(status)
+                self.send_header("Content-Type", kind)
+                self.send_header("Content-Length", str(len(data)))
+                self.send_header("Cache-Control", "no-store")
+                self.end_headers()
+                self.wfile.write(data)
+
+            def log_message(self, *args):
+                pass
+
+        http.server.ThreadingHTTPServer.allow_reuse_address = True
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", self.port), Handler)
+        self.server.daemon_threads = True
+        threading.Thread(target=self.server.serve_forever, daemon=True).start()
+
+    def stop(self):
+        if self.server:
+            self.server.shutdown()
+            self.server.server_close()
+            self.server = None
+
+    def requests_for(self, path):
+        with self.lock:
+            return [r for r in self.requests if r["path"].split("?")[0] == path]
+
+
+class App:
+    """One run of the program with its own home."""
+
+    def __init__(self, desktop, home=None, preferences=None):
+        self.desktop = desktop
+        self.home = home or tempfile.mkdtemp(prefix="plenhall-home-")
+        self.process = None
+        self.log_path = None
+        if preferences is not None:
+            self.write_preferences(preferences)
+
+    @property
+    def config_dir(self):
+        return os.path.join(self.home, ".config")
+
+    @property
+    def preferences_path(self):
+        return os.path.join(self.config_dir, "plenhall-desktop", "preferences.json")
+
+    def write_preferences(self, entries):
+        os.makedirs(os.path.dirname(self.preferences_path), exist_ok=True)
+        with open(self.preferences_path, "w") as f:
+            json.dump(entries, f)
+
+    def preferences(self):
+        with open(self.preferences_path) as f:
+            return json.load(f)
+
+    def environment(self):
+        env = {**os.environ, **self.desktop.env,
+               "HOME": self.home,
+               "XDG_CONFIG_HOME": self.config_dir,
+               "XDG_DATA_HOME": os.path.join(self.home, ".local", "share"),
+               "XDG_CACHE_HOME": os.path.join(self.home, ".cache"),
+               "NO_AT_BRIDGE": "1",
+               "GDK_BACKEND": "x11",
+               "WEBKIT_DISABLE_COMPOSITING_MODE": "1"}
+        env.pop("WAYLAND_DISPLAY", None)
+        return env
+
+    def start(self, *arguments):
+        self.log_path = os.path.join(self.home, f"stderr-{int(time.time() * 1000)}.log")
+        with open(self.log_path, "w") as log:
+            self.process = subprocess.Popen([BINARY, *arguments], env=self.environment(), stdout=log,
+                                            stderr=subprocess.STDOUT, start_new_session=True)
+        self.desktop.processes.append(self.process)
+        return self
+
+    def launch_again(self, *arguments, timeout=20):
+        """A second start while this one runs: it hands over to the first and exits."""
+        return subprocess.run([BINARY, *arguments], env=self.environment(), capture_output=True, text=True,
+                              timeout=timeout)
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+    def log(self):
+        with open(self.log_path) as f:
+            return f.read()
+
+    def window(self, role, timeout=20):
+        """The X window of ours with WM_WINDOW_ROLE `role`."""
+        def find():
+            ids = self.desktop.x("xdotool", "search", "--pid", str(self.process.pid), check=False).split()
+            for window in ids:
+                if f'"{role}"' in self.desktop.property(window, "WM_WINDOW_ROLE"):
+                    return int(window)
+            return None
+        return wait_until(find, timeout, message=f"the {role} window")
+
+    def calendar(self):
+        return self.window("calendar")
+
+    def settings(self):
+        return self.window("settings")
+
+
+class DesktopTest(unittest.TestCase):
+    """One desktop and one fixture site for the test class; one app per test."""
+
+    desktop = None
+    site = None
+
+    @classmethod
+    def setUpClass(cls):
+        if not BINARY:
+            raise unittest.SkipTest("PLENHALL_E2E_BINARY is not set")
+        cls.desktop = Desktop()
+        cls.desktop.start()
+        cls.site = Site()
+        cls.site.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.site:
+            cls.site.stop()
+        if cls.desktop:
+            cls.desktop.stop()
+
+    def setUp(self):
+        self.apps = []
+        self.site.requests.clear()
+        self.desktop.pointer(100, 100)
+
+    def tearDown(self):
+        for app in self.apps:
+            app.stop()
+            shutil.rmtree(app.home, ignore_errors=True)
+
+    def launch(self, preferences=None, home=None, onboarded=True, arguments=()):
+        """A run of the program; a new home gets `preferences` (onboarded unless told otherwise),
+        a reused home keeps what the earlier run left."""
+        if home is None:
+            preferences = dict(preferences or {})
+            if onboarded:
+                preferences.setdefault("hasOnboarded", True)
+        app = App(self.desktop, home=home, preferences=preferences if preferences or home is None else None)
+        self.apps.append(app)
+        app.start(*arguments)
+        return app
+
+    def shot(self, name):
+        return self.desktop.screenshot(self.id().split(".")[-1], name)
+
+    def press_shortcut(self):
+        self.desktop.key(SHORTCUT)
+
+    def wait_viewable(self, window, viewable=True, timeout=10):
+        wait_until(lambda: self.desktop.is_viewable(window) == viewable, timeout,
+                   message=f"window {window} {'mapped' if viewable else 'unmapped'}")
+
+    def wait_geometry(self, window, expected, timeout=5):
+        seen = []
+
+        def matches():
+            seen.append(self.desktop.geometry(window))
+            return seen[-1] == tuple(expected)
+        try:
+            wait_until(matches, timeout, message=f"geometry {tuple(expected)}")
+        except AssertionError as error:
+            raise AssertionError(f"{error}; last seen {seen[-1] if seen else None}") from None
+        return seen[-1]
+
+    def wait_active(self, window, timeout=10):
+        wait_until(lambda: self.desktop.active_window() == window, timeout, message=f"window {window} focused")

@@ -1,0 +1,173 @@
+"""The launch spine: the shortcut shows and hides the calendar on a real desktop."""
+
+import os
+import time
+import unittest
+
+from harness import MONITORS, DesktopTest, wait_until
+
+VERSION = os.environ.get("PLENHALL_E2E_VERSION", "")
+
+
+class LaunchSpine(DesktopTest):
+    def test_first_launch_loads_the_calendar_hidden_and_welcomes(self):
+        app = self.launch(onboarded=False)
+        calendar = app.calendar()
+        request = wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")[0]
+        # Loaded in the hidden window, before anything of the calendar is on screen.
+        self.assertFalse(self.desktop.is_viewable(calendar))
+        agent = request["agent"]
+        self.assertIn("(KHTML, like Gecko) Version/17.0 Safari/605.1.15 PlenhallDesktop/", agent)
+        self.assertEqual(agent.count("Safari/"), 1, agent)
+        self.assertTrue(agent.startswith("Mozilla/5.0"), agent)
+
+        settings = app.settings()
+        self.wait_viewable(settings)
+        self.assertIn('"Plenhall"', self.desktop.property(settings, "WM_NAME"))
+        wait_until(lambda: app.preferences().get("hasOnboarded") is True, 10, message="the first-run flag")
+        self.shot("welcome")
+
+        # The second launch shows nothing at all.
+        app.stop()
+        again = self.launch(home=app.home, onboarded=False)
+        calendar = again.calendar()
+        wait_until(lambda: len(self.site.requests_for("/app")) >= 2, 20, message="the second start request")
+        time.sleep(1)
+        self.assertFalse(self.desktop.is_viewable(again.settings()))
+        self.assertFalse(self.desktop.is_viewable(calendar))
+
+    def test_shortcut_toggles_full_screen_on_the_pointers_monitor(self):
+        app = self.launch()
+        calendar = app.calendar()
+        wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
+
+        for index, (x, y, width, height) in enumerate(MONITORS if self.desktop.two_monitors else MONITORS[:1]):
+            self.desktop.pointer(x + width // 2, y + height // 2)
+            self.press_shortcut()
+            self.wait_viewable(calendar)
+            self.wait_active(calendar)
+            self.wait_geometry(calendar, (x, y, width, height))
+            self.assertIn("_NET_WM_STATE_FULLSCREEN", self.desktop.property(calendar, "_NET_WM_STATE"))
+            self.assertIn("_NET_WM_STATE_ABOVE", self.desktop.property(calendar, "_NET_WM_STATE"))
+            self.shot(f"shown-on-monitor-{index}")
+            self.press_shortcut()
+            self.wait_viewable(calendar, False)
+            time.sleep(0.3)  # hidden for good, not shown again by its own shortcut
+            self.assertFalse(self.desktop.is_viewable(calendar))
+        self.shot("hidden")
+        # Shown once in full: no reload while it was hidden for less than ten minutes.
+        self.assertEqual(len(self.site.requests_for("/app")), 1)
+
+    def test_typing_goes_to_the_page_once_shown(self):
+        app = self.launch()
+        calendar = app.calendar()
+        wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
+        time.sleep(0.5)
+        self.press_shortcut()
+        self.wait_active(calendar)
+        self.desktop.type("hello")
+        self.desktop.key("Return")  # no form: nothing happens, but the field must hold the text
+        self.shot("typed")
+
+    def test_clicking_into_another_application_puts_it_away(self):
+        app = self.launch()
+        calendar = app.calendar()
+        wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
+        other, other_window = self.desktop.other_application(1500, 600)
+        try:
+            self.press_shortcut()
+            self.wait_active(calendar)
+            self.desktop.activate(other_window)
+            self.wait_viewable(calendar, False)
+            self.shot("stowed")
+            # The next press shows it again.
+            self.press_shortcut()
+            self.wait_viewable(calendar)
+            self.wait_active(calendar)
+        finally:
+            other.terminate()
+
+    def test_a_second_launch_shows_the_running_calendar(self):
+        app = self.launch()
+        calendar = app.calendar()
+        wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
+        second = app.launch_again()
+        self.assertEqual(second.returncode, 0, second.stderr)
+        self.wait_viewable(calendar)
+        self.wait_active(calendar)
+        self.assertIsNone(app.process.poll())
+        # Still one copy: the second did not load the calendar again.
+        self.assertEqual(len(self.site.requests_for("/app")), 1)
+
+    def test_large_window_frame_is_remembered_across_a_relaunch(self):
+        app = self.launch({"displayMode": "largeWindow"})
+        calendar = app.calendar()
+        wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
+        self.desktop.pointer(200, 200)
+        self.press_shortcut()
+        self.wait_viewable(calendar)
+        # 90 % of the work area, centred on it.
+        self.wait_geometry(calendar, (64, 40, 1152, 720))
+        self.assertIn('"Plenhall"', self.desktop.property(calendar, "WM_NAME"))
+        self.shot("large-default")
+
+        self.desktop.x("xdotool", "windowsize", "--sync", str(calendar), "900", "640")
+        self.desktop.x("xdotool", "windowmove", "--sync", str(calendar), "150", "90")
+        moved = wait_until(lambda: self.desktop.geometry(calendar)[2:] == (900, 640) and
+                           self.desktop.geometry(calendar), 5, message="the moved window")
+        self.press_shortcut()
+        self.wait_viewable(calendar, False)
+        stored = app.preferences()["largeWindowFrame"]
+        self.assertEqual(stored, "{{%d, %d}, {%d, %d}}" % moved)
+
+        app.stop()
+        again = self.launch(home=app.home)
+        calendar = again.calendar()
+        self.press_shortcut()
+        self.wait_viewable(calendar)
+        self.wait_geometry(calendar, moved)
+        self.shot("large-remembered")
+
+    def test_a_panel_is_covered_in_full_screen_and_avoided_by_the_large_window(self):
+        panel, ready = self.desktop.helper("panel", "0", "0", "1280", "30")
+        self.assertEqual(ready, "panel")
+        try:
+            wait_until(lambda: "30" in self.desktop.x("xprop", "-root", "_NET_WORKAREA"), 5, message="the work area")
+            app = self.launch()
+            calendar = app.calendar()
+            self.press_shortcut()
+            self.wait_viewable(calendar)
+            self.wait_geometry(calendar, (0, 0, 1280, 800))
+            self.shot("covers-panel")
+            self.press_shortcut()
+            self.wait_viewable(calendar, False)
+            app.stop()
+
+            large = self.launch({"displayMode": "largeWindow"}, home=app.home)
+            calendar = large.calendar()
+            self.press_shortcut()
+            self.wait_viewable(calendar)
+            # Work area 1280 × 770 from y = 30: 1152 × 693 (692.999… rounds up), centred at y = 68.5,
+            # which the window system places on a whole pixel.
+            self.wait_geometry(calendar, (64, 69, 1152, 693))
+        finally:
+            panel.terminate()
+
+    def test_a_shortcut_held_by_another_program_is_refused_and_welcomes_again(self):
+        # keycode 54 is C; Control (0x4) + Mod1 (0x8) + Mod4 (0x40)
+        holder, result = self.desktop.helper("grab", "54", str(0x4 | 0x8 | 0x40))
+        self.assertEqual(result, "grabbed")
+        try:
+            app = self.launch()
+            settings = app.settings()
+            self.wait_viewable(settings)
+            wait_until(lambda: "PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)" in app.log(), 10,
+                       message="the refusal in the log")
+            self.assertTrue(app.preferences()["hasOnboarded"])
+            self.shot("refused")
+        finally:
+            holder.terminate()
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
