@@ -52,7 +52,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     // controller owns its subscriptions, so `this` outlives both reactions.
     subscriptions_.push_back(prefs_.subscribeShortcut([this](const Shortcut& shortcut) {
         if (statusItem_ && shortcutMenuItem_) {
-            statusItem_->setItemTitle(*shortcutMenuItem_, "Show / Hide Calendar  " + shortcut.display());
+            statusItem_->setItemTitle(*shortcutMenuItem_,
+                                      "Show / Hide Calendar  " + shortcut.display());
         }
     }));
 
@@ -60,8 +61,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     // the next turn of the main queue.
     subscriptions_.push_back(prefs_.subscribeDisplayMode(
         [this, relayout = weakly([this] {
-             if (window_->isVisible()) layoutWindow();
-         })](const DisplayMode&) { platform_.mainQueue.async(relayout); },
+                   if (window_->isVisible()) layoutWindow();
+               })](const DisplayMode&) { platform_.mainQueue.async(relayout); },
         Delivery::laterValuesOnly));
 
     // 11. The calendar loads in the hidden window so it is ready at the first showing.

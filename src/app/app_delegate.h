@@ -20,8 +20,8 @@ namespace plenhall {
 
 // Process-wide values built once at process start.
 struct AppValues {
-    std::string appURL;   // the start URL
-    std::string appHost;  // the service domain: the start URL's host
+    std::string appURL;         // the start URL
+    std::string appHost;        // the service domain: the start URL's host
     double staleAfter = 600.0;  // seconds hidden after which showing reloads
 };
 
@@ -30,7 +30,7 @@ class AppDelegate final : public ApplicationDelegate,
                           public UIDelegate,
                           public UserDriverDelegate,
                           public MenuTarget {
-public:
+  public:
     AppDelegate(Platform& platform, Prefs& prefs, AppValues values);
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
@@ -63,14 +63,16 @@ public:
     void didFailNavigation(const WebError& error) override;
 
     // UIDelegate
-    void runJavaScriptAlertPanel(const std::string& message, std::function<void()> completion) override;
+    void runJavaScriptAlertPanel(const std::string& message,
+                                 std::function<void()> completion) override;
     void runJavaScriptConfirmPanel(const std::string& message,
                                    std::function<void(bool)> completion) override;
-    void runJavaScriptTextInputPanel(const std::string& prompt,
-                                     const std::optional<std::string>& defaultText,
-                                     std::function<void(std::optional<std::string>)> completion) override;
-    void runOpenPanel(const OpenPanelParameters& parameters,
-                      std::function<void(std::optional<std::vector<std::string>>)> completion) override;
+    void runJavaScriptTextInputPanel(
+        const std::string& prompt, const std::optional<std::string>& defaultText,
+        std::function<void(std::optional<std::string>)> completion) override;
+    void runOpenPanel(
+        const OpenPanelParameters& parameters,
+        std::function<void(std::optional<std::vector<std::string>>)> completion) override;
 
     // State, for the platform's entry points and for tests.
     Window* window() const { return window_.get(); }
@@ -83,7 +85,7 @@ public:
     bool showingOffline() const { return showingOffline_; }
     const AppValues& values() const { return values_; }
 
-private:
+  private:
     void buildMainMenu();
     void buildWindow();
     void buildStatusItem();

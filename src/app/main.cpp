@@ -14,8 +14,10 @@ namespace {
 
 std::optional<plenhall::InfoDictionary> infoDictionary() {
     plenhall::InfoDictionary info;
-    if (*PLENHALL_INFO_VERSION) info.emplace(plenhall::kShortVersionKey, std::string(PLENHALL_INFO_VERSION));
-    if (*PLENHALL_INFO_BUILD) info.emplace(plenhall::kBuildVersionKey, std::string(PLENHALL_INFO_BUILD));
+    if (*PLENHALL_INFO_VERSION)
+        info.emplace(plenhall::kShortVersionKey, std::string(PLENHALL_INFO_VERSION));
+    if (*PLENHALL_INFO_BUILD)
+        info.emplace(plenhall::kBuildVersionKey, std::string(PLENHALL_INFO_BUILD));
     return info;
 }
 

@@ -5,7 +5,8 @@
 namespace plenhall {
 namespace {
 
-MenuItem item(std::string title, MenuAction action, std::string keyEquivalent, bool targetsController) {
+MenuItem item(std::string title, MenuAction action, std::string keyEquivalent,
+              bool targetsController) {
     MenuItem entry;
     entry.title = std::move(title);
     entry.action = action;
@@ -24,16 +25,17 @@ MenuItem submenuItem(std::string menuTitle, std::vector<MenuItem> items) {
 
 void AppDelegate::buildMainMenu() {
     Menu bar;
+    bar.items.push_back(
+        submenuItem("", {item("Settings\u2026", MenuAction::openSettings, ",", true),
+                         item("Hide Calendar", MenuAction::hideFromMenu, "w", true),
+                         item("Reload", MenuAction::reload, "r", true),
+                         item("Quit", MenuAction::terminate, "q", false)}));
     bar.items.push_back(submenuItem(
-        "", {item("Settings\u2026", MenuAction::openSettings, ",", true),
-             item("Hide Calendar", MenuAction::hideFromMenu, "w", true),
-             item("Reload", MenuAction::reload, "r", true),
-             item("Quit", MenuAction::terminate, "q", false)}));
-    bar.items.push_back(submenuItem(
-        "Edit", {item("Undo", MenuAction::undo, "z", false), item("Redo", MenuAction::redo, "Z", false),
-                 MenuItem::separator(), item("Cut", MenuAction::cut, "x", false),
-                 item("Copy", MenuAction::copy, "c", false), item("Paste", MenuAction::paste, "v", false),
-                 item("Select All", MenuAction::selectAll, "a", false)}));
+        "Edit",
+        {item("Undo", MenuAction::undo, "z", false), item("Redo", MenuAction::redo, "Z", false),
+         MenuItem::separator(), item("Cut", MenuAction::cut, "x", false),
+         item("Copy", MenuAction::copy, "c", false), item("Paste", MenuAction::paste, "v", false),
+         item("Select All", MenuAction::selectAll, "a", false)}));
     platform_.application.setMainMenu(bar, *this);
 }
 
@@ -59,19 +61,32 @@ void AppDelegate::openSettings() {
 
 void AppDelegate::performMenuAction(MenuAction action) {
     switch (action) {
-        case MenuAction::toggle: toggle(); break;
-        case MenuAction::reload: reload(); break;
-        case MenuAction::openSettings: openSettings(); break;
-        case MenuAction::checkForUpdates: checkForUpdates(); break;
-        case MenuAction::hideFromMenu: hideFromMenu(); break;
-        case MenuAction::terminate: platform_.application.terminate(); break;
+        case MenuAction::toggle:
+            toggle();
+            break;
+        case MenuAction::reload:
+            reload();
+            break;
+        case MenuAction::openSettings:
+            openSettings();
+            break;
+        case MenuAction::checkForUpdates:
+            checkForUpdates();
+            break;
+        case MenuAction::hideFromMenu:
+            hideFromMenu();
+            break;
+        case MenuAction::terminate:
+            platform_.application.terminate();
+            break;
         // The editing actions have no target here; the focused page handles them.
         case MenuAction::undo:
         case MenuAction::redo:
         case MenuAction::cut:
         case MenuAction::copy:
         case MenuAction::paste:
-        case MenuAction::selectAll: break;
+        case MenuAction::selectAll:
+            break;
     }
 }
 

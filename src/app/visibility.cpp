@@ -8,7 +8,9 @@
 
 namespace plenhall {
 
-void AppDelegate::layoutWindow() { plenhall::layoutWindow(*window_, platform_.screens, prefs_); }
+void AppDelegate::layoutWindow() {
+    plenhall::layoutWindow(*window_, platform_.screens, prefs_);
+}
 
 bool AppDelegate::settingsWindowVisible() const {
     return settings_ && settings_->window().isVisible();
@@ -65,7 +67,9 @@ void AppDelegate::appResigned() {
     if (window_->isVisible() && hadFocus_) stow();
 }
 
-void AppDelegate::gotFocus() { hadFocus_ = true; }
+void AppDelegate::gotFocus() {
+    hadFocus_ = true;
+}
 
 void AppDelegate::hideFromMenu() {
     if (settings_ && settings_->window().isKeyWindow()) {

@@ -12,9 +12,9 @@ namespace plenhall {
 void AppDelegate::buildWindow() {
     window_ = platform_.windows.makeOverlayWindow(Rect{}, WindowStyle::borderless);
     window_->setLevel(kScreenSaverWindowLevel);
-    window_->setCollectionBehavior(CollectionBehavior::canJoinAllSpaces | CollectionBehavior::stationary |
-                                   CollectionBehavior::ignoresCycle |
-                                   CollectionBehavior::fullScreenAuxiliary);
+    window_->setCollectionBehavior(
+        CollectionBehavior::canJoinAllSpaces | CollectionBehavior::stationary |
+        CollectionBehavior::ignoresCycle | CollectionBehavior::fullScreenAuxiliary);
     window_->setReleasedWhenClosed(false);
     window_->setBackgroundColor(Color::white());
 
@@ -28,7 +28,8 @@ void AppDelegate::buildWindow() {
     window_->setContentView(*webView_);
 }
 
-NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(const NavigationAction& action) {
+NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(
+    const NavigationAction& action) {
     if (decideNavigation(action, values_.appHost) == NavigationDecision::allow) {
         return NavigationActionPolicy::allow;
     }
@@ -39,7 +40,8 @@ NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(const Naviga
 
 void AppDelegate::createWebViewForNavigationAction(const NavigationAction& action) {
     switch (decideNewWindow(action, values_.appHost)) {
-        case NewWindowDecision::ignore: return;
+        case NewWindowDecision::ignore:
+            return;
         case NewWindowDecision::openInBrowser:
             platform_.workspace.openURL(*action.url);
             hide();
@@ -50,9 +52,13 @@ void AppDelegate::createWebViewForNavigationAction(const NavigationAction& actio
     }
 }
 
-void AppDelegate::didFailProvisionalNavigation(const WebError& error) { showOffline(error); }
+void AppDelegate::didFailProvisionalNavigation(const WebError& error) {
+    showOffline(error);
+}
 
-void AppDelegate::didFailNavigation(const WebError& error) { showOffline(error); }
+void AppDelegate::didFailNavigation(const WebError& error) {
+    showOffline(error);
+}
 
 void AppDelegate::showOffline(const WebError& error) {
     if (!failureShowsOfflinePage(error.code)) return;
@@ -65,7 +71,8 @@ void AppDelegate::reload() {
     webView_->loadRequest(startRequest(values_.appURL));
 }
 
-void AppDelegate::runJavaScriptAlertPanel(const std::string& message, std::function<void()> completion) {
+void AppDelegate::runJavaScriptAlertPanel(const std::string& message,
+                                          std::function<void()> completion) {
     runAlertSheet(platform_.sheets, *window_, message, std::move(completion));
 }
 
@@ -80,8 +87,9 @@ void AppDelegate::runJavaScriptTextInputPanel(
     runPromptSheet(platform_.sheets, *window_, prompt, defaultText, std::move(completion));
 }
 
-void AppDelegate::runOpenPanel(const OpenPanelParameters& parameters,
-                               std::function<void(std::optional<std::vector<std::string>>)> completion) {
+void AppDelegate::runOpenPanel(
+    const OpenPanelParameters& parameters,
+    std::function<void(std::optional<std::vector<std::string>>)> completion) {
     runOpenPanelSheet(platform_.sheets, *window_, parameters, std::move(completion));
 }
 

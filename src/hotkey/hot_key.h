@@ -15,7 +15,7 @@
 namespace plenhall {
 
 class HotKey {
-public:
+  public:
     HotKey(GlobalHotKeys& platform, MainQueue& mainQueue, Log& log, std::function<void()> action);
     HotKey(const HotKey&) = delete;
     HotKey& operator=(const HotKey&) = delete;
@@ -29,7 +29,7 @@ public:
 
     bool isRegistered() const { return registered_; }
 
-private:
+  private:
     GlobalHotKeys& platform_;
     MainQueue& mainQueue_;
     Log& log_;

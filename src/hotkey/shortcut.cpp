@@ -26,7 +26,8 @@ std::optional<std::uint32_t> wholeUInt32(const nlohmann::json& value) {
     if (value.is_number_float()) {
         // 8.0 and 8e0 are whole numbers; 8.5, -1.0, 4294967296.0 and non-finite values are not.
         double v = value.get<double>();
-        if (!std::isfinite(v) || v != std::floor(v) || v < 0 || v > 4294967295.0) return std::nullopt;
+        if (!std::isfinite(v) || v != std::floor(v) || v < 0 || v > 4294967295.0)
+            return std::nullopt;
         return static_cast<std::uint32_t>(v);
     }
     return std::nullopt;
@@ -36,11 +37,11 @@ std::optional<std::uint32_t> wholeUInt32(const nlohmann::json& value) {
 
 const std::vector<NamedKey>& namedKeys() {
     static const std::vector<NamedKey> table = {
-        {49, "Space"}, {36, "\u21A9"}, {48, "\u21E5"}, {51, "\u232B"}, {117, "\u2326"},
+        {49, "Space"},   {36, "\u21A9"},  {48, "\u21E5"},  {51, "\u232B"},  {117, "\u2326"},
         {123, "\u2190"}, {124, "\u2192"}, {126, "\u2191"}, {125, "\u2193"}, {115, "\u2196"},
-        {119, "\u2198"}, {116, "\u21DE"}, {121, "\u21DF"}, {122, "F1"}, {120, "F2"},
-        {99, "F3"}, {118, "F4"}, {96, "F5"}, {97, "F6"}, {98, "F7"},
-        {100, "F8"}, {101, "F9"}, {109, "F10"}, {103, "F11"}, {111, "F12"},
+        {119, "\u2198"}, {116, "\u21DE"}, {121, "\u21DF"}, {122, "F1"},     {120, "F2"},
+        {99, "F3"},      {118, "F4"},     {96, "F5"},      {97, "F6"},      {98, "F7"},
+        {100, "F8"},     {101, "F9"},     {109, "F10"},    {103, "F11"},    {111, "F12"},
     };
     return table;
 }
@@ -58,10 +59,14 @@ std::optional<Shortcut> Shortcut::fromEvent(const KeyEvent& event) {
     if ((event.modifierFlags & kShortcutModifierMask) == 0) return std::nullopt;
 
     Shortcut shortcut;
-    if (event.modifierFlags & ModifierFlag::command) shortcut.carbonModifiers |= CarbonModifier::cmdKey;
-    if (event.modifierFlags & ModifierFlag::option) shortcut.carbonModifiers |= CarbonModifier::optionKey;
-    if (event.modifierFlags & ModifierFlag::control) shortcut.carbonModifiers |= CarbonModifier::controlKey;
-    if (event.modifierFlags & ModifierFlag::shift) shortcut.carbonModifiers |= CarbonModifier::shiftKey;
+    if (event.modifierFlags & ModifierFlag::command)
+        shortcut.carbonModifiers |= CarbonModifier::cmdKey;
+    if (event.modifierFlags & ModifierFlag::option)
+        shortcut.carbonModifiers |= CarbonModifier::optionKey;
+    if (event.modifierFlags & ModifierFlag::control)
+        shortcut.carbonModifiers |= CarbonModifier::controlKey;
+    if (event.modifierFlags & ModifierFlag::shift)
+        shortcut.carbonModifiers |= CarbonModifier::shiftKey;
     shortcut.keyCode = event.keyCode;
 
     for (const auto& named : namedKeys()) {
@@ -78,12 +83,14 @@ std::optional<Shortcut> Shortcut::fromEvent(const KeyEvent& event) {
 }
 
 std::optional<Shortcut> Shortcut::fromJSON(std::string_view bytes) {
-    auto json = nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, /*allow_exceptions=*/false);
+    auto json =
+        nlohmann::json::parse(bytes.begin(), bytes.end(), nullptr, /*allow_exceptions=*/false);
     if (!json.is_object()) return std::nullopt;
     auto keyCode = json.find("keyCode");
     auto modifiers = json.find("carbonModifiers");
     auto label = json.find("keyLabel");
-    if (keyCode == json.end() || modifiers == json.end() || label == json.end()) return std::nullopt;
+    if (keyCode == json.end() || modifiers == json.end() || label == json.end())
+        return std::nullopt;
     auto code = wholeUInt32(*keyCode);
     auto mods = wholeUInt32(*modifiers);
     if (!code || !mods || !label->is_string()) return std::nullopt;

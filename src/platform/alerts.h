@@ -39,14 +39,16 @@ struct OpenPanel {
 };
 
 class Sheets {
-public:
+  public:
     virtual ~Sheets() = default;
     // Completion: the response, and the text field's text when the alert had one.
-    virtual void beginAlertSheet(const Alert& alert, Window& window,
-                                 std::function<void(int, std::optional<std::string>)> completion) = 0;
+    virtual void beginAlertSheet(
+        const Alert& alert, Window& window,
+        std::function<void(int, std::optional<std::string>)> completion) = 0;
     // Completion: the response, and the chosen local file paths.
-    virtual void beginOpenPanelSheet(const OpenPanel& panel, Window& window,
-                                     std::function<void(int, std::vector<std::string>)> completion) = 0;
+    virtual void beginOpenPanelSheet(
+        const OpenPanel& panel, Window& window,
+        std::function<void(int, std::vector<std::string>)> completion) = 0;
 };
 
 }  // namespace plenhall

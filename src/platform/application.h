@@ -15,7 +15,7 @@ namespace plenhall {
 enum class ActivationPolicy { regular = 0, accessory = 1 };
 
 class ApplicationDelegate {
-public:
+  public:
     virtual ~ApplicationDelegate() = default;
     virtual void applicationDidFinishLaunching() = 0;
     // The user opened the running application again. Answer false when nothing further is to
@@ -26,7 +26,7 @@ public:
 };
 
 class Application {
-public:
+  public:
     virtual ~Application() = default;
     virtual void setDelegate(ApplicationDelegate& delegate) = 0;
     virtual void setActivationPolicy(ActivationPolicy policy) = 0;

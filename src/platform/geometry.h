@@ -33,7 +33,9 @@ struct Rect {
     double midY() const { return y + height / 2; }
 
     // Half-open containment, so a point on the border between two screens belongs to one only.
-    bool contains(Point p) const { return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY(); }
+    bool contains(Point p) const {
+        return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY();
+    }
 
     // True when the two rectangles share an area of non-zero size; any non-number fails.
     bool intersects(const Rect& o) const {

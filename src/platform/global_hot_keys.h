@@ -10,7 +10,7 @@
 namespace plenhall {
 
 class GlobalHotKeys {
-public:
+  public:
     virtual ~GlobalHotKeys() = default;
 
     // Installs the one press handler; later calls replace it. Presses of the registered

@@ -17,7 +17,7 @@ namespace ModifierFlag {
 inline constexpr std::uint32_t capsLock = 0x10000;
 inline constexpr std::uint32_t shift = 0x20000;
 inline constexpr std::uint32_t control = 0x40000;
-inline constexpr std::uint32_t option = 0x80000;  // Alt
+inline constexpr std::uint32_t option = 0x80000;    // Alt
 inline constexpr std::uint32_t command = 0x100000;  // Super
 inline constexpr std::uint32_t numericPad = 0x200000;
 inline constexpr std::uint32_t function = 0x800000;
@@ -37,7 +37,7 @@ struct KeyEvent {
 // before the event is dispatched: returning the event lets it proceed, returning nothing consumes
 // it. Presses of modifier keys alone never reach the handler.
 class KeyMonitor {
-public:
+  public:
     using Token = std::uint64_t;
     using Handler = std::function<std::optional<KeyEvent>(const KeyEvent&)>;
 

@@ -11,7 +11,7 @@ namespace plenhall {
 enum class LoginItemStatus { notRegistered = 0, enabled = 1, requiresApproval = 2, notFound = 3 };
 
 class LoginItemService {
-public:
+  public:
     virtual ~LoginItemService() = default;
     // Nothing on success; the error's description otherwise.
     virtual std::optional<std::string> registerItem() = 0;

@@ -53,13 +53,13 @@ struct Menu {
 };
 
 class MenuTarget {
-public:
+  public:
     virtual ~MenuTarget() = default;
     virtual void performMenuAction(MenuAction action) = 0;
 };
 
 class StatusItem {
-public:
+  public:
     virtual ~StatusItem() = default;
     virtual bool hasButton() const = 0;
     // Sets the button's image by symbol name; false when the name is unknown (no image then).
@@ -74,7 +74,7 @@ public:
 inline constexpr double kVariableStatusItemLength = -1.0;
 
 class StatusBar {
-public:
+  public:
     virtual ~StatusBar() = default;
     virtual std::unique_ptr<StatusItem> statusItem(double length) = 0;
 };

@@ -19,7 +19,7 @@ enum class Notification {
 };
 
 class NotificationCenter {
-public:
+  public:
     virtual ~NotificationCenter() = default;
     // `sender` limits the observer to notifications of that window; nullptr accepts any sender.
     virtual void addObserver(Notification name, const Window* sender,

@@ -41,7 +41,11 @@ bool isValidUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        std::size_t length = c < 0x80           ? 1
+                             : (c >> 5) == 0x6  ? 2
+                             : (c >> 4) == 0xE  ? 3
+                             : (c >> 3) == 0x1E ? 4
+                                                : 0;
         if (length == 0 || i + length > text.size()) return false;
         std::uint32_t code = length == 1 ? c : c & (0x7F >> length);
         for (std::size_t k = 1; k < length; ++k) {
@@ -50,13 +54,15 @@ bool isValidUtf8(std::string_view text) {
             code = (code << 6) | (next & 0x3F);
         }
         static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
         i += length;
     }
     return true;
 }
 
-constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr char kBase64Alphabet[] =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 std::string base64Encode(std::string_view bytes) {
     std::string out;
@@ -101,11 +107,13 @@ std::string timestamp() {
 
 }  // namespace
 
-PreferenceFileStore::PreferenceFileStore(std::string path, Log& log) : path_(std::move(path)), log_(log) {
+PreferenceFileStore::PreferenceFileStore(std::string path, Log& log)
+    : path_(std::move(path)), log_(log) {
     // Writes go through a symbolic link to its target, so a linked preferences file stays linked.
     char resolved[PATH_MAX];
     struct stat info {};
-    if (lstat(path_.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && realpath(path_.c_str(), resolved)) {
+    if (lstat(path_.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+        realpath(path_.c_str(), resolved)) {
         path_ = resolved;
     }
     load();
@@ -144,7 +152,8 @@ void PreferenceFileStore::load() {
     if (contents.find_first_not_of(" \t\r\n") == std::string::npos) return;
     auto parsed = nlohmann::json::parse(contents, nullptr, /*allow_exceptions=*/false);
     if (!parsed.is_object()) {
-        moveAside(parsed.is_discarded() ? "it is not valid JSON" : "it does not hold a JSON object");
+        moveAside(parsed.is_discarded() ? "it is not valid JSON"
+                                        : "it does not hold a JSON object");
         return;
     }
     entries_ = std::move(parsed);
@@ -210,8 +219,9 @@ bool PreferenceFileStore::boolForKey(std::string_view key) const {
 
 void PreferenceFileStore::setData(std::string_view key, const std::string& bytes) {
     // Data that is text (the shortcut's JSON) stays readable in the file.
-    entries_[std::string(key)] = isValidUtf8(bytes) ? nlohmann::json{{"data", bytes}}
-                                                    : nlohmann::json{{"base64", base64Encode(bytes)}};
+    entries_[std::string(key)] = isValidUtf8(bytes)
+                                     ? nlohmann::json{{"data", bytes}}
+                                     : nlohmann::json{{"base64", base64Encode(bytes)}};
     save();
 }
 

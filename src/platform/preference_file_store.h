@@ -18,7 +18,7 @@
 namespace plenhall {
 
 class PreferenceFileStore final : public UserDefaults {
-public:
+  public:
     // Loads `path` at once; a missing file is an empty store.
     PreferenceFileStore(std::string path, Log& log);
 
@@ -31,7 +31,7 @@ public:
 
     const std::string& path() const { return path_; }
 
-private:
+  private:
     void load();
     void removeLeftoverTemporaryFiles() const;
     void moveAside(const std::string& reason);
@@ -42,8 +42,8 @@ private:
     std::string path_;
     Log& log_;
     nlohmann::json entries_ = nlohmann::json::object();
-    bool writable_ = true;        // false once a file we could not read must not be replaced
-    bool saveFailing_ = false;    // the last write failed and has been logged
+    bool writable_ = true;      // false once a file we could not read must not be replaced
+    bool saveFailing_ = false;  // the last write failed and has been logged
 };
 
 }  // namespace plenhall

@@ -19,14 +19,14 @@ namespace plenhall {
 // The main dispatch queue: work posted here runs later on the main thread, in the order posted,
 // after the current event has been handled.
 class MainQueue {
-public:
+  public:
     virtual ~MainQueue() = default;
     virtual void async(std::function<void()> work) = 0;
 };
 
 // Wall-clock time. It may jump backwards (the user or NTP sets the clock).
 class Clock {
-public:
+  public:
     using TimePoint = std::chrono::system_clock::time_point;
     virtual ~Clock() = default;
     virtual TimePoint now() const = 0;
@@ -35,7 +35,7 @@ public:
 // One plain-text line per operational failure. The line is written as given, never used as a
 // format pattern.
 class Log {
-public:
+  public:
     virtual ~Log() = default;
     virtual void line(std::string_view text) = 0;
 };
@@ -62,7 +62,7 @@ inline std::optional<std::string> infoString(const std::optional<InfoDictionary>
 
 // The desktop's URL opener: hands a URL to the user's default handler for its scheme.
 class Workspace {
-public:
+  public:
     virtual ~Workspace() = default;
     // True when a handler was started; callers that only fire and forget may ignore it.
     virtual bool openURL(const std::string& url) = 0;

@@ -10,21 +10,21 @@
 namespace plenhall {
 
 class UserDriverDelegate {
-public:
+  public:
     virtual ~UserDriverDelegate() = default;
     // The updater is about to show an update to the user.
     virtual void standardUserDriverWillHandleShowingUpdate() = 0;
 };
 
 class Updater {
-public:
+  public:
     virtual ~Updater() = default;
     // A check the user asked for: it reports its outcome, "up to date" included.
     virtual void checkForUpdates() = 0;
 };
 
 class UpdaterFactory {
-public:
+  public:
     virtual ~UpdaterFactory() = default;
     // `startingUpdater`: the updater starts its own schedule at once.
     virtual std::unique_ptr<Updater> makeUpdater(bool startingUpdater,

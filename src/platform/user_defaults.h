@@ -12,7 +12,7 @@
 namespace plenhall {
 
 class UserDefaults {
-public:
+  public:
     virtual ~UserDefaults() = default;
 
     // The bytes stored under `key`, or nothing when the key is absent or holds another type.

@@ -50,8 +50,8 @@ struct ViewNode {
     std::optional<double> spacing;  // nothing: the kit's default spacing
     std::vector<ViewNode> children;
     Insets padding;
-    std::optional<Size> fixedFrame;    // a fixed frame around the node, content centred in it
-    std::optional<double> minWidth;    // a frame with only a minimum width
+    std::optional<Size> fixedFrame;  // a fixed frame around the node, content centred in it
+    std::optional<double> minWidth;  // a frame with only a minimum width
 
     // Texts, and the labels of buttons and toggles.
     std::string text;

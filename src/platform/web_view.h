@@ -16,8 +16,8 @@ namespace plenhall {
 
 struct URLRequest {
     std::string url;
-    int cachePolicy = 0;                // 0: the protocol's own cache policy
-    double timeoutInterval = 60.0;      // seconds without progress before the load fails
+    int cachePolicy = 0;            // 0: the protocol's own cache policy
+    double timeoutInterval = 60.0;  // seconds without progress before the load fails
     bool operator==(const URLRequest&) const = default;
 };
 
@@ -58,10 +58,11 @@ struct OpenPanelParameters {
 };
 
 class NavigationDelegate {
-public:
+  public:
     virtual ~NavigationDelegate() = default;
     // Called once per navigation; answered before returning.
-    virtual NavigationActionPolicy decidePolicyForNavigationAction(const NavigationAction& action) = 0;
+    virtual NavigationActionPolicy decidePolicyForNavigationAction(
+        const NavigationAction& action) = 0;
     // The page asks for a new window. No second web view is ever created; the request is dealt
     // with inside the call.
     virtual void createWebViewForNavigationAction(const NavigationAction& action) = 0;
@@ -72,7 +73,7 @@ public:
 };
 
 class UIDelegate {
-public:
+  public:
     virtual ~UIDelegate() = default;
     virtual void runJavaScriptAlertPanel(const std::string& message,
                                          std::function<void()> completion) = 0;
@@ -95,7 +96,7 @@ struct WebViewConfiguration {
 };
 
 class WebView {
-public:
+  public:
     virtual ~WebView() = default;
     virtual void setNavigationDelegate(NavigationDelegate& delegate) = 0;
     virtual void setUIDelegate(UIDelegate& delegate) = 0;
@@ -108,7 +109,7 @@ public:
 };
 
 class WebViewFactory {
-public:
+  public:
     virtual ~WebViewFactory() = default;
     virtual std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) = 0;
 };

@@ -46,7 +46,7 @@ inline constexpr std::uint32_t fullScreenAuxiliary = 0x100;
 }  // namespace CollectionBehavior
 
 class Window {
-public:
+  public:
     virtual ~Window() = default;
 
     virtual void setStyle(WindowStyle style) = 0;
@@ -89,13 +89,13 @@ public:
 };
 
 struct Screen {
-    Rect frame;          // the whole monitor
-    Rect visibleFrame;   // the part not covered by panels and docks
+    Rect frame;         // the whole monitor
+    Rect visibleFrame;  // the part not covered by panels and docks
     bool operator==(const Screen&) const = default;
 };
 
 class Screens {
-public:
+  public:
     virtual ~Screens() = default;
     // The attached screens in the desktop's order.
     virtual std::vector<Screen> screens() const = 0;
@@ -105,10 +105,11 @@ public:
 };
 
 class WindowFactory {
-public:
+  public:
     virtual ~WindowFactory() = default;
     // The calendar window: created hidden with a zero frame and the given style.
-    virtual std::unique_ptr<Window> makeOverlayWindow(const Rect& contentRect, WindowStyle style) = 0;
+    virtual std::unique_ptr<Window> makeOverlayWindow(const Rect& contentRect,
+                                                      WindowStyle style) = 0;
     // A plain window (the settings window), created hidden.
     virtual std::unique_ptr<Window> makeWindow(const Rect& contentRect, WindowStyle style) = 0;
 };

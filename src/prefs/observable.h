@@ -15,7 +15,7 @@
 namespace plenhall {
 
 class Subscription {
-public:
+  public:
     Subscription() = default;
     explicit Subscription(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
     Subscription(Subscription&& other) noexcept : cancel_(std::exchange(other.cancel_, nullptr)) {}
@@ -34,14 +34,14 @@ public:
         if (auto c = std::exchange(cancel_, nullptr)) c();
     }
 
-private:
+  private:
     std::function<void()> cancel_;
 };
 
 // A list of callbacks; delivery tolerates callbacks that subscribe or cancel while it runs.
 template <class... Args>
 class Subscribers {
-public:
+  public:
     using Callback = std::function<void(const Args&...)>;
 
     Subscription add(Callback callback) {
@@ -60,7 +60,7 @@ public:
         }
     }
 
-private:
+  private:
     using Map = std::map<std::uint64_t, std::shared_ptr<Callback>>;
     std::shared_ptr<Map> callbacks_ = std::make_shared<Map>();
     std::uint64_t nextId_ = 0;
@@ -75,7 +75,7 @@ enum class Delivery {
 
 template <class T>
 class Published {
-public:
+  public:
     explicit Published(T initial) : value_(std::move(initial)) {}
 
     const T& get() const { return value_; }
@@ -94,7 +94,7 @@ public:
         return subscribers_.add(std::move(callback));
     }
 
-private:
+  private:
     T value_;
     Subscribers<T> subscribers_;
 };

@@ -20,12 +20,14 @@ DisplayMode loadDisplayMode(const UserDefaults& defaults) {
 }  // namespace
 
 Shortcut defaultShortcut() {
-    return Shortcut{8, CarbonModifier::controlKey | CarbonModifier::optionKey | CarbonModifier::cmdKey,
-                    "C"};
+    return Shortcut{
+        8, CarbonModifier::controlKey | CarbonModifier::optionKey | CarbonModifier::cmdKey, "C"};
 }
 
 Prefs::Prefs(UserDefaults& defaults)
-    : defaults_(defaults), shortcut_(loadShortcut(defaults)), displayMode_(loadDisplayMode(defaults)) {}
+    : defaults_(defaults),
+      shortcut_(loadShortcut(defaults)),
+      displayMode_(loadDisplayMode(defaults)) {}
 
 void Prefs::setShortcut(const Shortcut& shortcut) {
     shortcut_.assign(shortcut, objectWillChange_);

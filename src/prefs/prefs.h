@@ -25,7 +25,7 @@ inline constexpr std::string_view kHasOnboardedKey = "hasOnboarded";
 Shortcut defaultShortcut();
 
 class Prefs {
-public:
+  public:
     explicit Prefs(UserDefaults& defaults);
     Prefs(const Prefs&) = delete;
     Prefs& operator=(const Prefs&) = delete;
@@ -52,7 +52,7 @@ public:
         return objectWillChange_.add(std::move(callback));
     }
 
-private:
+  private:
     UserDefaults& defaults_;
     WillChangeSignal objectWillChange_;
     Published<Shortcut> shortcut_;

@@ -14,7 +14,8 @@ SettingsController::SettingsController(std::unique_ptr<SettingsModel> model, Win
     window_->setHostedView([this] { return settingsView(*model_, model_->prefs()); });
     // The controller owns both the window and these subscriptions, so `this` outlives them.
     modelChanges_ = model_->subscribeWillChange([this] { window_->invalidateHostedView(); });
-    prefsChanges_ = model_->prefs().subscribeWillChange([this] { window_->invalidateHostedView(); });
+    prefsChanges_ =
+        model_->prefs().subscribeWillChange([this] { window_->invalidateHostedView(); });
     window_->setWillCloseHandler([this] { windowWillClose(); });
 }
 

@@ -20,7 +20,7 @@ enum class Presentation { settings, welcome };
 inline constexpr Size kSettingsWindowSize{440, 420};
 
 class SettingsController {
-public:
+  public:
     SettingsController(std::unique_ptr<SettingsModel> model, WindowFactory& windows,
                        Application& application, LoginItemService& loginItem);
     SettingsController(const SettingsController&) = delete;
@@ -33,7 +33,7 @@ public:
     Window& window() const { return *window_; }
     SettingsModel& model() const { return *model_; }
 
-private:
+  private:
     void windowWillClose();
 
     std::unique_ptr<SettingsModel> model_;

@@ -44,7 +44,8 @@ void SettingsModel::startRecording() {
     hotKey_.unregister();
     if (monitor_) keyMonitor_.removeMonitor(*monitor_);
     monitor_ = keyMonitor_.addLocalMonitorForKeyDown(
-        [weak = std::weak_ptr<SettingsModel*>(self_)](const KeyEvent& event) -> std::optional<KeyEvent> {
+        [weak = std::weak_ptr<SettingsModel*>(self_)](
+            const KeyEvent& event) -> std::optional<KeyEvent> {
             auto self = weak.lock();
             if (!self) return event;
             return (*self)->handleRecordingKeyDown(event);

@@ -20,7 +20,7 @@
 namespace plenhall {
 
 class SettingsModel {
-public:
+  public:
     struct Services {
         Prefs& prefs;
         HotKey& hotKey;
@@ -61,7 +61,7 @@ public:
         return objectWillChange_.add(std::move(callback));
     }
 
-private:
+  private:
     // What the recorder does with a key press while recording; nothing means consumed.
     std::optional<KeyEvent> handleRecordingKeyDown(const KeyEvent& event);
     void finishRecording();

@@ -72,8 +72,8 @@ ViewNode header(const SettingsModel& model) {
 ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
     const bool recording = model.recording();
     ViewNode shortcutButton =
-        button("shortcut", recording ? "Press new shortcut\u2026" : prefs.shortcut().display(), false,
-               ButtonStyle::push, [&model, recording] {
+        button("shortcut", recording ? "Press new shortcut\u2026" : prefs.shortcut().display(),
+               false, ButtonStyle::push, [&model, recording] {
                    if (recording) {
                        model.stopRecording();
                    } else {
@@ -89,7 +89,8 @@ ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
     std::vector<ViewNode> row;
     row.push_back(std::move(shortcutButton));
     if (prefs.shortcut() != defaultShortcut() && !recording) {
-        row.push_back(button("reset", "Reset", true, ButtonStyle::link, [&model] { model.resetShortcut(); }));
+        row.push_back(
+            button("reset", "Reset", true, ButtonStyle::link, [&model] { model.resetShortcut(); }));
     }
 
     std::string message;
@@ -103,10 +104,11 @@ ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
     ViewNode messageLine = text("message", message, false, font(TextStyle::callout),
                                 model.shortcutError() ? TextColor::red : TextColor::secondary);
 
-    return stack(NodeKind::vstack, "shortcut-section", Alignment::leading, 6,
-                 {text("shortcut-heading", "Shortcut", true, font(TextStyle::headline)),
-                  stack(NodeKind::hstack, "shortcut-row", Alignment::center, std::nullopt, std::move(row)),
-                  std::move(messageLine)});
+    return stack(
+        NodeKind::vstack, "shortcut-section", Alignment::leading, 6,
+        {text("shortcut-heading", "Shortcut", true, font(TextStyle::headline)),
+         stack(NodeKind::hstack, "shortcut-row", Alignment::center, std::nullopt, std::move(row)),
+         std::move(messageLine)});
 }
 
 std::string segmentLabel(DisplayMode mode) {
@@ -122,9 +124,10 @@ ViewNode displayModeSection(Prefs& prefs) {
     picker.onSelect = [&prefs](const std::string& tag) {
         if (auto mode = displayModeFromRawValue(tag)) prefs.setDisplayMode(*mode);
     };
-    return stack(NodeKind::vstack, "display-mode-section", Alignment::leading, 6,
-                 {text("display-mode-heading", "Show the calendar as", true, font(TextStyle::headline)),
-                  std::move(picker)});
+    return stack(
+        NodeKind::vstack, "display-mode-section", Alignment::leading, 6,
+        {text("display-mode-heading", "Show the calendar as", true, font(TextStyle::headline)),
+         std::move(picker)});
 }
 
 ViewNode openAtLoginToggle(SettingsModel& model) {
@@ -137,8 +140,8 @@ ViewNode openAtLoginToggle(SettingsModel& model) {
 }
 
 ViewNode footer(SettingsModel& model) {
-    ViewNode updates = button("check-for-updates", "Check for Updates\u2026", true, ButtonStyle::link,
-                              [&model] { model.checkForUpdates(); });
+    ViewNode updates = button("check-for-updates", "Check for Updates\u2026", true,
+                              ButtonStyle::link, [&model] { model.checkForUpdates(); });
     updates.font = font(TextStyle::caption);
 
     ViewNode main = button("open-calendar", model.welcome() ? "Open my calendar" : "Open calendar",
@@ -146,9 +149,10 @@ ViewNode footer(SettingsModel& model) {
     main.isDefault = true;
     main.controlSize = ControlSize::large;
 
-    return stack(NodeKind::hstack, "footer", Alignment::center, std::nullopt,
-                 {text("version", model.version(), false, font(TextStyle::caption), TextColor::secondary),
-                  std::move(updates), leaf(NodeKind::spacer), std::move(main)});
+    return stack(
+        NodeKind::hstack, "footer", Alignment::center, std::nullopt,
+        {text("version", model.version(), false, font(TextStyle::caption), TextColor::secondary),
+         std::move(updates), leaf(NodeKind::spacer), std::move(main)});
 }
 
 }  // namespace
@@ -156,8 +160,8 @@ ViewNode footer(SettingsModel& model) {
 ViewNode settingsView(SettingsModel& model, Prefs& prefs) {
     ViewNode root = stack(NodeKind::vstack, "root", Alignment::leading, 18,
                           {header(model), leaf(NodeKind::divider), shortcutSection(model, prefs),
-                           displayModeSection(prefs), openAtLoginToggle(model), leaf(NodeKind::spacer),
-                           footer(model)});
+                           displayModeSection(prefs), openAtLoginToggle(model),
+                           leaf(NodeKind::spacer), footer(model)});
     root.padding = Insets{24, 24, 24, 24};
     root.fixedFrame = Size{440, 420};
     return root;

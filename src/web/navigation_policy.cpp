@@ -10,7 +10,9 @@ bool isServiceHost(std::string_view host, std::string_view appHost) {
            host[host.size() - appHost.size() - 1] == '.';
 }
 
-bool isWebScheme(std::string_view scheme) { return scheme == "http" || scheme == "https"; }
+bool isWebScheme(std::string_view scheme) {
+    return scheme == "http" || scheme == "https";
+}
 
 NavigationDecision decideNavigation(const NavigationAction& action, std::string_view appHost) {
     if (action.targetFrame && !action.targetFrame->isMainFrame) return NavigationDecision::allow;

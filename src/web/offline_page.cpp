@@ -12,10 +12,13 @@ std::string offlinePage(const std::string& startURL) {
            "@media (prefers-color-scheme:dark){body{background:#1c1c1e;color:#eee}}\n"
            ".box{text-align:center;max-width:360px}\n"
            "h1{font-size:22px;margin:0 0 8px}p{margin:0 0 20px;opacity:.7}\n"
-           "a{display:inline-block;padding:10px 22px;border-radius:10px;background:#f25c44;color:#fff;\n"
+           "a{display:inline-block;padding:10px "
+           "22px;border-radius:10px;background:#f25c44;color:#fff;\n"
            "  text-decoration:none;font-weight:600}\n"
-           "</style></head><body><div class=\"box\"><div style=\"font-size:44px\">\U0001F4C5</div>\n"
-           "<h1>Can't reach your calendar</h1><p>Check your internet connection, then try again.</p>\n"
+           "</style></head><body><div class=\"box\"><div "
+           "style=\"font-size:44px\">\U0001F4C5</div>\n"
+           "<h1>Can't reach your calendar</h1><p>Check your internet connection, then try "
+           "again.</p>\n"
            "<a href=\"" +
            startURL + "\">Try again</a></div></body></html>";
 }
@@ -23,7 +26,8 @@ std::string offlinePage(const std::string& startURL) {
 bool failureShowsOfflinePage(int code) {
     // A mailto: or tel: link the engine cannot show (101) reaches nothing unreachable; treating it
     // like an interrupted load keeps the calendar on screen.
-    return code != WebErrorCode::cancelled && code != WebErrorCode::frameLoadInterruptedByPolicyChange &&
+    return code != WebErrorCode::cancelled &&
+           code != WebErrorCode::frameLoadInterruptedByPolicyChange &&
            code != WebErrorCode::cannotShowURL;
 }
 

@@ -3,7 +3,9 @@
 namespace plenhall {
 namespace {
 
-bool isAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 bool isSchemeChar(char c) {
     return isAlpha(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
@@ -26,7 +28,8 @@ std::optional<std::string> urlHost(std::string_view url) {
     if (rest.substr(0, 2) != "//") return std::nullopt;
     rest.remove_prefix(2);
     std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
-    if (auto at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+    if (auto at = authority.rfind('@'); at != std::string_view::npos)
+        authority.remove_prefix(at + 1);
 
     std::string_view host;
     if (!authority.empty() && authority.front() == '[') {

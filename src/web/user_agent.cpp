@@ -8,6 +8,8 @@ std::string applicationNameForUserAgent(const std::optional<InfoDictionary>& inf
     return "Version/17.0 Safari/605.1.15 PlenhallDesktop/" + version;
 }
 
-URLRequest startRequest(const std::string& appURL) { return URLRequest{appURL, 0, 60.0}; }
+URLRequest startRequest(const std::string& appURL) {
+    return URLRequest{appURL, 0, 60.0};
+}
 
 }  // namespace plenhall

@@ -14,7 +14,9 @@ std::string number(double value) {
     return ec == std::errc() ? std::string(buffer.data(), end) : std::string("0");
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // "inf", "nan" (any case): a number that is not finite, as a frame written from one reads.
 bool startsNonFinite(std::string_view text, std::size_t i) {

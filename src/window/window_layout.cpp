@@ -20,7 +20,8 @@ std::optional<Screen> targetScreen(Point pointer, const std::vector<Screen>& scr
 Rect defaultLargeFrame(const Rect& visibleFrame) {
     double width = std::round(0.9 * visibleFrame.width);
     double height = std::round(0.9 * visibleFrame.height);
-    return Rect{visibleFrame.midX() - 0.5 * width, visibleFrame.midY() - 0.5 * height, width, height};
+    return Rect{visibleFrame.midX() - 0.5 * width, visibleFrame.midY() - 0.5 * height, width,
+                height};
 }
 
 bool acceptsRememberedFrame(const Rect& frame, const Rect& visibleFrame) {

@@ -14,7 +14,7 @@ namespace plenhall::testing {
 inline constexpr const char* kTestStartURL = "https://plenhall.com/app";
 
 class AppFixture : public ::testing::Test {
-public:
+  public:
     // Creates the controller on the desktop as prepared so far and runs the launch sequence.
     void launch() {
         prefs = std::make_unique<Prefs>(desktop.defaults);

@@ -90,7 +90,8 @@ void FakeWindow::close() {
 
 // FakeWindowFactory
 
-std::unique_ptr<Window> FakeWindowFactory::makeOverlayWindow(const Rect& contentRect, WindowStyle style) {
+std::unique_ptr<Window> FakeWindowFactory::makeOverlayWindow(const Rect& contentRect,
+                                                             WindowStyle style) {
     auto window = std::make_unique<FakeWindow>("calendar", journal_);
     window->currentFrame = contentRect;
     window->style = style;
@@ -116,7 +117,8 @@ void FakeWebView::loadRequest(const URLRequest& request) {
     journal_.push_back("webView.loadRequest " + request.url);
 }
 
-void FakeWebView::loadHTMLString(const std::string& html, const std::optional<std::string>& baseURL) {
+void FakeWebView::loadHTMLString(const std::string& html,
+                                 const std::optional<std::string>& baseURL) {
     loadedHTML.push_back(html);
     lastBaseURL = baseURL;
     journal_.push_back("webView.loadHTMLString");
@@ -130,7 +132,8 @@ void FakeWebView::failCommitted(int code, std::string domain) {
     navigationDelegate->didFailNavigation(WebError{std::move(domain), code, "failed"});
 }
 
-std::unique_ptr<WebView> FakeWebViewFactory::makeWebView(const WebViewConfiguration& configuration) {
+std::unique_ptr<WebView> FakeWebViewFactory::makeWebView(
+    const WebViewConfiguration& configuration) {
     auto view = std::make_unique<FakeWebView>(journal_);
     view->configuration = configuration;
     last = view.get();
@@ -179,7 +182,8 @@ void FakeHotKeys::installPressHandler(std::function<void()> onPress) {
 }
 
 int FakeHotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
-    journal_.push_back("hotKeys.register " + std::to_string(keyCode) + "/" + std::to_string(carbonModifiers));
+    journal_.push_back("hotKeys.register " + std::to_string(keyCode) + "/" +
+                       std::to_string(carbonModifiers));
     Combination wanted{keyCode, carbonModifiers};
     if (std::find(takenByOthers.begin(), takenByOthers.end(), wanted) != takenByOthers.end()) {
         registered.reset();
@@ -209,7 +213,9 @@ std::optional<KeyMonitor::Token> FakeKeyMonitor::addLocalMonitorForKeyDown(Handl
     return next++;
 }
 
-void FakeKeyMonitor::removeMonitor(Token token) { monitors.erase(token); }
+void FakeKeyMonitor::removeMonitor(Token token) {
+    monitors.erase(token);
+}
 
 std::optional<KeyEvent> FakeKeyMonitor::keyDown(const KeyEvent& event) {
     std::optional<KeyEvent> current = event;
@@ -229,8 +235,9 @@ void FakeSheets::beginAlertSheet(const Alert& alert, Window& window,
     journal_.push_back("sheets.alert " + alert.messageText);
 }
 
-void FakeSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
-                                     std::function<void(int, std::vector<std::string>)> completion) {
+void FakeSheets::beginOpenPanelSheet(
+    const OpenPanel& panel, Window& window,
+    std::function<void(int, std::vector<std::string>)> completion) {
     panels.push_back(PendingPanel{panel, &window, std::move(completion)});
     journal_.push_back("sheets.openPanel");
 }
@@ -238,7 +245,8 @@ void FakeSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
 void FakeSheets::answerAlert(int response, std::optional<std::string> text) {
     auto pending = std::move(alerts.front());
     alerts.pop_front();
-    if (!text && pending.alert.accessoryTextField) text = pending.alert.accessoryTextField->stringValue;
+    if (!text && pending.alert.accessoryTextField)
+        text = pending.alert.accessoryTextField->stringValue;
     if (!pending.alert.accessoryTextField) text.reset();
     pending.completion(response, text);
 }
@@ -296,7 +304,8 @@ void FakeUpdater::checkForUpdates() {
     journal_.push_back("updater.checkForUpdates");
 }
 
-std::unique_ptr<Updater> FakeUpdaterFactory::makeUpdater(bool startingUpdater, UserDriverDelegate& delegate) {
+std::unique_ptr<Updater> FakeUpdaterFactory::makeUpdater(bool startingUpdater,
+                                                         UserDriverDelegate& delegate) {
     auto updater = std::make_unique<FakeUpdater>(journal_);
     last = updater.get();
     started = startingUpdater;
@@ -347,8 +356,8 @@ void FakeApplication::terminate() {
 FakePlatform::FakePlatform() = default;
 
 Platform FakePlatform::platform() {
-    return Platform{application, mainQueue, clock,       log,      defaults,      screens,
-                    windows,     webViews,  statusBar,   hotKeys,  keyMonitor,    sheets,
+    return Platform{application, mainQueue,     clock,     log,      defaults,   screens,
+                    windows,     webViews,      statusBar, hotKeys,  keyMonitor, sheets,
                     workspace,   notifications, loginItem, updaters, info};
 }
 

@@ -19,7 +19,7 @@ namespace plenhall::testing {
 using Journal = std::vector<std::string>;
 
 class FakeMainQueue final : public MainQueue {
-public:
+  public:
     void async(std::function<void()> work) override { pending.push_back(std::move(work)); }
     // Runs queued work, including work queued while draining; returns how many ran.
     int drain();
@@ -27,7 +27,7 @@ public:
 };
 
 class FakeClock final : public Clock {
-public:
+  public:
     TimePoint now() const override { return current; }
     void advance(double seconds) {
         current += std::chrono::duration_cast<std::chrono::system_clock::duration>(
@@ -37,14 +37,14 @@ public:
 };
 
 class FakeLog final : public Log {
-public:
+  public:
     void line(std::string_view text) override { lines.emplace_back(text); }
     std::vector<std::string> lines;
 };
 
 // Entries keep their type, as the real store does.
 class FakeDefaults final : public UserDefaults {
-public:
+  public:
     explicit FakeDefaults(Journal& journal) : journal_(journal) {}
     struct Entry {
         enum class Kind { data, string, boolean, number } kind;
@@ -61,14 +61,14 @@ public:
     std::map<std::string, Entry, std::less<>> entries;
     int writes = 0;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeWebView;
 
 class FakeWindow final : public Window {
-public:
+  public:
     FakeWindow(std::string name, Journal& journal) : name(std::move(name)), journal_(journal) {}
 
     void setStyle(WindowStyle s) override { style = s; }
@@ -122,12 +122,12 @@ public:
     int invalidations = 0;
     std::function<void()> willClose;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeScreens final : public Screens {
-public:
+  public:
     std::vector<Screen> screens() const override { return all; }
     std::optional<Screen> mainScreen() const override { return main; }
     Point mouseLocation() const override { return pointer; }
@@ -138,7 +138,7 @@ public:
 };
 
 class FakeWindowFactory final : public WindowFactory {
-public:
+  public:
     explicit FakeWindowFactory(Journal& journal) : journal_(journal) {}
     std::unique_ptr<Window> makeOverlayWindow(const Rect& contentRect, WindowStyle style) override;
     std::unique_ptr<Window> makeWindow(const Rect& contentRect, WindowStyle style) override;
@@ -147,18 +147,19 @@ public:
     FakeWindow* settings = nullptr;
     Rect settingsContentRect;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeWebView final : public WebView {
-public:
+  public:
     explicit FakeWebView(Journal& journal) : journal_(journal) {}
     void setNavigationDelegate(NavigationDelegate& d) override { navigationDelegate = &d; }
     void setUIDelegate(UIDelegate& d) override { uiDelegate = &d; }
     void setAllowsBackForwardNavigationGestures(bool a) override { backForwardGestures = a; }
     void loadRequest(const URLRequest& request) override;
-    void loadHTMLString(const std::string& html, const std::optional<std::string>& baseURL) override;
+    void loadHTMLString(const std::string& html,
+                        const std::optional<std::string>& baseURL) override;
 
     // What the engine would report.
     void failProvisional(int code, std::string domain = "WebKitNetworkError");
@@ -172,22 +173,22 @@ public:
     std::vector<std::string> loadedHTML;
     std::optional<std::string> lastBaseURL;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeWebViewFactory final : public WebViewFactory {
-public:
+  public:
     explicit FakeWebViewFactory(Journal& journal) : journal_(journal) {}
     std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) override;
     FakeWebView* last = nullptr;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeStatusItem final : public StatusItem {
-public:
+  public:
     explicit FakeStatusItem(Journal& journal) : journal_(journal) {}
     bool hasButton() const override { return buttonPresent; }
     bool setButtonImage(const std::string& symbol, const std::string& description) override;
@@ -204,23 +205,23 @@ public:
     MenuTarget* target = nullptr;
     std::vector<std::string> titleHistory;  // every retitle of any item, as "index:title"
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeStatusBar final : public StatusBar {
-public:
+  public:
     explicit FakeStatusBar(Journal& journal) : journal_(journal) {}
     std::unique_ptr<StatusItem> statusItem(double length) override;
     FakeStatusItem* last = nullptr;
     double lastLength = 0;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeHotKeys final : public GlobalHotKeys {
-public:
+  public:
     explicit FakeHotKeys(Journal& journal) : journal_(journal) {}
     void installPressHandler(std::function<void()> onPress) override;
     int registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers) override;
@@ -240,12 +241,12 @@ public:
     int unregisterCalls = 0;
     std::function<void()> handler;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeKeyMonitor final : public KeyMonitor {
-public:
+  public:
     std::optional<Token> addLocalMonitorForKeyDown(Handler handler) override;
     void removeMonitor(Token token) override;
 
@@ -258,12 +259,13 @@ public:
 };
 
 class FakeSheets final : public Sheets {
-public:
+  public:
     explicit FakeSheets(Journal& journal) : journal_(journal) {}
     void beginAlertSheet(const Alert& alert, Window& window,
                          std::function<void(int, std::optional<std::string>)> completion) override;
-    void beginOpenPanelSheet(const OpenPanel& panel, Window& window,
-                             std::function<void(int, std::vector<std::string>)> completion) override;
+    void beginOpenPanelSheet(
+        const OpenPanel& panel, Window& window,
+        std::function<void(int, std::vector<std::string>)> completion) override;
 
     struct PendingAlert {
         Alert alert;
@@ -282,24 +284,25 @@ public:
     std::deque<PendingAlert> alerts;
     std::deque<PendingPanel> panels;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeWorkspace final : public Workspace {
-public:
+  public:
     explicit FakeWorkspace(Journal& journal) : journal_(journal) {}
     bool openURL(const std::string& url) override;
     std::vector<std::string> opened;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeNotificationCenter final : public NotificationCenter {
-public:
+  public:
     explicit FakeNotificationCenter(Journal& journal) : journal_(journal) {}
-    void addObserver(Notification name, const Window* sender, std::function<void()> callback) override;
+    void addObserver(Notification name, const Window* sender,
+                     std::function<void()> callback) override;
     void post(Notification name, const Window* sender = nullptr);
 
     struct Observer {
@@ -309,46 +312,47 @@ public:
     };
     std::vector<Observer> observers;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeLoginItem final : public LoginItemService {
-public:
+  public:
     std::optional<std::string> registerItem() override;
     std::optional<std::string> unregisterItem() override;
     LoginItemStatus status() const override { return current; }
 
     LoginItemStatus current = LoginItemStatus::notRegistered;
-    std::optional<std::string> failWith;          // the next change fails with this description
-    bool needsApproval = false;                   // registering leaves "requires approval"
+    std::optional<std::string> failWith;  // the next change fails with this description
+    bool needsApproval = false;           // registering leaves "requires approval"
 };
 
 class FakeUpdater final : public Updater {
-public:
+  public:
     explicit FakeUpdater(Journal& journal) : journal_(journal) {}
     void checkForUpdates() override;
     int checks = 0;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeUpdaterFactory final : public UpdaterFactory {
-public:
+  public:
     explicit FakeUpdaterFactory(Journal& journal) : journal_(journal) {}
-    std::unique_ptr<Updater> makeUpdater(bool startingUpdater, UserDriverDelegate& delegate) override;
+    std::unique_ptr<Updater> makeUpdater(bool startingUpdater,
+                                         UserDriverDelegate& delegate) override;
 
     FakeUpdater* last = nullptr;
     bool started = false;
     UserDriverDelegate* userDriverDelegate = nullptr;
 
-private:
+  private:
     Journal& journal_;
 };
 
 class FakeApplication final : public Application {
-public:
+  public:
     explicit FakeApplication(Journal& journal) : journal_(journal) {}
     void setDelegate(ApplicationDelegate& d) override;
     void setActivationPolicy(ActivationPolicy p) override;
@@ -367,7 +371,7 @@ public:
     int hides = 0;
     bool terminated = false;
 
-private:
+  private:
     Journal& journal_;
 };
 
@@ -393,8 +397,9 @@ struct FakePlatform {
     FakeNotificationCenter notifications{journal};
     FakeLoginItem loginItem;
     FakeUpdaterFactory updaters{journal};
-    std::optional<InfoDictionary> info = InfoDictionary{{"CFBundleShortVersionString", std::string("1.4.2")},
-                                                        {"CFBundleVersion", std::string("42")}};
+    std::optional<InfoDictionary> info =
+        InfoDictionary{{"CFBundleShortVersionString", std::string("1.4.2")},
+                       {"CFBundleVersion", std::string("42")}};
 };
 
 }  // namespace plenhall::testing

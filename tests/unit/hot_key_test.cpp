@@ -11,7 +11,7 @@ namespace {
 using ::testing::ElementsAre;
 
 class HotKeyTest : public ::testing::Test {
-protected:
+  protected:
     Journal journal;
     FakeHotKeys platform{journal};
     FakeMainQueue queue;
@@ -42,11 +42,13 @@ TEST_F(HotKeyTest, RefusalLogsOneLineAndLeavesNothingRegistered) {
     EXPECT_FALSE(hotKey.registerShortcut(Shortcut{8, 6400, "C"}));
     EXPECT_FALSE(platform.registered);
     EXPECT_FALSE(hotKey.isRegistered());
-    EXPECT_THAT(log.lines, ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)"));
+    EXPECT_THAT(log.lines,
+                ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)"));
 
     platform.refusalStatus = -9878;
     EXPECT_FALSE(hotKey.registerShortcut(Shortcut{8, 6400, "%s%n"}));
-    EXPECT_EQ(log.lines.back(), "PlenhallDesktop: \u2303\u2325\u2318%s%n unavailable (status -9878)");
+    EXPECT_EQ(log.lines.back(),
+              "PlenhallDesktop: \u2303\u2325\u2318%s%n unavailable (status -9878)");
 }
 
 TEST_F(HotKeyTest, UnregisterWithNothingRegisteredDoesNothing) {

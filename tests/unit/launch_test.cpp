@@ -10,26 +10,27 @@ class Launch : public AppFixture {};
 
 TEST_F(Launch, RunsEveryStepInOrder) {
     prefs = std::make_unique<Prefs>(desktop.defaults);
-    app = std::make_unique<AppDelegate>(platform, *prefs, AppValues{kTestStartURL, "plenhall.com", 600});
+    app = std::make_unique<AppDelegate>(platform, *prefs,
+                                        AppValues{kTestStartURL, "plenhall.com", 600});
     app->applicationDidFinishLaunching();
 
-    EXPECT_THAT(desktop.journal,
-                ElementsAre("updaters.makeUpdater",             // 1
-                            "hotKeys.installPressHandler",      // 2
-                            "application.setMainMenu",          // 3
-                            "windows.makeOverlayWindow",        // 4
-                            "webViews.makeWebView",
-                            "statusBar.statusItem",             // 5
-                            "statusItem.setMenu",
-                            "windows.makeWindow",               // 6, 7
-                            "hotKeys.register 8/6400",          // 8
-                            "statusItem.setItemTitle 0",        // 9 (10 touches nothing yet)
-                            "webView.loadRequest https://plenhall.com/app",  // 11
-                            "notifications.observe resignActive",            // 12
-                            "notifications.observe becomeKey",
-                            "defaults.setBool hasOnboarded=true",            // 13
-                            "settings.center", "application.activate",
-                            "settings.makeKeyAndOrderFront"));
+    EXPECT_THAT(
+        desktop.journal,
+        ElementsAre("updaters.makeUpdater",         // 1
+                    "hotKeys.installPressHandler",  // 2
+                    "application.setMainMenu",      // 3
+                    "windows.makeOverlayWindow",    // 4
+                    "webViews.makeWebView",
+                    "statusBar.statusItem",  // 5
+                    "statusItem.setMenu",
+                    "windows.makeWindow",                            // 6, 7
+                    "hotKeys.register 8/6400",                       // 8
+                    "statusItem.setItemTitle 0",                     // 9 (10 touches nothing yet)
+                    "webView.loadRequest https://plenhall.com/app",  // 11
+                    "notifications.observe resignActive",            // 12
+                    "notifications.observe becomeKey",
+                    "defaults.setBool hasOnboarded=true",  // 13
+                    "settings.center", "application.activate", "settings.makeKeyAndOrderFront"));
 }
 
 TEST_F(Launch, ProcessEntryLoadsPreferencesAndRunsTheLoop) {
@@ -76,7 +77,8 @@ TEST_F(Launch, RefusedShortcutBringsTheWelcomeBack) {
     EXPECT_TRUE(app->settings()->model().welcome());
     EXPECT_TRUE(desktop.defaults.boolForKey("hasOnboarded"));
     EXPECT_FALSE(desktop.hotKeys.registered);
-    EXPECT_THAT(desktop.log.lines, ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)"));
+    EXPECT_THAT(desktop.log.lines,
+                ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)"));
 }
 
 TEST_F(Launch, StatusMenuShowsTheShortcutAndFollowsEveryAssignment) {
@@ -86,7 +88,8 @@ TEST_F(Launch, StatusMenuShowsTheShortcutAndFollowsEveryAssignment) {
     prefs->setShortcut(defaultShortcut());
     prefs->setShortcut(Shortcut{40, 0x300, "K"});
     EXPECT_THAT(statusItem().titleHistory,
-                ElementsAre("0:Show / Hide Calendar  \u2303\u2325\u2318C", "0:Show / Hide Calendar  \u2303\u2325\u2318C",
+                ElementsAre("0:Show / Hide Calendar  \u2303\u2325\u2318C",
+                            "0:Show / Hide Calendar  \u2303\u2325\u2318C",
                             "0:Show / Hide Calendar  \u21E7\u2318K"));
     // Retitling does not register the shortcut again; the settings model does that.
     EXPECT_EQ(desktop.hotKeys.registered, (FakeHotKeys::Combination{8, 6400}));

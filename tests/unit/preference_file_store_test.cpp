@@ -14,7 +14,7 @@ namespace plenhall::testing {
 namespace {
 
 class PreferenceFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char pattern[] = "/tmp/plenhall-prefs-XXXXXX";
         directory = mkdtemp(pattern);
@@ -75,7 +75,8 @@ TEST_F(PreferenceFile, TypedEntriesSurviveAReload) {
 }
 
 TEST_F(PreferenceFile, UnparsableFileIsMovedAsideNotOverwritten) {
-    const std::string cases[] = {"{\"displayMode\": \"largeWindow\"", "[1, 2]", "\"text\"", "\xff\xfe garbage"};
+    const std::string cases[] = {"{\"displayMode\": \"largeWindow\"", "[1, 2]", "\"text\"",
+                                 "\xff\xfe garbage"};
     for (const auto& contents : cases) {
         TearDown();
         SetUp();
@@ -115,7 +116,8 @@ TEST_F(PreferenceFile, LeftoverTemporaryFilesAreRemovedAtStart) {
     std::ofstream(path + ".tmp-notours-long") << "kept";
     PreferenceFileStore store(path, log);
     EXPECT_EQ(store.stringForKey("displayMode"), "largeWindow");
-    EXPECT_EQ(files(), (std::vector<std::string>{"preferences.json", "preferences.json.tmp-notours-long"}));
+    EXPECT_EQ(files(),
+              (std::vector<std::string>{"preferences.json", "preferences.json.tmp-notours-long"}));
 }
 
 TEST_F(PreferenceFile, UnwritableLocationKeepsValuesInMemoryAndLogsOnce) {

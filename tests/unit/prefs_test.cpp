@@ -11,7 +11,7 @@ namespace {
 using ::testing::ElementsAre;
 
 class PrefsTest : public ::testing::Test {
-protected:
+  protected:
     Journal journal;
     FakeDefaults defaults{journal};
 };
@@ -40,7 +40,8 @@ TEST_F(PrefsTest, DisplayModeLoadsOnlyTheExactRawValue) {
 TEST_F(PrefsTest, UnreadableShortcutFallsBackSilentlyAndStaysStored) {
     const char* bad[] = {R"({"keyCode":8,"carbonModifiers":6400})",
                          R"({"keyCode":-1,"carbonModifiers":6400,"keyLabel":"C"})",
-                         R"({"keyCode":4294967296,"carbonModifiers":6400,"keyLabel":"C"})", "not json"};
+                         R"({"keyCode":4294967296,"carbonModifiers":6400,"keyLabel":"C"})",
+                         "not json"};
     for (const char* bytes : bad) {
         defaults.setData("shortcut", bytes);
         int writes = defaults.writes;
@@ -60,8 +61,9 @@ TEST_F(PrefsTest, AnnouncesBeforeStoringThenWrites) {
     std::vector<std::string> events;
     auto willChange = prefs.subscribeWillChange([&] { events.push_back("willChange"); });
     auto shortcuts = prefs.subscribeShortcut([&](const Shortcut& delivered) {
-        events.push_back("delivered " + delivered.display() + ", stored " + prefs.shortcut().display() +
-                         ", written " + std::to_string(defaults.writes));
+        events.push_back("delivered " + delivered.display() + ", stored " +
+                         prefs.shortcut().display() + ", written " +
+                         std::to_string(defaults.writes));
     });
     auto modes = prefs.subscribeDisplayMode(
         [&](const DisplayMode& mode) {
@@ -74,12 +76,14 @@ TEST_F(PrefsTest, AnnouncesBeforeStoringThenWrites) {
     prefs.setDisplayMode(DisplayMode::largeWindow);
     prefs.setDisplayMode(DisplayMode::largeWindow);  // equal: a full assignment all the same
 
-    EXPECT_THAT(events, ElementsAre("delivered \u2303\u2325\u2318C, stored \u2303\u2325\u2318C, written 0",
-                                    "willChange",
-                                    "delivered \u21E7\u2318K, stored \u2303\u2325\u2318C, written 0",
-                                    "willChange", "mode largeWindow, stored fullScreen", "willChange",
-                                    "mode largeWindow, stored largeWindow"));
-    EXPECT_EQ(defaults.dataForKey("shortcut"), R"({"keyCode":40,"carbonModifiers":768,"keyLabel":"K"})");
+    EXPECT_THAT(
+        events,
+        ElementsAre("delivered \u2303\u2325\u2318C, stored \u2303\u2325\u2318C, written 0",
+                    "willChange", "delivered \u21E7\u2318K, stored \u2303\u2325\u2318C, written 0",
+                    "willChange", "mode largeWindow, stored fullScreen", "willChange",
+                    "mode largeWindow, stored largeWindow"));
+    EXPECT_EQ(defaults.dataForKey("shortcut"),
+              R"({"keyCode":40,"carbonModifiers":768,"keyLabel":"K"})");
     EXPECT_EQ(defaults.stringForKey("displayMode"), "largeWindow");
     EXPECT_EQ(defaults.writes, 3);
     EXPECT_EQ(Prefs(defaults).displayMode(), DisplayMode::largeWindow);

@@ -6,15 +6,16 @@ namespace {
 using ::testing::ElementsAre;
 
 class Visibility : public AppFixture {
-protected:
+  protected:
     void SetUp() override { launchOnboarded(); }
 };
 
 TEST_F(Visibility, HotKeyShowsThenHidesWithTheStowSequence) {
     pressHotKey();
     EXPECT_TRUE(calendar().visible);
-    EXPECT_THAT(desktop.journal, ElementsAre("application.activate", "calendar.makeKeyAndOrderFront",
-                                             "calendar.makeContentFirstResponder"));
+    EXPECT_THAT(desktop.journal,
+                ElementsAre("application.activate", "calendar.makeKeyAndOrderFront",
+                            "calendar.makeContentFirstResponder"));
     EXPECT_FALSE(app->hiddenAt());
 
     desktop.journal.clear();
@@ -88,28 +89,36 @@ TEST_F(Visibility, FocusStateMachine) {
         std::function<void(Visibility&)> steps;
         bool visibleAfter;
     } cases[] = {
-        {"resign before the calendar became key", [](Visibility& t) {
+        {"resign before the calendar became key",
+         [](Visibility& t) {
              t.app->show();
              t.applicationResigns();
-         }, true},
-        {"resign after it became key", [](Visibility& t) {
+         },
+         true},
+        {"resign after it became key",
+         [](Visibility& t) {
              t.app->show();
              t.calendarBecomesKey();
              t.applicationResigns();
-         }, false},
-        {"show while key clears focus until the next become-key", [](Visibility& t) {
+         },
+         false},
+        {"show while key clears focus until the next become-key",
+         [](Visibility& t) {
              t.app->show();
              t.calendarBecomesKey();
              t.app->show();
              t.applicationResigns();
-         }, true},
-        {"and the next become-key arms it again", [](Visibility& t) {
+         },
+         true},
+        {"and the next become-key arms it again",
+         [](Visibility& t) {
              t.app->show();
              t.calendarBecomesKey();
              t.app->show();
              t.calendarBecomesKey();
              t.applicationResigns();
-         }, false},
+         },
+         false},
     };
     for (auto& c : cases) {
         c.steps(*this);
@@ -127,8 +136,9 @@ TEST_F(Visibility, ResigningStowsWithoutHidingTheApplication) {
     EXPECT_FALSE(calendar().visible);
     EXPECT_TRUE(app->hiddenAt());
     EXPECT_EQ(desktop.application.hides, 0);
-    EXPECT_THAT(desktop.journal, ElementsAre("defaults.setString largeWindowFrame={{72, 68.5}, {1296, 788}}",
-                                             "calendar.orderOut"));
+    EXPECT_THAT(desktop.journal,
+                ElementsAre("defaults.setString largeWindowFrame={{72, 68.5}, {1296, 788}}",
+                            "calendar.orderOut"));
 }
 
 TEST_F(Visibility, HideDoesNothingWhenNotVisibleAndKeepsSettingsInFront) {

@@ -40,8 +40,8 @@ TEST(RememberedFrame, UsedOnlyWhenLargeEnoughAndOnTheScreen) {
         {"{{3000, 100}, {800, 600}}", fallback},                   // a detached screen
         {"{{1440, 100}, {800, 600}}", fallback},                   // touches the edge only
         {"garbage", fallback},
-        {"{{nan, 0}, {800, 600}}", fallback},                      // not finite: unreadable
-        {"{{1e999, 0}, {800, 600}}", fallback},                    // not finite: unreadable
+        {"{{nan, 0}, {800, 600}}", fallback},    // not finite: unreadable
+        {"{{1e999, 0}, {800, 600}}", fallback},  // not finite: unreadable
         {"{{0, 0}, {1e400, 600}}", fallback},
         {"", fallback},
     };
@@ -65,7 +65,7 @@ TEST(FrameText, WritesShortestNumbersAndReadsLeniently) {
 }
 
 class Layout : public ::testing::Test {
-protected:
+  protected:
     Journal journal;
     FakeDefaults defaults{journal};
     FakeScreens screens;

@@ -29,7 +29,8 @@ std::optional<std::string> writeEntry(const std::string& path, const std::string
         return "cannot create " + directory + ": " + std::strerror(errno);
     }
     GErrorHolder error;
-    if (!g_file_set_contents(path.c_str(), contents.c_str(), gssize(contents.size()), error.out())) {
+    if (!g_file_set_contents(path.c_str(), contents.c_str(), gssize(contents.size()),
+                             error.out())) {
         return error.message();
     }
     return std::nullopt;
@@ -39,7 +40,9 @@ std::optional<std::string> writeEntry(const std::string& path, const std::string
 
 AutostartLoginItem::AutostartLoginItem(std::string program)
     : program_(std::move(program)),
-      entryPath_(takeString(g_build_filename(g_get_user_config_dir(), "autostart", kEntryName, nullptr))) {}
+      entryPath_(
+          takeString(g_build_filename(g_get_user_config_dir(), "autostart", kEntryName, nullptr))) {
+}
 
 std::optional<std::string> AutostartLoginItem::registerItem() {
     GCharPtr quoted(g_shell_quote(program_.c_str()));
@@ -47,7 +50,9 @@ std::optional<std::string> AutostartLoginItem::registerItem() {
                            "Type=Application\n"
                            "Name=Plenhall\n"
                            "Comment=Your whole calendar, one shortcut away.\n"
-                           "Exec=" + quoted.get() + "\n"
+                           "Exec=" +
+                           quoted.get() +
+                           "\n"
                            "Icon=com.plenhall.Desktop\n"
                            "Terminal=false\n"
                            "X-GNOME-Autostart-enabled=true\n";
@@ -57,7 +62,8 @@ std::optional<std::string> AutostartLoginItem::registerItem() {
 std::optional<std::string> AutostartLoginItem::unregisterItem() {
     if (systemEntryExists()) {
         // Only a hidden entry of ours masks the system's.
-        return writeEntry(entryPath_, "[Desktop Entry]\nType=Application\nName=Plenhall\nHidden=true\n");
+        return writeEntry(entryPath_,
+                          "[Desktop Entry]\nType=Application\nName=Plenhall\nHidden=true\n");
     }
     if (g_unlink(entryPath_.c_str()) != 0 && errno != ENOENT) {
         return std::string("cannot remove ") + entryPath_ + ": " + std::strerror(errno);
@@ -66,14 +72,17 @@ std::optional<std::string> AutostartLoginItem::unregisterItem() {
 }
 
 LoginItemStatus AutostartLoginItem::status() const {
-    auto file = std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>(g_key_file_new(), g_key_file_free);
+    auto file =
+        std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>(g_key_file_new(), g_key_file_free);
     if (!g_key_file_load_from_file(file.get(), entryPath_.c_str(), G_KEY_FILE_NONE, nullptr)) {
         return LoginItemStatus::notRegistered;
     }
     if (!g_key_file_has_group(file.get(), kGroup)) return LoginItemStatus::notRegistered;
-    if (g_key_file_get_boolean(file.get(), kGroup, "Hidden", nullptr)) return LoginItemStatus::notRegistered;
+    if (g_key_file_get_boolean(file.get(), kGroup, "Hidden", nullptr))
+        return LoginItemStatus::notRegistered;
     GErrorHolder error;
-    gboolean enabled = g_key_file_get_boolean(file.get(), kGroup, "X-GNOME-Autostart-enabled", error.out());
+    gboolean enabled =
+        g_key_file_get_boolean(file.get(), kGroup, "X-GNOME-Autostart-enabled", error.out());
     if (!error && !enabled) return LoginItemStatus::notRegistered;
     return LoginItemStatus::enabled;
 }

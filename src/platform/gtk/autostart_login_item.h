@@ -10,7 +10,7 @@
 namespace plenhall::gtk {
 
 class AutostartLoginItem final : public LoginItemService {
-public:
+  public:
     // `program` is what the entry starts: the installed program, or the running binary.
     explicit AutostartLoginItem(std::string program);
 
@@ -21,7 +21,7 @@ public:
 
     const std::string& entryPath() const { return entryPath_; }
 
-private:
+  private:
     std::string program_;
     std::string entryPath_;
 };

@@ -9,7 +9,8 @@ constexpr guint kSettleMilliseconds = 80;
 
 }  // namespace
 
-void FocusTracker::addObserver(Notification name, const Window* sender, std::function<void()> callback) {
+void FocusTracker::addObserver(Notification name, const Window* sender,
+                               std::function<void()> callback) {
     observers_.push_back(Observer{name, sender, std::move(callback)});
 }
 
@@ -17,7 +18,8 @@ void FocusTracker::watch(GtkWindow* widget, const Window* owner) {
     // Dialogs come and go (a page may open many); forget the ones already destroyed.
     std::erase_if(watched_, [](const Watch& watch) { return !watch.connection.alive(); });
     auto entry = std::make_unique<Watched>(Watched{owner, this});
-    SignalConnection connection(widget, "notify::is-active", G_CALLBACK(onActiveChanged), entry.get());
+    SignalConnection connection(widget, "notify::is-active", G_CALLBACK(onActiveChanged),
+                                entry.get());
     watched_.push_back(Watch{std::move(entry), std::move(connection)});
 }
 

@@ -20,10 +20,11 @@
 namespace plenhall::gtk {
 
 class FocusTracker final : public NotificationCenter {
-public:
+  public:
     explicit FocusTracker(DesktopState& state) : state_(state) {}
 
-    void addObserver(Notification name, const Window* sender, std::function<void()> callback) override;
+    void addObserver(Notification name, const Window* sender,
+                     std::function<void()> callback) override;
 
     // Starts following `widget`'s focus; `owner` is the seam window it belongs to, if any.
     void watch(GtkWindow* widget, const Window* owner);
@@ -31,7 +32,7 @@ public:
     // True while any toplevel of this process holds the focus.
     static bool anyWindowActive();
 
-private:
+  private:
     struct Observer {
         Notification name;
         const Window* sender;

@@ -44,7 +44,7 @@ inline std::string takeString(gchar* text) {
 
 // A GError out-parameter that frees itself.
 class GErrorHolder {
-public:
+  public:
     GErrorHolder() = default;
     GErrorHolder(const GErrorHolder&) = delete;
     GErrorHolder& operator=(const GErrorHolder&) = delete;
@@ -58,13 +58,13 @@ public:
     const GError* get() const { return error_; }
     std::string message() const { return error_ ? error_->message : ""; }
 
-private:
+  private:
     GError* error_ = nullptr;
 };
 
 // A signal handler that is disconnected when this object goes, unless the instance went first.
 class SignalConnection {
-public:
+  public:
     SignalConnection() = default;
     SignalConnection(gpointer instance, const char* signal, GCallback callback, gpointer data,
                      GConnectFlags flags = GConnectFlags(0))
@@ -79,7 +79,8 @@ public:
             instance_ = other.instance_;
             id_ = other.id_;
             if (instance_) {
-                g_object_remove_weak_pointer(instance_, reinterpret_cast<gpointer*>(&other.instance_));
+                g_object_remove_weak_pointer(instance_,
+                                             reinterpret_cast<gpointer*>(&other.instance_));
                 g_object_add_weak_pointer(instance_, reinterpret_cast<gpointer*>(&instance_));
             }
             other.instance_ = nullptr;
@@ -103,14 +104,14 @@ public:
         id_ = 0;
     }
 
-private:
+  private:
     GObject* instance_ = nullptr;
     gulong id_ = 0;
 };
 
 // A main-loop source removed when this object goes.
 class SourceId {
-public:
+  public:
     SourceId() = default;
     explicit SourceId(guint id) : id_(id) {}
     SourceId(SourceId&& other) noexcept : id_(std::exchange(other.id_, 0)) {}
@@ -133,7 +134,7 @@ public:
     void release() { id_ = 0; }
     explicit operator bool() const { return id_ != 0; }
 
-private:
+  private:
     guint id_ = 0;
 };
 

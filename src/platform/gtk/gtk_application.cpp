@@ -15,13 +15,20 @@ namespace {
 
 const char* actionName(MenuAction action) {
     switch (action) {
-        case MenuAction::toggle: return "toggle";
-        case MenuAction::reload: return "reload";
-        case MenuAction::openSettings: return "settings";
-        case MenuAction::checkForUpdates: return "check-for-updates";
-        case MenuAction::hideFromMenu: return "hide-calendar";
-        case MenuAction::terminate: return "quit";
-        default: return nullptr;
+        case MenuAction::toggle:
+            return "toggle";
+        case MenuAction::reload:
+            return "reload";
+        case MenuAction::openSettings:
+            return "settings";
+        case MenuAction::checkForUpdates:
+            return "check-for-updates";
+        case MenuAction::hideFromMenu:
+            return "hide-calendar";
+        case MenuAction::terminate:
+            return "quit";
+        default:
+            return nullptr;
     }
 }
 
@@ -47,9 +54,13 @@ GtkApplicationHost::GtkApplicationHost(int argc, char** argv, DesktopState& stat
     connections_.emplace_back(application_.get(), "open", G_CALLBACK(onOpen), this);
 }
 
-GtkApplicationHost::~GtkApplicationHost() { connections_.clear(); }
+GtkApplicationHost::~GtkApplicationHost() {
+    connections_.clear();
+}
 
-int GtkApplicationHost::run() { return g_application_run(G_APPLICATION(application_.get()), argc_, argv_); }
+int GtkApplicationHost::run() {
+    return g_application_run(G_APPLICATION(application_.get()), argc_, argv_);
+}
 
 void GtkApplicationHost::onStartup(GApplication* application, gpointer data) {
     auto* self = static_cast<GtkApplicationHost*>(data);
@@ -69,7 +80,8 @@ void GtkApplicationHost::onActivate(GApplication*, gpointer data) {
     gdk_notify_startup_complete();
 }
 
-void GtkApplicationHost::onOpen(GApplication*, GFile** files, gint count, const gchar*, gpointer data) {
+void GtkApplicationHost::onOpen(GApplication*, GFile** files, gint count, const gchar*,
+                                gpointer data) {
     auto* self = static_cast<GtkApplicationHost*>(data);
     self->launchPending_ = false;
     std::vector<std::string> urls;
@@ -94,9 +106,11 @@ void GtkApplicationHost::addAction(const MenuItem& item, MenuTarget& target) {
     // first (see the web view), so none of them is an application accelerator.
     const char* name = item.action ? actionName(*item.action) : nullptr;
     if (!name) return;
-    actions_.push_back(std::make_unique<Action>(Action{this, &target, *item.action, item.targetsController}));
+    actions_.push_back(
+        std::make_unique<Action>(Action{this, &target, *item.action, item.targetsController}));
     auto action = adopt(g_simple_action_new(name, nullptr));
-    g_signal_connect(action.get(), "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer data) {
+    g_signal_connect(action.get(), "activate",
+                     G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer data) {
                          auto* entry = static_cast<Action*>(data);
                          if (entry->targetsController) {
                              entry->target->performMenuAction(entry->action);
@@ -109,10 +123,13 @@ void GtkApplicationHost::addAction(const MenuItem& item, MenuTarget& target) {
     std::string accel = accelerator(item.keyEquivalent);
     if (!accel.empty()) {
         const gchar* accels[] = {accel.c_str(), nullptr};
-        gtk_application_set_accels_for_action(application_.get(), (std::string("app.") + name).c_str(), accels);
+        gtk_application_set_accels_for_action(application_.get(),
+                                              (std::string("app.") + name).c_str(), accels);
     }
 }
 
-void GtkApplicationHost::terminate() { g_application_quit(G_APPLICATION(application_.get())); }
+void GtkApplicationHost::terminate() {
+    g_application_quit(G_APPLICATION(application_.get()));
+}
 
 }  // namespace plenhall::gtk

@@ -18,7 +18,7 @@
 namespace plenhall::gtk {
 
 class GtkApplicationHost final : public Application {
-public:
+  public:
     GtkApplicationHost(int argc, char** argv, DesktopState& state);
     GtkApplicationHost(const GtkApplicationHost&) = delete;
     GtkApplicationHost& operator=(const GtkApplicationHost&) = delete;
@@ -37,7 +37,7 @@ public:
 
     GtkApplication* application() const { return application_.get(); }
 
-private:
+  private:
     struct Action;
     static void onStartup(GApplication*, gpointer self);
     static void onActivate(GApplication*, gpointer self);

@@ -65,7 +65,8 @@ int X11HotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifi
     Window root = GDK_ROOT_WINDOW();
     gdk_x11_display_error_trap_push(gdkDisplay);
     for (unsigned variant : kLockVariants) {
-        XGrabKey(display, int(grab.keycode), grab.modifiers | variant, root, False, GrabModeAsync, GrabModeAsync);
+        XGrabKey(display, int(grab.keycode), grab.modifiers | variant, root, False, GrabModeAsync,
+                 GrabModeAsync);
     }
     XSync(display, False);
     int error = gdk_x11_display_error_trap_pop(gdkDisplay);
@@ -99,7 +100,8 @@ void X11HotKeys::ungrab(const Grab& grab) {
 GdkFilterReturn X11HotKeys::filter(GdkXEvent* xevent, GdkEvent*, gpointer data) {
     auto* self = static_cast<X11HotKeys*>(data);
     auto* event = static_cast<XEvent*>(xevent);
-    if (!self->grab_ || (event->type != KeyPress && event->type != KeyRelease)) return GDK_FILTER_CONTINUE;
+    if (!self->grab_ || (event->type != KeyPress && event->type != KeyRelease))
+        return GDK_FILTER_CONTINUE;
     if (event->xkey.keycode != self->grab_->keycode) return GDK_FILTER_CONTINUE;
 
     if (event->type == KeyRelease) {

@@ -18,7 +18,7 @@
 namespace plenhall::gtk {
 
 class X11HotKeys final : public GlobalHotKeys {
-public:
+  public:
     explicit X11HotKeys(DesktopState& state) : state_(state) {}
     X11HotKeys(const X11HotKeys&) = delete;
     X11HotKeys& operator=(const X11HotKeys&) = delete;
@@ -29,10 +29,10 @@ public:
     void unregisterHotKey() override;
 
     // Status when the key has no X keycode, or there is no X display to grab on.
-    static constexpr int kNoSuchKey = 2;      // BadValue
+    static constexpr int kNoSuchKey = 2;  // BadValue
     static constexpr int kNoDisplay = -1;
 
-private:
+  private:
     struct Grab {
         unsigned keycode;
         unsigned modifiers;

@@ -20,7 +20,9 @@ std::optional<KeyMonitor::Token> GtkKeyMonitor::addLocalMonitorForKeyDown(Handle
     return next_++;
 }
 
-void GtkKeyMonitor::removeMonitor(Token token) { monitors_.erase(token); }
+void GtkKeyMonitor::removeMonitor(Token token) {
+    monitors_.erase(token);
+}
 
 void GtkKeyMonitor::watch(GtkWindow* window) {
     // Connected handlers run before the window's own, which handles accelerators and focus.
@@ -40,8 +42,8 @@ KeyEvent GtkKeyMonitor::translate(const GdkEventKey& event) {
     // What the key types with no modifier in the layout in use (the group of this event).
     GdkKeymap* keymap = gdk_keymap_get_for_display(gdk_window_get_display(event.window));
     guint plain = 0;
-    if (gdk_keymap_translate_keyboard_state(keymap, event.hardware_keycode, GdkModifierType(0), event.group,
-                                            &plain, nullptr, nullptr, nullptr)) {
+    if (gdk_keymap_translate_keyboard_state(keymap, event.hardware_keycode, GdkModifierType(0),
+                                            event.group, &plain, nullptr, nullptr, nullptr)) {
         key.charactersWithoutModifiers = textOf(plain);
     }
     key.charactersIgnoringModifiers = textOf(gdk_keyval_to_lower(event.keyval));

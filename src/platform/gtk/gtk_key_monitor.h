@@ -16,7 +16,7 @@
 namespace plenhall::gtk {
 
 class GtkKeyMonitor final : public KeyMonitor {
-public:
+  public:
     std::optional<Token> addLocalMonitorForKeyDown(Handler handler) override;
     void removeMonitor(Token token) override;
 
@@ -25,7 +25,7 @@ public:
     // The press as the core sees it: virtual key code, modifier flags, the texts of the key.
     static KeyEvent translate(const GdkEventKey& event);
 
-private:
+  private:
     static gboolean onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
 
     std::map<Token, Handler> monitors_;

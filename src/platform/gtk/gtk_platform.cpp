@@ -44,13 +44,15 @@ void StderrLog::line(std::string_view text) {
 bool GioWorkspace::openURL(const std::string& url) {
     GErrorHolder error;
     GdkDisplay* display = gdk_display_get_default();
-    auto context = display ? adopt(G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display)))
-                           : GObjectPtr<GAppLaunchContext>();
+    auto context = display
+                       ? adopt(G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display)))
+                       : GObjectPtr<GAppLaunchContext>();
     return g_app_info_launch_default_for_uri(url.c_str(), context.get(), error.out());
 }
 
 std::string GtkPlatform::preferencesPath() {
-    return takeString(g_build_filename(g_get_user_config_dir(), "plenhall-desktop", "preferences.json", nullptr));
+    return takeString(
+        g_build_filename(g_get_user_config_dir(), "plenhall-desktop", "preferences.json", nullptr));
 }
 
 GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
@@ -64,9 +66,9 @@ GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
 }
 
 Platform GtkPlatform::platform() {
-    return Platform{application_, mainQueue_, clock_,  log_,        defaults_, screens_,  windows_, webViews_,
-                    statusBar_,   hotKeys_,   keyMonitor_, sheets_, workspace_, focus_,  loginItem_, updaters_,
-                    build_.info};
+    return Platform{application_, mainQueue_, clock_,     log_,      defaults_,   screens_,
+                    windows_,     webViews_,  statusBar_, hotKeys_,  keyMonitor_, sheets_,
+                    workspace_,   focus_,     loginItem_, updaters_, build_.info};
 }
 
 }  // namespace plenhall::gtk

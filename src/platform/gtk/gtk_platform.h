@@ -31,27 +31,27 @@ namespace plenhall::gtk {
 // The main queue as one GLib source that runs posted work in order, at the priority of input
 // events, so a hot-key press reaches the controller before anything is redrawn.
 class GlibMainQueue final : public MainQueue {
-public:
+  public:
     void async(std::function<void()> work) override;
 
-private:
+  private:
     static gboolean dispatch(gpointer self);
     std::deque<std::function<void()>> pending_;
     SourceId source_;
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     TimePoint now() const override { return std::chrono::system_clock::now(); }
 };
 
 class StderrLog final : public Log {
-public:
+  public:
     void line(std::string_view text) override;
 };
 
 class GioWorkspace final : public Workspace {
-public:
+  public:
     bool openURL(const std::string& url) override;
 };
 
@@ -61,7 +61,7 @@ struct BuildInfo {
 };
 
 class GtkPlatform {
-public:
+  public:
     GtkPlatform(int argc, char** argv, BuildInfo build);
     GtkPlatform(const GtkPlatform&) = delete;
     GtkPlatform& operator=(const GtkPlatform&) = delete;
@@ -70,7 +70,7 @@ public:
 
     static std::string preferencesPath();
 
-private:
+  private:
     BuildInfo build_;
     DesktopState state_;
     GlibMainQueue mainQueue_;

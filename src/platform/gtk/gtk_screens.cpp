@@ -9,8 +9,10 @@ Screen screenOf(GdkMonitor* monitor) {
     GdkRectangle geometry, workarea;
     gdk_monitor_get_geometry(monitor, &geometry);
     gdk_monitor_get_workarea(monitor, &workarea);
-    return Screen{Rect{double(geometry.x), double(geometry.y), double(geometry.width), double(geometry.height)},
-                  Rect{double(workarea.x), double(workarea.y), double(workarea.width), double(workarea.height)}};
+    return Screen{Rect{double(geometry.x), double(geometry.y), double(geometry.width),
+                       double(geometry.height)},
+                  Rect{double(workarea.x), double(workarea.y), double(workarea.width),
+                       double(workarea.height)}};
 }
 
 }  // namespace
@@ -27,7 +29,8 @@ std::vector<Screen> GtkScreens::screens() const {
 std::optional<Screen> GtkScreens::mainScreen() const {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0)
+        monitor = gdk_display_get_monitor(display, 0);
     if (!monitor) return std::nullopt;
     return screenOf(monitor);
 }
@@ -35,7 +38,8 @@ std::optional<Screen> GtkScreens::mainScreen() const {
 Point GtkScreens::mouseLocation() const {
     GdkDisplay* display = gdk_display_get_default();
     int x = 0, y = 0;
-    gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr, &x, &y);
+    gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr,
+                            &x, &y);
     return Point{double(x), double(y)};
 }
 

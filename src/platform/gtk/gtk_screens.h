@@ -8,7 +8,7 @@
 namespace plenhall::gtk {
 
 class GtkScreens final : public Screens {
-public:
+  public:
     std::vector<Screen> screens() const override;
     // The primary monitor, or the first when none is configured as primary.
     std::optional<Screen> mainScreen() const override;

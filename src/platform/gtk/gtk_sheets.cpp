@@ -26,7 +26,9 @@ struct PendingPanel {
     }
 };
 
-GtkWindow* parentOf(Window& window) { return static_cast<GtkWindowAdapter&>(window).widget(); }
+GtkWindow* parentOf(Window& window) {
+    return static_cast<GtkWindowAdapter&>(window).widget();
+}
 
 void prepare(GtkWidget* dialog, GtkWindow* parent) {
     gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
@@ -48,15 +50,18 @@ void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
                                                alert.messageText.c_str());
     prepare(dialog, parent);
     for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
-        gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(), kAlertFirstButtonReturn + int(i));
+        gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(),
+                              kAlertFirstButtonReturn + int(i));
     }
-    gtk_dialog_set_default_response(GTK_DIALOG(dialog), hasButtons ? kAlertFirstButtonReturn : GTK_RESPONSE_OK);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog),
+                                    hasButtons ? kAlertFirstButtonReturn : GTK_RESPONSE_OK);
 
     auto* pending = new PendingAlert{std::move(completion), nullptr, hasButtons};
     if (alert.accessoryTextField) {
         pending->entry = gtk_entry_new();
         gtk_widget_set_size_request(pending->entry, int(alert.accessoryTextField->frame.width), -1);
-        gtk_entry_set_text(GTK_ENTRY(pending->entry), alert.accessoryTextField->stringValue.c_str());
+        gtk_entry_set_text(GTK_ENTRY(pending->entry),
+                           alert.accessoryTextField->stringValue.c_str());
         gtk_entry_set_activates_default(GTK_ENTRY(pending->entry), TRUE);
         GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
         gtk_box_pack_start(GTK_BOX(area), pending->entry, FALSE, FALSE, 0);
@@ -68,12 +73,14 @@ void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
         pending->answer(GTK_RESPONSE_DELETE_EVENT, std::nullopt);
         delete pending;
     });
-    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
+    g_signal_connect(dialog, "response",
+                     G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
                          auto* pending = static_cast<PendingAlert*>(data);
                          std::optional<std::string> text;
                          if (pending->entry) text = gtk_entry_get_text(GTK_ENTRY(pending->entry));
                          // The kit's own single button is the first button.
-                         if (!pending->hasButtons && response == GTK_RESPONSE_OK) response = kAlertFirstButtonReturn;
+                         if (!pending->hasButtons && response == GTK_RESPONSE_OK)
+                             response = kAlertFirstButtonReturn;
                          pending->answer(response, std::move(text));
                          gtk_widget_destroy(GTK_WIDGET(self));
                      }),
@@ -87,8 +94,9 @@ void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
     GtkWindow* parent = parentOf(window);
     // In-process on purpose: a chooser in another process would take the focus from us, and the
     // calendar would be put away as if the user had left.
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(nullptr, parent, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
-                                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* dialog =
+        gtk_file_chooser_dialog_new(nullptr, parent, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
+                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
     prepare(dialog, parent);
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.allowsMultipleSelection);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
@@ -99,7 +107,8 @@ void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
         pending->answer(kModalResponseCancel, {});
         delete pending;
     });
-    g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
+    g_signal_connect(dialog, "response",
+                     G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
                          auto* pending = static_cast<PendingPanel*>(data);
                          std::vector<std::string> paths;
                          if (response == GTK_RESPONSE_ACCEPT) {
@@ -109,7 +118,8 @@ void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
                              }
                              g_slist_free(names);
                          }
-                         pending->answer(response == GTK_RESPONSE_ACCEPT ? kModalResponseOK : kModalResponseCancel,
+                         pending->answer(response == GTK_RESPONSE_ACCEPT ? kModalResponseOK
+                                                                         : kModalResponseCancel,
                                          std::move(paths));
                          gtk_widget_destroy(GTK_WIDGET(self));
                      }),

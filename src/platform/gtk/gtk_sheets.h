@@ -13,15 +13,16 @@
 namespace plenhall::gtk {
 
 class GtkSheets final : public Sheets {
-public:
+  public:
     explicit GtkSheets(FocusTracker& focus) : focus_(focus) {}
 
     void beginAlertSheet(const Alert& alert, Window& window,
                          std::function<void(int, std::optional<std::string>)> completion) override;
-    void beginOpenPanelSheet(const OpenPanel& panel, Window& window,
-                             std::function<void(int, std::vector<std::string>)> completion) override;
+    void beginOpenPanelSheet(
+        const OpenPanel& panel, Window& window,
+        std::function<void(int, std::vector<std::string>)> completion) override;
 
-private:
+  private:
     FocusTracker& focus_;
 };
 

@@ -17,15 +17,17 @@ std::string dataDirectory(const char* base) {
 GObjectPtr<WebKitWebContext> makeContext() {
     const std::string data = dataDirectory(g_get_user_data_dir());
     const std::string cache = dataDirectory(g_get_user_cache_dir());
-    auto manager = adopt(webkit_website_data_manager_new("base-data-directory", data.c_str(),
-                                                         "base-cache-directory", cache.c_str(), nullptr));
+    auto manager = adopt(webkit_website_data_manager_new(
+        "base-data-directory", data.c_str(), "base-cache-directory", cache.c_str(), nullptr));
     // The engine keeps cookies in memory unless told where to store them.
-    const std::string cookies = takeString(g_build_filename(data.c_str(), "cookies.sqlite", nullptr));
-    webkit_cookie_manager_set_persistent_storage(webkit_website_data_manager_get_cookie_manager(manager.get()),
-                                                 cookies.c_str(), WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+    const std::string cookies =
+        takeString(g_build_filename(data.c_str(), "cookies.sqlite", nullptr));
+    webkit_cookie_manager_set_persistent_storage(
+        webkit_website_data_manager_get_cookie_manager(manager.get()), cookies.c_str(),
+        WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
     auto context = adopt(webkit_web_context_new_with_website_data_manager(manager.get()));
-    // Pages written by strangers (invitations, shared calendars) run in a confined process. This must
-    // happen before the first web process starts.
+    // Pages written by strangers (invitations, shared calendars) run in a confined process. This
+    // must happen before the first web process starts.
     webkit_web_context_set_sandbox_enabled(context.get(), TRUE);
     return context;
 }
@@ -40,7 +42,8 @@ NavigationAction actionFor(const char* uri, std::optional<FrameInfo> targetFrame
     return action;
 }
 
-NavigationAction actionFor(WebKitNavigationAction* navigation, std::optional<FrameInfo> targetFrame) {
+NavigationAction actionFor(WebKitNavigationAction* navigation,
+                           std::optional<FrameInfo> targetFrame) {
     WebKitURIRequest* request = webkit_navigation_action_get_request(navigation);
     return actionFor(request ? webkit_uri_request_get_uri(request) : nullptr, targetFrame);
 }
@@ -62,17 +65,25 @@ struct Pending {
     T* object;
 };
 
-void unrefObject(gpointer object) { g_object_unref(object); }
-void unrefDialog(WebKitScriptDialog* dialog) { webkit_script_dialog_unref(dialog); }
-void unrefFileChooser(WebKitFileChooserRequest* request) { unrefObject(request); }
+void unrefObject(gpointer object) {
+    g_object_unref(object);
+}
+void unrefDialog(WebKitScriptDialog* dialog) {
+    webkit_script_dialog_unref(dialog);
+}
+void unrefFileChooser(WebKitFileChooserRequest* request) {
+    unrefObject(request);
+}
 
 }  // namespace
 
-std::string GtkWebViewAdapter::userAgent(const std::string& engineUserAgent, const std::string& applicationName) {
+std::string GtkWebViewAdapter::userAgent(const std::string& engineUserAgent,
+                                         const std::string& applicationName) {
     auto end = engineUserAgent.find(kUserAgentEngineEnd);
     // The engine's own "Version/… Safari/…" part would stand twice beside the application's.
-    std::string base = end == std::string::npos ? engineUserAgent
-                                                : engineUserAgent.substr(0, end + kUserAgentEngineEnd.size());
+    std::string base = end == std::string::npos
+                           ? engineUserAgent
+                           : engineUserAgent.substr(0, end + kUserAgentEngineEnd.size());
     return base + " " + applicationName;
 }
 
@@ -92,10 +103,10 @@ int GtkWebViewAdapter::errorCode(const GError* error) {
 GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration) {
     auto context = makeContext();
     settings_ = adopt(webkit_settings_new());
-    webkit_settings_set_user_agent(
-        settings_.get(), userAgent(webkit_settings_get_user_agent(settings_.get()),
-                                   configuration.applicationNameForUserAgent)
-                             .c_str());
+    webkit_settings_set_user_agent(settings_.get(),
+                                   userAgent(webkit_settings_get_user_agent(settings_.get()),
+                                             configuration.applicationNameForUserAgent)
+                                       .c_str());
     // Script pop-ups reach the policy like any other new-window request, instead of being dropped.
     webkit_settings_set_javascript_can_open_windows_automatically(settings_.get(), TRUE);
     view_ = refSink(WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context.get())));
@@ -105,7 +116,8 @@ GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration) 
     connections_.emplace_back(view_.get(), "create", G_CALLBACK(onCreate), this);
     connections_.emplace_back(view_.get(), "load-changed", G_CALLBACK(onLoadChanged), this);
     connections_.emplace_back(view_.get(), "load-failed", G_CALLBACK(onLoadFailed), this);
-    connections_.emplace_back(view_.get(), "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
+    connections_.emplace_back(view_.get(), "web-process-terminated",
+                              G_CALLBACK(onWebProcessTerminated), this);
     connections_.emplace_back(view_.get(), "script-dialog", G_CALLBACK(onScriptDialog), this);
     connections_.emplace_back(view_.get(), "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
     connections_.emplace_back(view_.get(), "key-press-event", G_CALLBACK(onKeyPressAfter), this,
@@ -145,7 +157,8 @@ void GtkWebViewAdapter::loadRequest(const URLRequest& request) {
     webkit_web_view_load_request(view_.get(), uriRequest.get());
 }
 
-void GtkWebViewAdapter::loadHTMLString(const std::string& html, const std::optional<std::string>& baseURL) {
+void GtkWebViewAdapter::loadHTMLString(const std::string& html,
+                                       const std::optional<std::string>& baseURL) {
     webkit_web_view_load_html(view_.get(), html.c_str(), baseURL ? baseURL->c_str() : nullptr);
 }
 
@@ -161,7 +174,8 @@ gboolean GtkWebViewAdapter::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*
         case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
             auto* navigation = webkit_navigation_policy_decision_get_navigation_action(
                 WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-            auto policy = self->navigation_->decidePolicyForNavigationAction(actionFor(navigation, std::nullopt));
+            auto policy = self->navigation_->decidePolicyForNavigationAction(
+                actionFor(navigation, std::nullopt));
             if (policy == NavigationActionPolicy::allow) {
                 webkit_policy_decision_use(decision);
             } else {
@@ -179,8 +193,10 @@ gboolean GtkWebViewAdapter::decideResponse(WebKitResponsePolicyDecision* decisio
     auto* policyDecision = WEBKIT_POLICY_DECISION(decision);
     if (webkit_response_policy_decision_is_main_frame_main_resource(decision)) {
         WebKitURIRequest* request = webkit_response_policy_decision_get_request(decision);
-        auto action = actionFor(request ? webkit_uri_request_get_uri(request) : nullptr, FrameInfo{true});
-        if (navigation_->decidePolicyForNavigationAction(action) == NavigationActionPolicy::cancel) {
+        auto action =
+            actionFor(request ? webkit_uri_request_get_uri(request) : nullptr, FrameInfo{true});
+        if (navigation_->decidePolicyForNavigationAction(action) ==
+            NavigationActionPolicy::cancel) {
             webkit_policy_decision_ignore(policyDecision);
             return TRUE;
         }
@@ -188,7 +204,8 @@ gboolean GtkWebViewAdapter::decideResponse(WebKitResponsePolicyDecision* decisio
     // The program keeps no files of its own: what the engine would save as a download is not
     // loaded at all, as a view without a download handler does.
     WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
-    if (!webkit_response_policy_decision_is_mime_type_supported(decision) || isAttachment(response)) {
+    if (!webkit_response_policy_decision_is_mime_type_supported(decision) ||
+        isAttachment(response)) {
         webkit_policy_decision_ignore(policyDecision);
         return TRUE;
     }
@@ -196,7 +213,8 @@ gboolean GtkWebViewAdapter::decideResponse(WebKitResponsePolicyDecision* decisio
     return TRUE;
 }
 
-GtkWidget* GtkWebViewAdapter::onCreate(WebKitWebView*, WebKitNavigationAction* navigation, gpointer data) {
+GtkWidget* GtkWebViewAdapter::onCreate(WebKitWebView*, WebKitNavigationAction* navigation,
+                                       gpointer data) {
     auto* self = static_cast<GtkWebViewAdapter*>(data);
     ++self->creating_;
     self->navigation_->createWebViewForNavigationAction(actionFor(navigation, std::nullopt));
@@ -222,14 +240,18 @@ void GtkWebViewAdapter::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpo
     auto* self = static_cast<GtkWebViewAdapter*>(data);
     switch (event) {
         case WEBKIT_LOAD_STARTED:
-        case WEBKIT_LOAD_REDIRECTED: self->armTimeout(); break;
+        case WEBKIT_LOAD_REDIRECTED:
+            self->armTimeout();
+            break;
         case WEBKIT_LOAD_COMMITTED:
-        case WEBKIT_LOAD_FINISHED: self->timeout_.remove(); break;
+        case WEBKIT_LOAD_FINISHED:
+            self->timeout_.remove();
+            break;
     }
 }
 
-gboolean GtkWebViewAdapter::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, const gchar* uri, GError* error,
-                                         gpointer data) {
+gboolean GtkWebViewAdapter::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, const gchar* uri,
+                                         GError* error, gpointer data) {
     auto* self = static_cast<GtkWebViewAdapter*>(data);
     self->timeout_.remove();
     WebError failure{g_quark_to_string(error->domain), errorCode(error), error->message};
@@ -243,7 +265,8 @@ gboolean GtkWebViewAdapter::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, 
         // A page of another site that cannot even be reached never answered, so its response was
         // never decided: it still belongs to the browser, not to the offline page.
         auto action = actionFor(uri, FrameInfo{true});
-        if (self->navigation_->decidePolicyForNavigationAction(action) == NavigationActionPolicy::cancel) {
+        if (self->navigation_->decidePolicyForNavigationAction(action) ==
+            NavigationActionPolicy::cancel) {
             return TRUE;
         }
     }
@@ -255,19 +278,22 @@ gboolean GtkWebViewAdapter::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, 
     return TRUE;  // never the engine's own error page
 }
 
-void GtkWebViewAdapter::onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
+void GtkWebViewAdapter::onWebProcessTerminated(WebKitWebView*,
+                                               WebKitWebProcessTerminationReason reason,
                                                gpointer data) {
     auto* self = static_cast<GtkWebViewAdapter*>(data);
     self->timeout_.remove();
     // A dead view shows nothing and answers nothing; a failed load brings the offline page, and the
     // next showing loads the calendar again in a fresh process.
-    const char* why = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "web process exceeded its memory limit"
-                                                                         : "web process ended";
+    const char* why = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+                          ? "web process exceeded its memory limit"
+                          : "web process ended";
     self->navigation_->didFailNavigation(
         WebError{"PlenhallWebProcess", WebErrorCode::webContentProcessTerminated, why});
 }
 
-gboolean GtkWebViewAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+gboolean GtkWebViewAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog,
+                                           gpointer data) {
     auto* self = static_cast<GtkWebViewAdapter*>(data);
     using PendingDialog = Pending<WebKitScriptDialog, unrefDialog>;
     const char* message = webkit_script_dialog_get_message(dialog);
@@ -276,7 +302,8 @@ gboolean GtkWebViewAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDialog* d
     switch (webkit_script_dialog_get_dialog_type(dialog)) {
         case WEBKIT_SCRIPT_DIALOG_ALERT: {
             auto pending = std::make_shared<PendingDialog>(webkit_script_dialog_ref(dialog));
-            self->ui_->runJavaScriptAlertPanel(text, [pending] { webkit_script_dialog_close(pending->object); });
+            self->ui_->runJavaScriptAlertPanel(
+                text, [pending] { webkit_script_dialog_close(pending->object); });
             return TRUE;
         }
         case WEBKIT_SCRIPT_DIALOG_CONFIRM: {
@@ -292,15 +319,14 @@ gboolean GtkWebViewAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDialog* d
             const char* fallback = webkit_script_dialog_prompt_get_default_text(dialog);
             std::optional<std::string> defaultText;
             if (fallback) defaultText = fallback;
-            self->ui_->runJavaScriptTextInputPanel(text, defaultText,
-                                                   [pending](std::optional<std::string> entered) {
-                                                       // Leaving the text unset answers the page null.
-                                                       if (entered) {
-                                                           webkit_script_dialog_prompt_set_text(
-                                                               pending->object, entered->c_str());
-                                                       }
-                                                       webkit_script_dialog_close(pending->object);
-                                                   });
+            self->ui_->runJavaScriptTextInputPanel(
+                text, defaultText, [pending](std::optional<std::string> entered) {
+                    // Leaving the text unset answers the page null.
+                    if (entered) {
+                        webkit_script_dialog_prompt_set_text(pending->object, entered->c_str());
+                    }
+                    webkit_script_dialog_close(pending->object);
+                });
             return TRUE;
         }
         case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
@@ -311,10 +337,12 @@ gboolean GtkWebViewAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDialog* d
     return FALSE;
 }
 
-gboolean GtkWebViewAdapter::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gpointer data) {
+gboolean GtkWebViewAdapter::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,
+                                             gpointer data) {
     auto* self = static_cast<GtkWebViewAdapter*>(data);
     using PendingRequest = Pending<WebKitFileChooserRequest, unrefFileChooser>;
-    auto pending = std::make_shared<PendingRequest>(WEBKIT_FILE_CHOOSER_REQUEST(g_object_ref(request)));
+    auto pending =
+        std::make_shared<PendingRequest>(WEBKIT_FILE_CHOOSER_REQUEST(g_object_ref(request)));
     OpenPanelParameters parameters;
     parameters.allowsMultipleSelection = webkit_file_chooser_request_get_select_multiple(request);
     parameters.allowsDirectories = false;  // the engine does not say when a page asks for folders

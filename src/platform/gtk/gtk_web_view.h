@@ -21,7 +21,7 @@
 namespace plenhall::gtk {
 
 class GtkWebViewAdapter final : public WebView {
-public:
+  public:
     explicit GtkWebViewAdapter(const WebViewConfiguration& configuration);
     GtkWebViewAdapter(const GtkWebViewAdapter&) = delete;
     GtkWebViewAdapter& operator=(const GtkWebViewAdapter&) = delete;
@@ -31,21 +31,25 @@ public:
     void setUIDelegate(UIDelegate& delegate) override { ui_ = &delegate; }
     void setAllowsBackForwardNavigationGestures(bool allowed) override;
     void loadRequest(const URLRequest& request) override;
-    void loadHTMLString(const std::string& html, const std::optional<std::string>& baseURL) override;
+    void loadHTMLString(const std::string& html,
+                        const std::optional<std::string>& baseURL) override;
 
     GtkWidget* widget() const { return GTK_WIDGET(view_.get()); }
 
     // "<engine user agent up to (KHTML, like Gecko)> <application name>".
-    static std::string userAgent(const std::string& engineUserAgent, const std::string& applicationName);
+    static std::string userAgent(const std::string& engineUserAgent,
+                                 const std::string& applicationName);
     // The seam's error code for an engine failure: cancelled loads are the seam's cancelled, the
     // engine's policy codes keep their numbers, other domains never collide with them.
     static int errorCode(const GError* error);
 
-private:
-    static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType, gpointer);
+  private:
+    static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType,
+                                   gpointer);
     static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer);
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent, gpointer);
-    static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, const gchar* uri, GError*, gpointer);
+    static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, const gchar* uri, GError*,
+                                 gpointer);
     static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer);
     static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer);
     static gboolean onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest*, gpointer);
@@ -67,7 +71,7 @@ private:
 };
 
 class GtkWebViewFactory final : public WebViewFactory {
-public:
+  public:
     std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) override {
         return std::make_unique<GtkWebViewAdapter>(configuration);
     }

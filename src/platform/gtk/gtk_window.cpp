@@ -28,7 +28,8 @@ struct IntRect {
 IntRect mappable(const Rect& frame) {
     return IntRect{clampedInt(frame.x, kMinCoordinate, kMaxCoordinate),
                    clampedInt(frame.y, kMinCoordinate, kMaxCoordinate),
-                   clampedInt(frame.width, 1, kMaxCoordinate), clampedInt(frame.height, 1, kMaxCoordinate)};
+                   clampedInt(frame.width, 1, kMaxCoordinate),
+                   clampedInt(frame.height, 1, kMaxCoordinate)};
 }
 
 std::optional<int> monitorWithGeometry(const IntRect& frame) {
@@ -44,8 +45,8 @@ std::optional<int> monitorWithGeometry(const IntRect& frame) {
 }  // namespace
 
 GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
-                                   GtkKeyMonitor& keys, DesktopState& state, const Rect& contentRect,
-                                   WindowStyle style)
+                                   GtkKeyMonitor& keys, DesktopState& state,
+                                   const Rect& contentRect, WindowStyle style)
     : kind_(kind), state_(state) {
     window_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     if (application) gtk_window_set_application(window_, application);
@@ -107,7 +108,9 @@ void GtkWindowAdapter::setStyle(WindowStyle style) {
     }
 }
 
-void GtkWindowAdapter::setLevel(int level) { gtk_window_set_keep_above(window_, level > 0); }
+void GtkWindowAdapter::setLevel(int level) {
+    gtk_window_set_keep_above(window_, level > 0);
+}
 
 void GtkWindowAdapter::setCollectionBehavior(std::uint32_t behavior) {
     if (behavior & CollectionBehavior::canJoinAllSpaces) gtk_window_stick(window_);
@@ -215,7 +218,8 @@ void GtkWindowAdapter::center() {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = nullptr;
     int px = 0, py = 0;
-    gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr, &px, &py);
+    gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr,
+                            &px, &py);
     for (int i = 0, n = gdk_display_get_n_monitors(display); i < n && !monitor; ++i) {
         GdkRectangle geometry;
         gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &geometry);
@@ -225,18 +229,24 @@ void GtkWindowAdapter::center() {
         }
     }
     if (!monitor) monitor = gdk_display_get_primary_monitor(display);
-    if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0)
+        monitor = gdk_display_get_monitor(display, 0);
     if (!monitor) return;
     GdkRectangle area;
     gdk_monitor_get_workarea(monitor, &area);
     int width = 0, height = 0;
     gtk_window_get_size(window_, &width, &height);
-    gtk_window_move(window_, area.x + (area.width - width) / 2, area.y + (area.height - height) / 2);
+    gtk_window_move(window_, area.x + (area.width - width) / 2,
+                    area.y + (area.height - height) / 2);
 }
 
-bool GtkWindowAdapter::isVisible() const { return gtk_widget_get_visible(GTK_WIDGET(window_)); }
+bool GtkWindowAdapter::isVisible() const {
+    return gtk_widget_get_visible(GTK_WIDGET(window_));
+}
 
-bool GtkWindowAdapter::isKeyWindow() const { return gtk_window_is_active(window_); }
+bool GtkWindowAdapter::isKeyWindow() const {
+    return gtk_window_is_active(window_);
+}
 
 void GtkWindowAdapter::orderOut() {
     focusOnMap_ = false;
@@ -260,7 +270,8 @@ void GtkWindowAdapter::makeKeyAndOrderFront() {
 void GtkWindowAdapter::focusNow() {
     GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
     if (!gdkWindow) return;
-    guint32 time = GDK_IS_X11_WINDOW(gdkWindow) ? gdk_x11_get_server_time(gdkWindow) : GDK_CURRENT_TIME;
+    guint32 time =
+        GDK_IS_X11_WINDOW(gdkWindow) ? gdk_x11_get_server_time(gdkWindow) : GDK_CURRENT_TIME;
     gdk_window_focus(gdkWindow, time);
 }
 
@@ -270,7 +281,9 @@ gboolean GtkWindowAdapter::onMapEvent(GtkWidget*, GdkEvent*, gpointer data) {
     return FALSE;
 }
 
-void GtkWindowAdapter::onRealize(GtkWidget*, gpointer data) { static_cast<GtkWindowAdapter*>(data)->applyFunctions(); }
+void GtkWindowAdapter::onRealize(GtkWidget*, gpointer data) {
+    static_cast<GtkWindowAdapter*>(data)->applyFunctions();
+}
 
 void GtkWindowAdapter::makeContentFirstResponder() {
     if (content_) gtk_widget_grab_focus(content_);
@@ -322,14 +335,15 @@ gboolean GtkWindowAdapter::onDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
     return FALSE;
 }
 
-std::unique_ptr<Window> GtkWindowFactory::makeOverlayWindow(const Rect& contentRect, WindowStyle style) {
-    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::overlay, application_, focus_, keys_,
-                                              state_, contentRect, style);
+std::unique_ptr<Window> GtkWindowFactory::makeOverlayWindow(const Rect& contentRect,
+                                                            WindowStyle style) {
+    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::overlay, application_, focus_,
+                                              keys_, state_, contentRect, style);
 }
 
 std::unique_ptr<Window> GtkWindowFactory::makeWindow(const Rect& contentRect, WindowStyle style) {
-    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::plain, application_, focus_, keys_,
-                                              state_, contentRect, style);
+    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::plain, application_, focus_,
+                                              keys_, state_, contentRect, style);
 }
 
 }  // namespace plenhall::gtk

@@ -26,11 +26,12 @@
 namespace plenhall::gtk {
 
 class GtkWindowAdapter final : public Window {
-public:
+  public:
     enum class Kind { overlay, plain };
 
-    GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus, GtkKeyMonitor& keys,
-                     DesktopState& state, const Rect& contentRect, WindowStyle style);
+    GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
+                     GtkKeyMonitor& keys, DesktopState& state, const Rect& contentRect,
+                     WindowStyle style);
     GtkWindowAdapter(const GtkWindowAdapter&) = delete;
     GtkWindowAdapter& operator=(const GtkWindowAdapter&) = delete;
     ~GtkWindowAdapter() override;
@@ -57,12 +58,14 @@ public:
     void setContentView(WebView& view) override;
     void setHostedView(std::function<ViewNode()> body) override;
     void invalidateHostedView() override;
-    void setWillCloseHandler(std::function<void()> handler) override { willClose_ = std::move(handler); }
+    void setWillCloseHandler(std::function<void()> handler) override {
+        willClose_ = std::move(handler);
+    }
     void close() override;
 
     GtkWindow* widget() const { return window_; }
 
-private:
+  private:
     static gboolean onDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean onMapEvent(GtkWidget*, GdkEvent*, gpointer self);
     static void onRealize(GtkWidget*, gpointer self);
@@ -96,7 +99,7 @@ private:
 };
 
 class GtkWindowFactory final : public WindowFactory {
-public:
+  public:
     GtkWindowFactory(FocusTracker& focus, GtkKeyMonitor& keys, DesktopState& state)
         : focus_(focus), keys_(keys), state_(state) {}
     void setApplication(GtkApplication* application) { application_ = application; }
@@ -104,7 +107,7 @@ public:
     std::unique_ptr<Window> makeOverlayWindow(const Rect& contentRect, WindowStyle style) override;
     std::unique_ptr<Window> makeWindow(const Rect& contentRect, WindowStyle style) override;
 
-private:
+  private:
     FocusTracker& focus_;
     GtkKeyMonitor& keys_;
     DesktopState& state_;

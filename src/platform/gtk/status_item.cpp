@@ -22,32 +22,37 @@ const std::map<std::string, std::string>& iconNames() {
 }  // namespace
 
 AyatanaStatusItem::AyatanaStatusItem(Log& log) : log_(log) {
-    indicator_ = adopt(
-        app_indicator_new("plenhall-desktop", "x-office-calendar", APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
+    indicator_ = adopt(app_indicator_new("plenhall-desktop", "x-office-calendar",
+                                         APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
     app_indicator_set_title(indicator_.get(), "Plenhall");
     app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
-    connectionChanged_ =
-        SignalConnection(indicator_.get(), "connection-changed", G_CALLBACK(onConnectionChanged), this);
+    connectionChanged_ = SignalConnection(indicator_.get(), "connection-changed",
+                                          G_CALLBACK(onConnectionChanged), this);
 }
 
-AyatanaStatusItem::~AyatanaStatusItem() { connectionChanged_.disconnect(); }
+AyatanaStatusItem::~AyatanaStatusItem() {
+    connectionChanged_.disconnect();
+}
 
 void AyatanaStatusItem::onConnectionChanged(AppIndicator*, gboolean connected, gpointer data) {
     auto* self = static_cast<AyatanaStatusItem*>(data);
     if (connected || self->reportedNoHost_) return;
     self->reportedNoHost_ = true;
     self->log_.line(
-        "PlenhallDesktop: no status area (StatusNotifier host) found; the calendar stays reachable through its "
+        "PlenhallDesktop: no status area (StatusNotifier host) found; the calendar stays reachable "
+        "through its "
         "shortcut and plenhall:// links");
 }
 
-bool AyatanaStatusItem::setButtonImage(const std::string& symbolName, const std::string& accessibilityDescription) {
+bool AyatanaStatusItem::setButtonImage(const std::string& symbolName,
+                                       const std::string& accessibilityDescription) {
     auto it = iconNames().find(symbolName);
     if (it == iconNames().end()) {
         app_indicator_set_icon_full(indicator_.get(), "", accessibilityDescription.c_str());
         return false;
     }
-    app_indicator_set_icon_full(indicator_.get(), it->second.c_str(), accessibilityDescription.c_str());
+    app_indicator_set_icon_full(indicator_.get(), it->second.c_str(),
+                                accessibilityDescription.c_str());
     return true;
 }
 

@@ -19,18 +19,19 @@ typedef struct _AppIndicator AppIndicator;
 namespace plenhall::gtk {
 
 class AyatanaStatusItem final : public StatusItem {
-public:
+  public:
     explicit AyatanaStatusItem(Log& log);
     AyatanaStatusItem(const AyatanaStatusItem&) = delete;
     AyatanaStatusItem& operator=(const AyatanaStatusItem&) = delete;
     ~AyatanaStatusItem() override;
 
     bool hasButton() const override { return true; }
-    bool setButtonImage(const std::string& symbolName, const std::string& accessibilityDescription) override;
+    bool setButtonImage(const std::string& symbolName,
+                        const std::string& accessibilityDescription) override;
     void setMenu(const Menu& menu, MenuTarget& target) override;
     void setItemTitle(std::size_t index, const std::string& title) override;
 
-private:
+  private:
     struct ItemAction;
     static void onConnectionChanged(AppIndicator*, gboolean connected, gpointer self);
 
@@ -44,11 +45,11 @@ private:
 };
 
 class AyatanaStatusBar final : public StatusBar {
-public:
+  public:
     explicit AyatanaStatusBar(Log& log) : log_(log) {}
     std::unique_ptr<StatusItem> statusItem(double length) override;
 
-private:
+  private:
     Log& log_;
 };
 

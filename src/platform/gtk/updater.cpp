@@ -17,8 +17,8 @@ void FeedUpdater::checkForUpdates() {
 }
 
 void FeedUpdater::showMessage(const std::string& primary, const std::string& secondary) {
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GtkDialogFlags(0), GTK_MESSAGE_INFO, GTK_BUTTONS_OK, "%s",
-                                               primary.c_str());
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GtkDialogFlags(0), GTK_MESSAGE_INFO,
+                                               GTK_BUTTONS_OK, "%s", primary.c_str());
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", secondary.c_str());
     gtk_window_set_title(GTK_WINDOW(dialog), "Plenhall");
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);

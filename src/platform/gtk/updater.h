@@ -15,11 +15,11 @@
 namespace plenhall::gtk {
 
 class FeedUpdater final : public Updater {
-public:
+  public:
     FeedUpdater(std::string feed, UserDriverDelegate& driver, Log& log);
     void checkForUpdates() override;
 
-private:
+  private:
     void showMessage(const std::string& primary, const std::string& secondary);
 
     std::string feed_;
@@ -28,12 +28,12 @@ private:
 };
 
 class FeedUpdaterFactory final : public UpdaterFactory {
-public:
+  public:
     FeedUpdaterFactory(std::string feed, std::optional<InfoDictionary> info, Log& log)
         : feed_(std::move(feed)), info_(std::move(info)), log_(log) {}
     std::unique_ptr<Updater> makeUpdater(bool startingUpdater, UserDriverDelegate& driver) override;
 
-private:
+  private:
     std::string feed_;
     std::optional<InfoDictionary> info_;
     Log& log_;

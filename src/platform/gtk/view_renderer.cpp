@@ -26,11 +26,16 @@ const char* translated(const ViewNode& node) {
 
 double scaleFor(TextStyle style) {
     switch (style) {
-        case TextStyle::title2: return 1.45;
-        case TextStyle::headline: return 1.0;
-        case TextStyle::body: return 1.0;
-        case TextStyle::callout: return 0.93;
-        case TextStyle::caption: return 0.85;
+        case TextStyle::title2:
+            return 1.45;
+        case TextStyle::headline:
+            return 1.0;
+        case TextStyle::body:
+            return 1.0;
+        case TextStyle::callout:
+            return 0.93;
+        case TextStyle::caption:
+            return 0.85;
     }
     return 1.0;
 }
@@ -38,7 +43,8 @@ double scaleFor(TextStyle style) {
 void applyFont(GtkWidget* label, const ViewNode& node) {
     PangoAttrList* attributes = pango_attr_list_new();
     if (node.font.pointSize) {
-        pango_attr_list_insert(attributes, pango_attr_size_new(int(*node.font.pointSize * PANGO_SCALE)));
+        pango_attr_list_insert(attributes,
+                               pango_attr_size_new(int(*node.font.pointSize * PANGO_SCALE)));
     } else if (double scale = scaleFor(node.font.style); scale != 1.0) {
         pango_attr_list_insert(attributes, pango_attr_scale_new(scale));
     }
@@ -49,7 +55,8 @@ void applyFont(GtkWidget* label, const ViewNode& node) {
     }
     pango_attr_list_insert(attributes, pango_attr_weight_new(weight));
     if (node.color == TextColor::red) {
-        pango_attr_list_insert(attributes, pango_attr_foreground_new(0xD7 * 257, 0x1E * 257, 0x1E * 257));
+        pango_attr_list_insert(attributes,
+                               pango_attr_foreground_new(0xD7 * 257, 0x1E * 257, 0x1E * 257));
     }
     gtk_label_set_attributes(GTK_LABEL(label), attributes);
     pango_attr_list_unref(attributes);
@@ -60,9 +67,12 @@ void applyFont(GtkWidget* label, const ViewNode& node) {
 
 GtkAlign align(Alignment alignment) {
     switch (alignment) {
-        case Alignment::leading: return GTK_ALIGN_START;
-        case Alignment::center: return GTK_ALIGN_CENTER;
-        case Alignment::trailing: return GTK_ALIGN_END;
+        case Alignment::leading:
+            return GTK_ALIGN_START;
+        case Alignment::center:
+            return GTK_ALIGN_CENTER;
+        case Alignment::trailing:
+            return GTK_ALIGN_END;
     }
     return GTK_ALIGN_FILL;
 }
@@ -90,7 +100,8 @@ ViewRenderer::~ViewRenderer() {
 void ViewRenderer::render(const ViewNode& root) {
     // Keyboard focus survives a render: it goes back to the control with the same name.
     std::string focusedName;
-    if (GtkWidget* focused = gtk_window_get_focus(window_)) focusedName = gtk_widget_get_name(focused);
+    if (GtkWidget* focused = gtk_window_get_focus(window_))
+        focusedName = gtk_widget_get_name(focused);
 
     auto previousBindings = std::move(bindings_);
     bindings_.clear();
@@ -105,7 +116,8 @@ void ViewRenderer::render(const ViewNode& root) {
 }
 
 ViewRenderer::Binding* ViewRenderer::bind(const ViewNode& node) {
-    auto binding = std::make_unique<Binding>(Binding{node.action, node.onSelect, node.onToggle, {}});
+    auto binding =
+        std::make_unique<Binding>(Binding{node.action, node.onSelect, node.onToggle, {}});
     bindings_.push_back(std::move(binding));
     return bindings_.back().get();
 }
@@ -114,13 +126,27 @@ GtkWidget* ViewRenderer::build(const ViewNode& node, GtkOrientation parent) {
     GtkWidget* widget = nullptr;
     switch (node.kind) {
         case NodeKind::vstack:
-        case NodeKind::hstack: widget = buildStack(node); break;
-        case NodeKind::text: widget = buildText(node); break;
-        case NodeKind::button: widget = buildButton(node); break;
-        case NodeKind::picker: widget = buildPicker(node); break;
-        case NodeKind::toggle: widget = buildToggle(node); break;
-        case NodeKind::appIcon: widget = buildIcon(node); break;
-        case NodeKind::divider: widget = gtk_separator_new(GTK_ORIENTATION_HORIZONTAL); break;
+        case NodeKind::hstack:
+            widget = buildStack(node);
+            break;
+        case NodeKind::text:
+            widget = buildText(node);
+            break;
+        case NodeKind::button:
+            widget = buildButton(node);
+            break;
+        case NodeKind::picker:
+            widget = buildPicker(node);
+            break;
+        case NodeKind::toggle:
+            widget = buildToggle(node);
+            break;
+        case NodeKind::appIcon:
+            widget = buildIcon(node);
+            break;
+        case NodeKind::divider:
+            widget = gtk_separator_new(GTK_ORIENTATION_HORIZONTAL);
+            break;
         case NodeKind::spacer:
             widget = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
             if (parent == GTK_ORIENTATION_VERTICAL) {
@@ -137,8 +163,9 @@ GtkWidget* ViewRenderer::build(const ViewNode& node, GtkOrientation parent) {
     gtk_widget_set_margin_end(widget, int(node.padding.trailing));
     if (node.fixedFrame) {
         // The frame includes the padding around the node.
-        gtk_widget_set_size_request(widget, int(node.fixedFrame->width - node.padding.leading - node.padding.trailing),
-                                    int(node.fixedFrame->height - node.padding.top - node.padding.bottom));
+        gtk_widget_set_size_request(
+            widget, int(node.fixedFrame->width - node.padding.leading - node.padding.trailing),
+            int(node.fixedFrame->height - node.padding.top - node.padding.bottom));
     } else if (node.minWidth) {
         gtk_widget_set_size_request(widget, int(*node.minWidth), -1);
     }
@@ -147,12 +174,14 @@ GtkWidget* ViewRenderer::build(const ViewNode& node, GtkOrientation parent) {
 
 GtkWidget* ViewRenderer::buildStack(const ViewNode& node) {
     const bool vertical = node.kind == NodeKind::vstack;
-    const GtkOrientation orientation = vertical ? GTK_ORIENTATION_VERTICAL : GTK_ORIENTATION_HORIZONTAL;
+    const GtkOrientation orientation =
+        vertical ? GTK_ORIENTATION_VERTICAL : GTK_ORIENTATION_HORIZONTAL;
     GtkWidget* box = gtk_box_new(orientation, int(node.spacing.value_or(kDefaultSpacing)));
     for (const auto& child : node.children) {
         GtkWidget* built = build(child, orientation);
         if (vertical) {
-            if (child.kind != NodeKind::divider) gtk_widget_set_halign(built, align(node.alignment));
+            if (child.kind != NodeKind::divider)
+                gtk_widget_set_halign(built, align(node.alignment));
         } else {
             gtk_widget_set_valign(built, align(node.alignment));
         }
@@ -183,7 +212,8 @@ GtkWidget* ViewRenderer::buildButton(const ViewNode& node) {
     if (node.isDefault) {
         gtk_widget_set_can_default(button, TRUE);
         gtk_style_context_add_class(gtk_widget_get_style_context(button), "suggested-action");
-        g_signal_connect(button, "map", G_CALLBACK(+[](GtkWidget* w, gpointer) { gtk_widget_grab_default(w); }),
+        g_signal_connect(button, "map",
+                         G_CALLBACK(+[](GtkWidget* w, gpointer) { gtk_widget_grab_default(w); }),
                          nullptr);
     }
     g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton*, gpointer data) {
@@ -208,7 +238,8 @@ GtkWidget* ViewRenderer::buildPicker(const ViewNode& node) {
         binding->tag = segment.tag;
         g_signal_connect(button, "toggled", G_CALLBACK(+[](GtkToggleButton* b, gpointer data) {
                              auto* binding = static_cast<Binding*>(data);
-                             if (gtk_toggle_button_get_active(b) && binding->onSelect) binding->onSelect(binding->tag);
+                             if (gtk_toggle_button_get_active(b) && binding->onSelect)
+                                 binding->onSelect(binding->tag);
                          }),
                          binding);
         gtk_box_pack_start(GTK_BOX(box), button, FALSE, FALSE, 0);

@@ -15,7 +15,7 @@
 namespace plenhall::gtk {
 
 class ViewRenderer {
-public:
+  public:
     explicit ViewRenderer(GtkWindow* window);
     ViewRenderer(const ViewRenderer&) = delete;
     ViewRenderer& operator=(const ViewRenderer&) = delete;
@@ -23,7 +23,7 @@ public:
 
     void render(const ViewNode& root);
 
-private:
+  private:
     struct Binding;
     GtkWidget* build(const ViewNode& node, GtkOrientation parent);
     GtkWidget* buildStack(const ViewNode& node);

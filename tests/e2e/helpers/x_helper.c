@@ -12,18 +12,18 @@
 #include <string.h>
 
 static int failed = 0;
-static int on_error(Display *display, XErrorEvent *event) {
+static int on_error(Display* display, XErrorEvent* event) {
     (void)display;
     failed = event->error_code;
     return 0;
 }
 
-static int grab(Display *display, int keycode, unsigned mods) {
+static int grab(Display* display, int keycode, unsigned mods) {
     const unsigned variants[] = {0, LockMask, Mod2Mask, LockMask | Mod2Mask};
     XSetErrorHandler(on_error);
     for (int i = 0; i < 4; ++i) {
-        XGrabKey(display, keycode, mods | variants[i], DefaultRootWindow(display), False, GrabModeAsync,
-                 GrabModeAsync);
+        XGrabKey(display, keycode, mods | variants[i], DefaultRootWindow(display), False,
+                 GrabModeAsync, GrabModeAsync);
     }
     XSync(display, False);
     puts(failed ? "refused" : "grabbed");
@@ -35,21 +35,21 @@ static int grab(Display *display, int keycode, unsigned mods) {
     return 0;
 }
 
-static int panel(Display *display, int x, int y, int w, int h) {
+static int panel(Display* display, int x, int y, int w, int h) {
     Window root = DefaultRootWindow(display);
     XSetWindowAttributes attributes = {0};
     attributes.background_pixel = 0x3366aa;
-    Window window = XCreateWindow(display, root, x, y, (unsigned)w, (unsigned)h, 0, CopyFromParent, InputOutput,
-                                  CopyFromParent, CWBackPixel, &attributes);
+    Window window = XCreateWindow(display, root, x, y, (unsigned)w, (unsigned)h, 0, CopyFromParent,
+                                  InputOutput, CopyFromParent, CWBackPixel, &attributes);
     Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
     Atom dock = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK", False);
-    XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace, (unsigned char *)&dock, 1);
+    XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace, (unsigned char*)&dock, 1);
     /* left, right, top, bottom, then start/end pairs; a panel along the top edge. */
     long strut[12] = {0, 0, y + h, 0, 0, 0, 0, 0, x, x + w - 1, 0, 0};
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False), XA_CARDINAL, 32,
-                    PropModeReplace, (unsigned char *)strut, 12);
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False),
+                    XA_CARDINAL, 32, PropModeReplace, (unsigned char*)strut, 12);
     XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STRUT", False), XA_CARDINAL, 32,
-                    PropModeReplace, (unsigned char *)strut, 4);
+                    PropModeReplace, (unsigned char*)strut, 4);
     XMapWindow(display, window);
     XSync(display, False);
     puts("panel");
@@ -61,10 +61,11 @@ static int panel(Display *display, int x, int y, int w, int h) {
     return 0;
 }
 
-int main(int argc, char **argv) {
-    Display *display = XOpenDisplay(NULL);
+int main(int argc, char** argv) {
+    Display* display = XOpenDisplay(NULL);
     if (!display) return 2;
-    if (argc == 4 && strcmp(argv[1], "grab") == 0) return grab(display, atoi(argv[2]), (unsigned)strtoul(argv[3], 0, 0));
+    if (argc == 4 && strcmp(argv[1], "grab") == 0)
+        return grab(display, atoi(argv[2]), (unsigned)strtoul(argv[3], 0, 0));
     if (argc == 6 && strcmp(argv[1], "panel") == 0) {
         return panel(display, atoi(argv[2]), atoi(argv[3]), atoi(argv[4]), atoi(argv[5]));
     }

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Plenhall Desktop need on Debian 12.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+
+packages=(
+  # build
+  build-essential cmake pkg-config
+  libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libsoup-3.0-dev libx11-dev
+  nlohmann-json3-dev libicu-dev gettext
+  # the web engine's sandbox
+  bubblewrap xdg-dbus-proxy
+  # desktop integration
+  desktop-file-utils appstream xdg-utils
+)
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(
+    libgtest-dev libgmock-dev
+    # a private desktop for the end-to-end tests
+    xserver-xorg-core xserver-xorg-video-dummy xvfb xauth openbox dbus x11-utils x11-xserver-utils xdotool
+    imagemagick python3
+  )
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
