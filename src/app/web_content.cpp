@@ -17,6 +17,9 @@ void AppDelegate::buildWindow() {
         CollectionBehavior::ignoresCycle | CollectionBehavior::fullScreenAuxiliary);
     window_->setReleasedWhenClosed(false);
     window_->setBackgroundColor(Color::white());
+    // Window managers offer closing any window (Alt+F4); for the calendar that means putting it
+    // away, the same way the shortcut does.
+    window_->setWillCloseHandler(weakly([this] { hide(); }));
 
     WebViewConfiguration configuration;
     configuration.persistentWebsiteDataStore = true;

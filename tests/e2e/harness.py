@@ -116,7 +116,8 @@ class Desktop:
         self.env["DBUS_SESSION_BUS_ADDRESS"] = bus[0]
         self.bus_pid = int(bus[1])
         self._spawn(["openbox", "--sm-disable"], "openbox")
-        wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.x("xprop", "-root", check=False),
+        # The work area is the last thing the window manager publishes while it starts.
+        wait_until(lambda: "_NET_WORKAREA(CARDINAL)" in self.x("xprop", "-root", check=False),
                    10, message="the window manager")
         self.pointer(100, 100)
 
@@ -242,11 +243,14 @@ class Site:
             def do_GET(self):
                 with site.lock:
                     site.requests.append({"path": self.path, "host": self.headers.get("Host", ""),
-                                          "agent": self.headers.get("User-Agent", ""), "time": time.monotonic()})
+                                          "agent": self.headers.get("User-Agent", ""),
+                                          "cookie": self.headers.get("Cookie", ""), "time": time.monotonic()})
                 path = self.path.split("?")[0]
-                status, kind, body = site.routes.get(path, (404, "text/plain", "not found"))
+                status, kind, body, *extra = site.routes.get(path, (404, "text/plain", "not found"))
                 data = body.encode() if isinstance(body, str) else body
                 self.send_response(status)
+                for name, value in (extra[0] if extra else {}).items():
+                    self.send_header(name, value)
                 self.send_header("Content-Type", kind)
                 self.send_header("Content-Length", str(len(data)))
                 self.send_header("Cache-Control", "no-store")

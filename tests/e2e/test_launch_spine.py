@@ -4,7 +4,7 @@ import os
 import time
 import unittest
 
-from harness import MONITORS, DesktopTest, wait_until
+from harness import MONITORS, App, DesktopTest, wait_until
 
 VERSION = os.environ.get("PLENHALL_E2E_VERSION", "")
 
@@ -132,7 +132,8 @@ class LaunchSpine(DesktopTest):
         panel, ready = self.desktop.helper("panel", "0", "0", "1280", "30")
         self.assertEqual(ready, "panel")
         try:
-            wait_until(lambda: "30" in self.desktop.x("xprop", "-root", "_NET_WORKAREA"), 5, message="the work area")
+            wait_until(lambda: "0, 30, " in self.desktop.x("xprop", "-root", "_NET_WORKAREA"), 10,
+                       message="the work area")
             app = self.launch()
             calendar = app.calendar()
             self.press_shortcut()
@@ -167,6 +168,39 @@ class LaunchSpine(DesktopTest):
             self.shot("refused")
         finally:
             holder.terminate()
+
+    def test_site_data_survives_a_relaunch(self):
+        self.site.routes["/app"] = (200, "text/html", self.site.PAGE,
+                                    {"Set-Cookie": "session=kept; Max-Age=86400; Path=/"})
+        try:
+            app = self.launch()
+            wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
+            time.sleep(1)
+            app.stop()
+            self.site.requests.clear()
+            again = self.launch(home=app.home)
+            request = wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")[0]
+            self.assertIn("session=kept", request["cookie"])
+            self.assertIsNotNone(again.process)
+        finally:
+            self.site.routes["/app"] = (200, "text/html", self.site.PAGE)
+
+    def test_an_unreadable_preference_file_is_moved_aside_not_lost(self):
+        app = App(self.desktop)
+        self.apps.append(app)
+        os.makedirs(os.path.dirname(app.preferences_path), exist_ok=True)
+        with open(app.preferences_path, "w") as f:
+            f.write('{"displayMode": "largeWindow", "hasOnboarded": tru')
+        app.start()
+        self.wait_viewable(app.settings())  # defaults: the welcome comes up
+        wait_until(lambda: "could not be read" in app.log(), 10, message="the log line")
+        directory = os.path.dirname(app.preferences_path)
+        aside = [name for name in os.listdir(directory) if name.startswith("preferences.json.unreadable-")]
+        self.assertEqual(len(aside), 1)
+        with open(os.path.join(directory, aside[0])) as f:
+            self.assertIn('"hasOnboarded": tru', f.read())
+        self.assertEqual(app.log().count("PlenhallDesktop: preferences file"), 1)
+        self.assertTrue(app.preferences()["hasOnboarded"])
 
 
 if __name__ == "__main__":

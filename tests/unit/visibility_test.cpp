@@ -186,6 +186,15 @@ TEST_F(Visibility, HideFromMenuClosesAFocusedSettingsWindowOnly) {
     EXPECT_EQ(desktop.application.hides, 1);
 }
 
+TEST_F(Visibility, ClosingTheCalendarWindowPutsItAway) {
+    prefs->setDisplayMode(DisplayMode::largeWindow);
+    app->show();
+    calendar().userCloses();
+    EXPECT_FALSE(calendar().visible);
+    EXPECT_TRUE(app->hiddenAt());
+    EXPECT_TRUE(desktop.defaults.stringForKey("largeWindowFrame"));
+}
+
 TEST_F(Visibility, PressesQueuedBeforeTheControllerIsGoneDoNothing) {
     desktop.hotKeys.press();
     app.reset();

@@ -1,5 +1,8 @@
 #include "platform/gtk/gtk_application.h"
 
+#include <glib-unix.h>
+
+#include <csignal>
 #include <string>
 
 namespace plenhall::gtk {
