@@ -32,6 +32,9 @@ NewWindowDecision decideNewWindow(const NavigationAction& action, std::string_vi
         return isWebScheme(urlScheme(*action.url).value_or("")) ? NewWindowDecision::openInBrowser
                                                                 : NewWindowDecision::ignore;
     }
+    // The engine never lets a page navigate to local files; a load made on the page's behalf
+    // would step around that.
+    if (urlScheme(*action.url) == "file") return NewWindowDecision::ignore;
     return NewWindowDecision::loadInWebView;
 }
 

@@ -204,6 +204,14 @@ class Desktop:
     def property(self, window, name):
         return self.x("xprop", "-id", str(window), name, check=False).strip()
 
+    def pixel(self, x, y):
+        """The colour at a point of the screen, as "#rrggbb"."""
+        out = self.x("import", "-window", "root", "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-")
+        for token in out.split():
+            if token.startswith("#") and len(token) >= 7:
+                return token[:7].lower()
+        raise AssertionError(f"no colour in {out!r}")
+
     def screenshot(self, test, name):
         directory = os.path.join(ARTIFACTS, test)
         os.makedirs(directory, exist_ok=True)
@@ -220,9 +228,12 @@ class Site:
             "<p id=path></p><script>document.getElementById('path').textContent=location.pathname;</script>"
             "</body></html>")
 
+    HANG = object()
+
     def __init__(self, port=PORT):
         self.port = port
         self.requests = []
+        self.released = threading.Event()
         self.routes = {"/app": (200, "text/html", self.PAGE)}
         self.server = None
         self.lock = threading.Lock()
@@ -236,6 +247,7 @@ class Site:
 
     def start(self):
         site = self
+        self.released.clear()
 
         class Handler(http.server.BaseHTTPRequestHandler):
             protocol_version = "HTTP/1.1"
@@ -246,7 +258,11 @@ class Site:
                                           "agent": self.headers.get("User-Agent", ""),
                                           "cookie": self.headers.get("Cookie", ""), "time": time.monotonic()})
                 path = self.path.split("?")[0]
-                status, kind, body, *extra = site.routes.get(path, (404, "text/plain", "not found"))
+                route = site.routes.get(path, (404, "text/plain", "not found"))
+                if route is Site.HANG:
+                    site.released.wait(300)  # accepts and never answers
+                    return
+                status, kind, body, *extra = route
                 data = body.encode() if isinstance(body, str) else body
                 self.send_response(status)
                 for name, value in (extra[0] if extra else {}).items():
@@ -266,10 +282,18 @@ class Site:
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
     def stop(self):
+        self.released.set()
         if self.server:
             self.server.shutdown()
             self.server.server_close()
             self.server = None
+
+    def reports(self):
+        """What the fixture pages reported through /report?…, in order."""
+        from urllib.parse import unquote
+        with self.lock:
+            return [unquote(r["path"].split("?", 1)[1]) for r in self.requests
+                    if r["path"].startswith("/report?")]
 
     def requests_for(self, path):
         with self.lock:
@@ -286,6 +310,49 @@ class App:
         self.log_path = None
         if preferences is not None:
             self.write_preferences(preferences)
+        self._install_recorder()
+
+    def _install_recorder(self):
+        """The desktop's default handler for web and other schemes: it only writes down what it
+        was given."""
+        script = os.path.join(self.home, "record-url.sh")
+        with open(script, "w") as f:
+            f.write(f'#!/bin/sh\nfor url in "$@"; do printf "%s\\n" "$url" >> "{self.opened_path}"; done\n')
+        os.chmod(script, 0o755)
+        applications = os.path.join(self.home, ".local", "share", "applications")
+        os.makedirs(applications, exist_ok=True)
+        schemes = ["http", "https", "smb", "sftp", "ftp", "mailto", "tel", "zoommtg"]
+        with open(os.path.join(applications, "recorder.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\n"
+                    f"Exec={script} %u\nMimeType=" + "".join(f"x-scheme-handler/{s};" for s in schemes) + "\n")
+        os.makedirs(self.config_dir, exist_ok=True)
+        with open(os.path.join(self.config_dir, "mimeapps.list"), "w") as f:
+            f.write("[Default Applications]\n" + "".join(f"x-scheme-handler/{s}=recorder.desktop\n" for s in schemes))
+
+    @property
+    def opened_path(self):
+        return os.path.join(self.home, "opened.txt")
+
+    def opened(self):
+        """URLs handed to the desktop's default handlers, in order."""
+        try:
+            with open(self.opened_path) as f:
+                return f.read().split()
+        except FileNotFoundError:
+            return []
+
+    def web_processes(self):
+        """Process ids of the web engine's content processes started by this run."""
+        out = subprocess.run(["pgrep", "-f", "WebKitWebProcess"], capture_output=True, text=True).stdout.split()
+        ours = []
+        for pid in out:
+            try:
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    if f"HOME={self.home}".encode() in f.read().split(b"\0"):
+                        ours.append(int(pid))
+            except OSError:
+                pass
+        return ours
 
     @property
     def config_dir(self):
@@ -304,8 +371,8 @@ class App:
         with open(self.preferences_path) as f:
             return json.load(f)
 
-    def environment(self):
-        env = {**os.environ, **self.desktop.env,
+    def environment(self, **extra):
+        env = {**os.environ, **self.desktop.env, **extra,
                "HOME": self.home,
                "XDG_CONFIG_HOME": self.config_dir,
                "XDG_DATA_HOME": os.path.join(self.home, ".local", "share"),
@@ -316,10 +383,10 @@ class App:
         env.pop("WAYLAND_DISPLAY", None)
         return env
 
-    def start(self, *arguments):
+    def start(self, *arguments, env=None):
         self.log_path = os.path.join(self.home, f"stderr-{int(time.time() * 1000)}.log")
         with open(self.log_path, "w") as log:
-            self.process = subprocess.Popen([BINARY, *arguments], env=self.environment(), stdout=log,
+            self.process = subprocess.Popen([BINARY, *arguments], env=self.environment(**(env or {})), stdout=log,
                                             stderr=subprocess.STDOUT, start_new_session=True)
         self.desktop.processes.append(self.process)
         return self
@@ -391,7 +458,7 @@ class DesktopTest(unittest.TestCase):
             app.stop()
             shutil.rmtree(app.home, ignore_errors=True)
 
-    def launch(self, preferences=None, home=None, onboarded=True, arguments=()):
+    def launch(self, preferences=None, home=None, onboarded=True, arguments=(), start_env=None):
         """A run of the program; a new home gets `preferences` (onboarded unless told otherwise),
         a reused home keeps what the earlier run left."""
         if home is None:
@@ -400,7 +467,7 @@ class DesktopTest(unittest.TestCase):
                 preferences.setdefault("hasOnboarded", True)
         app = App(self.desktop, home=home, preferences=preferences if preferences or home is None else None)
         self.apps.append(app)
-        app.start(*arguments)
+        app.start(*arguments, env=start_env)
         return app
 
     def shot(self, name):

@@ -10,6 +10,7 @@ namespace {
 
 struct PendingAlert {
     std::function<void(int, std::optional<std::string>)> completion;
+    GtkWindowAdapter* parent = nullptr;
     GtkWidget* entry = nullptr;
     bool hasButtons = false;
 
@@ -20,14 +21,15 @@ struct PendingAlert {
 
 struct PendingPanel {
     std::function<void(int, std::vector<std::string>)> completion;
+    GtkWindowAdapter* parent = nullptr;
 
     void answer(int response, std::vector<std::string> paths) {
         if (auto done = std::exchange(completion, nullptr)) done(response, std::move(paths));
     }
 };
 
-GtkWindow* parentOf(Window& window) {
-    return static_cast<GtkWindowAdapter&>(window).widget();
+GtkWindowAdapter& adapterOf(Window& window) {
+    return static_cast<GtkWindowAdapter&>(window);
 }
 
 void prepare(GtkWidget* dialog, GtkWindow* parent) {
@@ -43,7 +45,7 @@ void prepare(GtkWidget* dialog, GtkWindow* parent) {
 
 void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
                                 std::function<void(int, std::optional<std::string>)> completion) {
-    GtkWindow* parent = parentOf(window);
+    GtkWindow* parent = adapterOf(window).widget();
     const bool hasButtons = !alert.buttons.empty();
     GtkWidget* dialog = gtk_message_dialog_new(parent, GtkDialogFlags(0), GTK_MESSAGE_OTHER,
                                                hasButtons ? GTK_BUTTONS_NONE : GTK_BUTTONS_OK, "%s",
@@ -56,7 +58,8 @@ void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
     gtk_dialog_set_default_response(GTK_DIALOG(dialog),
                                     hasButtons ? kAlertFirstButtonReturn : GTK_RESPONSE_OK);
 
-    auto* pending = new PendingAlert{std::move(completion), nullptr, hasButtons};
+    auto* pending =
+        new PendingAlert{std::move(completion), &adapterOf(window), nullptr, hasButtons};
     if (alert.accessoryTextField) {
         pending->entry = gtk_entry_new();
         gtk_widget_set_size_request(pending->entry, int(alert.accessoryTextField->frame.width), -1);
@@ -81,17 +84,19 @@ void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
                          // The kit's own single button is the first button.
                          if (!pending->hasButtons && response == GTK_RESPONSE_OK)
                              response = kAlertFirstButtonReturn;
+                         auto* parent = pending->parent;
                          pending->answer(response, std::move(text));
                          gtk_widget_destroy(GTK_WIDGET(self));
+                         parent->sheetEnded();
                      }),
                      pending);
     focus_.watch(GTK_WINDOW(dialog), nullptr);
-    gtk_window_present(GTK_WINDOW(dialog));
+    adapterOf(window).attachSheet(GTK_WINDOW(dialog));
 }
 
 void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
                                     std::function<void(int, std::vector<std::string>)> completion) {
-    GtkWindow* parent = parentOf(window);
+    GtkWindow* parent = adapterOf(window).widget();
     // In-process on purpose: a chooser in another process would take the focus from us, and the
     // calendar would be put away as if the user had left.
     GtkWidget* dialog =
@@ -101,7 +106,7 @@ void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.allowsMultipleSelection);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
 
-    auto* pending = new PendingPanel{std::move(completion)};
+    auto* pending = new PendingPanel{std::move(completion), &adapterOf(window)};
     g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", pending, [](gpointer data) {
         auto* pending = static_cast<PendingPanel*>(data);
         pending->answer(kModalResponseCancel, {});
@@ -118,14 +123,16 @@ void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
                              }
                              g_slist_free(names);
                          }
+                         auto* parent = pending->parent;
                          pending->answer(response == GTK_RESPONSE_ACCEPT ? kModalResponseOK
                                                                          : kModalResponseCancel,
                                          std::move(paths));
                          gtk_widget_destroy(GTK_WIDGET(self));
+                         parent->sheetEnded();
                      }),
                      pending);
     focus_.watch(GTK_WINDOW(dialog), nullptr);
-    gtk_window_present(GTK_WINDOW(dialog));
+    adapterOf(window).attachSheet(GTK_WINDOW(dialog));
 }
 
 }  // namespace plenhall::gtk

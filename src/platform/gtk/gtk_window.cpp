@@ -69,6 +69,10 @@ GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, Focus
 }
 
 GtkWindowAdapter::~GtkWindowAdapter() {
+    for (auto& sheet : sheets_) {
+        if (sheet)
+            g_object_remove_weak_pointer(G_OBJECT(sheet), reinterpret_cast<gpointer*>(&sheet));
+    }
     renderPending_.remove();
     connections_.clear();
     renderer_.reset();
@@ -250,7 +254,38 @@ bool GtkWindowAdapter::isKeyWindow() const {
 
 void GtkWindowAdapter::orderOut() {
     focusOnMap_ = false;
+    for (GtkWindow* sheet : sheets_) {
+        if (sheet) gtk_widget_hide(GTK_WIDGET(sheet));
+    }
     gtk_widget_hide(GTK_WIDGET(window_));
+}
+
+void GtkWindowAdapter::attachSheet(GtkWindow* sheet) {
+    std::erase(sheets_, nullptr);
+    sheets_.push_back(sheet);
+    g_object_add_weak_pointer(G_OBJECT(sheet), reinterpret_cast<gpointer*>(&sheets_.back()));
+    if (gtk_widget_get_visible(GTK_WIDGET(window_))) gtk_window_present(sheet);
+}
+
+void GtkWindowAdapter::sheetEnded() {
+    // Window managers do not all hand the focus back to the parent of a closed dialog.
+    if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) return;
+    for (GtkWindow* sheet : sheets_) {
+        if (sheet && gtk_widget_get_visible(GTK_WIDGET(sheet))) return;  // another sheet is up
+    }
+    focusNow();
+}
+
+void GtkWindowAdapter::presentSheets() {
+    for (GtkWindow* sheet : sheets_) {
+        if (!sheet) continue;
+        gtk_window_present_with_time(sheet, gtk_get_current_event_time());
+        // A modal sheet takes the keys; it must have the focus its window was just given.
+        if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(sheet));
+            gdkWindow && GDK_IS_X11_WINDOW(gdkWindow)) {
+            gdk_window_focus(gdkWindow, gdk_x11_get_server_time(gdkWindow));
+        }
+    }
 }
 
 void GtkWindowAdapter::makeKeyAndOrderFront() {
@@ -265,6 +300,7 @@ void GtkWindowAdapter::makeKeyAndOrderFront() {
         // Some window managers ignore activation of a window that is not mapped yet.
         if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) focusOnMap_ = true;
     }
+    presentSheets();
 }
 
 void GtkWindowAdapter::focusNow() {
@@ -277,7 +313,10 @@ void GtkWindowAdapter::focusNow() {
 
 gboolean GtkWindowAdapter::onMapEvent(GtkWidget*, GdkEvent*, gpointer data) {
     auto* self = static_cast<GtkWindowAdapter*>(data);
-    if (std::exchange(self->focusOnMap_, false)) self->focusNow();
+    if (std::exchange(self->focusOnMap_, false)) {
+        self->focusNow();
+        self->presentSheets();
+    }
     return FALSE;
 }
 

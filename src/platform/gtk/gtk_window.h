@@ -12,6 +12,7 @@
 #include <gtk/gtk.h>
 
 #include <functional>
+#include <list>
 #include <map>
 #include <optional>
 #include <string>
@@ -65,6 +66,12 @@ class GtkWindowAdapter final : public Window {
 
     GtkWindow* widget() const { return window_; }
 
+    // A dialog that belongs to this window like a sheet: it is on screen only while the window
+    // is, and comes back in front of it when the window is shown again.
+    void attachSheet(GtkWindow* sheet);
+    // A sheet has ended: the focus goes back to this window, where it was before.
+    void sheetEnded();
+
   private:
     static gboolean onDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean onMapEvent(GtkWidget*, GdkEvent*, gpointer self);
@@ -73,6 +80,7 @@ class GtkWindowAdapter final : public Window {
     void applyFullScreen(int monitor, const Rect& geometry);
     void leaveFullScreen();
     void focusNow();
+    void presentSheets();
     void render();
 
     Kind kind_;
@@ -92,6 +100,7 @@ class GtkWindowAdapter final : public Window {
     std::optional<int> fullScreenMonitor_;
     Rect requestedFrame_;
     bool focusOnMap_ = false;
+    std::list<GtkWindow*> sheets_;  // weak: an entry turns null when its dialog goes
 
     std::function<ViewNode()> body_;
     std::unique_ptr<ViewRenderer> renderer_;

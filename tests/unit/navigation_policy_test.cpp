@@ -1,0 +1,158 @@
+#include "web/navigation_policy.h"
+
+#include <gtest/gtest.h>
+
+#include "support/app_fixture.h"
+#include "web/url.h"
+
+namespace plenhall::testing {
+namespace {
+
+NavigationAction action(std::optional<std::string> url,
+                        std::optional<FrameInfo> frame = FrameInfo{true}) {
+    NavigationAction a;
+    a.url = url;
+    a.targetFrame = frame;
+    if (url) a.request = URLRequest{*url};
+    return a;
+}
+
+TEST(ServiceHost, EqualOrASubdomainExactly) {
+    const std::pair<const char*, bool> cases[] = {
+        {"plenhall.com", true},           {"app.plenhall.com", true},
+        {"a.b.plenhall.com", true},       {"evilplenhall.com", false},
+        {"plenhall.com.evil.org", false}, {"plenhall.co", false},
+        {"Plenhall.com", false},          {"plenhall.com.", false},
+        {".plenhall.com", true},          {"", false},
+        {" plenhall.com", false},
+    };
+    for (const auto& [host, passes] : cases)
+        EXPECT_EQ(isServiceHost(host, "plenhall.com"), passes) << host;
+}
+
+TEST(WebScheme, ExactlyHttpOrHttps) {
+    for (const char* scheme : {"http", "https"}) EXPECT_TRUE(isWebScheme(scheme));
+    for (const char* scheme : {"HTTP", "Https", "ftp", "", "httpx", "http "})
+        EXPECT_FALSE(isWebScheme(scheme));
+}
+
+TEST(Url, SchemeAndHostAsWritten) {
+    EXPECT_EQ(urlScheme("HTTPS://x.org/"), "HTTPS");
+    EXPECT_EQ(urlScheme("mailto:a@b.c"), "mailto");
+    EXPECT_EQ(urlScheme("no scheme here"), std::nullopt);
+    EXPECT_EQ(urlScheme("1http://x"), std::nullopt);
+    EXPECT_EQ(urlHost("https://user:pw@App.Plenhall.com:8443/p?q#f"), "App.Plenhall.com");
+    EXPECT_EQ(urlHost("http://[::1]:80/"), "::1");
+    EXPECT_EQ(urlHost("http://[::1"), std::nullopt);
+    EXPECT_EQ(urlHost("mailto:a@plenhall.com"), std::nullopt);
+    EXPECT_EQ(urlHost("file:///etc/hosts"), std::nullopt);
+    EXPECT_EQ(urlHost("plenhall://"), std::nullopt);
+    EXPECT_EQ(urlHost("plenhall://SHOW/p?q=1#f"), "SHOW");
+    EXPECT_EQ(urlHost("https://evil.org#@plenhall.com"), "evil.org");
+    EXPECT_EQ(urlHost("https://evil.org?@plenhall.com"), "evil.org");
+}
+
+TEST(NavigationRules, OnlyForeignWebPagesInTheMainFrameGoToTheBrowser) {
+    struct Case {
+        const char* name;
+        NavigationAction action;
+        NavigationDecision expected;
+    } cases[] = {
+        {"a frame loads anything", action("https://maps.example.org/", FrameInfo{false}),
+         NavigationDecision::allow},
+        {"no URL", action(std::nullopt), NavigationDecision::allow},
+        {"about:", action("about:blank"), NavigationDecision::allow},
+        {"data:", action("data:text/html,hi"), NavigationDecision::allow},
+        {"blob:", action("blob:https://evil.org/1234"), NavigationDecision::allow},
+        {"mailto:", action("mailto:someone@evil.org"), NavigationDecision::allow},
+        {"scheme in capitals is not a web scheme", action("HTTPS://evil.org/"),
+         NavigationDecision::allow},
+        {"web scheme without host", action("http:///path"), NavigationDecision::allow},
+        {"the service host", action("https://plenhall.com/app/week"), NavigationDecision::allow},
+        {"a subdomain", action("https://help.plenhall.com/"), NavigationDecision::allow},
+        {"a deeper subdomain", action("http://a.b.plenhall.com/"), NavigationDecision::allow},
+        {"suffix without a dot", action("https://evilplenhall.com/"),
+         NavigationDecision::openInBrowser},
+        {"service domain inside another", action("https://plenhall.com.evil.org/"),
+         NavigationDecision::openInBrowser},
+        {"another site", action("https://example.org/"), NavigationDecision::openInBrowser},
+        {"a new window's request to another site", action("https://example.org/", std::nullopt),
+         NavigationDecision::openInBrowser},
+        {"user info naming the service", action("https://plenhall.com@evil.org/"),
+         NavigationDecision::openInBrowser},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(decideNavigation(c.action, "plenhall.com"), c.expected) << c.name;
+}
+
+TEST(NewWindowRules, NeverASecondWindowAndOnlyWebPagesToTheOpener) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> url;
+        NewWindowDecision expected;
+    } cases[] = {
+        {"no URL", std::nullopt, NewWindowDecision::ignore},
+        {"service page", "https://plenhall.com/app/event/1", NewWindowDecision::loadInWebView},
+        {"subdomain", "https://files.plenhall.com/a.pdf", NewWindowDecision::loadInWebView},
+        {"about:blank has no host", "about:blank", NewWindowDecision::loadInWebView},
+        {"data: has no host", "data:text/html,hi", NewWindowDecision::loadInWebView},
+        {"another site", "https://example.org/x", NewWindowDecision::openInBrowser},
+        {"another site over http", "http://example.org/x", NewWindowDecision::openInBrowser},
+        {"smb share", "smb://fileserver.evil.org/share", NewWindowDecision::ignore},
+        {"sftp", "sftp://me@evil.org/", NewWindowDecision::ignore},
+        {"an application's own scheme", "zoommtg://evil.org/join", NewWindowDecision::ignore},
+        {"ftp", "ftp://evil.org/", NewWindowDecision::ignore},
+        {"web scheme in capitals", "HTTPS://example.org/", NewWindowDecision::ignore},
+        {"a local file", "file:///etc/passwd", NewWindowDecision::ignore},
+        {"a file on another host", "file://evil.org/share/x", NewWindowDecision::ignore},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(decideNewWindow(action(c.url, std::nullopt), "plenhall.com"), c.expected)
+            << c.name;
+    }
+}
+
+class Navigation : public AppFixture {
+  protected:
+    void SetUp() override { launchOnboarded(); }
+};
+
+TEST_F(Navigation, ForeignLinkOpensInTheBrowserHidesAndCancels) {
+    app->show();
+    auto policy = webView().navigationDelegate->decidePolicyForNavigationAction(
+        action("https://example.org/x?y#z"));
+    EXPECT_EQ(policy, NavigationActionPolicy::cancel);
+    EXPECT_EQ(desktop.workspace.opened, std::vector<std::string>{"https://example.org/x?y#z"});
+    EXPECT_FALSE(calendar().visible);
+
+    policy = webView().navigationDelegate->decidePolicyForNavigationAction(
+        action("https://plenhall.com/app/x"));
+    EXPECT_EQ(policy, NavigationActionPolicy::allow);
+    EXPECT_EQ(desktop.workspace.opened.size(), 1u);
+}
+
+TEST_F(Navigation, NewWindowRequestsStayInTheOneViewOrGoOut) {
+    app->show();
+    auto before = webView().loadedRequests.size();
+    webView().navigationDelegate->createWebViewForNavigationAction(
+        action("https://plenhall.com/app/e", std::nullopt));
+    ASSERT_EQ(webView().loadedRequests.size(), before + 1);
+    EXPECT_EQ(webView().loadedRequests.back().url, "https://plenhall.com/app/e");
+    EXPECT_TRUE(calendar().visible);
+
+    webView().navigationDelegate->createWebViewForNavigationAction(
+        action("smb://evil.org/s", std::nullopt));
+    webView().navigationDelegate->createWebViewForNavigationAction(
+        action(std::nullopt, std::nullopt));
+    EXPECT_TRUE(desktop.workspace.opened.empty());
+    EXPECT_EQ(webView().loadedRequests.size(), before + 1);
+    EXPECT_TRUE(calendar().visible);
+
+    webView().navigationDelegate->createWebViewForNavigationAction(
+        action("https://example.org/", std::nullopt));
+    EXPECT_EQ(desktop.workspace.opened, std::vector<std::string>{"https://example.org/"});
+    EXPECT_FALSE(calendar().visible);
+}
+
+}  // namespace
+}  // namespace plenhall::testing
