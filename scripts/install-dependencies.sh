@@ -14,6 +14,8 @@ packages=(
   bubblewrap xdg-dbus-proxy
   # desktop integration
   desktop-file-utils appstream xdg-utils
+  # the offline page shows a calendar emoji
+  fonts-noto-color-emoji
 )
 if [ "${1:-}" = "--tests" ]; then
   packages+=(
