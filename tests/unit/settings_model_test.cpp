@@ -1,0 +1,209 @@
+#include "settings/settings_model.h"
+
+#include "support/app_fixture.h"
+
+namespace plenhall::testing {
+namespace {
+
+using namespace ModifierFlag;
+
+KeyEvent press(std::uint16_t code, std::uint32_t flags, std::string text) {
+    return KeyEvent{code, flags, text, text};
+}
+
+const KeyEvent kCommandShiftK = press(40, command | shift, "k");
+const KeyEvent kPlainK = press(40, 0, "k");
+const KeyEvent kShiftK = press(40, shift, "k");
+const KeyEvent kEscape = press(53, 0, "\x1b");
+const KeyEvent kCommandEscape = press(53, command, "\x1b");
+const KeyEvent kControlOptionCommandC = press(8, control | option | command, "c");
+
+class Recorder : public AppFixture {
+  public:
+    void SetUp() override { launchOnboarded(); }
+    SettingsModel& model() { return app->settings()->model(); }
+    std::optional<KeyEvent> key(const KeyEvent& event) { return desktop.keyMonitor.keyDown(event); }
+    std::optional<FakeHotKeys::Combination> live() const { return desktop.hotKeys.registered; }
+};
+
+TEST_F(Recorder, StateTable) {
+    struct Step {
+        const char* name;
+        std::function<void(Recorder&)> act;
+        bool recording;
+        std::optional<std::string> error;
+        std::optional<FakeHotKeys::Combination> live;
+        Shortcut stored;
+    };
+    const Shortcut original = defaultShortcut();
+    const Shortcut commandShiftK{40, 0x300, "K"};
+    const std::string taken = "\u21E7\u2318K is already used by another app. Try another.";
+    const std::string modifierMessage = "Include \u2318, \u2325 or \u2303 in the shortcut.";
+    const std::vector<Step> steps = {
+        {"start: the live hot key is suspended", [](Recorder& t) { t.model().startRecording(); },
+         true, std::nullopt, std::nullopt, original},
+        {"K alone", [](Recorder& t) { EXPECT_FALSE(t.key(kPlainK)); }, true, modifierMessage,
+         std::nullopt, original},
+        {"Shift+K", [](Recorder& t) { EXPECT_FALSE(t.key(kShiftK)); }, true, modifierMessage,
+         std::nullopt, original},
+        {"taken by another program",
+         [](Recorder& t) {
+             t.desktop.hotKeys.takenByOthers = {{40, 0x300}};
+             EXPECT_FALSE(t.key(kCommandShiftK));
+         },
+         true, taken, std::nullopt, original},
+        {"Escape restores the stored shortcut, the message stays",
+         [](Recorder& t) { EXPECT_FALSE(t.key(kEscape)); }, false, taken,
+         FakeHotKeys::Combination{8, 6400}, original},
+        {"start again clears the message", [](Recorder& t) { t.model().startRecording(); }, true,
+         std::nullopt, std::nullopt, original},
+        {"refused, then accepted clears the message",
+         [](Recorder& t) {
+             EXPECT_FALSE(t.key(kCommandShiftK));
+             t.desktop.hotKeys.takenByOthers.clear();
+             EXPECT_FALSE(t.key(kCommandShiftK));
+         },
+         false, std::nullopt, FakeHotKeys::Combination{40, 0x300}, commandShiftK},
+        {"re-recording the current shortcut works",
+         [](Recorder& t) {
+             t.model().startRecording();
+             EXPECT_FALSE(t.key(kCommandShiftK));
+         },
+         false, std::nullopt, FakeHotKeys::Combination{40, 0x300}, commandShiftK},
+        {"Command+Escape cancels like Escape",
+         [](Recorder& t) {
+             t.model().startRecording();
+             EXPECT_FALSE(t.key(kCommandEscape));
+         },
+         false, std::nullopt, FakeHotKeys::Combination{40, 0x300}, commandShiftK},
+        {"the button stops a recording",
+         [](Recorder& t) {
+             t.model().startRecording();
+             t.model().stopRecording();
+         },
+         false, std::nullopt, FakeHotKeys::Combination{40, 0x300}, commandShiftK},
+        {"closing the window while recording restores the live hot key",
+         [](Recorder& t) {
+             t.app->settings()->present(Presentation::settings);
+             t.model().startRecording();
+             t.settingsWindow().userCloses();
+         },
+         false, std::nullopt, FakeHotKeys::Combination{40, 0x300}, commandShiftK},
+        {"reset while the default is taken",
+         [](Recorder& t) {
+             t.desktop.hotKeys.takenByOthers = {{8, 6400}};
+             t.model().resetShortcut();
+         },
+         false, "\u2303\u2325\u2318C is already used by another app.",
+         FakeHotKeys::Combination{40, 0x300}, commandShiftK},
+        {"reset while recording and the default is free",
+         [](Recorder& t) {
+             t.desktop.hotKeys.takenByOthers.clear();
+             t.model().startRecording();
+             t.model().resetShortcut();
+         },
+         false, std::nullopt, FakeHotKeys::Combination{8, 6400}, original},
+    };
+    for (const auto& step : steps) {
+        step.act(*this);
+        EXPECT_EQ(model().recording(), step.recording) << step.name;
+        EXPECT_EQ(model().shortcutError(), step.error) << step.name;
+        EXPECT_EQ(live(), step.live) << step.name;
+        EXPECT_EQ(prefs->shortcut(), step.stored) << step.name;
+        // A monitor exactly while recording.
+        EXPECT_EQ(desktop.keyMonitor.monitors.size(), step.recording ? 1u : 0u) << step.name;
+    }
+    EXPECT_EQ(desktop.defaults.dataForKey("shortcut"),
+              R"({"keyCode":8,"carbonModifiers":6400,"keyLabel":"C"})");
+}
+
+TEST_F(Recorder, EveryPressDuringRecordingIsConsumedAndOthersPassThrough) {
+    EXPECT_TRUE(key(kPlainK));  // not recording: no monitor at all
+    model().startRecording();
+    for (const auto& event : {kPlainK, kShiftK, press(36, 0, "\r"), kCommandShiftK})
+        EXPECT_FALSE(key(event));
+    EXPECT_FALSE(model().recording());
+    EXPECT_TRUE(key(kPlainK));
+}
+
+TEST_F(Recorder, AcceptedShortcutRetitlesTheStatusMenuAndSurvivesInTheStore) {
+    model().startRecording();
+    key(kControlOptionCommandC);
+    key(kCommandShiftK);  // after acceptance the recorder no longer listens
+    EXPECT_EQ(prefs->shortcut(), defaultShortcut());
+    model().startRecording();
+    key(kCommandShiftK);
+    EXPECT_EQ(statusItem().menu->items[0].title, "Show / Hide Calendar  \u21E7\u2318K");
+    EXPECT_EQ(Prefs(desktop.defaults).shortcut(), (Shortcut{40, 0x300, "K"}));
+}
+
+TEST_F(Recorder, NoMonitorFromThePlatformStillRecordsNothingAndRestores) {
+    desktop.keyMonitor.refuse = true;
+    model().startRecording();
+    EXPECT_TRUE(model().recording());
+    model().stopRecording();
+    EXPECT_EQ(live(), (FakeHotKeys::Combination{8, 6400}));
+}
+
+TEST_F(Recorder, OpenAtLoginShowsWhatTheDesktopReportsAfterTheChange) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> failure;
+        bool needsApproval;
+        bool flipTo;
+        bool shown;
+        std::size_t logLines;
+    } cases[] = {
+        {"switched on", std::nullopt, false, true, true, 0},
+        {"switched off", std::nullopt, false, false, false, 0},
+        {"refused", "Permission denied", false, true, false, 1},
+        {"awaiting approval counts as off", std::nullopt, true, true, false, 0},
+    };
+    for (const auto& c : cases) {
+        desktop.loginItem.current = LoginItemStatus::notRegistered;
+        desktop.loginItem.failWith = c.failure;
+        desktop.loginItem.needsApproval = c.needsApproval;
+        desktop.log.lines.clear();
+        model().setOpenAtLogin(c.flipTo);
+        EXPECT_EQ(model().openAtLogin(), c.shown) << c.name;
+        EXPECT_EQ(desktop.log.lines.size(), c.logLines) << c.name;
+    }
+    desktop.loginItem.needsApproval = false;
+    model().setOpenAtLogin(true);
+    desktop.loginItem.failWith = "Read-only file system";
+    model().setOpenAtLogin(false);
+    EXPECT_TRUE(model().openAtLogin());
+    EXPECT_EQ(desktop.log.lines.back(),
+              "PlenhallDesktop: login item change failed: Read-only file system");
+}
+
+TEST(SettingsVersion, MissingOrOddKeysShowQuestionMarks) {
+    const std::pair<std::optional<InfoDictionary>, std::string> cases[] = {
+        {InfoDictionary{{"CFBundleShortVersionString", std::string("1.2")},
+                        {"CFBundleVersion", std::string("34")}},
+         "Version 1.2 (34)"},
+        {InfoDictionary{{"CFBundleShortVersionString", std::string("1.2")}}, "Version 1.2 (?)"},
+        {InfoDictionary{{"CFBundleShortVersionString", std::int64_t{12}},
+                        {"CFBundleVersion", true}},
+         "Version ? (?)"},
+        {InfoDictionary{}, "Version ? (?)"},
+        {std::nullopt, "Version ? (?)"},
+    };
+    for (const auto& [info, expected] : cases) {
+        Journal journal;
+        FakeDefaults defaults(journal);
+        Prefs prefs(defaults);
+        FakeHotKeys hotKeys(journal);
+        FakeMainQueue queue;
+        FakeLog log;
+        HotKey hotKey(hotKeys, queue, log, [] {});
+        FakeKeyMonitor monitor;
+        FakeLoginItem login;
+        SettingsModel model(
+            {prefs, hotKey, monitor, login, log, info}, [] {}, [] {});
+        EXPECT_EQ(model.version(), expected);
+    }
+}
+
+}  // namespace
+}  // namespace plenhall::testing

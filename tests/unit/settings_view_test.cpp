@@ -1,0 +1,212 @@
+#include "settings/settings_view.h"
+
+#include "support/app_fixture.h"
+
+namespace plenhall::testing {
+namespace {
+
+const ViewNode* find(const ViewNode& node, const std::string& id) {
+    if (node.id == id) return &node;
+    for (const auto& child : node.children) {
+        if (const auto* found = find(child, id)) return found;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> childIds(const ViewNode& node) {
+    std::vector<std::string> ids;
+    for (const auto& child : node.children)
+        ids.push_back(child.id.empty() ? "<" + std::to_string(int(child.kind)) + ">" : child.id);
+    return ids;
+}
+
+class SettingsViewTest : public AppFixture {
+  public:
+    void SetUp() override { launchOnboarded(); }
+    SettingsModel& model() { return app->settings()->model(); }
+    ViewNode tree() { return settingsView(model(), *prefs); }
+    std::string textOf(const std::string& id) { return find(tree(), id)->text; }
+};
+
+TEST_F(SettingsViewTest, StructureSizesAndSpacings) {
+    const ViewNode root = tree();
+    EXPECT_EQ(root.fixedFrame, (Size{440, 420}));
+    EXPECT_EQ(root.padding, (Insets{24, 24, 24, 24}));
+    EXPECT_EQ(root.spacing, 18);
+    EXPECT_EQ(root.alignment, Alignment::leading);
+    EXPECT_EQ(childIds(root),
+              (std::vector<std::string>{"header", "<7>", "shortcut-section", "display-mode-section",
+                                        "open-at-login", "<6>", "footer"}));
+    EXPECT_EQ(find(root, "header")->spacing, 14);
+    EXPECT_EQ(find(root, "icon")->imageSize, (Size{56, 56}));
+    EXPECT_EQ(find(root, "titles")->spacing, 3);
+    EXPECT_EQ(find(root, "shortcut-section")->spacing, 6);
+    EXPECT_EQ(find(root, "display-mode-section")->spacing, 6);
+    EXPECT_TRUE(find(root, "subtitle")->wraps);
+    EXPECT_EQ(find(root, "subtitle")->color, TextColor::secondary);
+    const ViewNode& shortcut = *find(root, "shortcut");
+    EXPECT_EQ(shortcut.minWidth, 150);
+    EXPECT_EQ(shortcut.font.pointSize, 15);
+    EXPECT_EQ(shortcut.font.weight, FontWeight::medium);
+    EXPECT_EQ(shortcut.font.design, FontDesign::rounded);
+    EXPECT_EQ(shortcut.controlSize, ControlSize::large);
+    EXPECT_FALSE(shortcut.localized);
+    EXPECT_EQ(childIds(*find(root, "footer")),
+              (std::vector<std::string>{"version", "check-for-updates", "<6>", "open-calendar"}));
+    EXPECT_TRUE(find(root, "open-calendar")->isDefault);
+    EXPECT_EQ(find(root, "check-for-updates")->buttonStyle, ButtonStyle::link);
+    EXPECT_EQ(find(root, "version")->text, "Version 1.4.2 (42)");
+    const ViewNode& picker = *find(root, "display-mode");
+    EXPECT_EQ(picker.segments, (std::vector<PickerSegment>{{"Full screen", "fullScreen"},
+                                                           {"Large window", "largeWindow"}}));
+}
+
+TEST_F(SettingsViewTest, WelcomeChangesTheTitleAndTheMainButtonOnly) {
+    app->settings()->present(Presentation::welcome);
+    const ViewNode welcome = tree();
+    EXPECT_EQ(find(welcome, "title")->text, "Welcome to Plenhall");
+    EXPECT_EQ(find(welcome, "open-calendar")->text, "Open my calendar");
+    app->settings()->present(Presentation::settings);
+    const ViewNode later = tree();
+    EXPECT_EQ(find(later, "title")->text, "Plenhall");
+    EXPECT_EQ(find(later, "open-calendar")->text, "Open calendar");
+    EXPECT_TRUE(find(later, "title")->localized);
+    EXPECT_EQ(childIds(welcome), childIds(later));
+}
+
+TEST_F(SettingsViewTest, ShortcutButtonMessageAndReset) {
+    struct Case {
+        const char* name;
+        Shortcut stored;
+        bool recording;
+        std::optional<std::string> error;
+        std::string button;
+        std::string message;
+        TextColor color;
+        bool reset;
+    } cases[] = {
+        {"default, idle", defaultShortcut(), false, std::nullopt, "\u2303\u2325\u2318C",
+         "Press it anywhere to open your calendar. Press it again to hide it.",
+         TextColor::secondary, false},
+        {"label differs only", Shortcut{8, 6400, "c"}, false, std::nullopt, "\u2303\u2325\u2318c",
+         "Press it anywhere to open your calendar. Press it again to hide it.",
+         TextColor::secondary, true},
+        {"modifiers differ only", Shortcut{8, 6912, "C"}, false, std::nullopt,
+         "\u2303\u2325\u21E7\u2318C",
+         "Press it anywhere to open your calendar. Press it again to hide it.",
+         TextColor::secondary, true},
+        {"recording hides Reset", Shortcut{40, 0x300, "K"}, true, std::nullopt,
+         "Press new shortcut\u2026", "Esc to cancel.", TextColor::secondary, false},
+        {"error while recording", Shortcut{40, 0x300, "K"}, true,
+         "X is already used by another app. Try another.", "Press new shortcut\u2026",
+         "X is already used by another app. Try another.", TextColor::red, false},
+        {"error after cancelling", Shortcut{40, 0x300, "K"}, false,
+         "X is already used by another app. Try another.", "\u21E7\u2318K",
+         "X is already used by another app. Try another.", TextColor::red, true},
+    };
+    for (const auto& c : cases) {
+        prefs->setShortcut(c.stored);
+        if (c.recording) model().startRecording();
+        if (c.error) {
+            desktop.hotKeys.takenByOthers = {{1, 0x100}};
+            if (!c.recording) model().startRecording();
+            desktop.keyMonitor.keyDown(KeyEvent{1, ModifierFlag::command, "s", "s"});
+            if (!c.recording) model().stopRecording();
+        }
+        const ViewNode root = tree();
+        const ViewNode& message = *find(root, "message");
+        EXPECT_EQ(find(root, "shortcut")->text, c.button) << c.name;
+        EXPECT_EQ(message.text,
+                  c.error ? "\u2318S is already used by another app. Try another." : c.message)
+            << c.name;
+        EXPECT_EQ(message.color, c.color) << c.name;
+        EXPECT_EQ(find(root, "reset") != nullptr, c.reset) << c.name;
+        model().stopRecording();
+        desktop.hotKeys.takenByOthers.clear();
+        model().startRecording();  // clears the message
+        model().stopRecording();
+    }
+}
+
+TEST_F(SettingsViewTest, ControlsActThroughTheModelAndTheStore) {
+    find(tree(), "shortcut")->action();
+    EXPECT_TRUE(model().recording());
+    find(tree(), "shortcut")->action();
+    EXPECT_FALSE(model().recording());
+
+    find(tree(), "display-mode")->onSelect("largeWindow");
+    EXPECT_EQ(prefs->displayMode(), DisplayMode::largeWindow);
+    EXPECT_EQ(find(tree(), "display-mode")->selectedTag, "largeWindow");
+
+    desktop.loginItem.failWith = "refused";
+    find(tree(), "open-at-login")->onToggle(true);
+    EXPECT_FALSE(find(tree(), "open-at-login")->isOn);  // the toggle shows the truth, not the flip
+    find(tree(), "open-at-login")->onToggle(true);
+    EXPECT_TRUE(find(tree(), "open-at-login")->isOn);
+
+    prefs->setShortcut(Shortcut{40, 0x300, "K"});
+    find(tree(), "reset")->action();
+    EXPECT_EQ(prefs->shortcut(), defaultShortcut());
+}
+
+TEST_F(SettingsViewTest, EveryAnnouncedChangeRendersAgain) {
+    auto before = settingsWindow().invalidations;
+    model().startRecording();
+    prefs->setDisplayMode(DisplayMode::largeWindow);
+    EXPECT_GE(settingsWindow().invalidations, before + 2);
+    ASSERT_TRUE(settingsWindow().body);
+    EXPECT_EQ(find(settingsWindow().body(), "shortcut")->text, "Press new shortcut\u2026");
+}
+
+class SettingsWindowTest : public AppFixture {
+  public:
+    void SetUp() override { launchOnboarded(); }
+};
+
+TEST_F(SettingsWindowTest, IsAFixedTitledWindowCreatedOnceAndHidden) {
+    EXPECT_EQ(desktop.windows.settingsContentRect, (Rect{0, 0, 440, 420}));
+    EXPECT_EQ(settingsWindow().style, WindowStyle::titledClosable);
+    EXPECT_EQ(settingsWindow().title, "Plenhall");
+    EXPECT_FALSE(settingsWindow().releasedWhenClosed);
+    EXPECT_FALSE(settingsWindow().visible);
+}
+
+TEST_F(SettingsWindowTest, PresentingCentresActivatesAndReadsTheLoginItemEachTime) {
+    app->settings()->present(Presentation::welcome);
+    EXPECT_THAT(desktop.journal, ::testing::ElementsAre("settings.center", "application.activate",
+                                                        "settings.makeKeyAndOrderFront"));
+    EXPECT_FALSE(app->settings()->model().openAtLogin());
+    desktop.loginItem.current = LoginItemStatus::enabled;  // changed outside the program
+    app->settings()->present(Presentation::settings);
+    EXPECT_TRUE(app->settings()->model().openAtLogin());
+    EXPECT_FALSE(app->settings()->model().welcome());
+    EXPECT_EQ(settingsWindow().centered, 2);
+}
+
+TEST_F(SettingsWindowTest, ClosingWhileIdleChangesNothing) {
+    app->settings()->present(Presentation::welcome);
+    desktop.journal.clear();
+    settingsWindow().userCloses();
+    EXPECT_TRUE(app->settings()->model().welcome());
+    EXPECT_THAT(desktop.journal, ::testing::ElementsAre("settings.close"));
+}
+
+TEST_F(SettingsWindowTest, OpenCalendarClosesTheWindowAndShowsTheCalendar) {
+    app->settings()->present(Presentation::welcome);
+    app->settings()->model().startRecording();
+    app->settings()->model().openCalendar();
+    EXPECT_FALSE(settingsWindow().visible);
+    EXPECT_TRUE(calendar().visible);
+    EXPECT_FALSE(app->settings()->model().recording());
+    EXPECT_EQ(desktop.hotKeys.registered, (FakeHotKeys::Combination{8, 6400}));
+}
+
+TEST_F(SettingsWindowTest, CheckForUpdatesFromSettingsLeavesTheCalendarAlone) {
+    app->show();
+    app->settings()->model().checkForUpdates();
+    EXPECT_TRUE(calendar().visible);
+    EXPECT_EQ(desktop.updaters.last->checks, 1);
+}
+
+}  // namespace
+}  // namespace plenhall::testing
