@@ -294,6 +294,11 @@ void GtkWindowAdapter::makeKeyAndOrderFront() {
     guint32 time = gtk_get_current_event_time();
     if (time == GDK_CURRENT_TIME) time = state_.lastHotKeyTime;
     gtk_window_present_with_time(window_, time);
+    if (renderer_) {
+        // A form comes up with no control focused, so Return goes to its default button and Tab
+        // to the first control; showing a window would otherwise focus its first control.
+        gtk_window_set_focus(window_, nullptr);
+    }
     if (state_.activationRequested) {
         state_.activationRequested = false;
         focusNow();

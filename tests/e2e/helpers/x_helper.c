@@ -2,6 +2,9 @@
  *
  *   x_helper grab KEYCODE MODMASK   holds a passive grab of that key (all lock variants) until
  *                                   killed; prints "grabbed" or "refused".
+ *   x_helper grab-numlock KEYCODE MODMASK
+ *                                   the same, but only with Num Lock on: the combination is taken,
+ *                                   yet typing it with Num Lock off still reaches other windows.
  *   x_helper panel X Y W H          maps a dock window of that geometry that reserves its edge
  *                                   (_NET_WM_STRUT_PARTIAL), like a desktop panel; prints "panel".
  */
@@ -18,10 +21,11 @@ static int on_error(Display* display, XErrorEvent* event) {
     return 0;
 }
 
-static int grab(Display* display, int keycode, unsigned mods) {
+static int grab(Display* display, int keycode, unsigned mods, int numlock_only) {
     const unsigned variants[] = {0, LockMask, Mod2Mask, LockMask | Mod2Mask};
     XSetErrorHandler(on_error);
     for (int i = 0; i < 4; ++i) {
+        if (numlock_only && variants[i] != Mod2Mask) continue;
         XGrabKey(display, keycode, mods | variants[i], DefaultRootWindow(display), False,
                  GrabModeAsync, GrabModeAsync);
     }
@@ -64,11 +68,15 @@ static int panel(Display* display, int x, int y, int w, int h) {
 int main(int argc, char** argv) {
     Display* display = XOpenDisplay(NULL);
     if (!display) return 2;
-    if (argc == 4 && strcmp(argv[1], "grab") == 0)
-        return grab(display, atoi(argv[2]), (unsigned)strtoul(argv[3], 0, 0));
+    if (argc == 4 && strcmp(argv[1], "grab") == 0) {
+        return grab(display, atoi(argv[2]), (unsigned)strtoul(argv[3], 0, 0), 0);
+    }
+    if (argc == 4 && strcmp(argv[1], "grab-numlock") == 0) {
+        return grab(display, atoi(argv[2]), (unsigned)strtoul(argv[3], 0, 0), 1);
+    }
     if (argc == 6 && strcmp(argv[1], "panel") == 0) {
         return panel(display, atoi(argv[2]), atoi(argv[3]), atoi(argv[4]), atoi(argv[5]));
     }
-    fprintf(stderr, "usage: x_helper grab KEYCODE MODMASK | panel X Y W H\n");
+    fprintf(stderr, "usage: x_helper grab|grab-numlock KEYCODE MODMASK | panel X Y W H\n");
     return 2;
 }
