@@ -8,7 +8,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 packages=(
   # build
   build-essential cmake pkg-config
-  libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libsoup-3.0-dev libx11-dev
+  libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libdbusmenu-glib-dev libsoup-3.0-dev libx11-dev
   nlohmann-json3-dev libicu-dev gettext
   # the web engine's sandbox
   bubblewrap xdg-dbus-proxy

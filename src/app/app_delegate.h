@@ -91,6 +91,8 @@ class AppDelegate final : public ApplicationDelegate,
     void buildStatusItem();
     void layoutWindow();
     void stow();
+    void statusMenuWillOpen();
+    void toggleFromStatusMenu();
     void showOffline(const WebError& error);
     bool settingsWindowVisible() const;
     // Wraps `work` so it runs only while this controller exists.
@@ -109,6 +111,11 @@ class AppDelegate final : public ApplicationDelegate,
     std::unique_ptr<SettingsController> settings_;
     std::optional<Clock::TimePoint> hiddenAt_;
     bool hadFocus_ = false;
+    // When the calendar was last put away because the application lost focus.
+    std::optional<Clock::TimePoint> stowedOnResignAt_;
+    // Whether the calendar was up when the status menu began to open; nothing when the desktop
+    // does not say when its menus open.
+    std::optional<bool> calendarUpWhenStatusMenuOpened_;
     bool showingOffline_ = false;
     std::vector<Subscription> subscriptions_;
     std::string offlinePage_;

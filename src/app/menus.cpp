@@ -1,5 +1,8 @@
 // The main menu, the status item and its menu, and the menu actions the controller answers.
 
+#include <chrono>
+#include <utility>
+
 #include "app/app_delegate.h"
 
 namespace plenhall {
@@ -52,6 +55,29 @@ void AppDelegate::buildStatusItem() {
                   item("Quit Plenhall", MenuAction::terminate, "q", false)};
     shortcutMenuItem_ = 0;
     statusItem_->setMenu(menu, *this);
+    statusItem_->setMenuWillOpenHandler(weakly([this] { statusMenuWillOpen(); }));
+}
+
+void AppDelegate::statusMenuWillOpen() {
+    // Opening the panel's menu may take the focus from the calendar, which then goes away a
+    // moment before the menu asks (or just after): it still counts as up.
+    constexpr auto kFocusTheftWindow = std::chrono::milliseconds(1500);
+    const bool justStowed = stowedOnResignAt_ && platform_.clock.now() - *stowedOnResignAt_ <= kFocusTheftWindow &&
+                            platform_.clock.now() >= *stowedOnResignAt_;
+    calendarUpWhenStatusMenuOpened_ = window_->isVisible() || justStowed;
+}
+
+void AppDelegate::toggleFromStatusMenu() {
+    // "Show / Hide" means what the user saw when opening the menu, not what is left after the
+    // menu took the focus.
+    auto wasUp = std::exchange(calendarUpWhenStatusMenuOpened_, std::nullopt);
+    if (!wasUp) {
+        toggle();
+    } else if (*wasUp) {
+        hide();
+    } else {
+        show();
+    }
 }
 
 void AppDelegate::openSettings() {
@@ -62,7 +88,7 @@ void AppDelegate::openSettings() {
 void AppDelegate::performMenuAction(MenuAction action) {
     switch (action) {
         case MenuAction::toggle:
-            toggle();
+            toggleFromStatusMenu();
             break;
         case MenuAction::reload:
             reload();

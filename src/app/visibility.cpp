@@ -20,6 +20,7 @@ void AppDelegate::stow() {
     rememberLargeFrame(*window_, prefs_);  // while the window still has its on-screen frame
     window_->orderOut();
     hiddenAt_ = platform_.clock.now();
+    stowedOnResignAt_.reset();
 }
 
 void AppDelegate::show() {
@@ -64,7 +65,10 @@ bool AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {
 }
 
 void AppDelegate::appResigned() {
-    if (window_->isVisible() && hadFocus_) stow();
+    if (window_->isVisible() && hadFocus_) {
+        stow();
+        stowedOnResignAt_ = hiddenAt_;
+    }
 }
 
 void AppDelegate::gotFocus() {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -68,6 +69,9 @@ class StatusItem {
     virtual void setMenu(const Menu& menu, MenuTarget& target) = 0;
     // Retitles the item at `index` of the attached menu.
     virtual void setItemTitle(std::size_t index, const std::string& title) = 0;
+    // Called when the desktop is about to show the menu. The menu is drawn by another program, so
+    // opening it may take the focus from our windows first.
+    virtual void setMenuWillOpenHandler(std::function<void()> handler) = 0;
 };
 
 // Length of a status item as wide as its content.

@@ -168,6 +168,7 @@ void FakeStatusItem::click(std::size_t index) {
 
 std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double length) {
     auto item = std::make_unique<FakeStatusItem>(journal_);
+    item->buttonPresent = nextHasButton;
     last = item.get();
     lastLength = length;
     journal_.push_back("statusBar.statusItem");

@@ -194,9 +194,15 @@ class FakeStatusItem final : public StatusItem {
     bool setButtonImage(const std::string& symbol, const std::string& description) override;
     void setMenu(const Menu& m, MenuTarget& t) override;
     void setItemTitle(std::size_t index, const std::string& title) override;
+    void setMenuWillOpenHandler(std::function<void()> handler) override { willOpen = std::move(handler); }
 
-    // The user picks the item at `index` of the status menu.
+    // The user opens the menu (the panel asks first), then picks the item at `index`.
+    void open() {
+        if (willOpen) willOpen();
+    }
     void click(std::size_t index);
+
+    std::function<void()> willOpen;
 
     bool buttonPresent = true;
     std::string imageSymbol;
@@ -215,6 +221,7 @@ class FakeStatusBar final : public StatusBar {
     std::unique_ptr<StatusItem> statusItem(double length) override;
     FakeStatusItem* last = nullptr;
     double lastLength = 0;
+    bool nextHasButton = true;
 
   private:
     Journal& journal_;

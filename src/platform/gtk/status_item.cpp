@@ -1,6 +1,8 @@
 #include "platform/gtk/status_item.h"
 
 #include <libayatana-appindicator/app-indicator.h>
+#include <libdbusmenu-glib/menuitem.h>
+#include <libdbusmenu-glib/server.h>
 
 #include <map>
 
@@ -81,6 +83,36 @@ void AyatanaStatusItem::setMenu(const Menu& menu, MenuTarget& target) {
     // The menu is sent over D-Bus as it is when attached; it must be shown first.
     gtk_widget_show_all(menu_.get());
     app_indicator_set_menu(indicator_.get(), GTK_MENU(menu_.get()));
+    watchMenuOpening();
+}
+
+void AyatanaStatusItem::watchMenuOpening() {
+    // The panel asks the menu's root before it draws the menu (AboutToShow, or an "opened"
+    // event, depending on the panel).
+    rootConnections_.clear();
+    DbusmenuServer* server = nullptr;
+    g_object_get(indicator_.get(), "dbus-menu-server", &server, nullptr);
+    auto ownedServer = adopt(server);
+    if (!ownedServer) return;
+    DbusmenuMenuitem* root = nullptr;
+    g_object_get(ownedServer.get(), DBUSMENU_SERVER_PROP_ROOT_NODE, &root, nullptr);
+    auto ownedRoot = adopt(root);
+    if (!ownedRoot) return;
+    rootConnections_.emplace_back(ownedRoot.get(), DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW,
+                                  G_CALLBACK(+[](DbusmenuMenuitem*, gpointer data) -> gboolean {
+                                      auto* self = static_cast<AyatanaStatusItem*>(data);
+                                      if (self->willOpen_) self->willOpen_();
+                                      return FALSE;
+                                  }),
+                                  this);
+    rootConnections_.emplace_back(
+        ownedRoot.get(), DBUSMENU_MENUITEM_SIGNAL_EVENT,
+        G_CALLBACK(+[](DbusmenuMenuitem*, gchar* name, GVariant*, guint, gpointer data) -> gboolean {
+            auto* self = static_cast<AyatanaStatusItem*>(data);
+            if (g_strcmp0(name, DBUSMENU_MENUITEM_EVENT_OPENED) == 0 && self->willOpen_) self->willOpen_();
+            return FALSE;
+        }),
+        this);
 }
 
 void AyatanaStatusItem::setItemTitle(std::size_t index, const std::string& title) {

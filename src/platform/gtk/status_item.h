@@ -30,10 +30,12 @@ class AyatanaStatusItem final : public StatusItem {
                         const std::string& accessibilityDescription) override;
     void setMenu(const Menu& menu, MenuTarget& target) override;
     void setItemTitle(std::size_t index, const std::string& title) override;
+    void setMenuWillOpenHandler(std::function<void()> handler) override { willOpen_ = std::move(handler); }
 
   private:
     struct ItemAction;
     static void onConnectionChanged(AppIndicator*, gboolean connected, gpointer self);
+    void watchMenuOpening();
 
     Log& log_;
     GObjectPtr<AppIndicator> indicator_;
@@ -42,6 +44,8 @@ class AyatanaStatusItem final : public StatusItem {
     std::vector<std::unique_ptr<ItemAction>> actions_;
     SignalConnection connectionChanged_;
     bool reportedNoHost_ = false;
+    std::function<void()> willOpen_;
+    std::vector<SignalConnection> rootConnections_;
 };
 
 class AyatanaStatusBar final : public StatusBar {

@@ -1,0 +1,183 @@
+#include "support/app_fixture.h"
+
+namespace plenhall::testing {
+namespace {
+
+struct Row {
+    std::string title;
+    std::optional<MenuAction> action;
+    std::string key;
+    bool controller;
+    bool separator = false;
+};
+
+std::vector<Row> rows(const Menu& menu) {
+    std::vector<Row> result;
+    for (const auto& item : menu.items) {
+        result.push_back({item.title, item.action, item.keyEquivalent, item.targetsController,
+                          item.isSeparator});
+    }
+    return result;
+}
+
+void expectRows(const Menu& menu, const std::vector<Row>& expected) {
+    auto actual = rows(menu);
+    ASSERT_EQ(actual.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(actual[i].separator, expected[i].separator) << i;
+        if (expected[i].separator) continue;
+        EXPECT_EQ(actual[i].title, expected[i].title) << i;
+        EXPECT_EQ(actual[i].action, expected[i].action) << expected[i].title;
+        EXPECT_EQ(actual[i].key, expected[i].key) << expected[i].title;
+        EXPECT_EQ(actual[i].controller, expected[i].controller) << expected[i].title;
+    }
+}
+
+const Row kSeparator{"", std::nullopt, "", false, true};
+
+class Menus : public AppFixture {
+  public:
+    void SetUp() override { launchOnboarded(); }
+};
+
+TEST_F(Menus, MainMenuMatchesTheTables) {
+    const Menu& bar = *desktop.application.mainMenu;
+    ASSERT_EQ(bar.items.size(), 2u);
+    EXPECT_EQ(bar.items[0].title, "");
+    EXPECT_EQ(bar.items[0].submenu->title, "");
+    expectRows(*bar.items[0].submenu, {{"Settings\u2026", MenuAction::openSettings, ",", true},
+                                       {"Hide Calendar", MenuAction::hideFromMenu, "w", true},
+                                       {"Reload", MenuAction::reload, "r", true},
+                                       {"Quit", MenuAction::terminate, "q", false}});
+    EXPECT_EQ(bar.items[1].submenu->title, "Edit");
+    expectRows(*bar.items[1].submenu, {{"Undo", MenuAction::undo, "z", false},
+                                       {"Redo", MenuAction::redo, "Z", false},
+                                       kSeparator,
+                                       {"Cut", MenuAction::cut, "x", false},
+                                       {"Copy", MenuAction::copy, "c", false},
+                                       {"Paste", MenuAction::paste, "v", false},
+                                       {"Select All", MenuAction::selectAll, "a", false}});
+}
+
+TEST_F(Menus, StatusItemMatchesTheTableWithTheLiveTitle) {
+    EXPECT_EQ(desktop.statusBar.lastLength, -1.0);
+    EXPECT_EQ(statusItem().imageSymbol, "calendar");
+    EXPECT_EQ(statusItem().imageDescription, "Plenhall");
+    expectRows(*statusItem().menu,
+               {{"Show / Hide Calendar  \u2303\u2325\u2318C", MenuAction::toggle, "", true},
+                {"Reload", MenuAction::reload, "", true},
+                kSeparator,
+                {"Settings\u2026", MenuAction::openSettings, ",", true},
+                {"Check for Updates\u2026", MenuAction::checkForUpdates, "", true},
+                kSeparator,
+                {"Quit Plenhall", MenuAction::terminate, "q", false}});
+}
+
+TEST(StatusItemWithoutButton, GetsNoImageButItsMenu) {
+    FakePlatform desktop;
+    desktop.statusBar.nextHasButton = false;
+    desktop.defaults.setBool("hasOnboarded", true);
+    Platform platform = desktop.platform();
+    Prefs prefs(desktop.defaults);
+    AppDelegate controller(platform, prefs, AppValues{kTestStartURL, "plenhall.com", 600});
+    controller.applicationDidFinishLaunching();
+    EXPECT_EQ(desktop.statusBar.last->imageSymbol, "");
+    ASSERT_TRUE(desktop.statusBar.last->menu);
+    EXPECT_EQ(desktop.statusBar.last->menu->items.size(), 7u);
+}
+
+TEST_F(Menus, SettingsPutsAVisibleCalendarAwayAndKeepsTheApplication) {
+    prefs->setDisplayMode(DisplayMode::largeWindow);
+    app->show();
+    desktop.journal.clear();
+    statusItem().click(3);
+    EXPECT_FALSE(calendar().visible);
+    EXPECT_TRUE(app->hiddenAt());
+    EXPECT_TRUE(desktop.defaults.stringForKey("largeWindowFrame"));
+    EXPECT_EQ(desktop.application.hides, 0);
+    EXPECT_TRUE(settingsWindow().visible);
+    EXPECT_FALSE(app->settings()->model().welcome());
+}
+
+TEST_F(Menus, CheckForUpdatesHidesFirstThenChecks) {
+    app->show();
+    desktop.journal.clear();
+    statusItem().click(4);
+    EXPECT_THAT(desktop.journal, ::testing::ElementsAre("calendar.orderOut", "application.hide",
+                                                        "updater.checkForUpdates"));
+    statusItem().click(4);  // hidden already: only the check
+    EXPECT_EQ(desktop.updaters.last->checks, 2);
+    EXPECT_EQ(desktop.application.hides, 1);
+}
+
+TEST_F(Menus, UpdaterNoticeHidesAVisibleCalendarOnly) {
+    desktop.updaters.userDriverDelegate->standardUserDriverWillHandleShowingUpdate();
+    EXPECT_FALSE(app->hiddenAt());
+    app->show();
+    desktop.updaters.userDriverDelegate->standardUserDriverWillHandleShowingUpdate();
+    EXPECT_FALSE(calendar().visible);
+    EXPECT_TRUE(app->hiddenAt());
+}
+
+TEST_F(Menus, QuitAndReloadFromEitherMenu) {
+    desktop.application.mainMenuTarget->performMenuAction(MenuAction::reload);
+    EXPECT_EQ(startRequestsLoaded(), 2u);
+    EXPECT_FALSE(calendar().visible);
+    desktop.application.mainMenuTarget->performMenuAction(MenuAction::terminate);
+    EXPECT_TRUE(desktop.application.terminated);
+}
+
+TEST_F(Menus, ShowHideFromTheStatusMenuMeansWhatWasOnScreenWhenItOpened) {
+    struct Case {
+        const char* name;
+        std::function<void(Menus&)> before;
+        bool visibleAfter;
+    } cases[] = {
+        {"hidden: shows", [](Menus& t) { t.statusItem().open(); }, true},
+        {"up and focused: hides",
+         [](Menus& t) {
+             t.app->show();
+             t.calendarBecomesKey();
+             t.statusItem().open();
+         },
+         false},
+        {"the menu took the focus before it asked",
+         [](Menus& t) {
+             t.app->show();
+             t.calendarBecomesKey();
+             t.applicationResigns();
+             t.desktop.clock.advance(0.2);
+             t.statusItem().open();
+         },
+         false},
+        {"the menu took the focus after it asked",
+         [](Menus& t) {
+             t.app->show();
+             t.calendarBecomesKey();
+             t.statusItem().open();
+             t.applicationResigns();
+         },
+         false},
+        {"put away long before the menu opened: shows",
+         [](Menus& t) {
+             t.app->show();
+             t.calendarBecomesKey();
+             t.applicationResigns();
+             t.desktop.clock.advance(30);
+             t.statusItem().open();
+         },
+         true},
+        {"a panel that does not say when it opens: plain toggle", [](Menus& t) { t.app->show(); },
+         false},
+    };
+    for (auto& c : cases) {
+        c.before(*this);
+        statusItem().click(0);
+        EXPECT_EQ(calendar().visible, c.visibleAfter) << c.name;
+        app->hide();
+        desktop.clock.advance(5);
+    }
+}
+
+}  // namespace
+}  // namespace plenhall::testing

@@ -1,0 +1,80 @@
+#include "support/app_fixture.h"
+
+namespace plenhall::testing {
+namespace {
+
+class UrlCommands : public AppFixture {
+  public:
+    void SetUp() override { launchOnboarded(); }
+};
+
+TEST_F(UrlCommands, SchemeAndHostTable) {
+    enum Start { hidden, shown };
+    struct Case {
+        std::vector<std::string> urls;
+        Start start;
+        bool visibleAfter;
+        bool settingsAfter;
+    } cases[] = {
+        {{"plenhall://show"}, hidden, true, false},
+        {{"plenhall://show/week?x=1#f"}, hidden, true, false},
+        {{"plenhall://user:pw@show:99/p"}, hidden, true, false},
+        {{"plenhall://show"}, shown, true, false},
+        {{"plenhall://hide"}, shown, false, false},
+        {{"plenhall://hide"}, hidden, false, false},
+        {{"plenhall://settings"}, shown, false, true},
+        {{"plenhall://settings"}, hidden, false, true},
+        {{"plenhall://other"}, hidden, true, false},
+        {{"plenhall://other"}, shown, false, false},
+        {{"plenhall://"}, hidden, true, false},
+        {{"plenhall:show"}, hidden, true, false},
+        {{"plenhall://SHOW"}, shown, false, false},
+        {{"PLENHALL://show"}, hidden, false, false},
+        {{"Plenhall://show"}, hidden, false, false},
+        {{"https://plenhall.com/show"}, hidden, false, false},
+        {{"show"}, hidden, false, false},
+        {{""}, hidden, false, false},
+        {{}, shown, true, false},
+        {{"plenhall://show", "plenhall://hide"}, hidden, false, false},
+        {{"plenhall://hide", "plenhall://show"}, shown, true, false},
+        {{"https://x.org", "plenhall://show", "ftp://y"}, hidden, true, false},
+    };
+    for (const auto& c : cases) {
+        settingsWindow().visible = false;
+        if (c.start == shown) {
+            app->show();
+        } else {
+            app->hide();
+        }
+        app->applicationOpenURLs(c.urls);
+        std::string name = c.urls.empty() ? "(none)" : c.urls.front();
+        EXPECT_EQ(calendar().visible, c.visibleAfter) << name;
+        EXPECT_EQ(settingsWindow().visible, c.settingsAfter) << name;
+    }
+}
+
+TEST_F(UrlCommands, HideKeepsTheApplicationWhileSettingsAreUp) {
+    app->show();
+    app->applicationOpenURLs({"plenhall://settings"});
+    EXPECT_FALSE(app->settings()->model().welcome());
+    app->show();
+    app->applicationOpenURLs({"plenhall://hide"});
+    EXPECT_EQ(desktop.application.hides, 0);
+    settingsWindow().visible = false;
+    app->show();
+    app->applicationOpenURLs({"plenhall://hide"});
+    EXPECT_EQ(desktop.application.hides, 1);
+}
+
+TEST_F(UrlCommands, ShowAfterALongAbsenceReloads) {
+    app->show();
+    app->applicationOpenURLs({"plenhall://hide"});
+    desktop.clock.advance(601);
+    app->applicationOpenURLs({"plenhall://show"});
+    EXPECT_EQ(startRequestsLoaded(), 2u);
+    app->applicationOpenURLs({"plenhall://show"});  // already visible: laid out again, no reload
+    EXPECT_EQ(startRequestsLoaded(), 2u);
+}
+
+}  // namespace
+}  // namespace plenhall::testing
