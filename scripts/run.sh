@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-dependencies.sh
 ./scripts/build.sh "$@"
+./scripts/register-url-scheme.sh
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No desktop session (DISPLAY is not set); built build/plenhall-desktop but did not start it." >&2
   exit 1

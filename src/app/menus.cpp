@@ -61,8 +61,11 @@ void AppDelegate::buildStatusItem() {
 void AppDelegate::statusMenuWillOpen() {
     // Opening the panel's menu may take the focus from the calendar, which then goes away a
     // moment before the menu asks (or just after): it still counts as up.
-    constexpr auto kFocusTheftWindow = std::chrono::milliseconds(1500);
-    const bool justStowed = stowedOnResignAt_ && platform_.clock.now() - *stowedOnResignAt_ <= kFocusTheftWindow &&
+    // Longer would also catch a user who clicked elsewhere and then opened the menu to bring the
+    // calendar back.
+    constexpr auto kFocusTheftWindow = std::chrono::milliseconds(500);
+    const bool justStowed = stowedOnResignAt_ &&
+                            platform_.clock.now() - *stowedOnResignAt_ <= kFocusTheftWindow &&
                             platform_.clock.now() >= *stowedOnResignAt_;
     calendarUpWhenStatusMenuOpened_ = window_->isVisible() || justStowed;
 }

@@ -271,13 +271,21 @@ class Site:
                 self.send_header("Content-Length", str(len(data)))
                 self.send_header("Cache-Control", "no-store")
                 self.end_headers()
-                self.wfile.write(data)
+                try:
+                    self.wfile.write(data)
+                except (BrokenPipeError, ConnectionResetError):
+                    pass  # the client had heard enough (a feed that is too large, a cancelled load)
 
             def log_message(self, *args):
                 pass
 
-        http.server.ThreadingHTTPServer.allow_reuse_address = True
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", self.port), Handler)
+        class Server(http.server.ThreadingHTTPServer):
+            allow_reuse_address = True
+
+            def handle_error(self, request, client_address):
+                pass  # clients that hang up mid-answer are part of what is tested
+
+        self.server = Server(("127.0.0.1", self.port), Handler)
         self.server.daemon_threads = True
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
@@ -325,9 +333,14 @@ class App:
         with open(os.path.join(applications, "recorder.desktop"), "w") as f:
             f.write("[Desktop Entry]\nType=Application\nName=Recorder\nNoDisplay=true\n"
                     f"Exec={script} %u\nMimeType=" + "".join(f"x-scheme-handler/{s};" for s in schemes) + "\n")
+        # The program itself handles plenhall: links, as its installed desktop entry declares.
+        with open(os.path.join(applications, "com.plenhall.Desktop.desktop"), "w") as f:
+            f.write("[Desktop Entry]\nType=Application\nName=Plenhall\nNoDisplay=true\n"
+                    f"Exec={BINARY} %u\nMimeType=x-scheme-handler/plenhall;\nStartupNotify=false\n")
         os.makedirs(self.config_dir, exist_ok=True)
         with open(os.path.join(self.config_dir, "mimeapps.list"), "w") as f:
-            f.write("[Default Applications]\n" + "".join(f"x-scheme-handler/{s}=recorder.desktop\n" for s in schemes))
+            f.write("[Default Applications]\n" + "".join(f"x-scheme-handler/{s}=recorder.desktop\n" for s in schemes)
+                    + "x-scheme-handler/plenhall=com.plenhall.Desktop.desktop\n")
 
     @property
     def opened_path(self):
@@ -409,18 +422,47 @@ class App:
         with open(self.log_path) as f:
             return f.read()
 
+    def window_ids(self, role):
+        """Our X windows with WM_WINDOW_ROLE `role`, oldest first."""
+        ids = self.desktop.x("xdotool", "search", "--pid", str(self.process.pid), check=False).split()
+        return [int(w) for w in ids if f'"{role}"' in self.desktop.property(w, "WM_WINDOW_ROLE")]
+
     def window(self, role, timeout=20):
-        """The X window of ours with WM_WINDOW_ROLE `role`."""
-        def find():
-            ids = self.desktop.x("xdotool", "search", "--pid", str(self.process.pid), check=False).split()
-            for window in ids:
-                if f'"{role}"' in self.desktop.property(window, "WM_WINDOW_ROLE"):
-                    return int(window)
-            return None
-        return wait_until(find, timeout, message=f"the {role} window")
+        """The newest X window of ours with WM_WINDOW_ROLE `role`."""
+        return wait_until(lambda: (self.window_ids(role) or [None])[-1], timeout, message=f"the {role} window")
 
     def calendar(self):
         return self.window("calendar")
+
+    def xdg_open(self, url):
+        return subprocess.run(["xdg-open", url], env=self.environment(), capture_output=True, text=True, timeout=30)
+
+    # The status menu, driven over D-Bus as a panel would.
+    MENU = ["--session", "--dest", "com.plenhall.Desktop", "--object-path",
+            "/org/ayatana/NotificationItem/plenhall_desktop/Menu"]
+
+    def status_menu(self):
+        """[(id, label or None, is_separator)] in menu order."""
+        import re
+        out = self.desktop.x("gdbus", "call", *self.MENU, "--method", "com.canonical.dbusmenu.GetLayout", "--",
+                             "0", "-1", "[]")
+        items = []
+        for match in re.finditer(r"<\((\d+), \{([^}]*)\}", out):
+            props = match.group(2)
+            label = re.search(r"'label': <'((?:[^'\\]|\\.)*)'>", props)
+            items.append((int(match.group(1)), label.group(1) if label else None, "'separator'" in props))
+        return items
+
+    def open_status_menu(self):
+        self.desktop.x("gdbus", "call", *self.MENU, "--method", "com.canonical.dbusmenu.AboutToShow", "--", "0")
+
+    def click_status_item(self, label_start):
+        for item_id, label, _ in self.status_menu():
+            if label and label.startswith(label_start):
+                self.desktop.x("gdbus", "call", *self.MENU, "--method", "com.canonical.dbusmenu.Event", "--",
+                               str(item_id), "clicked", "<int32 0>", "0")
+                return
+        raise AssertionError(f"no status menu item {label_start!r} in {self.status_menu()}")
 
     def settings(self):
         return self.window("settings")

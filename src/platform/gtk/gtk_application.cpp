@@ -62,6 +62,17 @@ GtkApplicationHost::~GtkApplicationHost() {
 }
 
 int GtkApplicationHost::run() {
+    // Asked to stop (logout, kill), the program quits like Quit does, so the web engine can write
+    // out what it still holds (cookies are stored by another process).
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        g_unix_signal_add(
+            signal,
+            [](gpointer self) -> gboolean {
+                static_cast<GtkApplicationHost*>(self)->terminate();
+                return G_SOURCE_CONTINUE;
+            },
+            this);
+    }
     return g_application_run(G_APPLICATION(application_.get()), argc_, argv_);
 }
 

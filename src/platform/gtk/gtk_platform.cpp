@@ -61,7 +61,12 @@ GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
       application_(argc, argv, state_),
       windows_(focus_, keyMonitor_, state_),
       loginItem_(runningProgram()),
-      updaters_(build_.updateFeed, build_.info, log_) {
+      updaters_(
+          UpdaterSettings{build_.updateFeed,
+                          infoString(build_.info, kBuildVersionKey)
+                              .value_or(infoString(build_.info, kShortVersionKey).value_or("0")),
+                          infoString(build_.info, kShortVersionKey).value_or("0")},
+          workspace_, log_) {
     windows_.setApplication(application_.application());
 }
 

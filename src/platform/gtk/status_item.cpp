@@ -107,11 +107,13 @@ void AyatanaStatusItem::watchMenuOpening() {
                                   this);
     rootConnections_.emplace_back(
         ownedRoot.get(), DBUSMENU_MENUITEM_SIGNAL_EVENT,
-        G_CALLBACK(+[](DbusmenuMenuitem*, gchar* name, GVariant*, guint, gpointer data) -> gboolean {
-            auto* self = static_cast<AyatanaStatusItem*>(data);
-            if (g_strcmp0(name, DBUSMENU_MENUITEM_EVENT_OPENED) == 0 && self->willOpen_) self->willOpen_();
-            return FALSE;
-        }),
+        G_CALLBACK(
+            +[](DbusmenuMenuitem*, gchar* name, GVariant*, guint, gpointer data) -> gboolean {
+                auto* self = static_cast<AyatanaStatusItem*>(data);
+                if (g_strcmp0(name, DBUSMENU_MENUITEM_EVENT_OPENED) == 0 && self->willOpen_)
+                    self->willOpen_();
+                return FALSE;
+            }),
         this);
 }
 

@@ -30,7 +30,9 @@ class AyatanaStatusItem final : public StatusItem {
                         const std::string& accessibilityDescription) override;
     void setMenu(const Menu& menu, MenuTarget& target) override;
     void setItemTitle(std::size_t index, const std::string& title) override;
-    void setMenuWillOpenHandler(std::function<void()> handler) override { willOpen_ = std::move(handler); }
+    void setMenuWillOpenHandler(std::function<void()> handler) override {
+        willOpen_ = std::move(handler);
+    }
 
   private:
     struct ItemAction;
