@@ -77,10 +77,12 @@ def free_display():
 class Desktop:
     """A private X desktop: server, window manager, session bus."""
 
-    def __init__(self):
+    def __init__(self, server="auto"):
+        """server: "xorg" (two monitors), "xvfb" (one), or "auto" (xorg when its dummy driver is there)."""
         self.root = tempfile.mkdtemp(prefix="plenhall-desktop-")
         self.processes = []
         self.env = {}
+        self.server = server
 
     def __enter__(self):
         self.start()
@@ -92,7 +94,8 @@ class Desktop:
     def start(self):
         display = free_display()
         self.env = {"DISPLAY": f":{display}"}
-        if shutil.which("Xorg") and os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so"):
+        xorg = shutil.which("Xorg") and os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so")
+        if self.server == "xorg" or (self.server == "auto" and xorg):
             conf = os.path.join(self.root, "xorg.conf")
             with open(conf, "w") as f:
                 f.write(XORG_CONF)
@@ -100,7 +103,7 @@ class Desktop:
                          "-noreset", "-nolisten", "tcp"], "xorg")
             self.two_monitors = True
         else:
-            self._spawn(["Xvfb", f":{display}", "-screen", "0", "2560x800x24", "-nolisten", "tcp"], "xvfb")
+            self._spawn(["Xvfb", f":{display}", "-screen", "0", "1280x800x24", "-nolisten", "tcp"], "xvfb")
             self.two_monitors = False
         wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, 20, message="the X server")
         if self.two_monitors:

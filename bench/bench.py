@@ -1,0 +1,396 @@
+#!/usr/bin/env python3
+"""Benchmarks of the real program on Xvfb with openbox, each against its anchor measured in the
+same run. Writes bench/results/report.md and bench/results/samples.csv.
+
+  bench.py --binary BUILD/tests/plenhall-desktop-e2e --x-latency BUILD/bench/plenhall-bench-x-latency
+           --fullcalendar PATH/index.global.min.js [--quick]
+"""
+
+import argparse
+import csv
+import datetime
+import json
+import os
+import platform
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+
+import harness  # noqa: E402
+from harness import App, Desktop, Site, wait_until  # noqa: E402
+
+SHORTCUT_KEYCODES = "37,64,133,54"  # Control, Alt, Super, C
+GUAKE_KEYCODES = "96"               # F12
+TILDA_KEYCODES = "67"               # F1
+
+PLAIN_PAGE = ("<!doctype html><html><head><title>Fixture calendar</title></head><body>"
+              "<h1>Fixture calendar</h1><input autofocus>"
+              "<script>addEventListener('load', () => fetch('/loaded'));</script></body></html>")
+
+
+def calendar_page(bundle_url, events=300):
+    """FullCalendar's standard bundle: a month view and a week view, each with `events` events."""
+    items = []
+    for i in range(events):
+        day = 1 + (i * 7) % 28
+        hour = 7 + (i * 5) % 11
+        items.append({"title": f"Event {i}", "start": f"2026-12-{day:02d}T{hour:02d}:{(i * 15) % 60:02d}:00",
+                      "end": f"2026-12-{day:02d}T{hour + 1:02d}:{(i * 15) % 60:02d}:00"})
+    return f"""<!doctype html><html><head><meta charset="utf-8"><title>Calendar</title>
+<script src="{bundle_url}"></script>
+<style>body{{margin:0;font-family:sans-serif}} .cal{{height:48vh;margin:4px}}</style></head>
+<body><div id="month" class="cal"></div><div id="week" class="cal"></div>
+<script>
+const events = {json.dumps(items)};
+for (const [id, view] of [["month", "dayGridMonth"], ["week", "timeGridWeek"]]) {{
+  new FullCalendar.Calendar(document.getElementById(id),
+    {{initialView: view, initialDate: "2026-12-06", events, height: "100%"}}).render();
+}}
+addEventListener("load", () => fetch("/loaded"));
+</script></body></html>"""
+
+
+def percentile(values, fraction):
+    ordered = sorted(values)
+    if not ordered:
+        return float("nan")
+    index = min(len(ordered) - 1, max(0, int(round(fraction * (len(ordered) - 1)))))
+    return ordered[index]
+
+
+def descendants(root):
+    """`root` and every process below it."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                parent = int(f.read().rsplit(")", 1)[1].split()[1])
+        except (OSError, IndexError, ValueError):
+            continue
+        children.setdefault(parent, []).append(int(entry))
+    result, stack = [], [root]
+    while stack:
+        pid = stack.pop()
+        result.append(pid)
+        stack.extend(children.get(pid, []))
+    return result
+
+
+def pss_kb(pid):
+    try:
+        with open(f"/proc/{pid}/smaps_rollup") as f:
+            for line in f:
+                if line.startswith("Pss:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def cpu_seconds(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    except (OSError, IndexError, ValueError):
+        return 0.0
+
+
+def process_names(pids):
+    names = []
+    for pid in pids:
+        try:
+            with open(f"/proc/{pid}/comm") as f:
+                names.append(f.read().strip())
+        except OSError:
+            pass
+    return sorted(names)
+
+
+class Bench:
+    def __init__(self, args):
+        self.args = args
+        self.samples = []   # (metric, subject, run, value)
+        self.rows = []      # report rows
+        self.notes = []
+
+    def record(self, metric, subject, values):
+        for run, value in enumerate(values):
+            self.samples.append((metric, subject, run, value))
+
+    # Subjects.
+
+    def start_app(self, desktop, site, page):
+        site.routes["/app"] = (200, "text/html", page)
+        site.requests.clear()
+        app = App(desktop, preferences={"hasOnboarded": True})
+        started = time.monotonic()
+        app.start()
+        calendar = app.calendar()
+        wait_until(lambda: site.requests_for("/loaded"), 30, message="the page loaded")
+        return app, calendar, started
+
+    def toggles(self, desktop, window, keycodes, count, settle_ms=200):
+        out = desktop.run([self.args.x_latency, str(window), keycodes, str(count), str(settle_ms)],
+                          timeout=count * 15 + 60)
+        shows, hides = [], []
+        for line in out.stdout.split():
+            show, hide = (float(v) for v in line.split(","))
+            shows.append(show)
+            hides.append(hide)
+        return shows, hides
+
+    def anchor(self, desktop, home, command, key):
+        """Starts a drop-down terminal hidden; its window is the one its key brings up."""
+        env = {**os.environ, **desktop.env, "HOME": home, "XDG_CONFIG_HOME": f"{home}/.config",
+               "XDG_DATA_HOME": f"{home}/.local/share", "XDG_CACHE_HOME": f"{home}/.cache", "NO_AT_BRIDGE": "1"}
+        process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                   start_new_session=True)
+        desktop.processes.append(process)
+        time.sleep(5)  # up and listening for its key
+        before = desktop.active_window()
+        desktop.key(key)
+        window = wait_until(lambda: desktop.active_window() not in (None, before) and desktop.active_window(), 10,
+                            message=f"{command[0]} shown by {key}")
+        time.sleep(1)
+        desktop.key(key)
+        wait_until(lambda: not desktop.is_viewable(window), 10, message=f"{command[0]} hidden again")
+        time.sleep(0.5)
+        return process, window
+
+    def guake(self, desktop, home):
+        return self.anchor(desktop, home, ["guake"], "F12")
+
+    def tilda(self, desktop, home):
+        config = os.path.join(home, ".config", "tilda")
+        os.makedirs(config, exist_ok=True)
+        with open(os.path.join(config, "config_0"), "w") as f:
+            f.write('key = "F1"\n')
+        return self.anchor(desktop, home, ["tilda", "--hidden"], "F1")
+
+    def chromium(self, desktop, url, profile):
+        command = ["chromium", f"--app={url}", f"--user-data-dir={profile}", "--no-first-run",
+                   "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                   "--disable-default-apps", "--no-default-browser-check", "--disable-features=Translate",
+                   "--password-store=basic"]
+        if os.geteuid() == 0:
+            command.append("--no-sandbox")
+        process = subprocess.Popen(command, env={**os.environ, **desktop.env}, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, start_new_session=True)
+        desktop.processes.append(process)
+        return process
+
+    # Measurements.
+
+    def measure_toggles(self, desktop, site):
+        count = 10 if self.args.quick else 60
+        results = {}
+        for name, page in (("plain page", PLAIN_PAGE), ("fullcalendar", self.calendar)):
+            app, calendar, _ = self.start_app(desktop, site, page)
+            time.sleep(1)
+            shows, hides = self.toggles(desktop, calendar, SHORTCUT_KEYCODES, count)
+            results[f"plenhall ({name})"] = (shows, hides)
+            app.stop()
+        home = tempfile.mkdtemp(prefix="bench-anchor-")
+        for name, starter, keycodes in (("guake", self.guake, GUAKE_KEYCODES), ("tilda", self.tilda, TILDA_KEYCODES)):
+            try:
+                process, window = starter(desktop, home)
+                shows, hides = self.toggles(desktop, window, keycodes, count)
+                results[name] = (shows, hides)
+                process.terminate()
+                process.wait(10)
+            except Exception as error:  # an anchor that cannot run here is reported, not fatal
+                self.notes.append(f"{name} could not be measured: {error}")
+        for subject, (shows, hides) in results.items():
+            self.record("shortcut to shown (ms)", subject, shows)
+            self.record("shortcut to hidden (ms)", subject, hides)
+        for metric, index in (("shortcut to shown (ms)", 0), ("shortcut to hidden (ms)", 1)):
+            ours = results["plenhall (fullcalendar)"][index]
+            anchors = ", ".join(f"{s} {statistics.median(v[index]):.1f} / {percentile(v[index], .95):.1f}"
+                                for s, v in results.items() if not s.startswith("plenhall"))
+            plain = results["plenhall (plain page)"][index]
+            self.rows.append((metric, f"{statistics.median(ours):.1f} / {percentile(ours, .95):.1f} "
+                              f"(plain page {statistics.median(plain):.1f} / {percentile(plain, .95):.1f})",
+                              anchors, "p95 ≤ 16.7", "yes" if percentile(ours, .95) <= 16.7 else "no"))
+
+    def measure_launch(self, desktop, site):
+        runs = 3 if self.args.quick else 10
+        ready, requested, loaded, chromium_loaded = [], [], [], []
+        for _ in range(runs):
+            site.routes["/app"] = (200, "text/html", PLAIN_PAGE)
+            site.requests.clear()
+            app = App(desktop, preferences={"hasOnboarded": True})
+            started = time.monotonic()
+            app.start()
+            # Pressing the shortcut from the first moment: the calendar shows as soon as the grab is
+            # in place, and the launch has started loading the page by then.
+            probe = desktop.run([self.args.x_latency, "probe", SHORTCUT_KEYCODES, "calendar"], timeout=60)
+            ready.append(float(probe.stdout.strip()) - started * 1000)
+            wait_until(lambda: site.requests_for("/loaded"), 30, message="the page loaded")
+            requested.append((site.requests_for("/app")[0]["time"] - started) * 1000)
+            loaded.append((site.requests_for("/loaded")[0]["time"] - started) * 1000)
+            app.stop()
+            shutil.rmtree(app.home, ignore_errors=True)
+        for _ in range(runs):
+            site.requests.clear()
+            profile = tempfile.mkdtemp(prefix="bench-chromium-")
+            started = time.monotonic()
+            process = self.chromium(desktop, f"http://127.0.0.1:{site.port}/app", profile)
+            wait_until(lambda: site.requests_for("/loaded"), 60, message="Chromium's load event")
+            chromium_loaded.append((site.requests_for("/loaded")[0]["time"] - started) * 1000)
+            process.terminate()
+            process.wait(10)
+            shutil.rmtree(profile, ignore_errors=True)
+        self.record("launch to shortcut answering (ms)", "plenhall", ready)
+        self.record("launch to first request (ms)", "plenhall", requested)
+        self.record("launch to page loaded (ms)", "plenhall", loaded)
+        self.record("launch to page loaded (ms)", "chromium --app", chromium_loaded)
+        self.rows.append(("launch to ready (ms): the shortcut shows the calendar (grab in place, load started)",
+                          f"{statistics.median(ready):.0f} / {percentile(ready, .95):.0f}", "—", "≤ 150",
+                          "yes" if percentile(ready, .95) <= 150 else "no"))
+        self.rows.append(("launch to the start page's request reaching the server (ms)",
+                          f"{statistics.median(requested):.0f} / {percentile(requested, .95):.0f}", "—", "—", "—"))
+        self.rows.append(("launch to page loaded (ms)", f"{statistics.median(loaded):.0f} / {percentile(loaded, .95):.0f}",
+                          f"chromium --app {statistics.median(chromium_loaded):.0f} / "
+                          f"{percentile(chromium_loaded, .95):.0f}", "≤ 700",
+                          "yes" if percentile(loaded, .95) <= 700 else "no"))
+
+    def measure_memory_idle_growth(self, desktop, site):
+        app, calendar, _ = self.start_app(desktop, site, self.calendar)
+        desktop.key(harness.SHORTCUT)
+        wait_until(lambda: desktop.is_viewable(calendar), 10, message="shown")
+        time.sleep(5)
+        ours = descendants(app.process.pid)
+        total = sum(pss_kb(p) for p in ours) / 1024
+        own = pss_kb(app.process.pid) / 1024
+        desktop.key(harness.SHORTCUT)
+        wait_until(lambda: not desktop.is_viewable(calendar), 10, message="hidden")
+
+        profile = tempfile.mkdtemp(prefix="bench-chromium-")
+        site.requests.clear()
+        chromium = self.chromium(desktop, f"http://127.0.0.1:{site.port}/app", profile)
+        wait_until(lambda: site.requests_for("/loaded"), 60, message="Chromium's load event")
+        time.sleep(5)
+        chromium_total = sum(pss_kb(p) for p in descendants(chromium.pid)) / 1024
+        chromium.terminate()
+        chromium.wait(10)
+        shutil.rmtree(profile, ignore_errors=True)
+        self.record("PSS of all processes (MB)", "plenhall", [total])
+        self.record("PSS of the program's own process (MB)", "plenhall", [own])
+        self.record("PSS of all processes (MB)", "chromium --app", [chromium_total])
+        self.rows.append(("memory: PSS of all our processes (MB), fullcalendar shown once", f"{total:.1f}",
+                          f"chromium --app {chromium_total:.1f}", "≤ half of the anchor",
+                          "yes" if total <= chromium_total / 2 else "no"))
+        self.rows.append(("memory: PSS of the program's own process (MB)", f"{own:.1f}", "—", "≤ 60",
+                          "yes" if own <= 60 else "no"))
+        self.notes.append("processes counted for us: " + ", ".join(process_names(ours)))
+
+        # Hidden means idle.
+        time.sleep(2)
+        window = 15 if self.args.quick else 60
+        pids = descendants(app.process.pid)
+        before = sum(cpu_seconds(p) for p in pids)
+        requests_before = len(site.requests)
+        time.sleep(window)
+        used = sum(cpu_seconds(p) for p in descendants(app.process.pid)) - before
+        share = 100 * used / window
+        self.record("CPU while hidden (% of one core)", "plenhall", [share])
+        self.rows.append((f"hidden for {window} s: CPU of all our processes (% of one core)", f"{share:.2f}", "—",
+                          "< 0.5", "yes" if share < 0.5 else "no"))
+        self.notes.append(f"requests to the site while hidden for {window} s: {len(site.requests) - requests_before}")
+
+        # No growth over many showings.
+        cycles = 100 if self.args.quick else 2000
+        before_pss = sum(pss_kb(p) for p in descendants(app.process.pid)) / 1024
+        before_names = process_names(descendants(app.process.pid))
+        shows, hides = self.toggles(desktop, calendar, SHORTCUT_KEYCODES, cycles, settle_ms=40)
+        time.sleep(5)
+        after_pss = sum(pss_kb(p) for p in descendants(app.process.pid)) / 1024
+        after_names = process_names(descendants(app.process.pid))
+        growth = after_pss - before_pss
+        self.record("PSS growth over show/hide cycles (MB)", "plenhall", [growth])
+        self.record("show during the soak (ms)", "plenhall", shows)
+        self.rows.append((f"{cycles} show/hide cycles: PSS growth (MB), processes before → after",
+                          f"{growth:+.1f}, {len(before_names)} → {len(after_names)}", "—",
+                          "≤ 5 MB, none new", "yes" if growth <= 5 and before_names == after_names else "no"))
+        app.stop()
+
+    def run(self):
+        with open(self.args.fullcalendar, "rb") as f:
+            bundle = f.read()
+        with Desktop(server="xvfb") as desktop, Site() as site:
+            site.routes["/fullcalendar.js"] = (200, "application/javascript", bundle)
+            site.routes["/loaded"] = (204, "text/plain", "")
+            self.calendar = calendar_page("/fullcalendar.js")
+            self.measure_toggles(desktop, site)
+            self.measure_launch(desktop, site)
+            self.measure_memory_idle_growth(desktop, site)
+        self.write()
+
+    def write(self):
+        out = self.args.out
+        os.makedirs(out, exist_ok=True)
+        with open(os.path.join(out, "samples.csv"), "w", newline="") as f:
+            writer = csv.writer(f)
+            writer.writerow(["metric", "subject", "run", "value"])
+            writer.writerows(self.samples)
+
+        def version(command):
+            try:
+                return subprocess.run(command, capture_output=True, text=True, timeout=20).stdout.strip().splitlines()[0]
+            except (OSError, IndexError, subprocess.TimeoutExpired):
+                return "not available"
+
+        def package(name):
+            return version(["dpkg-query", "-W", "-f=${Version}", name])
+
+        cpu = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo") if line.startswith("model name")),
+                   platform.processor())
+        memory = next(line.split()[1] for line in open("/proc/meminfo") if line.startswith("MemTotal"))
+        lines = [
+            "# Benchmark report", "",
+            f"Run {datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC"
+            f"{' (quick run: fewer samples)' if self.args.quick else ''}. Median / p95 unless one value.", "",
+            "| measure | Plenhall Desktop | anchor (same run) | target | met |",
+            "|---|---|---|---|---|",
+        ]
+        lines += [f"| {m} | {o} | {a} | {t} | {ok} |" for m, o, a, t, ok in self.rows]
+        lines += ["", "## Machine and versions", "",
+                  f"- CPU: {cpu}, {os.cpu_count()} cores; memory {int(memory) // 1024} MiB; {platform.platform()}",
+                  f"- X server: Xvfb {package('xvfb')}, window manager openbox {package('openbox')}",
+                  f"- WebKitGTK {package('libwebkit2gtk-4.1-0')}, GTK {package('libgtk-3-0')}",
+                  f"- Anchors: Guake {package('guake')}, Tilda {package('tilda')}, Chromium {package('chromium')}",
+                  f"- Page: FullCalendar {self.args.fullcalendar_version} standard bundle, a month and a week view, "
+                  "300 events each; the plain fixture page of the end-to-end tests",
+                  f"- Program: {version(['git', '-C', HERE, 'describe', '--always', '--dirty'])}", ""]
+        if self.notes:
+            lines += ["## Notes", ""] + [f"- {note}" for note in self.notes] + [""]
+        lines += ["Raw samples: `samples.csv` (metric, subject, run, value)."]
+        with open(os.path.join(out, "report.md"), "w") as f:
+            f.write("\n".join(lines) + "\n")
+        print("\n".join(lines))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--binary", required=True)
+    parser.add_argument("--x-latency", required=True)
+    parser.add_argument("--fullcalendar", required=True)
+    parser.add_argument("--fullcalendar-version", default="")
+    parser.add_argument("--out", default=os.path.join(HERE, "results"))
+    parser.add_argument("--quick", action="store_true")
+    args = parser.parse_args()
+    harness.BINARY = os.path.abspath(args.binary)
+    Bench(args).run()
+
+
+if __name__ == "__main__":
+    main()

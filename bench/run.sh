@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs the benchmarks and writes bench/results/report.md and bench/results/samples.csv.
+#   bench/run.sh           the full run (about 15 minutes)
+#   bench/run.sh --quick   fewer samples, for trying things out
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-dependencies.sh --tests
+SUDO=""; if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+need=()
+for package in guake tilda chromium libxtst-dev npm; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || need+=("$package")
+done
+if [ "${#need[@]}" -gt 0 ]; then
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${need[@]}"
+fi
+./scripts/build.sh -DPLENHALL_BUILD_BENCH=ON
+(cd bench && npm install --no-audit --no-fund --silent)
+bundle=bench/node_modules/fullcalendar/index.global.min.js
+version=$(node -p "require('./bench/node_modules/fullcalendar/package.json').version")
+python3 bench/bench.py --binary build/tests/plenhall-desktop-e2e \
+  --x-latency build/plenhall-bench-x-latency --fullcalendar "$bundle" --fullcalendar-version "$version" "$@"
