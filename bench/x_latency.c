@@ -34,8 +34,9 @@ static Window active_window(Display* display, Atom active) {
     unsigned long count, after;
     unsigned char* data = NULL;
     Window result = None;
-    if (XGetWindowProperty(display, DefaultRootWindow(display), active, 0, 1, False, XA_WINDOW, &type, &format, &count,
-                           &after, &data) == Success && data && count == 1) {
+    if (XGetWindowProperty(display, DefaultRootWindow(display), active, 0, 1, False, XA_WINDOW,
+                           &type, &format, &count, &after, &data) == Success &&
+        data && count == 1) {
         result = *(Window*)data;
     }
     if (data) XFree(data);
@@ -67,7 +68,8 @@ static double wait_for(Display* display, Window window, Atom active, int show, d
         if (event.type == MapNotify && event.xmap.window == window) mapped = 1;
         if (event.type == UnmapNotify && event.xunmap.window == window) mapped = 0;
         if (event.type == FocusIn && event.xfocus.window == window) focused = 1;
-        if (event.type == PropertyNotify && event.xproperty.atom == active && active_window(display, active) == window) {
+        if (event.type == PropertyNotify && event.xproperty.atom == active &&
+            active_window(display, active) == window) {
             focused = 1;
         }
     }
@@ -81,8 +83,9 @@ static int has_role(Display* display, Window window, const char* role) {
     unsigned char* data = NULL;
     int match = 0;
     Atom property = XInternAtom(display, "WM_WINDOW_ROLE", False);
-    if (XGetWindowProperty(display, window, property, 0, 64, False, AnyPropertyType, &type, &format, &count, &after,
-                           &data) == Success && data) {
+    if (XGetWindowProperty(display, window, property, 0, 64, False, AnyPropertyType, &type, &format,
+                           &count, &after, &data) == Success &&
+        data) {
         match = strcmp((const char*)data, role) == 0;
     }
     if (data) XFree(data);
@@ -92,7 +95,7 @@ static int has_role(Display* display, Window window, const char* role) {
 static int ignore_errors(Display* display, XErrorEvent* event) {
     (void)display;
     (void)event;
-    return 0;  /* windows come and go while we look at them */
+    return 0; /* windows come and go while we look at them */
 }
 
 static int probe(Display* display, const unsigned* keys, int n, const char* role) {
@@ -109,7 +112,8 @@ static int probe(Display* display, const unsigned* keys, int n, const char* role
         while (XPending(display)) {
             XEvent event;
             XNextEvent(display, &event);
-            if (event.type == CreateNotify) XSelectInput(display, event.xcreatewindow.window, StructureNotifyMask);
+            if (event.type == CreateNotify)
+                XSelectInput(display, event.xcreatewindow.window, StructureNotifyMask);
             if (event.type == MapNotify && has_role(display, event.xmap.window, role)) {
                 printf("%.3f\n", now_ms());
                 return 0;
@@ -122,7 +126,8 @@ static int probe(Display* display, const unsigned* keys, int n, const char* role
 
 int main(int argc, char** argv) {
     if (argc < 4 || argc > 5) {
-        fprintf(stderr, "usage: x_latency WINDOW KEYCODES COUNT [SETTLE_MS] | probe KEYCODES ROLE\n");
+        fprintf(stderr,
+                "usage: x_latency WINDOW KEYCODES COUNT [SETTLE_MS] | probe KEYCODES ROLE\n");
         return 2;
     }
     Display* display = XOpenDisplay(NULL);
@@ -130,7 +135,8 @@ int main(int argc, char** argv) {
     const int probing = strcmp(argv[1], "probe") == 0;
     unsigned keys[8];
     int n = 0;
-    for (char* token = strtok(argv[2], ","); token && n < 8; token = strtok(NULL, ",")) keys[n++] = (unsigned)atoi(token);
+    for (char* token = strtok(argv[2], ","); token && n < 8; token = strtok(NULL, ","))
+        keys[n++] = (unsigned)atoi(token);
     if (probing) return probe(display, keys, n, argv[3]);
     Window window = (Window)strtoul(argv[1], NULL, 0);
     int count = atoi(argv[3]);

@@ -265,6 +265,9 @@ class Site:
                 if route is Site.HANG:
                     site.released.wait(300)  # accepts and never answers
                     return
+                if callable(route):
+                    route(self)  # the route answers by itself, however it likes
+                    return
                 status, kind, body, *extra = route
                 data = body.encode() if isinstance(body, str) else body
                 self.send_response(status)

@@ -11,6 +11,8 @@ namespace plenhall::gtk {
 struct DesktopState {
     // X server time of the latest press of the global shortcut; 0 before the first.
     std::uint32_t lastHotKeyTime = 0;
+    // When that press arrived (g_get_monotonic_time, microseconds).
+    std::int64_t lastHotKeyAt = 0;
     // The global shortcut is held down: the keyboard is grabbed, and focus changes that the grab
     // causes are not the user leaving the application.
     bool hotKeyHeld = false;

@@ -114,6 +114,7 @@ GdkFilterReturn X11HotKeys::filter(GdkXEvent* xevent, GdkEvent*, gpointer data) 
     self->keyDown_ = true;
     self->state_.hotKeyHeld = true;
     self->state_.lastHotKeyTime = std::uint32_t(event->xkey.time);
+    self->state_.lastHotKeyAt = g_get_monotonic_time();
     if (self->onPress_) self->onPress_();
     return GDK_FILTER_REMOVE;
 }

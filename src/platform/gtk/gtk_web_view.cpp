@@ -138,12 +138,17 @@ void GtkWebViewAdapter::setAllowsBackForwardNavigationGestures(bool allowed) {
 }
 
 void GtkWebViewAdapter::loadRequest(const URLRequest& request) {
-    if (creating_ > 0) {
-        // The engine asks for new windows in a synchronous call from the page's process; the load
-        // starts once that call has returned. A later request replaces one still waiting.
+    // The engine's first load starts its web and network processes, and blocks for a good 200 ms
+    // while it does. Made at launch, that would hold up the loop in which the global shortcut
+    // starts to answer; the load waits for the loop's first idle moment instead.
+    // The engine also asks for new windows in a synchronous call from the page's process; a load
+    // made then starts once that call has returned. A later request replaces one still waiting.
+    if (creating_ > 0 || !started_) {
+        const int priority = started_ ? G_PRIORITY_DEFAULT : G_PRIORITY_DEFAULT_IDLE;
+        started_ = true;
         deferredRequest_ = request;
         deferredLoad_ = SourceId(g_idle_add_full(
-            G_PRIORITY_DEFAULT,
+            priority,
             [](gpointer data) -> gboolean {
                 auto* self = static_cast<GtkWebViewAdapter*>(data);
                 self->deferredLoad_.release();
@@ -153,12 +158,15 @@ void GtkWebViewAdapter::loadRequest(const URLRequest& request) {
             this, nullptr));
         return;
     }
+    started_ = true;
     auto uriRequest = adopt(webkit_uri_request_new(request.url.c_str()));
     webkit_web_view_load_request(view_.get(), uriRequest.get());
 }
 
 void GtkWebViewAdapter::loadHTMLString(const std::string& html,
                                        const std::optional<std::string>& baseURL) {
+    deferredLoad_.remove();  // the newest load wins
+    started_ = true;
     webkit_web_view_load_html(view_.get(), html.c_str(), baseURL ? baseURL->c_str() : nullptr);
 }
 

@@ -65,7 +65,8 @@ class GtkWebViewAdapter final : public WebView {
     std::vector<SignalConnection> connections_;
     SourceId timeout_;
     bool timedOut_ = false;
-    int creating_ = 0;  // inside the engine's synchronous new-window request
+    int creating_ = 0;      // inside the engine's synchronous new-window request
+    bool started_ = false;  // the engine has been asked to load something
     URLRequest deferredRequest_;
     SourceId deferredLoad_;
 };

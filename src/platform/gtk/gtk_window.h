@@ -79,7 +79,9 @@ class GtkWindowAdapter final : public Window {
     void applyFunctions();
     void applyFullScreen(int monitor, const Rect& geometry);
     void leaveFullScreen();
-    void focusNow();
+    // Asks the window manager for the focus, with `time` or, without one, the server's current
+    // time.
+    void focusNow(guint32 time = GDK_CURRENT_TIME);
     void presentSheets();
     void render();
 

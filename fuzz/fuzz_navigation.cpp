@@ -1,0 +1,53 @@
+// Any URL text in a navigation or a new-window request: only http and https URLs on a foreign
+// host ever reach the desktop's opener.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "app/app_delegate.h"
+#include "support/fake_platform.h"
+#include "web/navigation_policy.h"
+#include "web/url.h"
+
+using namespace plenhall;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static testing::FakePlatform* desktop = [] {
+        auto* fake = new testing::FakePlatform;
+        fake->defaults.setBool("hasOnboarded", true);
+        return fake;
+    }();
+    static Platform platform = desktop->platform();
+    static Prefs prefs(desktop->defaults);
+    static AppDelegate* app = [] {
+        auto* controller = new AppDelegate(
+            platform, prefs, AppValues{"https://plenhall.com/app", "plenhall.com", 600});
+        controller->applicationDidFinishLaunching();
+        return controller;
+    }();
+    if (size == 0) return 0;
+
+    const std::uint8_t mode = data[0];
+    std::string url(reinterpret_cast<const char*>(data) + 1, size - 1);
+    NavigationAction action;
+    if (mode & 1) {
+        action.url = url;
+        action.request = URLRequest{url};
+    }
+    if (mode & 2) action.targetFrame = FrameInfo{(mode & 4) != 0};
+
+    desktop->workspace.opened.clear();
+    if (mode & 8) {
+        app->createWebViewForNavigationAction(action);
+    } else {
+        app->decidePolicyForNavigationAction(action);
+    }
+    for (const auto& opened : desktop->workspace.opened) {
+        auto host = urlHost(opened);
+        if (!isWebScheme(urlScheme(opened).value_or("")) || !host ||
+            isServiceHost(*host, "plenhall.com")) {
+            std::abort();
+        }
+    }
+    return 0;
+}

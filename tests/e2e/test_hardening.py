@@ -1,0 +1,193 @@
+"""Faults from outside: a hostile page, a misbehaving server, a killed web process, a shortcut that
+another program holds and then lets go."""
+
+import os
+import signal
+import socket
+import time
+import unittest
+
+from harness import PORT, DesktopTest, wait_until
+
+SERVICE = f"http://127.0.0.1:{PORT}"
+LIGHT_OFFLINE = "#f7f5f0"
+
+HOSTILE = f"""<!doctype html><html><body style="background:#fff"><h1>Hostile</h1>
+<a id=smb href="smb://fileserver.localhost/share">smb</a>
+<a id=file href="file:///etc/hostname">file</a>
+<a id=sftp target=_blank href="sftp://me@localhost/x">sftp</a>
+<a id=custom target=_blank href="zoommtg://localhost/join">custom</a>
+<form id=form action="sftp://localhost/upload"></form>
+<script>
+function report(t) {{ fetch("/report?" + encodeURIComponent(t)); }}
+const odd = ["smb://fileserver.localhost/share", "file:///etc/hostname", "sftp://me@localhost/x",
+             "zoommtg://localhost/join", "ftp://localhost/f", "mailto:a@localhost", "javascript:void(0)"];
+const actions = {{
+  a: () => {{ for (const id of ["smb", "file", "sftp", "custom"]) document.getElementById(id).click(); report("links"); }},
+  b: () => {{ for (const u of odd) window.open(u); report("windows"); }},
+  c: () => {{ for (const u of odd) {{ const f = document.createElement("iframe"); f.src = u; document.body.append(f); }}
+             report("frames"); }},
+  d: () => {{ document.getElementById("form").submit(); report("form"); }},
+  e: () => {{ let i = 0; const loop = () => {{ if (i++ < 30) location.hash = "#" + i; setTimeout(loop, 5); }}; loop();
+             report("hash loop"); }},
+  f: () => {{ for (let i = 0; i < 20; i++) {{ alert("a" + i); confirm("c" + i); }} report("dialogs done"); }},
+  g: () => {{ for (let i = 0; i < 300; i++) window.open("{SERVICE}/app/p" + i); report("popups"); }},
+  h: () => {{ const hog = []; for (;;) hog.push(new Array(1 << 20).fill(Math.random())); }},
+  i: () => {{ location.href = odd[0]; setTimeout(() => {{ location.href = odd[2]; report("assigned"); }}, 50); }},
+  p: () => report("alive " + location.pathname),
+}};
+document.addEventListener("keydown", e => {{ if (actions[e.key]) actions[e.key](); }});
+report("loaded " + location.pathname);
+</script></body></html>"""
+
+PAGE = """<!doctype html><html><body style="background:#fff"><h1>Calendar</h1><script>
+fetch("/report?" + encodeURIComponent("loaded " + location.pathname));
+document.addEventListener("keydown", e => { if (e.key === "p") fetch("/report?alive"); });
+</script></body></html>"""
+
+
+def slow(handler):
+    time.sleep(4)
+    body = PAGE.encode()
+    handler.send_response(200)
+    handler.send_header("Content-Type", "text/html")
+    handler.send_header("Content-Length", str(len(body)))
+    handler.end_headers()
+    handler.wfile.write(body)
+
+
+def dropped(handler):
+    handler.send_response(200)
+    handler.send_header("Content-Type", "text/html")
+    handler.send_header("Content-Length", "100000")
+    handler.end_headers()
+    handler.wfile.write(b"<!doctype html><html><body><h1>Half a pa")
+    handler.wfile.flush()
+    handler.connection.shutdown(socket.SHUT_RDWR)
+
+
+def garbage(handler):
+    handler.wfile.write(bytes(range(256)) * 64)
+    handler.wfile.flush()
+    handler.connection.shutdown(socket.SHUT_RDWR)
+
+
+class Hardening(DesktopTest):
+    def setUp(self):
+        super().setUp()
+        self.site.routes = {"/app": (200, "text/html", HOSTILE), "/report": (204, "text/plain", "")}
+        for i in range(300):
+            self.site.routes[f"/app/p{i}"] = (200, "text/html", PAGE)
+
+    def shown(self, app):
+        calendar = app.calendar()
+        wait_until(lambda: any(r.startswith("loaded") for r in self.site.reports()), 20, message="the page")
+        self.press_shortcut()
+        self.wait_active(calendar)
+        return calendar
+
+    def responsive(self, calendar):
+        """The shortcut still hides and shows the calendar."""
+        self.press_shortcut()
+        self.wait_viewable(calendar, False)
+        self.press_shortcut()
+        self.wait_viewable(calendar)
+        self.wait_active(calendar)
+
+    def expect(self, report, timeout=10):
+        wait_until(lambda: report in self.site.reports(), timeout,
+                   message=f"{report!r} (reports so far {self.site.reports()})")
+
+    def test_a_hostile_page_hands_nothing_but_web_pages_to_the_desktop(self):
+        app = self.launch()
+        calendar = self.shown(app)
+        for key, report in (("a", "links"), ("b", "windows"), ("c", "frames"), ("d", "form"), ("e", "hash loop"),
+                            ("i", "assigned")):
+            if not self.desktop.is_viewable(calendar):
+                self.press_shortcut()
+                self.wait_active(calendar)
+            self.desktop.key(key)
+            self.expect(report)
+            time.sleep(0.5)
+        self.responsive(calendar)
+        self.desktop.key("f")  # forty dialogs, one after another
+        for _ in range(40):
+            time.sleep(0.25)
+            self.desktop.key("Escape")
+        self.expect("dialogs done", 20)
+        self.responsive(calendar)
+        self.desktop.key("g")  # three hundred pop-ups on the service domain
+        self.expect("popups", 20)
+        time.sleep(2)
+        self.responsive(calendar)
+        self.assertEqual(app.opened(), [])
+        self.assertIsNone(app.process.poll())
+
+    def test_a_page_that_eats_memory_until_it_is_killed_recovers_with_the_next_showing(self):
+        app = self.launch()
+        calendar = self.shown(app)
+        self.desktop.key("h")
+        # The engine ends the page's process at its memory limit; the offline page replaces it.
+        wait_until(lambda: self.desktop.pixel(20, 20) == LIGHT_OFFLINE, 120, interval=1, message="the page's end")
+        self.responsive(calendar)  # the next showing reloads the calendar
+        wait_until(lambda: self.site.reports().count("loaded /app") >= 2, 20, message="the reload")
+        self.desktop.key("p")
+        self.expect("alive /app")
+
+    def test_a_web_process_killed_while_hidden_gives_a_working_calendar_next_time(self):
+        app = self.launch()
+        calendar = self.shown(app)
+        self.press_shortcut()
+        self.wait_viewable(calendar, False)
+        for pid in app.web_processes():
+            os.kill(pid, signal.SIGKILL)
+        time.sleep(1)
+        self.press_shortcut()
+        self.wait_active(calendar)
+        wait_until(lambda: self.site.reports().count("loaded /app") >= 2, 20, message="the reload")
+        self.desktop.key("p")
+        self.expect("alive /app")
+
+    def test_a_misbehaving_server_gives_the_page_or_the_offline_page_never_a_hang(self):
+        for name, route in (("slow", slow), ("dropped", dropped), ("garbage", garbage)):
+            self.site.routes["/app"] = route
+            self.site.requests.clear()
+            app = self.launch()
+            calendar = app.calendar()
+            wait_until(lambda: self.site.requests_for("/app"), 20, message=f"the request ({name})")
+            self.press_shortcut()
+            self.wait_viewable(calendar)
+            time.sleep(6 if name == "slow" else 2)
+            colour = self.desktop.pixel(20, 20)
+            self.shot(name)
+            self.assertIn(colour, ("#ffffff", LIGHT_OFFLINE), name)
+            if name == "slow":
+                self.assertIn("loaded /app", self.site.reports())
+            self.responsive(calendar)
+            app.stop()
+
+    def test_a_shortcut_that_another_program_lets_go_can_be_recorded_then(self):
+        holder, result = self.desktop.helper("grab-numlock", "45", str(0x4 | 0x1 | 0x40))
+        self.assertEqual(result, "grabbed")
+        app = self.launch(onboarded=False)
+        settings = app.settings()
+        self.wait_active(settings)
+        self.desktop.key("Tab")
+        self.desktop.key("space")
+        time.sleep(0.3)
+        self.desktop.key("ctrl+shift+super+k")
+        wait_until(lambda: "unavailable (status 10)" in app.log(), 5, message="the refusal")
+        holder.terminate()
+        holder.wait(5)
+        time.sleep(0.3)
+        self.desktop.key("ctrl+shift+super+k")  # still recording: the same combination again
+        wait_until(lambda: '"keyLabel":"K"' in app.preferences().get("shortcut", {}).get("data", ""), 5,
+                   message="the combination, now free")
+        self.desktop.key("ctrl+w")
+        calendar = app.calendar()
+        self.desktop.key("ctrl+shift+super+k")
+        self.wait_viewable(calendar)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
