@@ -5,15 +5,29 @@
 #include "window/frame_text.h"
 
 namespace plenhall {
+namespace {
+
+bool usable(const Rect& r) {
+    return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.maxX()) && std::isfinite(r.maxY()) &&
+           r.width >= 0 && r.height >= 0;
+}
+
+// A screen the desktop could really have: finite, of non-negative size. Anything else would lay
+// the window out at nowhere.
+bool usable(const Screen& screen) { return usable(screen.frame) && usable(screen.visibleFrame); }
+
+}  // namespace
 
 std::optional<Screen> targetScreen(Point pointer, const std::vector<Screen>& screens,
                                    const std::optional<Screen>& mainScreen) {
     for (const auto& screen : screens) {
-        if (screen.frame.contains(pointer)) return screen;
+        if (usable(screen) && screen.frame.contains(pointer)) return screen;
     }
-    if (mainScreen) return mainScreen;
+    if (mainScreen && usable(*mainScreen)) return mainScreen;
     // Desktops without a configured primary monitor report none; any screen beats no layout.
-    if (!screens.empty()) return screens.front();
+    for (const auto& screen : screens) {
+        if (usable(screen)) return screen;
+    }
     return std::nullopt;
 }
 

@@ -145,6 +145,7 @@ class Hardening(DesktopTest):
         self.press_shortcut()
         self.wait_active(calendar)
         wait_until(lambda: self.site.reports().count("loaded /app") >= 2, 20, message="the reload")
+        time.sleep(1)  # the new page takes keys once it is on screen
         self.desktop.key("p")
         self.expect("alive /app")
 

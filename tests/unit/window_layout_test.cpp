@@ -22,6 +22,12 @@ TEST(TargetScreen, PointerScreenElseMainElseFirst) {
     EXPECT_EQ(targetScreen({-5, -5}, both, kRight), kRight);  // in no screen: the main one
     EXPECT_EQ(targetScreen({-5, -5}, both, std::nullopt), kLeft);
     EXPECT_EQ(targetScreen({-5, -5}, {}, std::nullopt), std::nullopt);
+    // Screens no desktop could have are passed over.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Screen broken{{0, 0, -5, 800}, {0, 0, nan, 800}};
+    const Screen endless{{1e308, 0, 1e308, 800}, {1e308, 0, 1e308, 800}};
+    EXPECT_EQ(targetScreen({10, 10}, {broken, endless, kRight}, broken), kRight);
+    EXPECT_EQ(targetScreen({10, 10}, {broken, endless}, std::nullopt), std::nullopt);
 }
 
 TEST(DefaultLargeFrame, NinetyPercentRoundedHalfAwayFromZeroAndCentred) {

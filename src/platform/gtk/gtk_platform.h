@@ -81,7 +81,7 @@ class GtkPlatform {
     GtkKeyMonitor keyMonitor_;
     GtkApplicationHost application_;
     GtkWindowFactory windows_;
-    GtkWebViewFactory webViews_;
+    GtkWebViewFactory webViews_{log_};
     GtkScreens screens_;
     AyatanaStatusBar statusBar_{log_};
     X11HotKeys hotKeys_{state_};

@@ -1,5 +1,9 @@
 #include "platform/gtk/gtk_web_view.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -14,6 +18,62 @@ std::string dataDirectory(const char* base) {
     return takeString(g_build_filename(base, "plenhall-desktop", nullptr));
 }
 
+// A page that runs away with memory has its process ended (and the offline page shown) long before
+// it can push the desktop into swapping; a calendar page needs a small fraction of this.
+constexpr guint kWebProcessMemoryLimitMegabytes = 1536;
+constexpr double kMemoryPollSeconds = 5.0;
+// The engine's own watch runs on the page's main thread, which a script that never returns keeps
+// busy; this watch, from our process, ends such a page before it can exhaust the machine.
+constexpr long kWebProcessHardLimitKilobytes = 2048L * 1024;
+constexpr guint kMemoryWatchSeconds = 5;
+
+std::string readFile(const std::string& path) {
+    std::string contents;
+    if (FILE* file = std::fopen(path.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) contents.append(buffer, n);
+        std::fclose(file);
+    }
+    return contents;
+}
+
+int parentOf(int pid) {
+    std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    auto close = stat.rfind(')');
+    if (close == std::string::npos) return 0;
+    int parent = 0;
+    std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent);
+    return parent;
+}
+
+// The page's process: a WebKitWebProcess below this one (the sandbox starts it through bwrap).
+int findWebProcess() {
+    const int self = getpid();
+    GDir* proc = g_dir_open("/proc", 0, nullptr);
+    if (!proc) return 0;
+    int found = 0;
+    while (const char* name = g_dir_read_name(proc)) {
+        if (!g_ascii_isdigit(name[0])) continue;
+        const int pid = std::atoi(name);
+        if (readFile("/proc/" + std::string(name) + "/comm").rfind("WebKitWebProces", 0) != 0)
+            continue;
+        for (int ancestor = parentOf(pid), depth = 0; ancestor > 1 && depth < 4;
+             ancestor = parentOf(ancestor), ++depth) {
+            if (ancestor == self) found = pid;
+        }
+        if (found) break;
+    }
+    g_dir_close(proc);
+    return found;
+}
+
+long residentKilobytes(int pid) {
+    std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+    auto at = status.find("VmRSS:");
+    return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
+}
+
 GObjectPtr<WebKitWebContext> makeContext() {
     const std::string data = dataDirectory(g_get_user_data_dir());
     const std::string cache = dataDirectory(g_get_user_cache_dir());
@@ -25,7 +85,14 @@ GObjectPtr<WebKitWebContext> makeContext() {
     webkit_cookie_manager_set_persistent_storage(
         webkit_website_data_manager_get_cookie_manager(manager.get()), cookies.c_str(),
         WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
-    auto context = adopt(webkit_web_context_new_with_website_data_manager(manager.get()));
+    WebKitMemoryPressureSettings* memory = webkit_memory_pressure_settings_new();
+    webkit_memory_pressure_settings_set_memory_limit(memory, kWebProcessMemoryLimitMegabytes);
+    webkit_memory_pressure_settings_set_kill_threshold(memory, 1.0);
+    webkit_memory_pressure_settings_set_poll_interval(memory, kMemoryPollSeconds);
+    auto context = adopt(WEBKIT_WEB_CONTEXT(
+        g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", manager.get(),
+                     "memory-pressure-settings", memory, nullptr)));
+    webkit_memory_pressure_settings_free(memory);
     // Pages written by strangers (invitations, shared calendars) run in a confined process. This
     // must happen before the first web process starts.
     webkit_web_context_set_sandbox_enabled(context.get(), TRUE);
@@ -100,7 +167,8 @@ int GtkWebViewAdapter::errorCode(const GError* error) {
     return error->code;
 }
 
-GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration) {
+GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, Log& log)
+    : log_(log) {
     auto context = makeContext();
     settings_ = adopt(webkit_settings_new());
     webkit_settings_set_user_agent(settings_.get(),
@@ -122,10 +190,35 @@ GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration) 
     connections_.emplace_back(view_.get(), "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
     connections_.emplace_back(view_.get(), "key-press-event", G_CALLBACK(onKeyPressAfter), this,
                               G_CONNECT_AFTER);
+    watchMemory();
+}
+
+void GtkWebViewAdapter::watchMemory() {
+    memoryWatch_ = SourceId(g_timeout_add_seconds(
+        kMemoryWatchSeconds,
+        [](gpointer data) -> gboolean {
+            auto* self = static_cast<GtkWebViewAdapter*>(data);
+            long resident = self->webProcess_ ? residentKilobytes(self->webProcess_) : -1;
+            if (resident < 0) {
+                self->webProcess_ = findWebProcess();
+                return G_SOURCE_CONTINUE;
+            }
+            if (resident > kWebProcessHardLimitKilobytes) {
+                // Reported as the page's process ending, so the offline page replaces it.
+                self->log_.line("PlenhallDesktop: the calendar page used more than " +
+                                std::to_string(kWebProcessHardLimitKilobytes / 1024) +
+                                " MB of memory; its process was ended");
+                webkit_web_view_terminate_web_process(self->view_.get());
+                self->webProcess_ = 0;
+            }
+            return G_SOURCE_CONTINUE;
+        },
+        this));
 }
 
 GtkWebViewAdapter::~GtkWebViewAdapter() {
     connections_.clear();
+    memoryWatch_.remove();
     timeout_.remove();
     deferredLoad_.remove();
     if (GtkWidget* parent = gtk_widget_get_parent(widget())) {

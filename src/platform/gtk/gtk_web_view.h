@@ -16,13 +16,14 @@
 #include <vector>
 
 #include "platform/gtk/glib_ptr.h"
+#include "platform/system.h"
 #include "platform/web_view.h"
 
 namespace plenhall::gtk {
 
 class GtkWebViewAdapter final : public WebView {
   public:
-    explicit GtkWebViewAdapter(const WebViewConfiguration& configuration);
+    GtkWebViewAdapter(const WebViewConfiguration& configuration, Log& log);
     GtkWebViewAdapter(const GtkWebViewAdapter&) = delete;
     GtkWebViewAdapter& operator=(const GtkWebViewAdapter&) = delete;
     ~GtkWebViewAdapter() override;
@@ -57,13 +58,17 @@ class GtkWebViewAdapter final : public WebView {
 
     gboolean decideResponse(WebKitResponsePolicyDecision* decision);
     void armTimeout();
+    void watchMemory();
 
+    Log& log_;
     NavigationDelegate* navigation_ = nullptr;
     UIDelegate* ui_ = nullptr;
     GObjectPtr<WebKitWebView> view_;
     GObjectPtr<WebKitSettings> settings_;
     std::vector<SignalConnection> connections_;
     SourceId timeout_;
+    SourceId memoryWatch_;
+    int webProcess_ = 0;  // the pid of the page's process once found
     bool timedOut_ = false;
     int creating_ = 0;      // inside the engine's synchronous new-window request
     bool started_ = false;  // the engine has been asked to load something
@@ -73,9 +78,13 @@ class GtkWebViewAdapter final : public WebView {
 
 class GtkWebViewFactory final : public WebViewFactory {
   public:
+    explicit GtkWebViewFactory(Log& log) : log_(log) {}
     std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) override {
-        return std::make_unique<GtkWebViewAdapter>(configuration);
+        return std::make_unique<GtkWebViewAdapter>(configuration, log_);
     }
+
+  private:
+    Log& log_;
 };
 
 }  // namespace plenhall::gtk
