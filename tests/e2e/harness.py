@@ -360,6 +360,14 @@ class App:
         except FileNotFoundError:
             return []
 
+    def kill_web_processes(self):
+        """Ends the engine's content processes of this run, as a crash would."""
+        for pid in self.web_processes():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass  # already gone
+
     def web_processes(self):
         """Process ids of the web engine's content processes started by this run."""
         out = subprocess.run(["pgrep", "-f", "WebKitWebProcess"], capture_output=True, text=True).stdout.split()
@@ -515,7 +523,14 @@ class DesktopTest(unittest.TestCase):
                 preferences.setdefault("hasOnboarded", True)
         app = App(self.desktop, home=home, preferences=preferences if preferences or home is None else None)
         self.apps.append(app)
+        requests = len(self.site.requests_for("/app"))
         app.start(*arguments, env=start_env)
+        # The shortcut is grabbed before the start page is asked for: once the request is in, a
+        # press reaches the program. Without a site to ask, give the launch a moment instead.
+        if self.site.server:
+            wait_until(lambda: len(self.site.requests_for("/app")) > requests, 30, message="the start request")
+        else:
+            time.sleep(2)
         return app
 
     def shot(self, name):

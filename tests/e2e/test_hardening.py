@@ -139,8 +139,7 @@ class Hardening(DesktopTest):
         calendar = self.shown(app)
         self.press_shortcut()
         self.wait_viewable(calendar, False)
-        for pid in app.web_processes():
-            os.kill(pid, signal.SIGKILL)
+        app.kill_web_processes()
         time.sleep(1)
         self.press_shortcut()
         self.wait_active(calendar)

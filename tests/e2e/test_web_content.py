@@ -282,8 +282,7 @@ class WebContent(DesktopTest):
     def test_a_killed_web_process_gives_the_offline_page_then_a_working_calendar(self):
         app = self.launch()
         calendar = self.shown(app)
-        for pid in app.web_processes():
-            os.kill(pid, signal.SIGKILL)
+        app.kill_web_processes()
         wait_until(lambda: self.desktop.pixel(20, 20) == LIGHT_OFFLINE, 10, message="the offline page")
         self.press_shortcut()
         self.wait_viewable(calendar, False)

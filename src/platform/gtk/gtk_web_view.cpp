@@ -323,6 +323,19 @@ GtkWidget* GtkWebViewAdapter::onCreate(WebKitWebView*, WebKitNavigationAction* n
     return nullptr;  // never a second web view
 }
 
+bool GtkWebViewAdapter::refocus() {
+    // A page in a process started after a crash does not learn that the view already had the
+    // focus; taking it away and giving it back tells it, so typing reaches the page again.
+    GtkWidget* toplevel = gtk_widget_get_toplevel(widget());
+    if (!GTK_IS_WINDOW(toplevel) || !gtk_window_is_active(GTK_WINDOW(toplevel)) ||
+        !gtk_widget_has_focus(widget())) {
+        return false;
+    }
+    gtk_window_set_focus(GTK_WINDOW(toplevel), nullptr);
+    gtk_widget_grab_focus(widget());
+    return true;
+}
+
 void GtkWebViewAdapter::armTimeout() {
     timedOut_ = false;
     timeout_ = SourceId(g_timeout_add_seconds(
@@ -345,6 +358,9 @@ void GtkWebViewAdapter::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpo
             self->armTimeout();
             break;
         case WEBKIT_LOAD_COMMITTED:
+            self->timeout_.remove();
+            if (self->refocus_ && self->refocus()) self->refocus_ = false;
+            break;
         case WEBKIT_LOAD_FINISHED:
             self->timeout_.remove();
             break;
@@ -384,6 +400,7 @@ void GtkWebViewAdapter::onWebProcessTerminated(WebKitWebView*,
                                                gpointer data) {
     auto* self = static_cast<GtkWebViewAdapter*>(data);
     self->timeout_.remove();
+    self->refocus_ = true;
     // A dead view shows nothing and answers nothing; a failed load brings the offline page, and the
     // next showing loads the calendar again in a fresh process.
     const char* why = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT

@@ -59,6 +59,7 @@ class GtkWebViewAdapter final : public WebView {
     gboolean decideResponse(WebKitResponsePolicyDecision* decision);
     void armTimeout();
     void watchMemory();
+    bool refocus();
 
     Log& log_;
     NavigationDelegate* navigation_ = nullptr;
@@ -72,6 +73,7 @@ class GtkWebViewAdapter final : public WebView {
     bool timedOut_ = false;
     int creating_ = 0;      // inside the engine's synchronous new-window request
     bool started_ = false;  // the engine has been asked to load something
+    bool refocus_ = false;  // the page's process ended; its successor must hear about the focus
     URLRequest deferredRequest_;
     SourceId deferredLoad_;
 };
