@@ -31,7 +31,7 @@ const actions = {{
   e: () => {{ let i = 0; const loop = () => {{ if (i++ < 30) location.hash = "#" + i; setTimeout(loop, 5); }}; loop();
              report("hash loop"); }},
   f: () => {{ for (let i = 0; i < 20; i++) {{ alert("a" + i); confirm("c" + i); }} report("dialogs done"); }},
-  g: () => {{ for (let i = 0; i < 300; i++) window.open("{SERVICE}/app/p" + i); report("popups"); }},
+  g: () => {{ report("popups"); for (let i = 0; i < 300; i++) window.open("{SERVICE}/app/p" + i); }},
   h: () => {{ const hog = []; for (;;) hog.push(new Array(1 << 20).fill(Math.random())); }},
   i: () => {{ location.href = odd[0]; setTimeout(() => {{ location.href = odd[2]; report("assigned"); }}, 50); }},
   p: () => report("alive " + location.pathname),

@@ -190,6 +190,8 @@ GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, 
     connections_.emplace_back(view_.get(), "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
     connections_.emplace_back(view_.get(), "key-press-event", G_CALLBACK(onKeyPressAfter), this,
                               G_CONNECT_AFTER);
+    connections_.emplace_back(view_.get(), "focus-in-event", G_CALLBACK(onFocusIn), this,
+                              G_CONNECT_AFTER);
     watchMemory();
 }
 
@@ -323,6 +325,29 @@ GtkWidget* GtkWebViewAdapter::onCreate(WebKitWebView*, WebKitNavigationAction* n
     return nullptr;  // never a second web view
 }
 
+void GtkWebViewAdapter::refocusIfPending() {
+    if (!refocus_ || !committedSinceEnd_) return;
+    refocus_ = false;  // the refocus below comes back here through the focus-in it causes
+    refocus_ = !refocus();
+}
+
+gboolean GtkWebViewAdapter::onFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {
+    auto* self = static_cast<GtkWebViewAdapter*>(data);
+    // The successor's page may have committed while the calendar was hidden; the focus it missed
+    // is given again once the window has it, after the engine has handled this focus-in.
+    if (self->refocus_ && self->committedSinceEnd_ && !self->refocusLater_) {
+        self->refocusLater_ = SourceId(g_idle_add(
+            [](gpointer data) -> gboolean {
+                auto* self = static_cast<GtkWebViewAdapter*>(data);
+                self->refocusLater_.release();
+                self->refocusIfPending();
+                return G_SOURCE_REMOVE;
+            },
+            self));
+    }
+    return FALSE;
+}
+
 bool GtkWebViewAdapter::refocus() {
     // A page in a process started after a crash does not learn that the view already had the
     // focus; taking it away and giving it back tells it, so typing reaches the page again.
@@ -359,7 +384,8 @@ void GtkWebViewAdapter::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpo
             break;
         case WEBKIT_LOAD_COMMITTED:
             self->timeout_.remove();
-            if (self->refocus_ && self->refocus()) self->refocus_ = false;
+            self->committedSinceEnd_ = true;
+            self->refocusIfPending();
             break;
         case WEBKIT_LOAD_FINISHED:
             self->timeout_.remove();
@@ -401,6 +427,7 @@ void GtkWebViewAdapter::onWebProcessTerminated(WebKitWebView*,
     auto* self = static_cast<GtkWebViewAdapter*>(data);
     self->timeout_.remove();
     self->refocus_ = true;
+    self->committedSinceEnd_ = false;
     // A dead view shows nothing and answers nothing; a failed load brings the offline page, and the
     // next showing loads the calendar again in a fresh process.
     const char* why = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT

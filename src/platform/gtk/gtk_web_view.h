@@ -55,10 +55,12 @@ class GtkWebViewAdapter final : public WebView {
     static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer);
     static gboolean onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest*, gpointer);
     static gboolean onKeyPressAfter(GtkWidget*, GdkEventKey*, gpointer);
+    static gboolean onFocusIn(GtkWidget*, GdkEventFocus*, gpointer);
 
     gboolean decideResponse(WebKitResponsePolicyDecision* decision);
     void armTimeout();
     void watchMemory();
+    void refocusIfPending();
     bool refocus();
 
     Log& log_;
@@ -74,6 +76,8 @@ class GtkWebViewAdapter final : public WebView {
     int creating_ = 0;      // inside the engine's synchronous new-window request
     bool started_ = false;  // the engine has been asked to load something
     bool refocus_ = false;  // the page's process ended; its successor must hear about the focus
+    bool committedSinceEnd_ = false;  // the successor has a page that can take the focus
+    SourceId refocusLater_;
     URLRequest deferredRequest_;
     SourceId deferredLoad_;
 };
