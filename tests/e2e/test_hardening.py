@@ -86,13 +86,19 @@ class Hardening(DesktopTest):
         self.wait_active(calendar)
         return calendar
 
-    def responsive(self, calendar):
-        """The shortcut still hides and shows the calendar."""
+    def responsive(self, calendar, app=None):
+        """The shortcut, and the status menu when `app` is given, still hide and show the calendar."""
         self.press_shortcut()
         self.wait_viewable(calendar, False)
         self.press_shortcut()
         self.wait_viewable(calendar)
         self.wait_active(calendar)
+        if app:
+            app.click_status_item("Show / Hide")
+            self.wait_viewable(calendar, False)
+            app.click_status_item("Show / Hide")
+            self.wait_viewable(calendar)
+            self.wait_active(calendar)
 
     def expect(self, report, timeout=10):
         wait_until(lambda: report in self.site.reports(), timeout,
@@ -115,11 +121,11 @@ class Hardening(DesktopTest):
             time.sleep(0.25)
             self.desktop.key("Escape")
         self.expect("dialogs done", 20)
-        self.responsive(calendar)
+        self.responsive(calendar, app)
         self.desktop.key("g")  # three hundred pop-ups on the service domain
         self.expect("popups", 20)
         time.sleep(2)
-        self.responsive(calendar)
+        self.responsive(calendar, app)
         self.assertEqual(app.opened(), [])
         self.assertIsNone(app.process.poll())
 
@@ -127,6 +133,8 @@ class Hardening(DesktopTest):
         app = self.launch()
         calendar = self.shown(app)
         self.desktop.key("h")
+        time.sleep(1)
+        self.responsive(calendar, app)  # while the page's script runs without end
         # The engine ends the page's process at its memory limit; the offline page replaces it.
         wait_until(lambda: self.desktop.pixel(20, 20) == LIGHT_OFFLINE, 120, interval=1, message="the page's end")
         self.responsive(calendar)  # the next showing reloads the calendar
