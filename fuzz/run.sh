@@ -2,7 +2,8 @@
 # Fuzzes every input the program takes from outside, for a fixed time each, with libFuzzer and the
 # address and undefined-behaviour sanitizers; new interesting inputs are added to fuzz/corpus/
 # (minimised), and a crash leaves its input in build-fuzz/ for a regression test.
-#   fuzz/run.sh [SECONDS_PER_TARGET]   (default 600; as many targets at once as there are cores)
+#   fuzz/run.sh [SECONDS_PER_TARGET [TARGET...]]   (default 600 seconds, every target; as many
+#                                                   targets at once as there are cores)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-600}"
@@ -43,6 +44,7 @@ fuzz_one() {
 
 # One target per core at a time; each works on its own corpus and its own files.
 targets=(shortcut_json frame_text preferences url_commands navigation appcast)
+if [ "$#" -gt 1 ]; then targets=("${@:2}"); fi
 failed=0
 running=0
 for target in "${targets[@]}"; do
