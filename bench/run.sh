@@ -7,9 +7,11 @@ cd "$(dirname "$0")/.."
 ./scripts/install-dependencies.sh --tests
 SUDO=""; if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 need=()
-for package in guake tilda chromium libxtst-dev npm; do
+for package in guake tilda chromium libxtst-dev; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || need+=("$package")
 done
+# Any npm will do, Debian's or one that came with another Node.js package.
+command -v npm >/dev/null || need+=(npm)
 if [ "${#need[@]}" -gt 0 ]; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${need[@]}"

@@ -21,7 +21,9 @@ std::string dataDirectory(const char* base) {
 // A page that runs away with memory has its process ended (and the offline page shown) long before
 // it can push the desktop into swapping; a calendar page needs a small fraction of this.
 constexpr guint kWebProcessMemoryLimitMegabytes = 1536;
-constexpr double kMemoryPollSeconds = 5.0;
+// Each of the engine's polls measures the whole page process; polling more often than this costs a
+// hidden calendar more CPU than everything else it does.
+constexpr double kMemoryPollSeconds = 30.0;
 // The engine's own watch runs on the page's main thread, which a script that never returns keeps
 // busy; this watch, from our process, ends such a page before it can exhaust the machine.
 constexpr long kWebProcessHardLimitKilobytes = 2048L * 1024;
