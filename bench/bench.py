@@ -104,26 +104,22 @@ def cpu_seconds(pid):
         return 0.0
 
 
+def process_name(pid):
+    try:
+        with open(f"/proc/{pid}/comm") as f:
+            return f.read().strip()
+    except OSError:
+        return None  # already gone
+
+
 def process_names(pids):
-    names = []
-    for pid in pids:
-        try:
-            with open(f"/proc/{pid}/comm") as f:
-                names.append(f.read().strip())
-        except OSError:
-            pass
-    return sorted(names)
+    """The names of the processes still running, sorted."""
+    return sorted(name for name in map(process_name, pids) if name)
 
 
 def process_names_by_pid(pids):
-    names = []
-    for pid in pids:
-        try:
-            with open(f"/proc/{pid}/comm") as f:
-                names.append(f.read().strip())
-        except OSError:
-            names.append(str(pid))
-    return names
+    """A name for each of `pids`, in order; the pid itself for one that has gone."""
+    return [process_name(pid) or str(pid) for pid in pids]
 
 
 class Bench:

@@ -4,27 +4,16 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/app_delegate.h"
-#include "support/fake_platform.h"
+#include "launched_app.h"
 #include "web/navigation_policy.h"
 #include "web/url.h"
 
 using namespace plenhall;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static testing::FakePlatform* desktop = [] {
-        auto* fake = new testing::FakePlatform;
-        fake->defaults.setBool("hasOnboarded", true);
-        return fake;
-    }();
-    static Platform platform = desktop->platform();
-    static Prefs prefs(desktop->defaults);
-    static AppDelegate* app = [] {
-        auto* controller = new AppDelegate(
-            platform, prefs, AppValues{"https://plenhall.com/app", "plenhall.com", 600});
-        controller->applicationDidFinishLaunching();
-        return controller;
-    }();
+    auto& launched = fuzzing::launchedApp();
+    auto* desktop = &launched.desktop;
+    auto* app = &launched.app;
     if (size == 0) return 0;
 
     const std::uint8_t mode = data[0];

@@ -5,25 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "app/app_delegate.h"
-#include "support/fake_platform.h"
+#include "launched_app.h"
 
 using namespace plenhall;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static testing::FakePlatform* desktop = [] {
-        auto* fake = new testing::FakePlatform;
-        fake->defaults.setBool("hasOnboarded", true);
-        return fake;
-    }();
-    static Platform platform = desktop->platform();
-    static Prefs prefs(desktop->defaults);
-    static AppDelegate* app = [] {
-        auto* controller = new AppDelegate(
-            platform, prefs, AppValues{"https://plenhall.com/app", "plenhall.com", 600});
-        controller->applicationDidFinishLaunching();
-        return controller;
-    }();
+    auto& launched = fuzzing::launchedApp();
+    auto* desktop = &launched.desktop;
+    auto* app = &launched.app;
 
     std::vector<std::string> urls(1);
     bool anyOurs = false;

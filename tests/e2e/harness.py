@@ -539,6 +539,13 @@ class DesktopTest(unittest.TestCase):
     def press_shortcut(self):
         self.desktop.key(SHORTCUT)
 
+    def start_recording(self, settings):
+        """Presses the settings window's shortcut button from the keyboard: the next keys are recorded."""
+        self.wait_active(settings)
+        self.desktop.key("Tab")
+        self.desktop.key("space")
+        time.sleep(0.3)
+
     def wait_viewable(self, window, viewable=True, timeout=10):
         wait_until(lambda: self.desktop.is_viewable(window) == viewable, timeout,
                    message=f"window {window} {'mapped' if viewable else 'unmapped'}")

@@ -94,11 +94,7 @@ class Integration(DesktopTest):
 
     def test_the_menu_title_follows_the_shortcut(self):
         app, calendar = self.started(onboarded=False)
-        settings = app.settings()
-        self.wait_active(settings)
-        self.desktop.key("Tab")
-        self.desktop.key("space")
-        time.sleep(0.3)
+        self.start_recording(app.settings())
         self.desktop.key("ctrl+shift+super+k")
         wait_until(lambda: app.status_menu()[0][1] == "Show / Hide Calendar  \u2303\u21e7\u2318K", 5,
                    message="the new title")

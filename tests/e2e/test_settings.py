@@ -30,9 +30,7 @@ class Settings(DesktopTest):
 
     def test_recording_a_new_shortcut_replaces_the_old_one_for_good(self):
         app, settings = self.welcome()
-        self.tab(1)  # the shortcut button
-        self.desktop.key("space")
-        time.sleep(0.3)
+        self.start_recording(settings)
         self.shot("recording")
         self.desktop.key("k")  # no modifier: the window says so and keeps listening
         time.sleep(0.3)

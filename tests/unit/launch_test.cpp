@@ -121,20 +121,5 @@ TEST_F(Launch, OnlyTheCalendarBecomingKeyCountsAsFocus) {
     EXPECT_TRUE(app->hadFocus());
 }
 
-TEST_F(Launch, WindowAndWebViewAreConfiguredOnce) {
-    launchOnboarded();
-    EXPECT_EQ(calendar().level, 1000);
-    EXPECT_EQ(calendar().collectionBehavior, 0x151u);
-    EXPECT_FALSE(calendar().releasedWhenClosed);
-    EXPECT_EQ(calendar().backgroundColor, Color::white());
-    EXPECT_EQ(calendar().contentView, &webView());
-    EXPECT_EQ(webView().configuration.applicationNameForUserAgent,
-              "Version/17.0 Safari/605.1.15 PlenhallDesktop/1.4.2");
-    EXPECT_TRUE(webView().configuration.persistentWebsiteDataStore);
-    EXPECT_EQ(webView().backForwardGestures, false);
-    EXPECT_EQ(webView().loadedRequests.front(), (URLRequest{kTestStartURL, 0, 60.0}));
-    EXPECT_TRUE(desktop.updaters.started);
-}
-
 }  // namespace
 }  // namespace plenhall::testing

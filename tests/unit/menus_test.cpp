@@ -3,75 +3,10 @@
 namespace plenhall::testing {
 namespace {
 
-struct Row {
-    std::string title;
-    std::optional<MenuAction> action;
-    std::string key;
-    bool controller;
-    bool separator = false;
-};
-
-std::vector<Row> rows(const Menu& menu) {
-    std::vector<Row> result;
-    for (const auto& item : menu.items) {
-        result.push_back({item.title, item.action, item.keyEquivalent, item.targetsController,
-                          item.isSeparator});
-    }
-    return result;
-}
-
-void expectRows(const Menu& menu, const std::vector<Row>& expected) {
-    auto actual = rows(menu);
-    ASSERT_EQ(actual.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(actual[i].separator, expected[i].separator) << i;
-        if (expected[i].separator) continue;
-        EXPECT_EQ(actual[i].title, expected[i].title) << i;
-        EXPECT_EQ(actual[i].action, expected[i].action) << expected[i].title;
-        EXPECT_EQ(actual[i].key, expected[i].key) << expected[i].title;
-        EXPECT_EQ(actual[i].controller, expected[i].controller) << expected[i].title;
-    }
-}
-
-const Row kSeparator{"", std::nullopt, "", false, true};
-
 class Menus : public AppFixture {
   public:
     void SetUp() override { launchOnboarded(); }
 };
-
-TEST_F(Menus, MainMenuMatchesTheTables) {
-    const Menu& bar = *desktop.application.mainMenu;
-    ASSERT_EQ(bar.items.size(), 2u);
-    EXPECT_EQ(bar.items[0].title, "");
-    EXPECT_EQ(bar.items[0].submenu->title, "");
-    expectRows(*bar.items[0].submenu, {{"Settings\u2026", MenuAction::openSettings, ",", true},
-                                       {"Hide Calendar", MenuAction::hideFromMenu, "w", true},
-                                       {"Reload", MenuAction::reload, "r", true},
-                                       {"Quit", MenuAction::terminate, "q", false}});
-    EXPECT_EQ(bar.items[1].submenu->title, "Edit");
-    expectRows(*bar.items[1].submenu, {{"Undo", MenuAction::undo, "z", false},
-                                       {"Redo", MenuAction::redo, "Z", false},
-                                       kSeparator,
-                                       {"Cut", MenuAction::cut, "x", false},
-                                       {"Copy", MenuAction::copy, "c", false},
-                                       {"Paste", MenuAction::paste, "v", false},
-                                       {"Select All", MenuAction::selectAll, "a", false}});
-}
-
-TEST_F(Menus, StatusItemMatchesTheTableWithTheLiveTitle) {
-    EXPECT_EQ(desktop.statusBar.lastLength, -1.0);
-    EXPECT_EQ(statusItem().imageSymbol, "calendar");
-    EXPECT_EQ(statusItem().imageDescription, "Plenhall");
-    expectRows(*statusItem().menu,
-               {{"Show / Hide Calendar  \u2303\u2325\u2318C", MenuAction::toggle, "", true},
-                {"Reload", MenuAction::reload, "", true},
-                kSeparator,
-                {"Settings\u2026", MenuAction::openSettings, ",", true},
-                {"Check for Updates\u2026", MenuAction::checkForUpdates, "", true},
-                kSeparator,
-                {"Quit Plenhall", MenuAction::terminate, "q", false}});
-}
 
 TEST(StatusItemWithoutButton, GetsNoImageButItsMenu) {
     FakePlatform desktop;

@@ -28,39 +28,6 @@ class SettingsViewTest : public AppFixture {
     std::string textOf(const std::string& id) { return find(tree(), id)->text; }
 };
 
-TEST_F(SettingsViewTest, StructureSizesAndSpacings) {
-    const ViewNode root = tree();
-    EXPECT_EQ(root.fixedFrame, (Size{440, 420}));
-    EXPECT_EQ(root.padding, (Insets{24, 24, 24, 24}));
-    EXPECT_EQ(root.spacing, 18);
-    EXPECT_EQ(root.alignment, Alignment::leading);
-    EXPECT_EQ(childIds(root),
-              (std::vector<std::string>{"header", "<7>", "shortcut-section", "display-mode-section",
-                                        "open-at-login", "<6>", "footer"}));
-    EXPECT_EQ(find(root, "header")->spacing, 14);
-    EXPECT_EQ(find(root, "icon")->imageSize, (Size{56, 56}));
-    EXPECT_EQ(find(root, "titles")->spacing, 3);
-    EXPECT_EQ(find(root, "shortcut-section")->spacing, 6);
-    EXPECT_EQ(find(root, "display-mode-section")->spacing, 6);
-    EXPECT_TRUE(find(root, "subtitle")->wraps);
-    EXPECT_EQ(find(root, "subtitle")->color, TextColor::secondary);
-    const ViewNode& shortcut = *find(root, "shortcut");
-    EXPECT_EQ(shortcut.minWidth, 150);
-    EXPECT_EQ(shortcut.font.pointSize, 15);
-    EXPECT_EQ(shortcut.font.weight, FontWeight::medium);
-    EXPECT_EQ(shortcut.font.design, FontDesign::rounded);
-    EXPECT_EQ(shortcut.controlSize, ControlSize::large);
-    EXPECT_FALSE(shortcut.localized);
-    EXPECT_EQ(childIds(*find(root, "footer")),
-              (std::vector<std::string>{"version", "check-for-updates", "<6>", "open-calendar"}));
-    EXPECT_TRUE(find(root, "open-calendar")->isDefault);
-    EXPECT_EQ(find(root, "check-for-updates")->buttonStyle, ButtonStyle::link);
-    EXPECT_EQ(find(root, "version")->text, "Version 1.4.2 (42)");
-    const ViewNode& picker = *find(root, "display-mode");
-    EXPECT_EQ(picker.segments, (std::vector<PickerSegment>{{"Full screen", "fullScreen"},
-                                                           {"Large window", "largeWindow"}}));
-}
-
 TEST_F(SettingsViewTest, WelcomeChangesTheTitleAndTheMainButtonOnly) {
     app->settings()->present(Presentation::welcome);
     const ViewNode welcome = tree();
@@ -162,14 +129,6 @@ class SettingsWindowTest : public AppFixture {
   public:
     void SetUp() override { launchOnboarded(); }
 };
-
-TEST_F(SettingsWindowTest, IsAFixedTitledWindowCreatedOnceAndHidden) {
-    EXPECT_EQ(desktop.windows.settingsContentRect, (Rect{0, 0, 440, 420}));
-    EXPECT_EQ(settingsWindow().style, WindowStyle::titledClosable);
-    EXPECT_EQ(settingsWindow().title, "Plenhall");
-    EXPECT_FALSE(settingsWindow().releasedWhenClosed);
-    EXPECT_FALSE(settingsWindow().visible);
-}
 
 TEST_F(SettingsWindowTest, PresentingCentresActivatesAndReadsTheLoginItemEachTime) {
     app->settings()->present(Presentation::welcome);
