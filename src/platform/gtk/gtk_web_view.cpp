@@ -256,6 +256,7 @@ void GtkWebViewAdapter::loadRequest(const URLRequest& request) {
         return;
     }
     started_ = true;
+    loadPending_ = true;
     auto uriRequest = adopt(webkit_uri_request_new(request.url.c_str()));
     webkit_web_view_load_request(view_.get(), uriRequest.get());
 }
@@ -264,6 +265,7 @@ void GtkWebViewAdapter::loadHTMLString(const std::string& html,
                                        const std::optional<std::string>& baseURL) {
     deferredLoad_.remove();  // the newest load wins
     started_ = true;
+    loadPending_ = true;
     webkit_web_view_load_html(view_.get(), html.c_str(), baseURL ? baseURL->c_str() : nullptr);
 }
 
@@ -330,7 +332,14 @@ GtkWidget* GtkWebViewAdapter::onCreate(WebKitWebView*, WebKitNavigationAction* n
 void GtkWebViewAdapter::refocusIfPending() {
     if (!refocus_ || !committedSinceEnd_) return;
     refocus_ = false;  // the refocus below comes back here through the focus-in it causes
-    refocus_ = !refocus();
+    if (!refocus()) {
+        refocus_ = true;
+    } else if (loadPending_) {
+        // The load under way may commit in yet another process, started before the view had the
+        // focus; that one is told again when it commits.
+        refocus_ = true;
+        committedSinceEnd_ = false;
+    }
 }
 
 gboolean GtkWebViewAdapter::onFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {
@@ -386,6 +395,7 @@ void GtkWebViewAdapter::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpo
             break;
         case WEBKIT_LOAD_COMMITTED:
             self->timeout_.remove();
+            self->loadPending_ = false;
             self->committedSinceEnd_ = true;
             self->refocusIfPending();
             break;

@@ -77,6 +77,7 @@ class GtkWebViewAdapter final : public WebView {
     bool started_ = false;  // the engine has been asked to load something
     bool refocus_ = false;  // the page's process ended; its successor must hear about the focus
     bool committedSinceEnd_ = false;  // the successor has a page that can take the focus
+    bool loadPending_ = false;        // a load asked for here has not committed since
     SourceId refocusLater_;
     URLRequest deferredRequest_;
     SourceId deferredLoad_;
