@@ -190,9 +190,8 @@ GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, 
                               G_CALLBACK(onWebProcessTerminated), this);
     connections_.emplace_back(view_.get(), "script-dialog", G_CALLBACK(onScriptDialog), this);
     connections_.emplace_back(view_.get(), "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
+    connections_.emplace_back(view_.get(), "key-press-event", G_CALLBACK(onKeyPressBefore), this);
     connections_.emplace_back(view_.get(), "key-press-event", G_CALLBACK(onKeyPressAfter), this,
-                              G_CONNECT_AFTER);
-    connections_.emplace_back(view_.get(), "focus-in-event", G_CALLBACK(onFocusIn), this,
                               G_CONNECT_AFTER);
     watchMemory();
 }
@@ -256,7 +255,6 @@ void GtkWebViewAdapter::loadRequest(const URLRequest& request) {
         return;
     }
     started_ = true;
-    loadPending_ = true;
     auto uriRequest = adopt(webkit_uri_request_new(request.url.c_str()));
     webkit_web_view_load_request(view_.get(), uriRequest.get());
 }
@@ -265,7 +263,6 @@ void GtkWebViewAdapter::loadHTMLString(const std::string& html,
                                        const std::optional<std::string>& baseURL) {
     deferredLoad_.remove();  // the newest load wins
     started_ = true;
-    loadPending_ = true;
     webkit_web_view_load_html(view_.get(), html.c_str(), baseURL ? baseURL->c_str() : nullptr);
 }
 
@@ -329,49 +326,6 @@ GtkWidget* GtkWebViewAdapter::onCreate(WebKitWebView*, WebKitNavigationAction* n
     return nullptr;  // never a second web view
 }
 
-void GtkWebViewAdapter::refocusIfPending() {
-    if (!refocus_ || !committedSinceEnd_) return;
-    refocus_ = false;  // the refocus below comes back here through the focus-in it causes
-    if (!refocus()) {
-        refocus_ = true;
-    } else if (loadPending_) {
-        // The load under way may commit in yet another process, started before the view had the
-        // focus; that one is told again when it commits.
-        refocus_ = true;
-        committedSinceEnd_ = false;
-    }
-}
-
-gboolean GtkWebViewAdapter::onFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {
-    auto* self = static_cast<GtkWebViewAdapter*>(data);
-    // The successor's page may have committed while the calendar was hidden; the focus it missed
-    // is given again once the window has it, after the engine has handled this focus-in.
-    if (self->refocus_ && self->committedSinceEnd_ && !self->refocusLater_) {
-        self->refocusLater_ = SourceId(g_idle_add(
-            [](gpointer data) -> gboolean {
-                auto* self = static_cast<GtkWebViewAdapter*>(data);
-                self->refocusLater_.release();
-                self->refocusIfPending();
-                return G_SOURCE_REMOVE;
-            },
-            self));
-    }
-    return FALSE;
-}
-
-bool GtkWebViewAdapter::refocus() {
-    // A page in a process started after a crash does not learn that the view already had the
-    // focus; taking it away and giving it back tells it, so typing reaches the page again.
-    GtkWidget* toplevel = gtk_widget_get_toplevel(widget());
-    if (!GTK_IS_WINDOW(toplevel) || !gtk_window_is_active(GTK_WINDOW(toplevel)) ||
-        !gtk_widget_has_focus(widget())) {
-        return false;
-    }
-    gtk_window_set_focus(GTK_WINDOW(toplevel), nullptr);
-    gtk_widget_grab_focus(widget());
-    return true;
-}
-
 void GtkWebViewAdapter::armTimeout() {
     timedOut_ = false;
     timeout_ = SourceId(g_timeout_add_seconds(
@@ -395,9 +349,6 @@ void GtkWebViewAdapter::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpo
             break;
         case WEBKIT_LOAD_COMMITTED:
             self->timeout_.remove();
-            self->loadPending_ = false;
-            self->committedSinceEnd_ = true;
-            self->refocusIfPending();
             break;
         case WEBKIT_LOAD_FINISHED:
             self->timeout_.remove();
@@ -438,8 +389,6 @@ void GtkWebViewAdapter::onWebProcessTerminated(WebKitWebView*,
                                                gpointer data) {
     auto* self = static_cast<GtkWebViewAdapter*>(data);
     self->timeout_.remove();
-    self->refocus_ = true;
-    self->committedSinceEnd_ = false;
     // A dead view shows nothing and answers nothing; a failed load brings the offline page, and the
     // next showing loads the calendar again in a fresh process.
     const char* why = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
@@ -516,8 +465,34 @@ gboolean GtkWebViewAdapter::onRunFileChooser(WebKitWebView*, WebKitFileChooserRe
     return TRUE;
 }
 
-gboolean GtkWebViewAdapter::onKeyPressAfter(GtkWidget*, GdkEventKey* event, gpointer data) {
+int& GtkWebViewAdapter::timesSeen(const GdkEventKey& press) {
+    for (auto& seen : seenPresses_) {
+        if (seen.times > 0 && seen.time == press.time && seen.keycode == press.hardware_keycode &&
+            seen.keyval == press.keyval) {
+            return seen.times;
+        }
+    }
+    auto& slot = seenPresses_[nextSeenPress_++ % seenPresses_.size()];
+    slot = SeenPress{press.time, press.hardware_keycode, press.keyval, 0};
+    return slot.times;
+}
+
+gboolean GtkWebViewAdapter::onKeyPressBefore(GtkWidget*, GdkEventKey* event, gpointer data) {
     auto* self = static_cast<GtkWebViewAdapter*>(data);
+    if (++self->timesSeen(*event) == 1) self->newestPress_ = event->time;
+    return FALSE;
+}
+
+gboolean GtkWebViewAdapter::onKeyPressAfter(GtkWidget* widget, GdkEventKey* event, gpointer data) {
+    auto* self = static_cast<GtkWebViewAdapter*>(data);
+    if (self->timesSeen(*event) == 1 && event->time == self->newestPress_) {
+        // The engine hands a press the page left alone back to the view, and lets the next press
+        // through to the view unseen by the page in its place. When the calendar was hidden by
+        // then, the press handed back never arrived, and this one, new, was let through instead;
+        // handing it over again gives it to the page.
+        gtk_widget_event(widget, reinterpret_cast<GdkEvent*>(event));
+        return TRUE;
+    }
     // Runs only for keys the page left alone, so editors with their own undo keep it.
     if ((event->state & GDK_CONTROL_MASK) == 0) return FALSE;
     if (event->keyval == GDK_KEY_z) {

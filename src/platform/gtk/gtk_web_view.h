@@ -12,6 +12,7 @@
 
 #include <webkit2/webkit2.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -54,14 +55,13 @@ class GtkWebViewAdapter final : public WebView {
     static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer);
     static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer);
     static gboolean onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest*, gpointer);
+    static gboolean onKeyPressBefore(GtkWidget*, GdkEventKey*, gpointer);
     static gboolean onKeyPressAfter(GtkWidget*, GdkEventKey*, gpointer);
-    static gboolean onFocusIn(GtkWidget*, GdkEventFocus*, gpointer);
 
     gboolean decideResponse(WebKitResponsePolicyDecision* decision);
     void armTimeout();
     void watchMemory();
-    void refocusIfPending();
-    bool refocus();
+    int& timesSeen(const GdkEventKey& press);
 
     Log& log_;
     NavigationDelegate* navigation_ = nullptr;
@@ -75,10 +75,17 @@ class GtkWebViewAdapter final : public WebView {
     bool timedOut_ = false;
     int creating_ = 0;      // inside the engine's synchronous new-window request
     bool started_ = false;  // the engine has been asked to load something
-    bool refocus_ = false;  // the page's process ended; its successor must hear about the focus
-    bool committedSinceEnd_ = false;  // the successor has a page that can take the focus
-    bool loadPending_ = false;        // a load asked for here has not committed since
-    SourceId refocusLater_;
+    // The latest key presses that reached the view, and how many times each did: the engine hands
+    // a press to the page, then to the view once more if the page left it alone.
+    struct SeenPress {
+        guint32 time = 0;
+        guint16 keycode = 0;
+        guint keyval = 0;
+        int times = 0;
+    };
+    std::array<SeenPress, 16> seenPresses_{};
+    std::size_t nextSeenPress_ = 0;
+    guint32 newestPress_ = 0;
     URLRequest deferredRequest_;
     SourceId deferredLoad_;
 };
