@@ -348,8 +348,6 @@ void GtkWebViewAdapter::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpo
             self->armTimeout();
             break;
         case WEBKIT_LOAD_COMMITTED:
-            self->timeout_.remove();
-            break;
         case WEBKIT_LOAD_FINISHED:
             self->timeout_.remove();
             break;
