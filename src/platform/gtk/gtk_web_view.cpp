@@ -1,11 +1,14 @@
 #include "platform/gtk/gtk_web_view.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sstream>
+#include <vector>
 
 namespace plenhall::gtk {
 namespace {
@@ -40,34 +43,33 @@ std::string readFile(const std::string& path) {
     return contents;
 }
 
-int parentOf(int pid) {
-    std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
-    auto close = stat.rfind(')');
-    if (close == std::string::npos) return 0;
-    int parent = 0;
-    std::sscanf(stat.c_str() + close + 1, " %*c %d", &parent);
-    return parent;
+// Adds the processes below `pid`, down to `depth` levels, to `found`.
+void addDescendants(int pid, int depth, std::vector<int>& found) {
+    if (depth == 0) return;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    GDir* threads = g_dir_open(tasks.c_str(), 0, nullptr);
+    if (!threads) return;
+    while (const char* thread = g_dir_read_name(threads)) {
+        std::istringstream children(readFile(tasks + "/" + thread + "/children"));
+        for (int child = 0; children >> child;) {
+            found.push_back(child);
+            addDescendants(child, depth - 1, found);
+        }
+    }
+    g_dir_close(threads);
 }
 
-// The page's process: a WebKitWebProcess below this one (the sandbox starts it through bwrap).
-int findWebProcess() {
-    const int self = getpid();
-    GDir* proc = g_dir_open("/proc", 0, nullptr);
-    if (!proc) return 0;
-    int found = 0;
-    while (const char* name = g_dir_read_name(proc)) {
-        if (!g_ascii_isdigit(name[0])) continue;
-        const int pid = std::atoi(name);
-        if (readFile("/proc/" + std::string(name) + "/comm").rfind("WebKitWebProces", 0) != 0)
-            continue;
-        for (int ancestor = parentOf(pid), depth = 0; ancestor > 1 && depth < 4;
-             ancestor = parentOf(ancestor), ++depth) {
-            if (ancestor == self) found = pid;
-        }
-        if (found) break;
+// The engine's page processes below this one (the sandbox starts them through bwrap). After a
+// crash or a change of site there can be more than one, the page's not always the oldest.
+std::vector<int> webProcesses() {
+    std::vector<int> descendants;
+    addDescendants(getpid(), 4, descendants);
+    std::vector<int> pages;
+    for (int pid : descendants) {
+        if (readFile("/proc/" + std::to_string(pid) + "/comm").rfind("WebKitWebProces", 0) == 0)
+            pages.push_back(pid);
     }
-    g_dir_close(proc);
-    return found;
+    return pages;
 }
 
 long residentKilobytes(int pid) {
@@ -201,18 +203,13 @@ void GtkWebViewAdapter::watchMemory() {
         kMemoryWatchSeconds,
         [](gpointer data) -> gboolean {
             auto* self = static_cast<GtkWebViewAdapter*>(data);
-            long resident = self->webProcess_ ? residentKilobytes(self->webProcess_) : -1;
-            if (resident < 0) {
-                self->webProcess_ = findWebProcess();
-                return G_SOURCE_CONTINUE;
-            }
-            if (resident > kWebProcessHardLimitKilobytes) {
-                // Reported as the page's process ending, so the offline page replaces it.
+            for (int pid : webProcesses()) {
+                if (residentKilobytes(pid) <= kWebProcessHardLimitKilobytes) continue;
+                // The view hears of its page's process ending, so the offline page replaces it.
                 self->log_.line("PlenhallDesktop: the calendar page used more than " +
                                 std::to_string(kWebProcessHardLimitKilobytes / 1024) +
                                 " MB of memory; its process was ended");
-                webkit_web_view_terminate_web_process(self->view_.get());
-                self->webProcess_ = 0;
+                kill(pid, SIGKILL);
             }
             return G_SOURCE_CONTINUE;
         },

@@ -71,7 +71,6 @@ class GtkWebViewAdapter final : public WebView {
     std::vector<SignalConnection> connections_;
     SourceId timeout_;
     SourceId memoryWatch_;
-    int webProcess_ = 0;  // the pid of the page's process once found
     bool timedOut_ = false;
     int creating_ = 0;      // inside the engine's synchronous new-window request
     bool started_ = false;  // the engine has been asked to load something
