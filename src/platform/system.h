@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,8 +21,18 @@ namespace plenhall {
 // after the current event has been handled.
 class MainQueue {
   public:
+    // Work waiting for its time; destroying the handle before then means it never runs.
+    class Timer {
+      public:
+        virtual ~Timer() = default;
+    };
+
     virtual ~MainQueue() = default;
     virtual void async(std::function<void()> work) = 0;
+    // Runs `work` once on the main thread after `delay` of steady time (a wall clock set back or
+    // forward does not move it).
+    [[nodiscard]] virtual std::unique_ptr<Timer> asyncAfter(std::chrono::milliseconds delay,
+                                                            std::function<void()> work) = 0;
 };
 
 // Wall-clock time. It may jump backwards (the user or NTP sets the clock).

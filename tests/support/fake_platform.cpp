@@ -16,6 +16,45 @@ int FakeMainQueue::drain() {
     return ran;
 }
 
+class FakeMainQueue::FakeTimer final : public MainQueue::Timer {
+  public:
+    FakeTimer(FakeMainQueue& queue, std::uint64_t order) : queue_(queue), order_(order) {}
+    ~FakeTimer() override { queue_.timers_.erase(order_); }
+
+  private:
+    FakeMainQueue& queue_;
+    std::uint64_t order_;
+};
+
+std::unique_ptr<MainQueue::Timer> FakeMainQueue::asyncAfter(std::chrono::milliseconds delay,
+                                                            std::function<void()> work) {
+    const std::uint64_t order = nextOrder_++;
+    timers_.emplace(order, Entry{steady_ + std::max(delay, std::chrono::milliseconds(0)), order,
+                                 std::move(work)});
+    return std::make_unique<FakeTimer>(*this, order);
+}
+
+void FakeMainQueue::elapse(std::chrono::milliseconds elapsed) {
+    if (elapsed.count() <= 0) return;
+    const auto end = steady_ + elapsed;
+    for (;;) {
+        // The earliest due timer, ties in the order they were made; work run here may add or
+        // cancel timers.
+        auto next = timers_.end();
+        for (auto it = timers_.begin(); it != timers_.end(); ++it) {
+            if (it->second.due <= end &&
+                (next == timers_.end() || it->second.due < next->second.due))
+                next = it;
+        }
+        if (next == timers_.end()) break;
+        steady_ = std::max(steady_, next->second.due);
+        auto work = std::move(next->second.work);
+        timers_.erase(next);
+        work();
+    }
+    steady_ = end;
+}
+
 // FakeDefaults
 
 std::optional<std::string> FakeDefaults::dataForKey(std::string_view key) const {

@@ -18,22 +18,54 @@ namespace plenhall::testing {
 
 using Journal = std::vector<std::string>;
 
+// Delayed work is due on the fake's own steady time, which only FakeClock::advance moves.
 class FakeMainQueue final : public MainQueue {
   public:
     void async(std::function<void()> work) override { pending.push_back(std::move(work)); }
+    std::unique_ptr<Timer> asyncAfter(std::chrono::milliseconds delay,
+                                      std::function<void()> work) override;
     // Runs queued work, including work queued while draining; returns how many ran.
     int drain();
+    // Moves steady time on by `elapsed`, running each timer that falls due, in due order.
+    void elapse(std::chrono::milliseconds elapsed);
+    // Timers not yet run or cancelled.
+    std::size_t pendingTimers() const { return timers_.size(); }
+
     std::deque<std::function<void()>> pending;
+
+  private:
+    class FakeTimer;
+    struct Entry {
+        std::chrono::milliseconds due;
+        std::uint64_t order;
+        std::function<void()> work;
+    };
+    std::chrono::milliseconds steady_{0};
+    std::uint64_t nextOrder_ = 1;
+    std::map<std::uint64_t, Entry> timers_;  // by order of creation
 };
 
+// Wall-clock time. Moving it on also moves the main queue's steady time, as real time would;
+// setting it back (`jump`) does not.
 class FakeClock final : public Clock {
   public:
+    explicit FakeClock(FakeMainQueue& queue) : queue_(queue) {}
     TimePoint now() const override { return current; }
     void advance(double seconds) {
         current += std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::duration<double>(seconds));
+        queue_.elapse(std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::duration<double>(seconds)));
+    }
+    // The user or NTP sets the clock; no time passes.
+    void jump(double seconds) {
+        current += std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::duration<double>(seconds));
     }
     TimePoint current = TimePoint(std::chrono::hours(24 * 365 * 50));
+
+  private:
+    FakeMainQueue& queue_;
 };
 
 class FakeLog final : public Log {
@@ -194,7 +226,9 @@ class FakeStatusItem final : public StatusItem {
     bool setButtonImage(const std::string& symbol, const std::string& description) override;
     void setMenu(const Menu& m, MenuTarget& t) override;
     void setItemTitle(std::size_t index, const std::string& title) override;
-    void setMenuWillOpenHandler(std::function<void()> handler) override { willOpen = std::move(handler); }
+    void setMenuWillOpenHandler(std::function<void()> handler) override {
+        willOpen = std::move(handler);
+    }
 
     // The user opens the menu (the panel asks first), then picks the item at `index`.
     void open() {
@@ -390,7 +424,7 @@ struct FakePlatform {
     Journal journal;
     FakeApplication application{journal};
     FakeMainQueue mainQueue;
-    FakeClock clock;
+    FakeClock clock{mainQueue};
     FakeLog log;
     FakeDefaults defaults{journal};
     FakeScreens screens;

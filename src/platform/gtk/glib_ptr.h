@@ -4,6 +4,10 @@
 
 #include <glib-object.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -136,6 +140,77 @@ class SourceId {
 
   private:
     guint id_ = 0;
+};
+
+// A timeout or idle that runs a callable; removed, and the callable freed, when this goes. Held as
+// the GSource itself, not its id, so a source that already ended can never be confused with a
+// later one that reuses the id.
+class ScheduledCall {
+  public:
+    ScheduledCall() = default;
+    ScheduledCall(ScheduledCall&& other) noexcept
+        : source_(std::exchange(other.source_, nullptr)) {}
+    ScheduledCall& operator=(ScheduledCall&& other) noexcept {
+        if (this != &other) {
+            cancel();
+            source_ = std::exchange(other.source_, nullptr);
+        }
+        return *this;
+    }
+    ScheduledCall(const ScheduledCall&) = delete;
+    ScheduledCall& operator=(const ScheduledCall&) = delete;
+    ~ScheduledCall() { cancel(); }
+
+    // Runs `work` once, after `delay`.
+    static ScheduledCall after(std::chrono::milliseconds delay, std::function<void()> work,
+                               int priority = G_PRIORITY_DEFAULT) {
+        return make(g_timeout_source_new(guint(std::max<std::int64_t>(delay.count(), 0))), priority,
+                    [work = std::move(work)] {
+                        work();
+                        return false;
+                    });
+    }
+    // Runs `work` every `interval` for as long as it answers true.
+    static ScheduledCall every(std::chrono::milliseconds interval, std::function<bool()> work) {
+        return make(g_timeout_source_new(guint(std::max<std::int64_t>(interval.count(), 1))),
+                    G_PRIORITY_DEFAULT, std::move(work));
+    }
+    // Runs `work` once, when the loop is next idle at `priority`.
+    static ScheduledCall idle(std::function<void()> work, int priority = G_PRIORITY_DEFAULT_IDLE) {
+        return make(g_idle_source_new(), priority, [work = std::move(work)] {
+            work();
+            return false;
+        });
+    }
+
+    // True until the call has run (a one-off) or ended, or was cancelled.
+    bool pending() const { return source_ && !g_source_is_destroyed(source_); }
+    explicit operator bool() const { return pending(); }
+    void cancel() {
+        if (!source_) return;
+        g_source_destroy(source_);
+        g_source_unref(source_);
+        source_ = nullptr;
+    }
+
+  private:
+    explicit ScheduledCall(GSource* source) : source_(source) {}
+
+    static ScheduledCall make(GSource* source, int priority, std::function<bool()> work) {
+        g_source_set_priority(source, priority);
+        g_source_set_callback(
+            source,
+            [](gpointer data) -> gboolean {
+                return (*static_cast<std::function<bool()>*>(data))() ? G_SOURCE_CONTINUE
+                                                                      : G_SOURCE_REMOVE;
+            },
+            new std::function<bool()>(std::move(work)),
+            [](gpointer data) { delete static_cast<std::function<bool()>*>(data); });
+        g_source_attach(source, nullptr);
+        return ScheduledCall(source);
+    }
+
+    GSource* source_ = nullptr;  // one reference of ours
 };
 
 }  // namespace plenhall::gtk

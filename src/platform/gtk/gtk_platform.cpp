@@ -35,6 +35,21 @@ gboolean GlibMainQueue::dispatch(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
+namespace {
+class GlibTimer final : public MainQueue::Timer {
+  public:
+    explicit GlibTimer(ScheduledCall call) : call_(std::move(call)) {}
+
+  private:
+    ScheduledCall call_;
+};
+}  // namespace
+
+std::unique_ptr<MainQueue::Timer> GlibMainQueue::asyncAfter(std::chrono::milliseconds delay,
+                                                            std::function<void()> work) {
+    return std::make_unique<GlibTimer>(ScheduledCall::after(delay, std::move(work)));
+}
+
 void StderrLog::line(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fputc('\n', stderr);

@@ -33,6 +33,8 @@ namespace plenhall::gtk {
 class GlibMainQueue final : public MainQueue {
   public:
     void async(std::function<void()> work) override;
+    std::unique_ptr<Timer> asyncAfter(std::chrono::milliseconds delay,
+                                      std::function<void()> work) override;
 
   private:
     static gboolean dispatch(gpointer self);
