@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include "platform/preference_file_store.h"
+#include "prefs/preference_file_store.h"
 
 namespace fs = std::filesystem;
 

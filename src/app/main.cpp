@@ -9,6 +9,7 @@
 #include "app/process_entry.h"
 #include "build_info.h"
 #include "platform/gtk/gtk_platform.h"
+#include "prefs/preference_file_store.h"
 
 namespace {
 
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
     bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
 
     plenhall::gtk::GtkPlatform desktop(argc, argv, {infoDictionary(), PLENHALL_INFO_UPDATE_FEED});
-    plenhall::Platform platform = desktop.platform();
+    plenhall::PreferenceFileStore preferences(plenhall::gtk::GtkPlatform::preferencesPath(),
+                                              desktop.log());
+    plenhall::Platform platform = desktop.platform(preferences);
     return plenhall::runProcess(platform, PLENHALL_INFO_START_URL);
 }

@@ -11,14 +11,6 @@
 
 namespace plenhall {
 
-// Carbon modifier masks: the form in which shortcuts carry their modifiers and are stored.
-namespace CarbonModifier {
-inline constexpr std::uint32_t cmdKey = 0x100;
-inline constexpr std::uint32_t shiftKey = 0x200;
-inline constexpr std::uint32_t optionKey = 0x800;
-inline constexpr std::uint32_t controlKey = 0x1000;
-}  // namespace CarbonModifier
-
 // Virtual key code of Escape, the recorder's cancel key.
 inline constexpr std::uint16_t kEscapeKeyCode = 53;
 

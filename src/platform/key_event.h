@@ -2,7 +2,7 @@
 //
 // Key codes are the virtual key codes of the physical key positions (8 is the key where C sits on
 // a US keyboard, whatever the layout types there); backends translate their own key codes through
-// one table (key_codes.h). Thread: main thread only.
+// one table of their own. Thread: main thread only.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,15 @@ inline constexpr std::uint32_t command = 0x100000;  // Super
 inline constexpr std::uint32_t numericPad = 0x200000;
 inline constexpr std::uint32_t function = 0x800000;
 }  // namespace ModifierFlag
+
+// Modifier masks of a registered combination: the form in which shortcuts carry their modifiers
+// and are stored, and in which the global key grab receives them.
+namespace CarbonModifier {
+inline constexpr std::uint32_t cmdKey = 0x100;  // Super
+inline constexpr std::uint32_t shiftKey = 0x200;
+inline constexpr std::uint32_t optionKey = 0x800;  // Alt
+inline constexpr std::uint32_t controlKey = 0x1000;
+}  // namespace CarbonModifier
 
 struct KeyEvent {
     std::uint16_t keyCode = 0;

@@ -101,7 +101,8 @@ class FakeWebView;
 
 class FakeWindow final : public Window {
   public:
-    FakeWindow(std::string name, Journal& journal) : name(std::move(name)), journal_(journal) {}
+    FakeWindow(std::string windowName, Journal& journal)
+        : name(std::move(windowName)), journal_(journal) {}
 
     void setStyle(WindowStyle s) override { style = s; }
     void setLevel(int l) override { level = l; }

@@ -12,7 +12,7 @@
 #include <random>
 #include <regex>
 
-#include "platform/preference_file_store.h"
+#include "prefs/preference_file_store.h"
 #include "support/fake_platform.h"
 
 namespace fs = std::filesystem;

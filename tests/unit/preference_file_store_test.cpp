@@ -1,4 +1,4 @@
-#include "platform/preference_file_store.h"
+#include "prefs/preference_file_store.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>

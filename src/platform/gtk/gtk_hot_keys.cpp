@@ -4,8 +4,8 @@
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 
-#include "hotkey/shortcut.h"
-#include "platform/key_codes.h"
+#include "platform/key_event.h"
+#include "platform/gtk/key_codes.h"
 
 namespace plenhall::gtk {
 namespace {

@@ -1,6 +1,6 @@
 #include "platform/gtk/gtk_key_monitor.h"
 
-#include "platform/key_codes.h"
+#include "platform/gtk/key_codes.h"
 
 namespace plenhall::gtk {
 namespace {

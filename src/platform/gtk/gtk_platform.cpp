@@ -72,7 +72,6 @@ std::string GtkPlatform::preferencesPath() {
 
 GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
     : build_(std::move(build)),
-      defaults_(preferencesPath(), log_),
       application_(argc, argv, state_),
       windows_(focus_, keyMonitor_, state_),
       loginItem_(runningProgram()),
@@ -85,8 +84,8 @@ GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
     windows_.setApplication(application_.application());
 }
 
-Platform GtkPlatform::platform() {
-    return Platform{application_, mainQueue_, clock_,     log_,      defaults_,   screens_,
+Platform GtkPlatform::platform(UserDefaults& defaults) {
+    return Platform{application_, mainQueue_, clock_,     log_,      defaults,   screens_,
                     windows_,     webViews_,  statusBar_, hotKeys_,  keyMonitor_, sheets_,
                     workspace_,   focus_,     loginItem_, updaters_, build_.info};
 }

@@ -24,7 +24,6 @@
 #include "platform/gtk/status_item.h"
 #include "platform/gtk/updater.h"
 #include "platform/platform.h"
-#include "platform/preference_file_store.h"
 
 namespace plenhall::gtk {
 
@@ -68,9 +67,12 @@ class GtkPlatform {
     GtkPlatform(const GtkPlatform&) = delete;
     GtkPlatform& operator=(const GtkPlatform&) = delete;
 
-    Platform platform();
+    // The seam over this desktop, with the preference store the composition root keeps.
+    Platform platform(UserDefaults& defaults);
 
+    // Where the preference file lives: the user's configuration directory.
     static std::string preferencesPath();
+    Log& log() { return log_; }
 
   private:
     BuildInfo build_;
@@ -78,7 +80,6 @@ class GtkPlatform {
     GlibMainQueue mainQueue_;
     SystemClock clock_;
     StderrLog log_;
-    PreferenceFileStore defaults_;
     FocusTracker focus_{state_};
     GtkKeyMonitor keyMonitor_;
     GtkApplicationHost application_;

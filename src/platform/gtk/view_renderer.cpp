@@ -237,9 +237,9 @@ GtkWidget* ViewRenderer::buildPicker(const ViewNode& node) {
         Binding* binding = bind(node);
         binding->tag = segment.tag;
         g_signal_connect(button, "toggled", G_CALLBACK(+[](GtkToggleButton* b, gpointer data) {
-                             auto* binding = static_cast<Binding*>(data);
-                             if (gtk_toggle_button_get_active(b) && binding->onSelect)
-                                 binding->onSelect(binding->tag);
+                             auto* segmentBinding = static_cast<Binding*>(data);
+                             if (gtk_toggle_button_get_active(b) && segmentBinding->onSelect)
+                                 segmentBinding->onSelect(segmentBinding->tag);
                          }),
                          binding);
         gtk_box_pack_start(GTK_BOX(box), button, FALSE, FALSE, 0);

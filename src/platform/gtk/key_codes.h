@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace plenhall {
+namespace plenhall::gtk {
 
 // Keys the table does not name (a key some keyboards have and others lack) get a virtual code of
 // their own: kUnnamedKeyBase plus their X keycode, so they can still be recorded and grabbed.
@@ -14,4 +14,4 @@ inline constexpr std::uint16_t kUnnamedKeyBase = 0x8000;
 std::optional<std::uint32_t> xKeycodeForVirtualKey(std::uint32_t virtualKeyCode);
 std::uint16_t virtualKeyForXKeycode(std::uint32_t xKeycode);
 
-}  // namespace plenhall
+}  // namespace plenhall::gtk

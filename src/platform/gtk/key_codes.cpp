@@ -1,9 +1,9 @@
-#include "platform/key_codes.h"
+#include "platform/gtk/key_codes.h"
 
 #include <array>
 #include <utility>
 
-namespace plenhall {
+namespace plenhall::gtk {
 namespace {
 
 // {virtual key code, X keycode}, by physical position on an ANSI/PC keyboard.
@@ -49,4 +49,4 @@ std::uint16_t virtualKeyForXKeycode(std::uint32_t xKeycode) {
     return static_cast<std::uint16_t>(kUnnamedKeyBase + (xKeycode & 0xFF));
 }
 
-}  // namespace plenhall
+}  // namespace plenhall::gtk

@@ -1,4 +1,4 @@
-#include "platform/key_codes.h"
+#include "platform/gtk/key_codes.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "hotkey/shortcut.h"
 
-namespace plenhall {
+namespace plenhall::gtk {
 namespace {
 
 TEST(KeyCodes, EveryTableKeyMapsBothWaysAndNoTwoShareAnXKeycode) {
@@ -34,4 +34,4 @@ TEST(KeyCodes, KeysOutsideTheTableStillRoundTrip) {
 }
 
 }  // namespace
-}  // namespace plenhall
+}  // namespace plenhall::gtk
