@@ -21,16 +21,16 @@ HotKey::~HotKey() {
     platform_.installPressHandler([] {});
 }
 
-bool HotKey::registerShortcut(const Shortcut& shortcut) {
+Result<HotKeyError> HotKey::registerShortcut(const Shortcut& shortcut) {
     unregister();
-    int status = platform_.registerHotKey(shortcut.keyCode, shortcut.carbonModifiers);
-    if (status == 0) {
+    auto registered = platform_.registerHotKey(shortcut.keyCode, shortcut.carbonModifiers);
+    if (registered) {
         registered_ = true;
-        return true;
+        return registered;
     }
     log_.line("PlenhallDesktop: " + shortcut.display() + " unavailable (status " +
-              std::to_string(status) + ")");
-    return false;
+              std::to_string(registered.error().status) + ")");
+    return registered;
 }
 
 void HotKey::unregister() {

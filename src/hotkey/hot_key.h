@@ -21,9 +21,9 @@ class HotKey {
     HotKey& operator=(const HotKey&) = delete;
     ~HotKey();
 
-    // Replaces whatever is registered by `shortcut`; true when the desktop accepted it. After a
-    // refusal nothing is registered at all.
-    bool registerShortcut(const Shortcut& shortcut);
+    // Replaces whatever is registered by `shortcut`; true (ok) when the desktop accepted it. After
+    // a refusal nothing is registered at all and one log line says why.
+    Result<HotKeyError> registerShortcut(const Shortcut& shortcut);
     // Drops the live registration, if any.
     void unregister();
 

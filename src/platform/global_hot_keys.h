@@ -7,7 +7,20 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/result.h"
+
 namespace plenhall {
+
+struct HotKeyError {
+    enum class Reason {
+        taken,        // another program holds the combination
+        noSuchKey,    // the keyboard has no key at that position
+        unsupported,  // this desktop offers no system-wide key grab
+    };
+    Reason reason;
+    // The desktop's own code for the refusal (the window system's error code), for the log.
+    int status = 0;
+};
 
 class GlobalHotKeys {
   public:
@@ -17,11 +30,10 @@ class GlobalHotKeys {
     // combination reach it until the process ends.
     virtual void installPressHandler(std::function<void()> onPress) = 0;
 
-    // Grabs `keyCode` (virtual key code) with `carbonModifiers` system-wide. Answers 0 when the
-    // desktop granted it, otherwise a status that names the refusal (for example the window
-    // system's error code when another program holds the combination). After a refusal nothing is
-    // grabbed.
-    virtual int registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers) = 0;
+    // Grabs `keyCode` (virtual key code) with `carbonModifiers` system-wide. After a refusal
+    // nothing is grabbed.
+    virtual Result<HotKeyError> registerHotKey(std::uint32_t keyCode,
+                                               std::uint32_t carbonModifiers) = 0;
 
     // Releases the grab, if any.
     virtual void unregisterHotKey() = 0;

@@ -3,8 +3,7 @@
 // Thread: main thread only.
 #pragma once
 
-#include <optional>
-#include <string>
+#include "platform/result.h"
 
 namespace plenhall {
 
@@ -13,9 +12,8 @@ enum class LoginItemStatus { notRegistered = 0, enabled = 1, requiresApproval = 
 class LoginItemService {
   public:
     virtual ~LoginItemService() = default;
-    // Nothing on success; the error's description otherwise.
-    virtual std::optional<std::string> registerItem() = 0;
-    virtual std::optional<std::string> unregisterItem() = 0;
+    virtual Result<WriteError> registerItem() = 0;
+    virtual Result<WriteError> unregisterItem() = 0;
     // Read from the desktop each time, so a change made outside the program shows.
     virtual LoginItemStatus status() const = 0;
 };

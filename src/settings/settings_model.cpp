@@ -2,6 +2,18 @@
 
 namespace plenhall {
 
+std::string refusalMessage(const Shortcut& shortcut, const HotKeyError& error) {
+    switch (error.reason) {
+        case HotKeyError::Reason::taken:
+            return shortcut.display() + " is already used by another app.";
+        case HotKeyError::Reason::noSuchKey:
+            return shortcut.display() + " can't be used as a shortcut on this keyboard.";
+        case HotKeyError::Reason::unsupported:
+            return "This desktop doesn't let apps use global shortcuts.";
+    }
+    return shortcut.display() + " is unavailable.";
+}
+
 SettingsModel::SettingsModel(Services services, std::function<void()> openCalendar,
                              std::function<void()> checkForUpdates)
     : prefs_(services.prefs),
@@ -62,14 +74,14 @@ std::optional<KeyEvent> SettingsModel::handleRecordingKeyDown(const KeyEvent& ev
         setShortcutError("Include \u2318, \u2325 or \u2303 in the shortcut.");
         return std::nullopt;
     }
-    if (hotKey_.registerShortcut(*candidate)) {
+    if (auto registered = hotKey_.registerShortcut(*candidate)) {
         prefs_.setShortcut(*candidate);
         setShortcutError(std::nullopt);
         finishRecording();
     } else {
         // Nothing is registered now; the stored shortcut returns with stopRecording() or a later
         // accepted candidate.
-        setShortcutError(candidate->display() + " is already used by another app. Try another.");
+        setShortcutError(refusalMessage(*candidate, registered.error()) + " Try another.");
     }
     return std::nullopt;
 }
@@ -83,24 +95,25 @@ void SettingsModel::finishRecording() {
 void SettingsModel::stopRecording() {
     if (!recording_) return;
     finishRecording();
-    hotKey_.registerShortcut(prefs_.shortcut());
+    // A refusal is logged by the hot key; the settings window shows the shortcut as stored.
+    (void)hotKey_.registerShortcut(prefs_.shortcut());
 }
 
 void SettingsModel::resetShortcut() {
     stopRecording();
     Shortcut fallback = defaultShortcut();
-    if (hotKey_.registerShortcut(fallback)) {
+    if (auto registered = hotKey_.registerShortcut(fallback)) {
         prefs_.setShortcut(fallback);
         setShortcutError(std::nullopt);
     } else {
-        hotKey_.registerShortcut(prefs_.shortcut());
-        setShortcutError(fallback.display() + " is already used by another app.");
+        (void)hotKey_.registerShortcut(prefs_.shortcut());
+        setShortcutError(refusalMessage(fallback, registered.error()));
     }
 }
 
 void SettingsModel::setOpenAtLogin(bool on) {
-    auto error = on ? loginItem_.registerItem() : loginItem_.unregisterItem();
-    if (error) log_.line("PlenhallDesktop: login item change failed: " + *error);
+    auto changed = on ? loginItem_.registerItem() : loginItem_.unregisterItem();
+    if (!changed) log_.line("PlenhallDesktop: login item change failed: " + changed.error().detail);
     setOpenAtLoginValue(loginItem_.status() == LoginItemStatus::enabled);
 }
 

@@ -19,6 +19,9 @@
 
 namespace plenhall {
 
+// What the settings window says when the desktop refuses `shortcut`.
+std::string refusalMessage(const Shortcut& shortcut, const HotKeyError& error);
+
 class SettingsModel {
   public:
     struct Services {

@@ -221,16 +221,17 @@ void FakeHotKeys::installPressHandler(std::function<void()> onPress) {
     journal_.push_back("hotKeys.installPressHandler");
 }
 
-int FakeHotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
+Result<HotKeyError> FakeHotKeys::registerHotKey(std::uint32_t keyCode,
+                                                std::uint32_t carbonModifiers) {
     journal_.push_back("hotKeys.register " + std::to_string(keyCode) + "/" +
                        std::to_string(carbonModifiers));
     Combination wanted{keyCode, carbonModifiers};
     if (std::find(takenByOthers.begin(), takenByOthers.end(), wanted) != takenByOthers.end()) {
         registered.reset();
-        return refusalStatus;
+        return refusal;
     }
     registered = wanted;
-    return 0;
+    return {};
 }
 
 void FakeHotKeys::unregisterHotKey() {
@@ -325,16 +326,18 @@ void FakeNotificationCenter::post(Notification name, const Window* sender) {
 
 // FakeLoginItem
 
-std::optional<std::string> FakeLoginItem::registerItem() {
-    if (auto error = std::exchange(failWith, std::nullopt)) return error;
+Result<WriteError> FakeLoginItem::registerItem() {
+    if (auto error = std::exchange(failWith, std::nullopt))
+        return WriteError{WriteError::Kind::cannotWrite, *error};
     current = needsApproval ? LoginItemStatus::requiresApproval : LoginItemStatus::enabled;
-    return std::nullopt;
+    return {};
 }
 
-std::optional<std::string> FakeLoginItem::unregisterItem() {
-    if (auto error = std::exchange(failWith, std::nullopt)) return error;
+Result<WriteError> FakeLoginItem::unregisterItem() {
+    if (auto error = std::exchange(failWith, std::nullopt))
+        return WriteError{WriteError::Kind::cannotRemove, *error};
     current = LoginItemStatus::notRegistered;
-    return std::nullopt;
+    return {};
 }
 
 // FakeUpdater

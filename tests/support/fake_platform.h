@@ -266,7 +266,8 @@ class FakeHotKeys final : public GlobalHotKeys {
   public:
     explicit FakeHotKeys(Journal& journal) : journal_(journal) {}
     void installPressHandler(std::function<void()> onPress) override;
-    int registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers) override;
+    Result<HotKeyError> registerHotKey(std::uint32_t keyCode,
+                                       std::uint32_t carbonModifiers) override;
     void unregisterHotKey() override;
 
     // The user presses the registered combination; false when nothing is registered.
@@ -279,7 +280,7 @@ class FakeHotKeys final : public GlobalHotKeys {
     };
     std::optional<Combination> registered;
     std::vector<Combination> takenByOthers;  // registering these is refused
-    int refusalStatus = 10;
+    HotKeyError refusal{HotKeyError::Reason::taken, 10};
     int unregisterCalls = 0;
     std::function<void()> handler;
 
@@ -360,8 +361,8 @@ class FakeNotificationCenter final : public NotificationCenter {
 
 class FakeLoginItem final : public LoginItemService {
   public:
-    std::optional<std::string> registerItem() override;
-    std::optional<std::string> unregisterItem() override;
+    Result<WriteError> registerItem() override;
+    Result<WriteError> unregisterItem() override;
     LoginItemStatus status() const override { return current; }
 
     LoginItemStatus current = LoginItemStatus::notRegistered;

@@ -45,7 +45,7 @@ TEST_F(HotKeyTest, RefusalLogsOneLineAndLeavesNothingRegistered) {
     EXPECT_THAT(log.lines,
                 ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)"));
 
-    platform.refusalStatus = -9878;
+    platform.refusal.status = -9878;
     EXPECT_FALSE(hotKey.registerShortcut(Shortcut{8, 6400, "%s%n"}));
     EXPECT_EQ(log.lines.back(),
               "PlenhallDesktop: \u2303\u2325\u2318%s%n unavailable (status -9878)");

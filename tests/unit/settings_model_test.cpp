@@ -207,3 +207,35 @@ TEST(SettingsVersion, MissingOrOddKeysShowQuestionMarks) {
 
 }  // namespace
 }  // namespace plenhall::testing
+
+namespace plenhall::testing {
+namespace {
+
+// What the settings window says for each way the desktop can refuse a shortcut.
+TEST(RefusalMessage, EachReasonHasItsOwnText) {
+    const Shortcut shortcut{40, 0x300, "K"};
+    const struct {
+        HotKeyError::Reason reason;
+        std::string message;
+    } cases[] = {
+        {HotKeyError::Reason::taken, "\u21E7\u2318K is already used by another app."},
+        {HotKeyError::Reason::noSuchKey,
+         "\u21E7\u2318K can't be used as a shortcut on this keyboard."},
+        {HotKeyError::Reason::unsupported, "This desktop doesn't let apps use global shortcuts."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(refusalMessage(shortcut, HotKeyError{c.reason, 2}), c.message);
+}
+
+TEST_F(Recorder, AKeyTheKeyboardLacksIsRefusedWithItsOwnMessage) {
+    desktop.hotKeys.takenByOthers = {{40, 0x300}};
+    desktop.hotKeys.refusal = HotKeyError{HotKeyError::Reason::noSuchKey, 2};
+    model().startRecording();
+    key(kCommandShiftK);
+    EXPECT_EQ(model().shortcutError(),
+              "\u21E7\u2318K can't be used as a shortcut on this keyboard. Try another.");
+    EXPECT_TRUE(model().recording());
+}
+
+}  // namespace
+}  // namespace plenhall::testing

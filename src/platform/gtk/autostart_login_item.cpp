@@ -23,17 +23,18 @@ bool systemEntryExists() {
     return false;
 }
 
-std::optional<std::string> writeEntry(const std::string& path, const std::string& contents) {
+Result<WriteError> writeEntry(const std::string& path, const std::string& contents) {
     std::string directory = takeString(g_path_get_dirname(path.c_str()));
     if (g_mkdir_with_parents(directory.c_str(), 0700) != 0) {
-        return "cannot create " + directory + ": " + std::strerror(errno);
+        return WriteError{WriteError::Kind::cannotCreateDirectory,
+                          "cannot create " + directory + ": " + std::strerror(errno)};
     }
     GErrorHolder error;
     if (!g_file_set_contents(path.c_str(), contents.c_str(), gssize(contents.size()),
                              error.out())) {
-        return error.message();
+        return WriteError{WriteError::Kind::cannotWrite, error.message()};
     }
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace
@@ -44,7 +45,7 @@ AutostartLoginItem::AutostartLoginItem(std::string program)
           takeString(g_build_filename(g_get_user_config_dir(), "autostart", kEntryName, nullptr))) {
 }
 
-std::optional<std::string> AutostartLoginItem::registerItem() {
+Result<WriteError> AutostartLoginItem::registerItem() {
     GCharPtr quoted(g_shell_quote(program_.c_str()));
     std::string contents = std::string("[Desktop Entry]\n") +
                            "Type=Application\n"
@@ -59,21 +60,21 @@ std::optional<std::string> AutostartLoginItem::registerItem() {
     return writeEntry(entryPath_, contents);
 }
 
-std::optional<std::string> AutostartLoginItem::unregisterItem() {
+Result<WriteError> AutostartLoginItem::unregisterItem() {
     if (systemEntryExists()) {
         // Only a hidden entry of ours masks the system's.
         return writeEntry(entryPath_,
                           "[Desktop Entry]\nType=Application\nName=Plenhall\nHidden=true\n");
     }
     if (g_unlink(entryPath_.c_str()) != 0 && errno != ENOENT) {
-        return std::string("cannot remove ") + entryPath_ + ": " + std::strerror(errno);
+        return WriteError{WriteError::Kind::cannotRemove,
+                          "cannot remove " + entryPath_ + ": " + std::strerror(errno)};
     }
-    return std::nullopt;
+    return {};
 }
 
 LoginItemStatus AutostartLoginItem::status() const {
-    auto file =
-        std::unique_ptr<GKeyFile, decltype(&g_key_file_free)>(g_key_file_new(), g_key_file_free);
+    KeyFilePtr file(g_key_file_new());
     if (!g_key_file_load_from_file(file.get(), entryPath_.c_str(), G_KEY_FILE_NONE, nullptr)) {
         return LoginItemStatus::notRegistered;
     }

@@ -14,8 +14,8 @@ class AutostartLoginItem final : public LoginItemService {
     // `program` is what the entry starts: the installed program, or the running binary.
     explicit AutostartLoginItem(std::string program);
 
-    std::optional<std::string> registerItem() override;
-    std::optional<std::string> unregisterItem() override;
+    Result<WriteError> registerItem() override;
+    Result<WriteError> unregisterItem() override;
     // Enabled when the user's entry exists, parses, and is neither hidden nor disabled.
     LoginItemStatus status() const override;
 

@@ -46,6 +46,11 @@ inline std::string takeString(gchar* text) {
     return owned ? std::string(owned.get()) : std::string();
 }
 
+struct GKeyFileFree {
+    void operator()(GKeyFile* file) const { g_key_file_free(file); }
+};
+using KeyFilePtr = std::unique_ptr<GKeyFile, GKeyFileFree>;
+
 // A GError out-parameter that frees itself.
 class GErrorHolder {
   public:

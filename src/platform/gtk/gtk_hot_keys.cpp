@@ -4,8 +4,8 @@
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 
-#include "platform/key_event.h"
 #include "platform/gtk/key_codes.h"
+#include "platform/key_event.h"
 
 namespace plenhall::gtk {
 namespace {
@@ -53,12 +53,13 @@ void X11HotKeys::installPressHandler(std::function<void()> onPress) {
     filterInstalled_ = true;
 }
 
-int X11HotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
+Result<HotKeyError> X11HotKeys::registerHotKey(std::uint32_t keyCode,
+                                               std::uint32_t carbonModifiers) {
     unregisterHotKey();
     Display* display = xDisplay();
-    if (!display) return kNoDisplay;
+    if (!display) return HotKeyError{HotKeyError::Reason::unsupported, kNoDisplay};
     auto keycode = xKeycodeForVirtualKey(keyCode);
-    if (!keycode) return kNoSuchKey;
+    if (!keycode) return HotKeyError{HotKeyError::Reason::noSuchKey, kNoSuchKey};
 
     Grab grab{*keycode, xModifiers(carbonModifiers)};
     GdkDisplay* gdkDisplay = gdk_display_get_default();
@@ -72,10 +73,14 @@ int X11HotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifi
     int error = gdk_x11_display_error_trap_pop(gdkDisplay);
     if (error != 0) {
         ungrab(grab);  // some variants may have been granted before the refusal
-        return error;
+        // BadAccess is the one way X says another client holds the combination; anything else
+        // (BadValue for a keycode outside the server's range) means the key cannot be grabbed.
+        return HotKeyError{
+            error == BadAccess ? HotKeyError::Reason::taken : HotKeyError::Reason::noSuchKey,
+            error};
     }
     grab_ = grab;
-    return 0;
+    return {};
 }
 
 void X11HotKeys::unregisterHotKey() {

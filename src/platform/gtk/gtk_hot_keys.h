@@ -25,10 +25,11 @@ class X11HotKeys final : public GlobalHotKeys {
     ~X11HotKeys() override;
 
     void installPressHandler(std::function<void()> onPress) override;
-    int registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers) override;
+    Result<HotKeyError> registerHotKey(std::uint32_t keyCode,
+                                       std::uint32_t carbonModifiers) override;
     void unregisterHotKey() override;
 
-    // Status when the key has no X keycode, or there is no X display to grab on.
+    // Statuses of refusals the X server did not make itself, in its own terms.
     static constexpr int kNoSuchKey = 2;  // BadValue
     static constexpr int kNoDisplay = -1;
 
