@@ -239,65 +239,55 @@ void PreferenceFileStore::save() {
     if (!writable_) return;
     std::string contents =
         entries_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-    std::string error;
-    if (writeAtomically(contents, error)) {
+    auto written = writeAtomically(contents);
+    if (written) {
         saveFailing_ = false;
         return;
     }
     if (!saveFailing_) {
-        log_.line("PlenhallDesktop: preferences not saved to " + path_ + " (" + error +
-                  "); they are kept until the program quits");
+        log_.line("PlenhallDesktop: preferences not saved to " + path_ + " (" +
+                  written.error().detail + "); they are kept until the program quits");
     }
     saveFailing_ = true;
 }
 
-bool PreferenceFileStore::writeAtomically(const std::string& contents, std::string& error) const {
+Result<WriteError> PreferenceFileStore::writeAtomically(const std::string& contents) const {
     const std::string directory = directoryOf(path_);
     if (!makeDirectories(directory)) {
-        error = std::string("cannot create ") + directory + ": " + std::strerror(errno);
-        return false;
+        return WriteError{WriteError::Kind::cannotCreateDirectory,
+                          "cannot create " + directory + ": " + std::strerror(errno)};
     }
     std::string temporary = path_ + std::string(kTemporarySuffix) + "XXXXXX";
     int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    auto fail = [&] {
-        error = std::strerror(errno);
-        close(fd);
+    if (fd < 0) return WriteError{WriteError::Kind::cannotWrite, std::strerror(errno)};
+    // Leaves nothing behind but the old file.
+    auto fail = [&](bool open) {
+        WriteError error{WriteError::Kind::cannotWrite, std::strerror(errno)};
+        if (open) close(fd);
         unlink(temporary.c_str());
-        return false;
+        return error;
     };
-    if (fchmod(fd, 0600) != 0) return fail();
+    if (fchmod(fd, 0600) != 0) return fail(true);
     std::size_t written = 0;
     while (written < contents.size()) {
         ssize_t n = write(fd, contents.data() + written, contents.size() - written);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n == 0) errno = ENOSPC;
-            return fail();
+            return fail(true);
         }
         written += static_cast<std::size_t>(n);
     }
-    if (fsync(fd) != 0) return fail();
-    if (close(fd) != 0) {
-        error = std::strerror(errno);
-        unlink(temporary.c_str());
-        return false;
-    }
-    if (rename(temporary.c_str(), path_.c_str()) != 0) {
-        error = std::strerror(errno);
-        unlink(temporary.c_str());
-        return false;
-    }
+    if (fsync(fd) != 0) return fail(true);
+    if (close(fd) != 0) return fail(false);
+    if (rename(temporary.c_str(), path_.c_str()) != 0) return fail(false);
     // The rename itself survives a power cut only once the directory is on disk too.
     int dirfd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirfd >= 0) {
         fsync(dirfd);
         close(dirfd);
     }
-    return true;
+    return {};
 }
 
 }  // namespace plenhall

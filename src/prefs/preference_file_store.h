@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "platform/result.h"
 #include "platform/system.h"
 #include "platform/user_defaults.h"
 
@@ -36,7 +37,7 @@ class PreferenceFileStore final : public UserDefaults {
     void removeLeftoverTemporaryFiles() const;
     void moveAside(const std::string& reason);
     void save();
-    bool writeAtomically(const std::string& contents, std::string& error) const;
+    Result<WriteError> writeAtomically(const std::string& contents) const;
     const nlohmann::json* entry(std::string_view key) const;
 
     std::string path_;
