@@ -24,8 +24,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     updater_ = platform_.updaters.makeUpdater(/*startingUpdater=*/true, *this);
 
     // 2. The hot key toggles the calendar; nothing is registered yet.
-    hotKey_ = std::make_unique<HotKey>(platform_.hotKeys, platform_.mainQueue, platform_.log,
-                                       weakly([this] { toggle(); }));
+    hotKey_ = std::make_unique<HotKey>(
+        platform_.hotKeys, platform_.mainQueue, platform_.log,
+        [this, alive = std::weak_ptr<AppDelegate*>(self_)](const UserInput& press) {
+            if (alive.lock()) toggle(press);
+        });
 
     buildMainMenu();    // 3
     buildWindow();      // 4
@@ -41,7 +44,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         }),
         weakly([this] { updater_->checkForUpdates(); }));
     settings_ = std::make_unique<SettingsController>(std::move(model), platform_.windows,
-                                                     platform_.application, platform_.loginItem);
+                                                     platform_.screens, platform_.loginItem);
 
     // 8. A refused shortcut brings the welcome back so the user can choose another one.
     if (!hotKey_->registerShortcut(prefs_.shortcut())) {

@@ -42,9 +42,10 @@ class AppDelegate final : public ApplicationDelegate,
     void applicationOpenURLs(const std::vector<std::string>& urls) override;
 
     // Visibility.
-    void show();
+    // `input`: the user's input that asked for the calendar, when the desktop told us.
+    void show(const UserInput& input = {});
     void hide();
-    void toggle();
+    void toggle(const UserInput& input = {});
     void appResigned();
     void gotFocus();
     void hideFromMenu();

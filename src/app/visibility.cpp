@@ -23,7 +23,7 @@ void AppDelegate::stow() {
     stowedOnResignAt_.reset();
 }
 
-void AppDelegate::show() {
+void AppDelegate::show(const UserInput& input) {
     layoutWindow();
 
     bool stale = false;
@@ -39,8 +39,7 @@ void AppDelegate::show() {
 
     hiddenAt_.reset();
     hadFocus_ = false;
-    platform_.application.activate();
-    window_->makeKeyAndOrderFront();
+    window_->makeKeyAndOrderFront(input);
     window_->makeContentFirstResponder();
 }
 
@@ -51,11 +50,11 @@ void AppDelegate::hide() {
     platform_.application.hide();
 }
 
-void AppDelegate::toggle() {
+void AppDelegate::toggle(const UserInput& input) {
     if (window_->isVisible()) {
         hide();
     } else {
-        show();
+        show(input);
     }
 }
 

@@ -5,20 +5,20 @@
 namespace plenhall {
 
 HotKey::HotKey(GlobalHotKeys& platform, MainQueue& mainQueue, Log& log,
-               std::function<void()> action)
+               std::function<void(const UserInput&)> action)
     : platform_(platform), mainQueue_(mainQueue), log_(log), action_(std::move(action)) {
     // Each press is deferred to the main queue so the action runs after the key event itself has
     // been handled.
-    platform_.installPressHandler([this] {
-        mainQueue_.async([this, alive = std::weak_ptr<bool>(alive_)] {
-            if (alive.lock()) action_();
+    platform_.installPressHandler([this](const UserInput& press) {
+        mainQueue_.async([this, press, alive = std::weak_ptr<bool>(alive_)] {
+            if (alive.lock()) action_(press);
         });
     });
 }
 
 HotKey::~HotKey() {
     unregister();
-    platform_.installPressHandler([] {});
+    platform_.installPressHandler([](const UserInput&) {});
 }
 
 Result<HotKeyError> HotKey::registerShortcut(const Shortcut& shortcut) {

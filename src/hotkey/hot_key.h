@@ -16,7 +16,9 @@ namespace plenhall {
 
 class HotKey {
   public:
-    HotKey(GlobalHotKeys& platform, MainQueue& mainQueue, Log& log, std::function<void()> action);
+    // `action` gets the press it runs for, to bring windows forward on its behalf.
+    HotKey(GlobalHotKeys& platform, MainQueue& mainQueue, Log& log,
+           std::function<void(const UserInput&)> action);
     HotKey(const HotKey&) = delete;
     HotKey& operator=(const HotKey&) = delete;
     ~HotKey();
@@ -33,7 +35,7 @@ class HotKey {
     GlobalHotKeys& platform_;
     MainQueue& mainQueue_;
     Log& log_;
-    std::function<void()> action_;
+    std::function<void(const UserInput&)> action_;
     bool registered_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -33,8 +33,6 @@ class Application {
     // Runs the event loop; returns the process's exit status when it ends.
     virtual int run() = 0;
     virtual void setMainMenu(const Menu& menu, MenuTarget& target) = 0;
-    // Brings the application to the front, on behalf of the user event being handled.
-    virtual void activate() = 0;
     // Hides the application (its windows are already ordered out when the core calls this).
     virtual void hide() = 0;
     // Ends the event loop.

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "platform/result.h"
+#include "platform/user_input.h"
 
 namespace plenhall {
 
@@ -28,7 +29,7 @@ class GlobalHotKeys {
 
     // Installs the one press handler; later calls replace it. Presses of the registered
     // combination reach it until the process ends.
-    virtual void installPressHandler(std::function<void()> onPress) = 0;
+    virtual void installPressHandler(std::function<void(const UserInput&)> onPress) = 0;
 
     // Grabs `keyCode` (virtual key code) with `carbonModifiers` system-wide. After a refusal
     // nothing is grabbed.

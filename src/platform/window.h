@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/geometry.h"
+#include "platform/user_input.h"
 #include "platform/view_tree.h"
 
 namespace plenhall {
@@ -45,6 +46,8 @@ inline constexpr std::uint32_t ignoresCycle = 0x40;
 inline constexpr std::uint32_t fullScreenAuxiliary = 0x100;
 }  // namespace CollectionBehavior
 
+struct Screen;
+
 class Window {
   public:
     virtual ~Window() = default;
@@ -63,16 +66,20 @@ class Window {
     virtual bool hasStandardButton(WindowButton button) const = 0;
     virtual void setStandardButtonHidden(WindowButton button, bool hidden) = 0;
 
-    // The frame in root coordinates, and moving/resizing to one. A frame the window system cannot
-    // map is clamped by the backend.
+    // The frame in root coordinates, and moving/resizing to one: the window goes exactly there,
+    // shown or hidden, and leaves full screen. A frame the window system cannot map is clamped by
+    // the backend.
     virtual Rect frame() const = 0;
     virtual void setFrame(const Rect& frame) = 0;
-    virtual void center() = 0;
+    // Covers `screen` whole, panels and docks included, until the next setFrame.
+    virtual void enterFullScreen(const Screen& screen) = 0;
 
     virtual bool isVisible() const = 0;
     virtual bool isKeyWindow() const = 0;
     virtual void orderOut() = 0;
-    virtual void makeKeyAndOrderFront() = 0;
+    // Brings the application forward with this window in front and the keyboard focus in it, on
+    // behalf of `input`.
+    virtual void makeKeyAndOrderFront(const UserInput& input) = 0;
     // Gives keyboard focus to the window's content (the web view or the hosted view).
     virtual void makeContentFirstResponder() = 0;
 
@@ -91,6 +98,8 @@ class Window {
 struct Screen {
     Rect frame;         // the whole monitor
     Rect visibleFrame;  // the part not covered by panels and docks
+    // The desktop's own name for the monitor, so a window can be sent to it; -1 when not known.
+    int id = -1;
     bool operator==(const Screen&) const = default;
 };
 

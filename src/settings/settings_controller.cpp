@@ -1,12 +1,13 @@
 #include "settings/settings_controller.h"
 
 #include "settings/settings_view.h"
+#include "window/window_layout.h"
 
 namespace plenhall {
 
 SettingsController::SettingsController(std::unique_ptr<SettingsModel> model, WindowFactory& windows,
-                                       Application& application, LoginItemService& loginItem)
-    : model_(std::move(model)), application_(application), loginItem_(loginItem) {
+                                       Screens& screens, LoginItemService& loginItem)
+    : model_(std::move(model)), screens_(screens), loginItem_(loginItem) {
     window_ = windows.makeWindow(Rect{0, 0, kSettingsWindowSize.width, kSettingsWindowSize.height},
                                  WindowStyle::titledClosable);
     window_->setTitle("Plenhall");
@@ -19,12 +20,14 @@ SettingsController::SettingsController(std::unique_ptr<SettingsModel> model, Win
     window_->setWillCloseHandler([this] { windowWillClose(); });
 }
 
-void SettingsController::present(Presentation presentation) {
+void SettingsController::present(Presentation presentation, const UserInput& input) {
     model_->setWelcome(presentation == Presentation::welcome);
     model_->setOpenAtLoginValue(loginItem_.status() == LoginItemStatus::enabled);
-    window_->center();
-    application_.activate();
-    window_->makeKeyAndOrderFront();
+    if (auto screen =
+            targetScreen(screens_.mouseLocation(), screens_.screens(), screens_.mainScreen())) {
+        window_->setFrame(centeredFrame(kSettingsWindowSize, screen->visibleFrame));
+    }
+    window_->makeKeyAndOrderFront(input);
 }
 
 void SettingsController::windowWillClose() {

@@ -7,7 +7,6 @@
 
 #include <memory>
 
-#include "platform/application.h"
 #include "platform/login_item.h"
 #include "platform/window.h"
 #include "prefs/prefs.h"
@@ -22,11 +21,12 @@ inline constexpr Size kSettingsWindowSize{440, 420};
 class SettingsController {
   public:
     SettingsController(std::unique_ptr<SettingsModel> model, WindowFactory& windows,
-                       Application& application, LoginItemService& loginItem);
+                       Screens& screens, LoginItemService& loginItem);
     SettingsController(const SettingsController&) = delete;
     SettingsController& operator=(const SettingsController&) = delete;
 
-    void present(Presentation presentation);
+    // Centres the window on the screen under the pointer and brings it forward for `input`.
+    void present(Presentation presentation, const UserInput& input = {});
     // Orders the window out; a recording in progress is cancelled first.
     void close() { window_->close(); }
 
@@ -37,7 +37,7 @@ class SettingsController {
     void windowWillClose();
 
     std::unique_ptr<SettingsModel> model_;
-    Application& application_;
+    Screens& screens_;
     LoginItemService& loginItem_;
     std::unique_ptr<Window> window_;
     Subscription modelChanges_;

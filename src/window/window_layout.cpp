@@ -8,13 +8,15 @@ namespace plenhall {
 namespace {
 
 bool usable(const Rect& r) {
-    return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.maxX()) && std::isfinite(r.maxY()) &&
-           r.width >= 0 && r.height >= 0;
+    return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.maxX()) &&
+           std::isfinite(r.maxY()) && r.width >= 0 && r.height >= 0;
 }
 
 // A screen the desktop could really have: finite, of non-negative size. Anything else would lay
 // the window out at nowhere.
-bool usable(const Screen& screen) { return usable(screen.frame) && usable(screen.visibleFrame); }
+bool usable(const Screen& screen) {
+    return usable(screen.frame) && usable(screen.visibleFrame);
+}
 
 }  // namespace
 
@@ -59,7 +61,7 @@ void layoutWindow(Window& window, const Screens& screens, const Prefs& prefs) {
         window.setStyle(WindowStyle::borderless);
         window.setHasShadow(false);
         window.setMovable(false);
-        window.setFrame(screen->frame);
+        window.enterFullScreen(*screen);
         return;
     }
 
@@ -73,6 +75,11 @@ void layoutWindow(Window& window, const Screens& screens, const Prefs& prefs) {
     window.setMinSize(kLargeWindowMinSize);
     window.setFrame(largeWindowFrame(prefs.defaults().stringForKey(kLargeWindowFrameKey),
                                      screen->visibleFrame));
+}
+
+Rect centeredFrame(Size size, const Rect& visibleFrame) {
+    return Rect{std::round(visibleFrame.midX() - 0.5 * size.width),
+                std::round(visibleFrame.midY() - 0.5 * size.height), size.width, size.height};
 }
 
 void rememberLargeFrame(const Window& window, const Prefs& prefs) {

@@ -21,6 +21,9 @@ std::optional<Screen> targetScreen(Point pointer, const std::vector<Screen>& scr
 // 90 % of the visible frame's width and height, rounded half away from zero, centred on it.
 Rect defaultLargeFrame(const Rect& visibleFrame);
 
+// A frame of `size` centred on `visibleFrame`, on whole points.
+Rect centeredFrame(Size size, const Rect& visibleFrame);
+
 // Whether a remembered frame is used as it stands: at least 640 × 480 and touching the visible
 // frame.
 bool acceptsRememberedFrame(const Rect& frame, const Rect& visibleFrame);

@@ -128,6 +128,35 @@ class LaunchSpine(DesktopTest):
         self.wait_geometry(calendar, moved)
         self.shot("large-remembered")
 
+    def test_a_large_window_follows_the_pointer_to_the_other_monitor(self):
+        app = self.launch({"displayMode": "largeWindow"})
+        calendar = app.calendar()
+        self.desktop.pointer(1500, 200)
+        self.press_shortcut()
+        self.wait_viewable(calendar)
+        self.wait_geometry(calendar, (1280 + 64, 40, 1152, 720))
+        self.desktop.x("xdotool", "windowsize", "--sync", str(calendar), "800", "600")
+        self.desktop.x("xdotool", "windowmove", "--sync", str(calendar), "1500", "100")
+        wait_until(lambda: self.desktop.geometry(calendar) == (1500, 100, 800, 600), 5,
+                   message="the moved window")
+        self.press_shortcut()
+        self.wait_viewable(calendar, False)
+
+        # The remembered frame does not meet the left monitor: its default frame, exactly.
+        self.desktop.pointer(200, 200)
+        self.press_shortcut()
+        self.wait_viewable(calendar)
+        self.wait_geometry(calendar, (64, 40, 1152, 720))
+        self.shot("large-left-default")
+        self.press_shortcut()
+        self.wait_viewable(calendar, False)
+
+        # The frame left on the left monitor does not meet the right one either.
+        self.desktop.pointer(1500, 200)
+        self.press_shortcut()
+        self.wait_viewable(calendar)
+        self.wait_geometry(calendar, (1280 + 64, 40, 1152, 720))
+
     def test_a_panel_is_covered_in_full_screen_and_avoided_by_the_large_window(self):
         panel, ready = self.desktop.helper("panel", "0", "0", "1280", "30")
         self.assertEqual(ready, "panel")

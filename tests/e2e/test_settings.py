@@ -149,6 +149,17 @@ class Settings(DesktopTest):
         self.wait_geometry(calendar, (64, 40, 1152, 720))
         self.assertTrue(self.desktop.is_viewable(calendar))
         self.shot("large-window-applied")
+        # The keyboard stays where the user is: in the settings window.
+        self.assertEqual(self.desktop.active_window(), settings)
+
+        self.desktop.key("shift+Tab")  # back to "Full screen"
+        self.desktop.key("space")
+        wait_until(lambda: app.preferences().get("displayMode") == "fullScreen", 5, message="the stored mode")
+        self.wait_geometry(calendar, (0, 0, 1280, 800))
+        self.assertTrue(self.desktop.is_viewable(calendar))
+        self.wait_active(settings)
+        time.sleep(0.3)  # long enough for a focus change that was still coming
+        self.assertEqual(self.desktop.active_window(), settings)
 
     def test_open_my_calendar_closes_the_welcome_and_shows_the_calendar(self):
         app, settings = self.welcome()

@@ -95,13 +95,16 @@ void FakeDefaults::setBool(std::string_view key, bool value) {
 // FakeWindow
 
 void FakeWindow::setFrame(const Rect& f) {
+    fullScreen.reset();
     currentFrame = f;
     frameHistory.push_back(f);
 }
 
-void FakeWindow::center() {
-    ++centered;
-    journal_.push_back(name + ".center");
+void FakeWindow::enterFullScreen(const Screen& screen) {
+    fullScreen = screen;
+    currentFrame = screen.frame;
+    frameHistory.push_back(screen.frame);
+    journal_.push_back(name + ".enterFullScreen");
 }
 
 void FakeWindow::orderOut() {
@@ -110,8 +113,10 @@ void FakeWindow::orderOut() {
     journal_.push_back(name + ".orderOut");
 }
 
-void FakeWindow::makeKeyAndOrderFront() {
+void FakeWindow::makeKeyAndOrderFront(const UserInput& input) {
     visible = true;
+    ++activations;
+    lastInput = input;
     journal_.push_back(name + ".makeKeyAndOrderFront");
 }
 
@@ -216,7 +221,7 @@ std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double length) {
 
 // FakeHotKeys
 
-void FakeHotKeys::installPressHandler(std::function<void()> onPress) {
+void FakeHotKeys::installPressHandler(std::function<void(const UserInput&)> onPress) {
     handler = std::move(onPress);
     journal_.push_back("hotKeys.installPressHandler");
 }
@@ -240,9 +245,9 @@ void FakeHotKeys::unregisterHotKey() {
     journal_.push_back("hotKeys.unregister");
 }
 
-bool FakeHotKeys::press() {
+bool FakeHotKeys::press(const UserInput& input) {
     if (!registered || !handler) return false;
-    handler();
+    handler(input);
     return true;
 }
 
@@ -379,11 +384,6 @@ void FakeApplication::setMainMenu(const Menu& menu, MenuTarget& target) {
     mainMenu = menu;
     mainMenuTarget = &target;
     journal_.push_back("application.setMainMenu");
-}
-
-void FakeApplication::activate() {
-    ++activations;
-    journal_.push_back("application.activate");
 }
 
 void FakeApplication::hide() {

@@ -117,11 +117,11 @@ class FakeWindow final : public Window {
     void setStandardButtonHidden(WindowButton b, bool h) override { hiddenButtons[int(b)] = h; }
     Rect frame() const override { return currentFrame; }
     void setFrame(const Rect& f) override;
-    void center() override;
+    void enterFullScreen(const Screen& screen) override;
     bool isVisible() const override { return visible; }
     bool isKeyWindow() const override { return key; }
     void orderOut() override;
-    void makeKeyAndOrderFront() override;
+    void makeKeyAndOrderFront(const UserInput& input) override;
     void makeContentFirstResponder() override;
     void setContentView(WebView& view) override { contentView = &view; }
     void setHostedView(std::function<ViewNode()> b) override { body = std::move(b); }
@@ -148,7 +148,9 @@ class FakeWindow final : public Window {
     std::vector<Rect> frameHistory;
     bool visible = false;
     bool key = false;
-    int centered = 0;
+    std::optional<Screen> fullScreen;  // the screen it covers, while it does
+    int activations = 0;               // times brought forward with the focus
+    std::optional<UserInput> lastInput;
     int firstResponderCalls = 0;
     WebView* contentView = nullptr;
     std::function<ViewNode()> body;
@@ -265,13 +267,13 @@ class FakeStatusBar final : public StatusBar {
 class FakeHotKeys final : public GlobalHotKeys {
   public:
     explicit FakeHotKeys(Journal& journal) : journal_(journal) {}
-    void installPressHandler(std::function<void()> onPress) override;
+    void installPressHandler(std::function<void(const UserInput&)> onPress) override;
     Result<HotKeyError> registerHotKey(std::uint32_t keyCode,
                                        std::uint32_t carbonModifiers) override;
     void unregisterHotKey() override;
 
     // The user presses the registered combination; false when nothing is registered.
-    bool press();
+    bool press(const UserInput& input = UserInput{4242, ""});
 
     struct Combination {
         std::uint32_t keyCode;
@@ -282,7 +284,7 @@ class FakeHotKeys final : public GlobalHotKeys {
     std::vector<Combination> takenByOthers;  // registering these is refused
     HotKeyError refusal{HotKeyError::Reason::taken, 10};
     int unregisterCalls = 0;
-    std::function<void()> handler;
+    std::function<void(const UserInput&)> handler;
 
   private:
     Journal& journal_;
@@ -402,7 +404,6 @@ class FakeApplication final : public Application {
     // Finishes launching, as the real loop does first, then returns.
     int run() override;
     void setMainMenu(const Menu& menu, MenuTarget& target) override;
-    void activate() override;
     void hide() override;
     void terminate() override;
 
@@ -410,7 +411,6 @@ class FakeApplication final : public Application {
     std::optional<ActivationPolicy> policy;
     std::optional<Menu> mainMenu;
     MenuTarget* mainMenuTarget = nullptr;
-    int activations = 0;
     int hides = 0;
     bool terminated = false;
 

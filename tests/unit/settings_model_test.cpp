@@ -196,7 +196,7 @@ TEST(SettingsVersion, MissingOrOddKeysShowQuestionMarks) {
         FakeHotKeys hotKeys(journal);
         FakeMainQueue queue;
         FakeLog log;
-        HotKey hotKey(hotKeys, queue, log, [] {});
+        HotKey hotKey(hotKeys, queue, log, [](const UserInput&) {});
         FakeKeyMonitor monitor;
         FakeLoginItem login;
         SettingsModel model(

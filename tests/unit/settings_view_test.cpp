@@ -130,16 +130,20 @@ class SettingsWindowTest : public AppFixture {
     void SetUp() override { launchOnboarded(); }
 };
 
-TEST_F(SettingsWindowTest, PresentingCentresActivatesAndReadsTheLoginItemEachTime) {
+TEST_F(SettingsWindowTest, PresentingCentresUnderThePointerAndReadsTheLoginItemEachTime) {
+    desktop.screens.all.push_back(Screen{{1440, 0, 1280, 800}, {1440, 30, 1280, 770}, 1});
     app->settings()->present(Presentation::welcome);
-    EXPECT_THAT(desktop.journal, ::testing::ElementsAre("settings.center", "application.activate",
-                                                        "settings.makeKeyAndOrderFront"));
+    EXPECT_TRUE(settingsWindow().visible);
+    EXPECT_EQ(settingsWindow().activations, 1);
+    EXPECT_EQ(settingsWindow().currentFrame, (Rect{500, 253, 440, 420}));
     EXPECT_FALSE(app->settings()->model().openAtLogin());
+
     desktop.loginItem.current = LoginItemStatus::enabled;  // changed outside the program
+    desktop.screens.pointer = Point{2000, 400};
     app->settings()->present(Presentation::settings);
     EXPECT_TRUE(app->settings()->model().openAtLogin());
     EXPECT_FALSE(app->settings()->model().welcome());
-    EXPECT_EQ(settingsWindow().centered, 2);
+    EXPECT_EQ(settingsWindow().currentFrame, (Rect{1860, 205, 440, 420}));
 }
 
 TEST_F(SettingsWindowTest, ClosingWhileIdleChangesNothing) {

@@ -49,8 +49,7 @@ std::string accelerator(const std::string& keyEquivalent) {
 
 }  // namespace
 
-GtkApplicationHost::GtkApplicationHost(int argc, char** argv, DesktopState& state)
-    : argc_(argc), argv_(argv), state_(state) {
+GtkApplicationHost::GtkApplicationHost(int argc, char** argv) : argc_(argc), argv_(argv) {
     application_ = adopt(gtk_application_new("com.plenhall.Desktop", G_APPLICATION_HANDLES_OPEN));
     connections_.emplace_back(application_.get(), "startup", G_CALLBACK(onStartup), this);
     connections_.emplace_back(application_.get(), "activate", G_CALLBACK(onActivate), this);

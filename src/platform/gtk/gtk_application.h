@@ -19,7 +19,7 @@ namespace plenhall::gtk {
 
 class GtkApplicationHost final : public Application {
   public:
-    GtkApplicationHost(int argc, char** argv, DesktopState& state);
+    GtkApplicationHost(int argc, char** argv);
     GtkApplicationHost(const GtkApplicationHost&) = delete;
     GtkApplicationHost& operator=(const GtkApplicationHost&) = delete;
     ~GtkApplicationHost() override;
@@ -30,7 +30,6 @@ class GtkApplicationHost final : public Application {
     void setActivationPolicy(ActivationPolicy) override {}
     int run() override;
     void setMainMenu(const Menu& menu, MenuTarget& target) override;
-    void activate() override { state_.activationRequested = true; }
     // The windows are already ordered out; the window manager hands the focus on by itself.
     void hide() override {}
     void terminate() override;
@@ -46,7 +45,6 @@ class GtkApplicationHost final : public Application {
 
     int argc_;
     char** argv_;
-    DesktopState& state_;
     ApplicationDelegate* delegate_ = nullptr;
     GObjectPtr<GtkApplication> application_;
     std::vector<SignalConnection> connections_;

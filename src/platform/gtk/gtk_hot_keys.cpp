@@ -43,7 +43,7 @@ X11HotKeys::~X11HotKeys() {
     if (filterInstalled_) gdk_window_remove_filter(gdk_get_default_root_window(), filter, this);
 }
 
-void X11HotKeys::installPressHandler(std::function<void()> onPress) {
+void X11HotKeys::installPressHandler(std::function<void(const UserInput&)> onPress) {
     onPress_ = std::move(onPress);
     if (filterInstalled_ || !xDisplay()) return;
     gdk_window_add_filter(gdk_get_default_root_window(), filter, this);
@@ -118,9 +118,7 @@ GdkFilterReturn X11HotKeys::filter(GdkXEvent* xevent, GdkEvent*, gpointer data) 
     if (self->keyDown_) return GDK_FILTER_REMOVE;  // auto-repeat of a held shortcut
     self->keyDown_ = true;
     self->state_.hotKeyHeld = true;
-    self->state_.lastHotKeyTime = std::uint32_t(event->xkey.time);
-    self->state_.lastHotKeyAt = g_get_monotonic_time();
-    if (self->onPress_) self->onPress_();
+    if (self->onPress_) self->onPress_(UserInput{std::uint32_t(event->xkey.time), {}});
     return GDK_FILTER_REMOVE;
 }
 

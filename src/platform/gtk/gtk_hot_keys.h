@@ -24,7 +24,7 @@ class X11HotKeys final : public GlobalHotKeys {
     X11HotKeys& operator=(const X11HotKeys&) = delete;
     ~X11HotKeys() override;
 
-    void installPressHandler(std::function<void()> onPress) override;
+    void installPressHandler(std::function<void(const UserInput&)> onPress) override;
     Result<HotKeyError> registerHotKey(std::uint32_t keyCode,
                                        std::uint32_t carbonModifiers) override;
     void unregisterHotKey() override;
@@ -42,7 +42,7 @@ class X11HotKeys final : public GlobalHotKeys {
     void ungrab(const Grab& grab);
 
     DesktopState& state_;
-    std::function<void()> onPress_;
+    std::function<void(const UserInput&)> onPress_;
     std::optional<Grab> grab_;
     bool filterInstalled_ = false;
     bool keyDown_ = false;

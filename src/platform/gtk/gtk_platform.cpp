@@ -72,8 +72,8 @@ std::string GtkPlatform::preferencesPath() {
 
 GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
     : build_(std::move(build)),
-      application_(argc, argv, state_),
-      windows_(focus_, keyMonitor_, state_),
+      application_(argc, argv),
+      windows_(focus_, keyMonitor_),
       loginItem_(runningProgram()),
       updaters_(
           UpdaterSettings{build_.updateFeed,
@@ -85,7 +85,7 @@ GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
 }
 
 Platform GtkPlatform::platform(UserDefaults& defaults) {
-    return Platform{application_, mainQueue_, clock_,     log_,      defaults,   screens_,
+    return Platform{application_, mainQueue_, clock_,     log_,      defaults,    screens_,
                     windows_,     webViews_,  statusBar_, hotKeys_,  keyMonitor_, sheets_,
                     workspace_,   focus_,     loginItem_, updaters_, build_.info};
 }

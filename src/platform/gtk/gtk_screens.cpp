@@ -5,14 +5,15 @@
 namespace plenhall::gtk {
 namespace {
 
-Screen screenOf(GdkMonitor* monitor) {
+Screen screenOf(GdkMonitor* monitor, int index) {
     GdkRectangle geometry, workarea;
     gdk_monitor_get_geometry(monitor, &geometry);
     gdk_monitor_get_workarea(monitor, &workarea);
     return Screen{Rect{double(geometry.x), double(geometry.y), double(geometry.width),
                        double(geometry.height)},
                   Rect{double(workarea.x), double(workarea.y), double(workarea.width),
-                       double(workarea.height)}};
+                       double(workarea.height)},
+                  index};
 }
 
 }  // namespace
@@ -21,18 +22,19 @@ std::vector<Screen> GtkScreens::screens() const {
     GdkDisplay* display = gdk_display_get_default();
     std::vector<Screen> result;
     for (int i = 0, n = gdk_display_get_n_monitors(display); i < n; ++i) {
-        result.push_back(screenOf(gdk_display_get_monitor(display, i)));
+        result.push_back(screenOf(gdk_display_get_monitor(display, i), i));
     }
     return result;
 }
 
 std::optional<Screen> GtkScreens::mainScreen() const {
     GdkDisplay* display = gdk_display_get_default();
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (!monitor && gdk_display_get_n_monitors(display) > 0)
-        monitor = gdk_display_get_monitor(display, 0);
-    if (!monitor) return std::nullopt;
-    return screenOf(monitor);
+    GdkMonitor* primary = gdk_display_get_primary_monitor(display);
+    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n; ++i) {
+        GdkMonitor* monitor = gdk_display_get_monitor(display, i);
+        if (!primary || monitor == primary) return screenOf(monitor, i);
+    }
+    return std::nullopt;
 }
 
 Point GtkScreens::mouseLocation() const {

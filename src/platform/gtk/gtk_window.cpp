@@ -32,22 +32,29 @@ IntRect mappable(const Rect& frame) {
                    clampedInt(frame.height, 1, kMaxCoordinate)};
 }
 
-std::optional<int> monitorWithGeometry(const IntRect& frame) {
+// The monitor a screen names: by its index while the monitors are as they were when the core
+// read them, else by its geometry; the first monitor when none matches any more.
+int monitorFor(const Screen& screen) {
     GdkDisplay* display = gdk_display_get_default();
-    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n; ++i) {
-        GdkRectangle geometry;
-        gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &geometry);
-        if (IntRect{geometry.x, geometry.y, geometry.width, geometry.height} == frame) return i;
+    const IntRect wanted = mappable(screen.frame);
+    auto geometryOf = [display](int i) {
+        GdkRectangle g;
+        gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &g);
+        return IntRect{g.x, g.y, g.width, g.height};
+    };
+    const int n = gdk_display_get_n_monitors(display);
+    if (screen.id >= 0 && screen.id < n && geometryOf(screen.id) == wanted) return screen.id;
+    for (int i = 0; i < n; ++i) {
+        if (geometryOf(i) == wanted) return i;
     }
-    return std::nullopt;
+    return 0;
 }
 
 }  // namespace
 
 GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
-                                   GtkKeyMonitor& keys, DesktopState& state,
-                                   const Rect& contentRect, WindowStyle style)
-    : kind_(kind), state_(state) {
+                                   GtkKeyMonitor& keys, const Rect& contentRect, WindowStyle style)
+    : kind_(kind) {
     window_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     if (application) gtk_window_set_application(window_, application);
     gtk_window_set_role(window_, kind_ == Kind::overlay ? "calendar" : "settings");
@@ -58,6 +65,7 @@ GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, Focus
     connections_.emplace_back(window_, "delete-event", G_CALLBACK(onDeleteEvent), this);
     connections_.emplace_back(window_, "map-event", G_CALLBACK(onMapEvent), this);
     connections_.emplace_back(window_, "realize", G_CALLBACK(onRealize), this);
+    connections_.emplace_back(window_, "window-state-event", G_CALLBACK(onWindowStateEvent), this);
     requestedFrame_ = contentRect;
     IntRect initial = mappable(contentRect);
     gtk_window_set_default_size(window_, initial.width, initial.height);
@@ -73,7 +81,7 @@ GtkWindowAdapter::~GtkWindowAdapter() {
         if (sheet)
             g_object_remove_weak_pointer(G_OBJECT(sheet), reinterpret_cast<gpointer*>(&sheet));
     }
-    renderPending_.remove();
+    renderPending_.cancel();
     connections_.clear();
     renderer_.reset();
     if (window_) gtk_widget_destroy(GTK_WIDGET(window_));
@@ -83,31 +91,19 @@ void GtkWindowAdapter::setStyle(WindowStyle style) {
     const bool decorated = style != WindowStyle::borderless;
     if (decorated && fullScreenMonitor_) leaveFullScreen();
     if (decorated_ != decorated) {
-        const bool remap = gtk_widget_get_mapped(GTK_WIDGET(window_));
-        // Window managers read decorations when a window is mapped; a visible window is mapped
-        // again so a display-mode change takes effect at once.
-        if (remap) gtk_widget_hide(GTK_WIDGET(window_));
+        // Window managers watch the decoration hints of mapped windows too, so a visible window
+        // changes in place: it is not mapped again, which would move the focus to it.
         gtk_window_set_decorated(window_, decorated);
-        if (remap) {
-            focusOnMap_ = true;
-            gtk_widget_show(GTK_WIDGET(window_));
-        }
         decorated_ = decorated;
     }
     const bool fixedSize = style == WindowStyle::titledClosable;
     if (fixedSize_ != fixedSize) {
-        // A fixed-size window keeps its content size by equal minimum and maximum hints: the
-        // user cannot resize it, and its texts wrap to its width instead of widening it.
+        fixedSize_ = fixedSize;
+        applyGeometryHints();
         if (fixedSize) {
             IntRect size = mappable(requestedFrame_);
-            GdkGeometry geometry{};
-            geometry.min_width = geometry.max_width = size.width;
-            geometry.min_height = geometry.max_height = size.height;
-            gtk_window_set_geometry_hints(window_, nullptr, &geometry,
-                                          GdkWindowHints(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
             gtk_window_set_default_size(window_, size.width, size.height);
         }
-        fixedSize_ = fixedSize;
         applyFunctions();
     }
 }
@@ -140,11 +136,29 @@ void GtkWindowAdapter::setTitle(const std::string& title) {
 
 void GtkWindowAdapter::setMinSize(Size size) {
     if (minSize_ == size) return;
-    GdkGeometry geometry{};
-    geometry.min_width = clampedInt(size.width, 1, kMaxCoordinate);
-    geometry.min_height = clampedInt(size.height, 1, kMaxCoordinate);
-    gtk_window_set_geometry_hints(window_, nullptr, &geometry, GDK_HINT_MIN_SIZE);
     minSize_ = size;
+    applyGeometryHints();
+}
+
+void GtkWindowAdapter::applyGeometryHints() {
+    GdkGeometry geometry{};
+    int hints = 0;
+    if (fixedSize_.value_or(false)) {
+        // A fixed-size window keeps its content size by equal minimum and maximum hints: the
+        // user cannot resize it, and its texts wrap to its width instead of widening it.
+        IntRect size = mappable(requestedFrame_);
+        geometry.min_width = geometry.max_width = size.width;
+        geometry.min_height = geometry.max_height = size.height;
+        hints |= GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE;
+    } else if (minSize_) {
+        geometry.min_width = clampedInt(minSize_->width, 1, kMaxCoordinate);
+        geometry.min_height = clampedInt(minSize_->height, 1, kMaxCoordinate);
+        hints |= GDK_HINT_MIN_SIZE;
+    }
+    // Without a user-given position, window managers place a window anew each time it is mapped
+    // (openbox under the pointer, or cascaded), whatever position it was given while hidden.
+    if (placedByProgram_) hints |= GDK_HINT_USER_POS;
+    gtk_window_set_geometry_hints(window_, nullptr, &geometry, GdkWindowHints(hints));
 }
 
 void GtkWindowAdapter::setStandardButtonHidden(WindowButton button, bool hidden) {
@@ -182,24 +196,28 @@ Rect GtkWindowAdapter::frame() const {
 
 void GtkWindowAdapter::setFrame(const Rect& requested) {
     requestedFrame_ = requested;
-    const IntRect target = mappable(requested);
-    if (!decorated_.value_or(true)) {
-        // A borderless window covering a whole monitor is made fullscreen there, so the window
-        // manager lets it cover panels and docks too.
-        if (auto monitor = monitorWithGeometry(target)) {
-            applyFullScreen(*monitor, Rect{double(target.x), double(target.y), double(target.width),
-                                           double(target.height)});
-            return;
-        }
-    }
     if (fullScreenMonitor_) leaveFullScreen();
-    Rect current = frame();
-    if (mappable(current) == target && gtk_widget_get_mapped(GTK_WIDGET(window_))) return;
+    if (!placedByProgram_) {
+        placedByProgram_ = true;
+        applyGeometryHints();
+    }
+    const IntRect target = mappable(requested);
+    const bool mapped = gtk_widget_get_mapped(GTK_WIDGET(window_));
+    if (mapped && mappable(frame()) == target) return;
     gtk_window_move(window_, target.x, target.y);
     gtk_window_resize(window_, target.width, target.height);
+    if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_)); gdkWindow && !mapped) {
+        // GTK applies a position given while hidden at the first map only; later maps would come
+        // back where the window was last, so the hidden window itself is moved.
+        gdk_window_move_resize(gdkWindow, target.x, target.y, target.width, target.height);
+    }
 }
 
-void GtkWindowAdapter::applyFullScreen(int monitor, const Rect& geometry) {
+void GtkWindowAdapter::enterFullScreen(const Screen& screen) {
+    const IntRect geometry = mappable(screen.frame);
+    requestedFrame_ = Rect{double(geometry.x), double(geometry.y), double(geometry.width),
+                           double(geometry.height)};
+    const int monitor = monitorFor(screen);
     const bool mapped = gtk_widget_get_mapped(GTK_WIDGET(window_));
     GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
     const bool isFullScreen =
@@ -207,8 +225,18 @@ void GtkWindowAdapter::applyFullScreen(int monitor, const Rect& geometry) {
     // On a hidden window these calls only record the initial state for the next map; on a mapped
     // one that is already fullscreen there, they would be round trips for nothing.
     if (mapped && isFullScreen && fullScreenMonitor_ == monitor) return;
-    gtk_window_move(window_, int(geometry.x), int(geometry.y));
-    gtk_window_resize(window_, int(geometry.width), int(geometry.height));
+    if (mapped && !gtk_window_is_active(window_)) {
+        focusBeforeFullScreen_.reset();
+        GList* toplevels = gtk_window_list_toplevels();
+        for (GList* item = toplevels; item; item = item->next) {
+            auto* other = GTK_WINDOW(item->data);
+            if (other != window_ && gtk_window_is_active(other))
+                focusBeforeFullScreen_ = GObjectPtr<GtkWindow>(GTK_WINDOW(g_object_ref(other)));
+        }
+        g_list_free(toplevels);
+    }
+    gtk_window_move(window_, geometry.x, geometry.y);
+    gtk_window_resize(window_, geometry.width, geometry.height);
     gtk_window_fullscreen_on_monitor(window_, gtk_window_get_screen(window_), monitor);
     fullScreenMonitor_ = monitor;
 }
@@ -216,32 +244,6 @@ void GtkWindowAdapter::applyFullScreen(int monitor, const Rect& geometry) {
 void GtkWindowAdapter::leaveFullScreen() {
     gtk_window_unfullscreen(window_);
     fullScreenMonitor_.reset();
-}
-
-void GtkWindowAdapter::center() {
-    GdkDisplay* display = gdk_display_get_default();
-    GdkMonitor* monitor = nullptr;
-    int px = 0, py = 0;
-    gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr,
-                            &px, &py);
-    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n && !monitor; ++i) {
-        GdkRectangle geometry;
-        gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &geometry);
-        if (px >= geometry.x && px < geometry.x + geometry.width && py >= geometry.y &&
-            py < geometry.y + geometry.height) {
-            monitor = gdk_display_get_monitor(display, i);
-        }
-    }
-    if (!monitor) monitor = gdk_display_get_primary_monitor(display);
-    if (!monitor && gdk_display_get_n_monitors(display) > 0)
-        monitor = gdk_display_get_monitor(display, 0);
-    if (!monitor) return;
-    GdkRectangle area;
-    gdk_monitor_get_workarea(monitor, &area);
-    int width = 0, height = 0;
-    gtk_window_get_size(window_, &width, &height);
-    gtk_window_move(window_, area.x + (area.width - width) / 2,
-                    area.y + (area.height - height) / 2);
 }
 
 bool GtkWindowAdapter::isVisible() const {
@@ -288,29 +290,23 @@ void GtkWindowAdapter::presentSheets() {
     }
 }
 
-void GtkWindowAdapter::makeKeyAndOrderFront() {
-    // The press that asked for the window is the user's latest input; presenting with its time
-    // tells the window manager this is no focus theft.
-    guint32 time = gtk_get_current_event_time();
-    if (time == GDK_CURRENT_TIME) time = state_.lastHotKeyTime;
+void GtkWindowAdapter::makeKeyAndOrderFront(const UserInput& input) {
+    // Presenting with the time of the input that asked for the window tells the window manager
+    // this is no focus theft.
+    const guint32 time = input.time ? input.time : gtk_get_current_event_time();
+    if (!input.activationToken.empty())
+        gtk_window_set_startup_id(window_, input.activationToken.c_str());
     gtk_window_present_with_time(window_, time);
     if (renderer_) {
         // A form comes up with no control focused, so Return goes to its default button and Tab
         // to the first control; showing a window would otherwise focus its first control.
         gtk_window_set_focus(window_, nullptr);
     }
-    if (state_.activationRequested) {
-        state_.activationRequested = false;
-        // A window shown for the shortcut just pressed asks for the focus with that press's time,
-        // which saves asking the server for the current one on the way.
-        constexpr std::int64_t kPressIsCurrentMicroseconds = 1000000;
-        const bool forPress =
-            state_.lastHotKeyTime != 0 &&
-            g_get_monotonic_time() - state_.lastHotKeyAt < kPressIsCurrentMicroseconds;
-        focusNow(forPress ? state_.lastHotKeyTime : GDK_CURRENT_TIME);
-        // Some window managers ignore activation of a window that is not mapped yet.
-        if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) focusOnMap_ = true;
-    }
+    // Presenting alone does not take the focus from another application on every window manager
+    // (openbox refuses); an explicit activation request does.
+    focusNow(input.time);
+    // Some window managers ignore activation of a window that is not mapped yet.
+    if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) focusOnMap_ = true;
     presentSheets();
 }
 
@@ -327,6 +323,24 @@ gboolean GtkWindowAdapter::onMapEvent(GtkWidget*, GdkEvent*, gpointer data) {
     if (std::exchange(self->focusOnMap_, false)) {
         self->focusNow();
         self->presentSheets();
+    }
+    return FALSE;
+}
+
+gboolean GtkWindowAdapter::onWindowStateEvent(GtkWidget*, GdkEventWindowState* event,
+                                              gpointer data) {
+    auto* self = static_cast<GtkWindowAdapter*>(data);
+    if (!(event->changed_mask & GDK_WINDOW_STATE_FULLSCREEN) ||
+        !(event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN))
+        return FALSE;
+    auto previous = std::move(self->focusBeforeFullScreen_);
+    // The window manager's focus change may still be on its way; asking for the focus back
+    // comes after it either way.
+    if (previous && gtk_widget_get_visible(GTK_WIDGET(previous.get()))) {
+        if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(previous.get())))
+            gdk_window_focus(gdkWindow, GDK_IS_X11_WINDOW(gdkWindow)
+                                            ? gdk_x11_get_server_time(gdkWindow)
+                                            : GDK_CURRENT_TIME);
     }
     return FALSE;
 }
@@ -356,15 +370,8 @@ void GtkWindowAdapter::setHostedView(std::function<ViewNode()> body) {
 void GtkWindowAdapter::invalidateHostedView() {
     // The model announces a change before storing it; rendering waits for the stored value.
     if (renderPending_) return;
-    renderPending_ = SourceId(g_idle_add_full(
-        G_PRIORITY_HIGH_IDLE,
-        [](gpointer data) -> gboolean {
-            auto* self = static_cast<GtkWindowAdapter*>(data);
-            self->renderPending_.release();
-            self->render();
-            return G_SOURCE_REMOVE;
-        },
-        this, nullptr));
+    // The adapter owns the call, which goes with it.
+    renderPending_ = ScheduledCall::idle([this] { render(); }, G_PRIORITY_HIGH_IDLE);
 }
 
 void GtkWindowAdapter::render() {
@@ -388,12 +395,12 @@ gboolean GtkWindowAdapter::onDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
 std::unique_ptr<Window> GtkWindowFactory::makeOverlayWindow(const Rect& contentRect,
                                                             WindowStyle style) {
     return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::overlay, application_, focus_,
-                                              keys_, state_, contentRect, style);
+                                              keys_, contentRect, style);
 }
 
 std::unique_ptr<Window> GtkWindowFactory::makeWindow(const Rect& contentRect, WindowStyle style) {
     return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::plain, application_, focus_,
-                                              keys_, state_, contentRect, style);
+                                              keys_, contentRect, style);
 }
 
 }  // namespace plenhall::gtk

@@ -17,7 +17,6 @@
 #include <optional>
 #include <string>
 
-#include "platform/gtk/desktop_state.h"
 #include "platform/gtk/focus_tracker.h"
 #include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/gtk_key_monitor.h"
@@ -31,8 +30,7 @@ class GtkWindowAdapter final : public Window {
     enum class Kind { overlay, plain };
 
     GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
-                     GtkKeyMonitor& keys, DesktopState& state, const Rect& contentRect,
-                     WindowStyle style);
+                     GtkKeyMonitor& keys, const Rect& contentRect, WindowStyle style);
     GtkWindowAdapter(const GtkWindowAdapter&) = delete;
     GtkWindowAdapter& operator=(const GtkWindowAdapter&) = delete;
     ~GtkWindowAdapter() override;
@@ -50,11 +48,11 @@ class GtkWindowAdapter final : public Window {
     void setStandardButtonHidden(WindowButton button, bool hidden) override;
     Rect frame() const override;
     void setFrame(const Rect& frame) override;
-    void center() override;
+    void enterFullScreen(const Screen& screen) override;
     bool isVisible() const override;
     bool isKeyWindow() const override;
     void orderOut() override;
-    void makeKeyAndOrderFront() override;
+    void makeKeyAndOrderFront(const UserInput& input) override;
     void makeContentFirstResponder() override;
     void setContentView(WebView& view) override;
     void setHostedView(std::function<ViewNode()> body) override;
@@ -76,8 +74,9 @@ class GtkWindowAdapter final : public Window {
     static gboolean onDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);
     static gboolean onMapEvent(GtkWidget*, GdkEvent*, gpointer self);
     static void onRealize(GtkWidget*, gpointer self);
+    static gboolean onWindowStateEvent(GtkWidget*, GdkEventWindowState* event, gpointer self);
     void applyFunctions();
-    void applyFullScreen(int monitor, const Rect& geometry);
+    void applyGeometryHints();
     void leaveFullScreen();
     // Asks the window manager for the focus, with `time` or, without one, the server's current
     // time.
@@ -86,7 +85,6 @@ class GtkWindowAdapter final : public Window {
     void render();
 
     Kind kind_;
-    DesktopState& state_;
     GtkWindow* window_ = nullptr;  // owned: destroyed in the destructor
     GtkWidget* content_ = nullptr;
     std::vector<SignalConnection> connections_;
@@ -98,21 +96,25 @@ class GtkWindowAdapter final : public Window {
     std::optional<bool> fixedSize_;
     std::optional<std::string> title_;
     std::optional<Size> minSize_;
+    // The position is the program's choice, not the window manager's (the large calendar).
+    bool placedByProgram_ = false;
     std::map<WindowButton, bool> hiddenButtons_;
     std::optional<int> fullScreenMonitor_;
     Rect requestedFrame_;
     bool focusOnMap_ = false;
+    // Our window that had the focus when this visible window was sent full screen: some window
+    // managers (openbox) focus a window as it enters full screen, and a layout must not.
+    GObjectPtr<GtkWindow> focusBeforeFullScreen_;
     std::list<GtkWindow*> sheets_;  // weak: an entry turns null when its dialog goes
 
     std::function<ViewNode()> body_;
     std::unique_ptr<ViewRenderer> renderer_;
-    SourceId renderPending_;
+    ScheduledCall renderPending_;
 };
 
 class GtkWindowFactory final : public WindowFactory {
   public:
-    GtkWindowFactory(FocusTracker& focus, GtkKeyMonitor& keys, DesktopState& state)
-        : focus_(focus), keys_(keys), state_(state) {}
+    GtkWindowFactory(FocusTracker& focus, GtkKeyMonitor& keys) : focus_(focus), keys_(keys) {}
     void setApplication(GtkApplication* application) { application_ = application; }
 
     std::unique_ptr<Window> makeOverlayWindow(const Rect& contentRect, WindowStyle style) override;
@@ -121,7 +123,6 @@ class GtkWindowFactory final : public WindowFactory {
   private:
     FocusTracker& focus_;
     GtkKeyMonitor& keys_;
-    DesktopState& state_;
     GtkApplication* application_ = nullptr;
 };
 
