@@ -93,6 +93,7 @@ class AppDelegate final : public ApplicationDelegate,
     void layoutWindow();
     void stow();
     void statusMenuWillOpen();
+    void statusMenuDidClose();
     void toggleFromStatusMenu();
     void showOffline(const WebError& error);
     bool settingsWindowVisible() const;
@@ -117,6 +118,7 @@ class AppDelegate final : public ApplicationDelegate,
     // Whether the calendar was up when the status menu began to open; nothing when the desktop
     // does not say when its menus open.
     std::optional<bool> calendarUpWhenStatusMenuOpened_;
+    std::unique_ptr<MainQueue::Timer> forgetStatusMenuOpening_;
     bool showingOffline_ = false;
     std::vector<Subscription> subscriptions_;
     std::string offlinePage_;

@@ -32,7 +32,7 @@ void AppDelegate::buildMainMenu() {
         submenuItem("", {item("Settings\u2026", MenuAction::openSettings, ",", true),
                          item("Hide Calendar", MenuAction::hideFromMenu, "w", true),
                          item("Reload", MenuAction::reload, "r", true),
-                         item("Quit", MenuAction::terminate, "q", false)}));
+                         item("Quit", MenuAction::terminate, "q", true)}));
     bar.items.push_back(submenuItem(
         "Edit",
         {item("Undo", MenuAction::undo, "z", false), item("Redo", MenuAction::redo, "Z", false),
@@ -52,10 +52,11 @@ void AppDelegate::buildStatusItem() {
                   item("Settings\u2026", MenuAction::openSettings, ",", true),
                   item("Check for Updates\u2026", MenuAction::checkForUpdates, "", true),
                   MenuItem::separator(),
-                  item("Quit Plenhall", MenuAction::terminate, "q", false)};
+                  item("Quit Plenhall", MenuAction::terminate, "q", true)};
     shortcutMenuItem_ = 0;
     statusItem_->setMenu(menu, *this);
     statusItem_->setMenuWillOpenHandler(weakly([this] { statusMenuWillOpen(); }));
+    statusItem_->setMenuDidCloseHandler(weakly([this] { statusMenuDidClose(); }));
 }
 
 void AppDelegate::statusMenuWillOpen() {
@@ -68,6 +69,16 @@ void AppDelegate::statusMenuWillOpen() {
                             platform_.clock.now() - *stowedOnResignAt_ <= kFocusTheftWindow &&
                             platform_.clock.now() >= *stowedOnResignAt_;
     calendarUpWhenStatusMenuOpened_ = window_->isVisible() || justStowed;
+    forgetStatusMenuOpening_.reset();
+}
+
+void AppDelegate::statusMenuDidClose() {
+    // What was up when the menu opened means nothing for the next opening, which a panel may not
+    // announce. Forgotten a little later, since some panels say the menu closed before they
+    // deliver the item the user chose in it.
+    constexpr auto kChoiceArrives = std::chrono::milliseconds(500);
+    forgetStatusMenuOpening_ = platform_.mainQueue.asyncAfter(
+        kChoiceArrives, weakly([this] { calendarUpWhenStatusMenuOpened_.reset(); }));
 }
 
 void AppDelegate::toggleFromStatusMenu() {

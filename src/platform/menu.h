@@ -2,8 +2,8 @@
 // with key equivalents) and the status item in the panel.
 //
 // Thread: main thread only. Items whose target is the controller call MenuTarget; items without a
-// target act on whatever has the focus (the web page for the editing actions, the application for
-// terminate), as the backend's responder chain decides.
+// target act on whatever has the focus (the web page for the editing actions), as the backend's
+// responder chain decides.
 #pragma once
 
 #include <cstddef>
@@ -72,6 +72,9 @@ class StatusItem {
     // Called when the desktop is about to show the menu. The menu is drawn by another program, so
     // opening it may take the focus from our windows first.
     virtual void setMenuWillOpenHandler(std::function<void()> handler) = 0;
+    // Called when the desktop has closed the menu, with or without a choice. Some panels say so
+    // before they deliver the choice.
+    virtual void setMenuDidCloseHandler(std::function<void()> handler) = 0;
 };
 
 // Length of a status item as wide as its content.

@@ -232,6 +232,9 @@ class FakeStatusItem final : public StatusItem {
     void setMenuWillOpenHandler(std::function<void()> handler) override {
         willOpen = std::move(handler);
     }
+    void setMenuDidCloseHandler(std::function<void()> handler) override {
+        didClose = std::move(handler);
+    }
 
     // The user opens the menu (the panel asks first), then picks the item at `index`.
     void open() {
@@ -239,7 +242,13 @@ class FakeStatusItem final : public StatusItem {
     }
     void click(std::size_t index);
 
+    // The desktop closes the menu (after a click, or dismissed).
+    void close() {
+        if (didClose) didClose();
+    }
+
     std::function<void()> willOpen;
+    std::function<void()> didClose;
 
     bool buttonPresent = true;
     std::string imageSymbol;

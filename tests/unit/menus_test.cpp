@@ -60,6 +60,10 @@ TEST_F(Menus, QuitAndReloadFromEitherMenu) {
     EXPECT_FALSE(calendar().visible);
     desktop.application.mainMenuTarget->performMenuAction(MenuAction::terminate);
     EXPECT_TRUE(desktop.application.terminated);
+    desktop.application.terminated = false;
+    ASSERT_EQ(statusItem().menu->items[6].title, "Quit Plenhall");
+    statusItem().click(6);
+    EXPECT_TRUE(desktop.application.terminated);
 }
 
 TEST_F(Menus, ShowHideFromTheStatusMenuMeansWhatWasOnScreenWhenItOpened) {
@@ -104,6 +108,25 @@ TEST_F(Menus, ShowHideFromTheStatusMenuMeansWhatWasOnScreenWhenItOpened) {
          true},
         {"a panel that does not say when it opens: plain toggle", [](Menus& t) { t.app->show(); },
          false},
+        {"closed before the choice arrived: still what was up",
+         [](Menus& t) {
+             t.app->show();
+             t.calendarBecomesKey();
+             t.statusItem().open();
+             t.applicationResigns();
+             t.statusItem().close();
+         },
+         false},
+        {"opened with the calendar up and dismissed, hidden by the shortcut, then opened "
+         "unannounced: shows",
+         [](Menus& t) {
+             t.app->show();
+             t.statusItem().open();
+             t.statusItem().close();
+             t.desktop.clock.advance(1);
+             t.pressHotKey();
+         },
+         true},
     };
     for (auto& c : cases) {
         c.before(*this);

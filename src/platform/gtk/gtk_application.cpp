@@ -125,11 +125,8 @@ void GtkApplicationHost::addAction(const MenuItem& item, MenuTarget& target) {
     g_signal_connect(action.get(), "activate",
                      G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer data) {
                          auto* entry = static_cast<Action*>(data);
-                         if (entry->targetsController) {
+                         if (entry->targetsController)
                              entry->target->performMenuAction(entry->action);
-                         } else if (entry->action == MenuAction::terminate) {
-                             entry->host->terminate();
-                         }
                      }),
                      actions_.back().get());
     g_action_map_add_action(G_ACTION_MAP(application_.get()), G_ACTION(action.get()));

@@ -69,11 +69,8 @@ void AyatanaStatusItem::setMenu(const Menu& menu, MenuTarget& target) {
             actions_.push_back(std::make_unique<ItemAction>(ItemAction{&target, item}));
             g_signal_connect(widget, "activate", G_CALLBACK(+[](GtkMenuItem*, gpointer data) {
                                  auto* action = static_cast<ItemAction*>(data);
-                                 if (action->item.targetsController) {
+                                 if (action->item.targetsController)
                                      action->target->performMenuAction(*action->item.action);
-                                 } else if (*action->item.action == MenuAction::terminate) {
-                                     g_application_quit(g_application_get_default());
-                                 }
                              }),
                              actions_.back().get());
         }
@@ -112,6 +109,8 @@ void AyatanaStatusItem::watchMenuOpening() {
                 auto* self = static_cast<AyatanaStatusItem*>(data);
                 if (g_strcmp0(name, DBUSMENU_MENUITEM_EVENT_OPENED) == 0 && self->willOpen_)
                     self->willOpen_();
+                if (g_strcmp0(name, DBUSMENU_MENUITEM_EVENT_CLOSED) == 0 && self->didClose_)
+                    self->didClose_();
                 return FALSE;
             }),
         this);

@@ -30,6 +30,9 @@ class AyatanaStatusItem final : public StatusItem {
                         const std::string& accessibilityDescription) override;
     void setMenu(const Menu& menu, MenuTarget& target) override;
     void setItemTitle(std::size_t index, const std::string& title) override;
+    void setMenuDidCloseHandler(std::function<void()> handler) override {
+        didClose_ = std::move(handler);
+    }
     void setMenuWillOpenHandler(std::function<void()> handler) override {
         willOpen_ = std::move(handler);
     }
@@ -47,6 +50,7 @@ class AyatanaStatusItem final : public StatusItem {
     SignalConnection connectionChanged_;
     bool reportedNoHost_ = false;
     std::function<void()> willOpen_;
+    std::function<void()> didClose_;
     std::vector<SignalConnection> rootConnections_;
 };
 
