@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/appcast.h"
+#include "update/appcast.h"
 #include "platform/gtk/glib_ptr.h"
 #include "platform/system.h"
 #include "platform/updater.h"
