@@ -18,6 +18,8 @@ std::optional<plenhall::InfoDictionary> infoDictionary() {
         info.emplace(plenhall::kShortVersionKey, std::string(PLENHALL_INFO_VERSION));
     if (*PLENHALL_INFO_BUILD)
         info.emplace(plenhall::kBuildVersionKey, std::string(PLENHALL_INFO_BUILD));
+    if (*PLENHALL_INFO_UPDATE_FEED)
+        info.emplace(plenhall::kFeedURLKey, std::string(PLENHALL_INFO_UPDATE_FEED));
     return info;
 }
 
@@ -32,7 +34,7 @@ int main(int argc, char** argv) {
     bindtextdomain(GETTEXT_PACKAGE, PLENHALL_LOCALEDIR);
     bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
 
-    plenhall::gtk::GtkPlatform desktop(argc, argv, {infoDictionary(), PLENHALL_INFO_UPDATE_FEED});
+    plenhall::gtk::GtkPlatform desktop(argc, argv, infoDictionary());
     plenhall::Platform platform = desktop.platform();
     return plenhall::runProcess(platform, PLENHALL_INFO_START_URL);
 }

@@ -16,10 +16,10 @@ TEST_F(Launch, RunsEveryStepInOrder) {
 
     EXPECT_THAT(
         desktop.journal,
-        ElementsAre("updaters.makeUpdater",         // 1
-                    "hotKeys.installPressHandler",  // 2
-                    "application.setMainMenu",      // 3
-                    "windows.makeOverlayWindow",    // 4
+        ElementsAre("mainQueue.asyncAfter 10000ms",  // 1: the updater's first check
+                    "hotKeys.installPressHandler",   // 2
+                    "application.setMainMenu",       // 3
+                    "windows.makeOverlayWindow",     // 4
                     "webViews.makeWebView",
                     "statusBar.statusItem",  // 5
                     "statusItem.setMenu",
@@ -42,10 +42,12 @@ TEST_F(Launch, ProcessEntryLoadsPreferencesAndRunsTheLoop) {
 
     EXPECT_THAT(std::vector(desktop.journal.begin(), desktop.journal.begin() + 4),
                 ElementsAre("application.setDelegate", "application.setActivationPolicy",
-                            "application.run", "updaters.makeUpdater"));
+                            "application.run", "mainQueue.asyncAfter 10000ms"));
     EXPECT_EQ(desktop.application.policy, ActivationPolicy::accessory);
     // The controller and its windows are gone once the loop has ended; the journal remains.
-    EXPECT_EQ(std::count(desktop.journal.begin(), desktop.journal.end(), "settings.makeKeyAndOrderFront"), 0);
+    EXPECT_EQ(
+        std::count(desktop.journal.begin(), desktop.journal.end(), "settings.makeKeyAndOrderFront"),
+        0);
 }
 
 TEST_F(Launch, ProcessEntryRefusesAStartURLWithoutHost) {
