@@ -39,7 +39,8 @@ using HttpResult = std::variant<std::string, HttpError>;
 
 class HttpClient {
   public:
-    // An request under way; destroying it cancels the request and its completion never runs.
+    // A request under way; destroying it cancels the request and its completion never runs. It
+    // may be destroyed from within its own completion.
     class Request {
       public:
         virtual ~Request() = default;
