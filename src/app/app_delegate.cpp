@@ -21,7 +21,11 @@ std::function<void()> AppDelegate::weakly(std::function<void()> work) {
 
 void AppDelegate::applicationDidFinishLaunching() {
     // 1. The updater comes first so it can check even if something later misbehaves.
-    updater_ = platform_.updaters.makeUpdater(/*startingUpdater=*/true, *this);
+    updater_ = std::make_unique<Updater>(
+        UpdaterServices{platform_.mainQueue, platform_.http, platform_.sheets, platform_.workspace,
+                        platform_.log},
+        UpdaterSettings::fromInfo(platform_.info), /*startingUpdater=*/true,
+        weakly([this] { standardUserDriverWillHandleShowingUpdate(); }));
 
     // 2. The hot key toggles the calendar; nothing is registered yet.
     hotKey_ = std::make_unique<HotKey>(

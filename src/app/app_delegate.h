@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "prefs/prefs.h"
 #include "settings/settings_controller.h"
+#include "update/updater.h"
 
 namespace plenhall {
 
@@ -28,7 +29,6 @@ struct AppValues {
 class AppDelegate final : public ApplicationDelegate,
                           public NavigationDelegate,
                           public UIDelegate,
-                          public UserDriverDelegate,
                           public MenuTarget {
   public:
     AppDelegate(Platform& platform, Prefs& prefs, AppValues values);
@@ -55,7 +55,8 @@ class AppDelegate final : public ApplicationDelegate,
     void openSettings();
     void checkForUpdates();
     void performMenuAction(MenuAction action) override;
-    void standardUserDriverWillHandleShowingUpdate() override;
+    // The updater is about to show an update.
+    void standardUserDriverWillHandleShowingUpdate();
 
     // NavigationDelegate
     NavigationActionPolicy decidePolicyForNavigationAction(const NavigationAction& action) override;

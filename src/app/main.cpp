@@ -19,6 +19,8 @@ std::optional<plenhall::InfoDictionary> infoDictionary() {
         info.emplace(plenhall::kShortVersionKey, std::string(PLENHALL_INFO_VERSION));
     if (*PLENHALL_INFO_BUILD)
         info.emplace(plenhall::kBuildVersionKey, std::string(PLENHALL_INFO_BUILD));
+    if (*PLENHALL_INFO_UPDATE_FEED)
+        info.emplace(plenhall::kFeedURLKey, std::string(PLENHALL_INFO_UPDATE_FEED));
     return info;
 }
 
@@ -33,7 +35,7 @@ int main(int argc, char** argv) {
     bindtextdomain(GETTEXT_PACKAGE, PLENHALL_LOCALEDIR);
     bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
 
-    plenhall::gtk::GtkPlatform desktop(argc, argv, {infoDictionary(), PLENHALL_INFO_UPDATE_FEED});
+    plenhall::gtk::GtkPlatform desktop(argc, argv, infoDictionary());
     plenhall::PreferenceFileStore preferences(plenhall::gtk::GtkPlatform::preferencesPath(),
                                               desktop.log());
     plenhall::Platform platform = desktop.platform(preferences);

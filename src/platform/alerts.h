@@ -1,9 +1,11 @@
-// Native panels attached to a window: alerts (with an optional text field) and the file chooser.
+// Native panels: alerts (with an optional text field) and the file chooser attached to a window,
+// and free-standing alerts that belong to no window.
 //
 // Thread: main thread only. A sheet is modal to its window, not to the application; its completion
 // runs exactly once, on the main thread, after the user has dismissed it.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,6 +33,9 @@ struct Alert {
     std::string messageText;
     std::vector<std::string> buttons;  // in order; none: the panel's own single dismiss button
     std::optional<AlertTextField> accessoryTextField;
+    std::string informativeText{};  // the smaller text under the message; none when empty
+    std::size_t defaultButton = 0;  // index into `buttons`, the one Return presses
+    std::string role{};             // names the alert's window for the desktop; may be empty
 };
 
 struct OpenPanel {
@@ -49,6 +54,9 @@ class Sheets {
     virtual void beginOpenPanelSheet(
         const OpenPanel& panel, Window& window,
         std::function<void(int, std::vector<std::string>)> completion) = 0;
+    // An alert of its own, centred and above other windows, not modal to anything. Completion:
+    // the response, or a value below kAlertFirstButtonReturn when it was closed unanswered.
+    virtual void runAlert(const Alert& alert, std::function<void(int)> completion) = 0;
 };
 
 }  // namespace plenhall

@@ -10,12 +10,12 @@
 #include "platform/alerts.h"
 #include "platform/application.h"
 #include "platform/global_hot_keys.h"
+#include "platform/http.h"
 #include "platform/key_event.h"
 #include "platform/login_item.h"
 #include "platform/menu.h"
 #include "platform/notifications.h"
 #include "platform/system.h"
-#include "platform/updater.h"
 #include "platform/user_defaults.h"
 #include "platform/web_view.h"
 #include "platform/window.h"
@@ -38,7 +38,7 @@ struct Platform {
     Workspace& workspace;
     NotificationCenter& notifications;
     LoginItemService& loginItem;
-    UpdaterFactory& updaters;
+    HttpClient& http;
     std::optional<InfoDictionary> info;
 };
 

@@ -59,6 +59,8 @@ using InfoDictionary = std::map<std::string, InfoValue, std::less<>>;
 // Keys of the information dictionary.
 inline constexpr std::string_view kShortVersionKey = "CFBundleShortVersionString";
 inline constexpr std::string_view kBuildVersionKey = "CFBundleVersion";
+// The appcast feed's address; absent when updates come from the package manager.
+inline constexpr std::string_view kFeedURLKey = "SUFeedURL";
 
 // The string under `key`, or nothing when the dictionary is absent, lacks the key or holds a
 // value of another type there.

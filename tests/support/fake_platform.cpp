@@ -28,6 +28,8 @@ class FakeMainQueue::FakeTimer final : public MainQueue::Timer {
 
 std::unique_ptr<MainQueue::Timer> FakeMainQueue::asyncAfter(std::chrono::milliseconds delay,
                                                             std::function<void()> work) {
+    if (journal_)
+        journal_->push_back("mainQueue.asyncAfter " + std::to_string(delay.count()) + "ms");
     const std::uint64_t order = nextOrder_++;
     timers_.emplace(order, Entry{steady_ + std::max(delay, std::chrono::milliseconds(0)), order,
                                  std::move(work)});
@@ -288,6 +290,17 @@ void FakeSheets::beginOpenPanelSheet(
     journal_.push_back("sheets.openPanel");
 }
 
+void FakeSheets::runAlert(const Alert& alert, std::function<void(int)> completion) {
+    freeAlerts.push_back(FreeAlert{alert, std::move(completion)});
+    journal_.push_back("sheets.runAlert " + alert.messageText);
+}
+
+void FakeSheets::answerFreeAlert(int response) {
+    auto pending = std::move(freeAlerts.front());
+    freeAlerts.pop_front();
+    pending.completion(response);
+}
+
 void FakeSheets::answerAlert(int response, std::optional<std::string> text) {
     auto pending = std::move(alerts.front());
     alerts.pop_front();
@@ -345,21 +358,33 @@ Result<WriteError> FakeLoginItem::unregisterItem() {
     return {};
 }
 
-// FakeUpdater
+// FakeHttpClient
 
-void FakeUpdater::checkForUpdates() {
-    ++checks;
-    journal_.push_back("updater.checkForUpdates");
+class FakeHttpClient::FakeRequest final : public HttpClient::Request {
+  public:
+    FakeRequest(FakeHttpClient& client, std::uint64_t id) : client_(client), id_(id) {}
+    ~FakeRequest() override { client_.waiting_.erase(id_); }
+
+  private:
+    FakeHttpClient& client_;
+    std::uint64_t id_;
+};
+
+std::unique_ptr<HttpClient::Request> FakeHttpClient::get(
+    const HttpRequest& request, std::function<void(HttpResult)> completion) {
+    sent.push_back(request);
+    journal_.push_back("http.get " + request.url);
+    const std::uint64_t id = next_++;
+    waiting_.emplace(id, std::move(completion));
+    return std::make_unique<FakeRequest>(*this, id);
 }
 
-std::unique_ptr<Updater> FakeUpdaterFactory::makeUpdater(bool startingUpdater,
-                                                         UserDriverDelegate& delegate) {
-    auto updater = std::make_unique<FakeUpdater>(journal_);
-    last = updater.get();
-    started = startingUpdater;
-    userDriverDelegate = &delegate;
-    journal_.push_back("updaters.makeUpdater");
-    return updater;
+bool FakeHttpClient::answer(HttpResult result) {
+    if (waiting_.empty()) return false;
+    auto completion = std::move(waiting_.begin()->second);
+    waiting_.erase(waiting_.begin());
+    completion(std::move(result));
+    return true;
 }
 
 // FakeApplication
@@ -399,9 +424,9 @@ void FakeApplication::terminate() {
 FakePlatform::FakePlatform() = default;
 
 Platform FakePlatform::platform() {
-    return Platform{application, mainQueue,     clock,     log,      defaults,   screens,
-                    windows,     webViews,      statusBar, hotKeys,  keyMonitor, sheets,
-                    workspace,   notifications, loginItem, updaters, info};
+    return Platform{application, mainQueue,     clock,     log,     defaults,   screens,
+                    windows,     webViews,      statusBar, hotKeys, keyMonitor, sheets,
+                    workspace,   notifications, loginItem, http,    info};
 }
 
 }  // namespace plenhall::testing

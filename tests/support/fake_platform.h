@@ -1,6 +1,6 @@
 // An in-memory desktop for the core's tests: records what the core asks of it (in one journal,
 // in order) and lets a test fire what a desktop would (a key press, a focus change, a load
-// failure, a sheet's answer, the clock moving on).
+// failure, a sheet's answer, a server's answer, the clock moving on).
 #pragma once
 
 #include <deque>
@@ -21,6 +21,9 @@ using Journal = std::vector<std::string>;
 // Delayed work is due on the fake's own steady time, which only FakeClock::advance moves.
 class FakeMainQueue final : public MainQueue {
   public:
+    FakeMainQueue() = default;
+    // Delayed work is noted in `journal`.
+    explicit FakeMainQueue(Journal& journal) : journal_(&journal) {}
     void async(std::function<void()> work) override { pending.push_back(std::move(work)); }
     std::unique_ptr<Timer> asyncAfter(std::chrono::milliseconds delay,
                                       std::function<void()> work) override;
@@ -43,6 +46,7 @@ class FakeMainQueue final : public MainQueue {
     std::chrono::milliseconds steady_{0};
     std::uint64_t nextOrder_ = 1;
     std::map<std::uint64_t, Entry> timers_;  // by order of creation
+    Journal* journal_ = nullptr;
 };
 
 // Wall-clock time. Moving it on also moves the main queue's steady time, as real time would;
@@ -320,6 +324,7 @@ class FakeSheets final : public Sheets {
     void beginOpenPanelSheet(
         const OpenPanel& panel, Window& window,
         std::function<void(int, std::vector<std::string>)> completion) override;
+    void runAlert(const Alert& alert, std::function<void(int)> completion) override;
 
     struct PendingAlert {
         Alert alert;
@@ -334,9 +339,16 @@ class FakeSheets final : public Sheets {
     // The user ends the oldest sheet; the text field holds `text` (alerts with a field).
     void answerAlert(int response, std::optional<std::string> text = std::nullopt);
     void answerPanel(int response, std::vector<std::string> paths = {});
+    // The user ends the oldest free-standing alert.
+    void answerFreeAlert(int response);
 
     std::deque<PendingAlert> alerts;
     std::deque<PendingPanel> panels;
+    struct FreeAlert {
+        Alert alert;
+        std::function<void(int)> completion;
+    };
+    std::deque<FreeAlert> freeAlerts;
 
   private:
     Journal& journal_;
@@ -381,27 +393,22 @@ class FakeLoginItem final : public LoginItemService {
     bool needsApproval = false;           // registering leaves "requires approval"
 };
 
-class FakeUpdater final : public Updater {
+// Requests wait until the test answers them.
+class FakeHttpClient final : public HttpClient {
   public:
-    explicit FakeUpdater(Journal& journal) : journal_(journal) {}
-    void checkForUpdates() override;
-    int checks = 0;
+    explicit FakeHttpClient(Journal& journal) : journal_(journal) {}
+    std::unique_ptr<Request> get(const HttpRequest& request,
+                                 std::function<void(HttpResult)> completion) override;
+    // Answers the oldest request still waiting; false when none waits.
+    bool answer(HttpResult result);
+    std::size_t waiting() const { return waiting_.size(); }
+
+    std::vector<HttpRequest> sent;  // every request made, in order
 
   private:
-    Journal& journal_;
-};
-
-class FakeUpdaterFactory final : public UpdaterFactory {
-  public:
-    explicit FakeUpdaterFactory(Journal& journal) : journal_(journal) {}
-    std::unique_ptr<Updater> makeUpdater(bool startingUpdater,
-                                         UserDriverDelegate& delegate) override;
-
-    FakeUpdater* last = nullptr;
-    bool started = false;
-    UserDriverDelegate* userDriverDelegate = nullptr;
-
-  private:
+    class FakeRequest;
+    std::map<std::uint64_t, std::function<void(HttpResult)>> waiting_;  // by order of sending
+    std::uint64_t next_ = 1;
     Journal& journal_;
 };
 
@@ -434,7 +441,7 @@ struct FakePlatform {
 
     Journal journal;
     FakeApplication application{journal};
-    FakeMainQueue mainQueue;
+    FakeMainQueue mainQueue{journal};
     FakeClock clock{mainQueue};
     FakeLog log;
     FakeDefaults defaults{journal};
@@ -448,10 +455,11 @@ struct FakePlatform {
     FakeWorkspace workspace{journal};
     FakeNotificationCenter notifications{journal};
     FakeLoginItem loginItem;
-    FakeUpdaterFactory updaters{journal};
+    FakeHttpClient http{journal};
     std::optional<InfoDictionary> info =
         InfoDictionary{{"CFBundleShortVersionString", std::string("1.4.2")},
-                       {"CFBundleVersion", std::string("42")}};
+                       {"CFBundleVersion", std::string("42")},
+                       {"SUFeedURL", std::string("https://plenhall.com/appcast.xml")}};
 };
 
 }  // namespace plenhall::testing

@@ -1,4 +1,4 @@
-#include "platform/appcast.h"
+#include "update/appcast.h"
 
 #include <gtest/gtest.h>
 

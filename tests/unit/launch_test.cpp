@@ -21,7 +21,7 @@ TEST_F(Launch, TheUpdaterComesFirstAndTheFlagIsWrittenBeforeTheWelcome) {
         return std::find(journal.begin(), journal.end(), entry) - journal.begin();
     };
     ASSERT_FALSE(journal.empty());
-    EXPECT_EQ(journal.front(), "updaters.makeUpdater");
+    EXPECT_EQ(journal.front(), "mainQueue.asyncAfter 10000ms");  // the updater's first check
     EXPECT_LT(at("defaults.setBool hasOnboarded=true"), at("settings.makeKeyAndOrderFront"));
     EXPECT_LT(at("settings.makeKeyAndOrderFront"), std::ssize(journal));
 }
@@ -35,7 +35,7 @@ TEST_F(Launch, ProcessEntryLoadsPreferencesAndRunsTheLoop) {
 
     EXPECT_THAT(std::vector(desktop.journal.begin(), desktop.journal.begin() + 4),
                 ElementsAre("application.setDelegate", "application.setActivationPolicy",
-                            "application.run", "updaters.makeUpdater"));
+                            "application.run", "mainQueue.asyncAfter 10000ms"));
     EXPECT_EQ(desktop.application.policy, ActivationPolicy::accessory);
     // The controller and its windows are gone once the loop has ended; the journal remains.
     EXPECT_EQ(

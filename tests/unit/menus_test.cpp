@@ -38,18 +38,28 @@ TEST_F(Menus, CheckForUpdatesHidesFirstThenChecks) {
     app->show();
     desktop.journal.clear();
     statusItem().click(4);
-    EXPECT_THAT(desktop.journal, ::testing::ElementsAre("calendar.orderOut", "application.hide",
-                                                        "updater.checkForUpdates"));
+    EXPECT_THAT(desktop.journal,
+                ::testing::ElementsAre("calendar.orderOut", "application.hide",
+                                       "http.get https://plenhall.com/appcast.xml"));
+    desktop.http.answer(HttpError{HttpFailure::network, 0, "offline"});
     statusItem().click(4);  // hidden already: only the check
-    EXPECT_EQ(desktop.updaters.last->checks, 2);
+    EXPECT_EQ(desktop.http.sent.size(), 2u);
     EXPECT_EQ(desktop.application.hides, 1);
 }
 
-TEST_F(Menus, UpdaterNoticeHidesAVisibleCalendarOnly) {
-    desktop.updaters.userDriverDelegate->standardUserDriverWillHandleShowingUpdate();
+TEST_F(Menus, AnUpdateFoundOnScheduleHidesAVisibleCalendarOnly) {
+    const std::string feed =
+        R"(<rss><channel><item><enclosure url="https://plenhall.com/p.tar.gz" )"
+        R"(sparkle:version="99" sparkle:shortVersionString="9.0"/></item></channel></rss>)";
+    desktop.clock.advance(10);
+    desktop.http.answer(feed);
+    EXPECT_EQ(desktop.sheets.freeAlerts.size(), 1u);
     EXPECT_FALSE(app->hiddenAt());
+
     app->show();
-    desktop.updaters.userDriverDelegate->standardUserDriverWillHandleShowingUpdate();
+    desktop.clock.advance(24 * 60 * 60);
+    desktop.http.answer(feed);
+    EXPECT_EQ(desktop.sheets.freeAlerts.size(), 2u);
     EXPECT_FALSE(calendar().visible);
     EXPECT_TRUE(app->hiddenAt());
 }

@@ -41,6 +41,13 @@ struct GFree {
 };
 using GCharPtr = std::unique_ptr<gchar, GFree>;
 
+struct GBytesUnref {
+    void operator()(GBytes* bytes) const {
+        if (bytes) g_bytes_unref(bytes);
+    }
+};
+using GBytesPtr = std::unique_ptr<GBytes, GBytesUnref>;
+
 inline std::string takeString(gchar* text) {
     GCharPtr owned(text);
     return owned ? std::string(owned.get()) : std::string();

@@ -70,24 +70,18 @@ std::string GtkPlatform::preferencesPath() {
         g_build_filename(g_get_user_config_dir(), "plenhall-desktop", "preferences.json", nullptr));
 }
 
-GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
-    : build_(std::move(build)),
+GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> info)
+    : info_(std::move(info)),
       application_(argc, argv),
       windows_(focus_, keyMonitor_),
-      loginItem_(runningProgram()),
-      updaters_(
-          UpdaterSettings{build_.updateFeed,
-                          infoString(build_.info, kBuildVersionKey)
-                              .value_or(infoString(build_.info, kShortVersionKey).value_or("0")),
-                          infoString(build_.info, kShortVersionKey).value_or("0")},
-          workspace_, log_) {
+      loginItem_(runningProgram()) {
     windows_.setApplication(application_.application());
 }
 
 Platform GtkPlatform::platform(UserDefaults& defaults) {
-    return Platform{application_, mainQueue_, clock_,     log_,      defaults,    screens_,
-                    windows_,     webViews_,  statusBar_, hotKeys_,  keyMonitor_, sheets_,
-                    workspace_,   focus_,     loginItem_, updaters_, build_.info};
+    return Platform{application_, mainQueue_, clock_,     log_,     defaults,    screens_,
+                    windows_,     webViews_,  statusBar_, hotKeys_, keyMonitor_, sheets_,
+                    workspace_,   focus_,     loginItem_, http_,    info_};
 }
 
 }  // namespace plenhall::gtk

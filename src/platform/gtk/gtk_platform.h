@@ -1,5 +1,5 @@
 // The Linux desktop: every service of the seam, built on GTK 3, WebKitGTK, ayatana-appindicator,
-// Xlib and GIO, gathered for the composition root.
+// Xlib, GIO and libsoup, gathered for the composition root.
 //
 // Thread: main thread only. Ownership: the composition root owns the one GtkPlatform for the life
 // of the process. Nothing here touches the display before the application's "startup".
@@ -21,8 +21,8 @@
 #include "platform/gtk/gtk_sheets.h"
 #include "platform/gtk/gtk_web_view.h"
 #include "platform/gtk/gtk_window.h"
+#include "platform/gtk/soup_http_client.h"
 #include "platform/gtk/status_item.h"
-#include "platform/gtk/updater.h"
 #include "platform/platform.h"
 
 namespace plenhall::gtk {
@@ -56,14 +56,9 @@ class GioWorkspace final : public Workspace {
     bool openURL(const std::string& url) override;
 };
 
-struct BuildInfo {
-    std::optional<InfoDictionary> info;
-    std::string updateFeed;
-};
-
 class GtkPlatform {
   public:
-    GtkPlatform(int argc, char** argv, BuildInfo build);
+    GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> info);
     GtkPlatform(const GtkPlatform&) = delete;
     GtkPlatform& operator=(const GtkPlatform&) = delete;
 
@@ -75,7 +70,7 @@ class GtkPlatform {
     Log& log() { return log_; }
 
   private:
-    BuildInfo build_;
+    std::optional<InfoDictionary> info_;
     DesktopState state_;
     GlibMainQueue mainQueue_;
     SystemClock clock_;
@@ -91,7 +86,7 @@ class GtkPlatform {
     GtkSheets sheets_{focus_};
     GioWorkspace workspace_;
     AutostartLoginItem loginItem_;
-    FeedUpdaterFactory updaters_;
+    SoupHttpClient http_;
 };
 
 }  // namespace plenhall::gtk

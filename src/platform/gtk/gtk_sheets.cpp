@@ -32,6 +32,27 @@ GtkWindowAdapter& adapterOf(Window& window) {
     return static_cast<GtkWindowAdapter&>(window);
 }
 
+// The parts every alert shares: the texts and the buttons, Return on the default one.
+GtkWidget* alertDialog(const Alert& alert, GtkWindow* parent, GtkMessageType type) {
+    const bool hasButtons = !alert.buttons.empty();
+    GtkWidget* dialog = gtk_message_dialog_new(parent, GtkDialogFlags(0), type,
+                                               hasButtons ? GTK_BUTTONS_NONE : GTK_BUTTONS_OK, "%s",
+                                               alert.messageText.c_str());
+    if (!alert.informativeText.empty()) {
+        gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
+                                                 alert.informativeText.c_str());
+    }
+    if (!alert.role.empty()) gtk_window_set_role(GTK_WINDOW(dialog), alert.role.c_str());
+    for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
+        gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(),
+                              kAlertFirstButtonReturn + int(i));
+    }
+    const std::size_t chosen = alert.defaultButton < alert.buttons.size() ? alert.defaultButton : 0;
+    gtk_dialog_set_default_response(
+        GTK_DIALOG(dialog), hasButtons ? kAlertFirstButtonReturn + int(chosen) : GTK_RESPONSE_OK);
+    return dialog;
+}
+
 void prepare(GtkWidget* dialog, GtkWindow* parent) {
     gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
@@ -45,33 +66,23 @@ void prepare(GtkWidget* dialog, GtkWindow* parent) {
 
 void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
                                 std::function<void(int, std::optional<std::string>)> completion) {
-    GtkWindow* parent = adapterOf(window).widget();
+    GtkWindow* owner = adapterOf(window).widget();
     const bool hasButtons = !alert.buttons.empty();
-    GtkWidget* dialog = gtk_message_dialog_new(parent, GtkDialogFlags(0), GTK_MESSAGE_OTHER,
-                                               hasButtons ? GTK_BUTTONS_NONE : GTK_BUTTONS_OK, "%s",
-                                               alert.messageText.c_str());
-    prepare(dialog, parent);
-    for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
-        gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(),
-                              kAlertFirstButtonReturn + int(i));
-    }
-    gtk_dialog_set_default_response(GTK_DIALOG(dialog),
-                                    hasButtons ? kAlertFirstButtonReturn : GTK_RESPONSE_OK);
+    GtkWidget* dialog = alertDialog(alert, owner, GTK_MESSAGE_OTHER);
+    prepare(dialog, owner);
 
-    auto* pending =
-        new PendingAlert{std::move(completion), &adapterOf(window), nullptr, hasButtons};
+    auto* state = new PendingAlert{std::move(completion), &adapterOf(window), nullptr, hasButtons};
     if (alert.accessoryTextField) {
-        pending->entry = gtk_entry_new();
-        gtk_widget_set_size_request(pending->entry, int(alert.accessoryTextField->frame.width), -1);
-        gtk_entry_set_text(GTK_ENTRY(pending->entry),
-                           alert.accessoryTextField->stringValue.c_str());
-        gtk_entry_set_activates_default(GTK_ENTRY(pending->entry), TRUE);
+        state->entry = gtk_entry_new();
+        gtk_widget_set_size_request(state->entry, int(alert.accessoryTextField->frame.width), -1);
+        gtk_entry_set_text(GTK_ENTRY(state->entry), alert.accessoryTextField->stringValue.c_str());
+        gtk_entry_set_activates_default(GTK_ENTRY(state->entry), TRUE);
         GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
-        gtk_box_pack_start(GTK_BOX(area), pending->entry, FALSE, FALSE, 0);
-        gtk_widget_show(pending->entry);
+        gtk_box_pack_start(GTK_BOX(area), state->entry, FALSE, FALSE, 0);
+        gtk_widget_show(state->entry);
     }
     // Freed with the dialog; a dialog destroyed unanswered (its parent went) still answers.
-    g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", pending, [](gpointer data) {
+    g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
         auto* pending = static_cast<PendingAlert*>(data);
         pending->answer(GTK_RESPONSE_DELETE_EVENT, std::nullopt);
         delete pending;
@@ -89,25 +100,51 @@ void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
                          gtk_widget_destroy(GTK_WIDGET(self));
                          parent->sheetEnded();
                      }),
-                     pending);
+                     state);
     focus_.watch(GTK_WINDOW(dialog), nullptr);
     adapterOf(window).attachSheet(GTK_WINDOW(dialog));
 }
 
+void GtkSheets::runAlert(const Alert& alert, std::function<void(int)> completion) {
+    GtkWidget* dialog = alertDialog(alert, nullptr, GTK_MESSAGE_INFO);
+    gtk_window_set_title(GTK_WINDOW(dialog), "Plenhall");
+    // Nothing of ours is on screen to hold it, and the calendar may float above everything.
+    gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+
+    // Freed with the dialog; closed or destroyed unanswered, it still answers.
+    auto* state = new std::function<void(int)>(std::move(completion));
+    g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
+        auto* pending = static_cast<std::function<void(int)>*>(data);
+        if (auto done = std::exchange(*pending, nullptr)) done(GTK_RESPONSE_DELETE_EVENT);
+        delete pending;
+    });
+    g_signal_connect(dialog, "response",
+                     G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
+                         auto* pending = static_cast<std::function<void(int)>*>(data);
+                         // The kit's own single button is the first button.
+                         if (response == GTK_RESPONSE_OK) response = kAlertFirstButtonReturn;
+                         if (auto done = std::exchange(*pending, nullptr)) done(response);
+                         gtk_widget_destroy(GTK_WIDGET(self));
+                     }),
+                     state);
+    gtk_window_present(GTK_WINDOW(dialog));
+}
+
 void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
                                     std::function<void(int, std::vector<std::string>)> completion) {
-    GtkWindow* parent = adapterOf(window).widget();
+    GtkWindow* owner = adapterOf(window).widget();
     // In-process on purpose: a chooser in another process would take the focus from us, and the
     // calendar would be put away as if the user had left.
     GtkWidget* dialog =
-        gtk_file_chooser_dialog_new(nullptr, parent, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
+        gtk_file_chooser_dialog_new(nullptr, owner, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
                                     GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
-    prepare(dialog, parent);
+    prepare(dialog, owner);
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.allowsMultipleSelection);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
 
-    auto* pending = new PendingPanel{std::move(completion), &adapterOf(window)};
-    g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", pending, [](gpointer data) {
+    auto* state = new PendingPanel{std::move(completion), &adapterOf(window)};
+    g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
         auto* pending = static_cast<PendingPanel*>(data);
         pending->answer(kModalResponseCancel, {});
         delete pending;
@@ -130,7 +167,7 @@ void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
                          gtk_widget_destroy(GTK_WIDGET(self));
                          parent->sheetEnded();
                      }),
-                     pending);
+                     state);
     focus_.watch(GTK_WINDOW(dialog), nullptr);
     adapterOf(window).attachSheet(GTK_WINDOW(dialog));
 }

@@ -1,4 +1,5 @@
-// Alerts and the file chooser as GTK dialogs transient for and modal to a window of ours.
+// Alerts and the file chooser as GTK dialogs transient for and modal to a window of ours, and
+// free-standing alerts kept above other windows.
 //
 // Every sheet answers exactly once: with the button pressed, or as cancelled when it is closed or
 // destroyed without an answer. Page text is shown as text, never read as a format.
@@ -21,6 +22,7 @@ class GtkSheets final : public Sheets {
     void beginOpenPanelSheet(
         const OpenPanel& panel, Window& window,
         std::function<void(int, std::vector<std::string>)> completion) override;
+    void runAlert(const Alert& alert, std::function<void(int)> completion) override;
 
   private:
     FocusTracker& focus_;

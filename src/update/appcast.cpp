@@ -1,4 +1,4 @@
-#include "platform/appcast.h"
+#include "update/appcast.h"
 
 #include <algorithm>
 #include <cctype>
@@ -35,8 +35,8 @@ bool hasPrefix(std::string_view name) {
     return name.find(':') != std::string_view::npos;
 }
 
-// A Sparkle element or attribute: any namespace prefix, the given local name.
-bool isSparkle(std::string_view name, std::string_view local) {
+// An appcast element or attribute: any namespace prefix, the given local name.
+bool isAppcastName(std::string_view name, std::string_view local) {
     return hasPrefix(name) && localName(name) == local;
 }
 
@@ -223,10 +223,10 @@ class Reader {
         } else if (item_ && element == "enclosure") {
             for (const auto& attribute : attributes) {
                 if (attribute.name == "url") enclosureURL_ = trimmed(attribute.value);
-                if (isSparkle(attribute.name, "version") && item_->version.empty()) {
+                if (isAppcastName(attribute.name, "version") && item_->version.empty()) {
                     item_->version = trimmed(attribute.value);
                 }
-                if (isSparkle(attribute.name, "shortVersionString") &&
+                if (isAppcastName(attribute.name, "shortVersionString") &&
                     item_->shortVersion.empty()) {
                     item_->shortVersion = trimmed(attribute.value);
                 }
@@ -259,9 +259,9 @@ class Reader {
             std::string value = trimmed(text_);
             if (element == "title") item_->title = value;
             if (element == "link") itemLink_ = value;
-            if (isSparkle(element, "version")) item_->version = value;
-            if (isSparkle(element, "shortVersionString")) item_->shortVersion = value;
-            if (isSparkle(element, "releaseNotesLink")) item_->releaseNotesLink = value;
+            if (isAppcastName(element, "version")) item_->version = value;
+            if (isAppcastName(element, "shortVersionString")) item_->shortVersion = value;
+            if (isAppcastName(element, "releaseNotesLink")) item_->releaseNotesLink = value;
         }
         if (item_ && element == "item" && stack_.size() == itemDepth_) finishItem();
         text_.clear();

@@ -1,0 +1,179 @@
+#include "update/updater.h"
+
+#include <utility>
+
+#include "web/navigation_policy.h"
+#include "web/url.h"
+
+namespace plenhall {
+namespace {
+
+constexpr const char* kLogPrefix = "PlenhallDesktop: update check failed: ";
+constexpr const char* kCouldNotCheck = "Plenhall couldn't check for updates.";
+
+bool isLoopback(std::string_view host) {
+    return host == "127.0.0.1" || host == "localhost" || host == "::1";
+}
+
+bool isWebLink(std::string_view url) {
+    return isWebScheme(urlScheme(url).value_or(""));
+}
+
+std::string failureReason(const HttpError& error) {
+    switch (error.failure) {
+        case HttpFailure::invalidAddress:
+            return "the update feed address is not a valid URL";
+        case HttpFailure::network:
+            return error.detail;
+        case HttpFailure::status:
+            return "the update server answered " + std::to_string(error.status) + " " +
+                   error.detail;
+        case HttpFailure::tooLarge:
+            return "the update feed is larger than any feed should be";
+        case HttpFailure::timedOut:
+            return "the update server did not answer in time";
+    }
+    return error.detail;
+}
+
+}  // namespace
+
+FeedVerdict checkFeed(std::string_view feed) {
+    auto scheme = urlScheme(feed);
+    if (!scheme) return FeedVerdict::invalid;
+    if (!isWebScheme(*scheme)) return FeedVerdict::insecure;
+    auto host = urlHost(feed);
+    if (!host) return FeedVerdict::invalid;
+    if (*scheme == "http" && !isLoopback(*host)) return FeedVerdict::insecure;
+    return FeedVerdict::allowed;
+}
+
+UpdaterSettings UpdaterSettings::fromInfo(const std::optional<InfoDictionary>& info) {
+    auto shortVersion = infoString(info, kShortVersionKey).value_or("0");
+    return UpdaterSettings{infoString(info, kFeedURLKey).value_or(""),
+                           infoString(info, kBuildVersionKey).value_or(shortVersion), shortVersion};
+}
+
+Updater::Updater(UpdaterServices services, UpdaterSettings settings, bool startingUpdater,
+                 std::function<void()> willShowUpdate)
+    : services_(services),
+      settings_(std::move(settings)),
+      willShowUpdate_(std::move(willShowUpdate)) {
+    if (startingUpdater && !settings_.feed.empty()) schedule(kFirstCheck);
+}
+
+void Updater::schedule(std::chrono::milliseconds delay) {
+    // The timer and the request are ours, so `this` outlives their work.
+    nextCheck_ = services_.mainQueue.asyncAfter(delay, [this] {
+        start(Origin::scheduled);
+        schedule(kCheckInterval);
+    });
+}
+
+void Updater::checkForUpdates() {
+    if (settings_.feed.empty()) {
+        showMessage("Updates for Plenhall come from your system's package manager.",
+                    "Use your software centre or package manager to keep it up to date.");
+        return;
+    }
+    start(Origin::user);
+}
+
+void Updater::start(Origin origin) {
+    if (origin == Origin::user) userWaiting_ = true;
+    if (request_) return;  // the check in flight answers this request too
+    switch (checkFeed(settings_.feed)) {
+        case FeedVerdict::invalid:
+            fail("the update feed address is not a valid URL");
+            return;
+        case FeedVerdict::insecure:
+            fail("the update feed must be an https address");
+            return;
+        case FeedVerdict::allowed:
+            break;
+    }
+    request_ = services_.http.get(
+        HttpRequest{settings_.feed, "PlenhallDesktop/" + settings_.currentShortVersion,
+                    kMaxFeedBytes, kDeadline},
+        [this](HttpResult result) { received(std::move(result)); });
+}
+
+void Updater::received(HttpResult result) {
+    request_.reset();
+    if (auto* error = std::get_if<HttpError>(&result)) {
+        fail(failureReason(*error));
+        return;
+    }
+    const bool user = std::exchange(userWaiting_, false);
+    auto feed = parseAppcast(std::get<std::string>(result));
+    if (auto* error = std::get_if<AppcastError>(&feed)) {
+        if (user) {
+            showMessage(kCouldNotCheck, "The update feed is unreadable: " + error->reason + ".");
+        } else {
+            services_.log.line(kLogPrefix + ("the update feed is unreadable: " + error->reason));
+        }
+        return;
+    }
+    auto update = newestUpdate(std::get<std::vector<AppcastItem>>(feed), settings_.currentVersion);
+    if (update) {
+        offer(*update);
+    } else if (user) {
+        showMessage("You're up to date.", "Plenhall " + settings_.currentShortVersion +
+                                              " is the newest version available.");
+    }
+}
+
+void Updater::fail(const std::string& reason) {
+    if (std::exchange(userWaiting_, false)) {
+        showMessage(kCouldNotCheck,
+                    "Check your internet connection, then try again (" + reason + ").");
+    } else {
+        services_.log.line(kLogPrefix + reason);
+    }
+}
+
+void Updater::offer(const AppcastItem& item) {
+    // The calendar floats above everything; the controller puts it away first.
+    if (willShowUpdate_) willShowUpdate_();
+
+    // Feed links are only ever web pages for the browser.
+    const bool notes = isWebLink(item.releaseNotesLink);
+    const bool download = isWebLink(item.downloadLink);
+    Alert alert;
+    alert.messageText = "Plenhall " + item.shortVersion + " is available.";
+    alert.informativeText = "You have " + settings_.currentShortVersion +
+                            ". Get the new version from its download page.";
+    alert.role = "update";
+    if (notes) alert.buttons.push_back("Release Notes");
+    alert.buttons.push_back("Later");
+    if (download) alert.buttons.push_back("Download");
+    alert.defaultButton = alert.buttons.size() - 1;  // "Download" when offered, else "Later"
+
+    auto responseOf = [&alert](const char* button) {
+        for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
+            if (alert.buttons[i] == button)
+                return std::optional<int>(kAlertFirstButtonReturn + int(i));
+        }
+        return std::optional<int>();
+    };
+    // The alert may outlive the updater: it holds only the opener, which lives as long as the
+    // process.
+    services_.sheets.runAlert(
+        alert, [&workspace = services_.workspace, notesResponse = responseOf("Release Notes"),
+                downloadResponse = responseOf("Download"), notesLink = item.releaseNotesLink,
+                downloadLink = item.downloadLink](int response) {
+            if (response == notesResponse) workspace.openURL(notesLink);
+            if (response == downloadResponse) workspace.openURL(downloadLink);
+        });
+}
+
+void Updater::showMessage(const std::string& primary, const std::string& secondary) {
+    Alert alert;
+    alert.messageText = primary;
+    alert.informativeText = secondary;
+    alert.buttons = {"OK"};
+    alert.role = "update-status";
+    services_.sheets.runAlert(alert, [](int) {});
+}
+
+}  // namespace plenhall

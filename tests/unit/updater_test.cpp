@@ -1,0 +1,249 @@
+#include "update/updater.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/fake_platform.h"
+
+namespace plenhall::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// A feed of the given items, each as (build, short version, release notes, download page).
+std::string feedOf(
+    std::vector<std::tuple<std::string, std::string, std::string, std::string>> items) {
+    std::string xml =
+        R"(<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle">)"
+        "<channel>";
+    for (const auto& [version, shortVersion, notes, download] : items) {
+        xml += "<item><title>Plenhall " + shortVersion + "</title><link>" + download + "</link>" +
+               "<sparkle:releaseNotesLink>" + notes + "</sparkle:releaseNotesLink>" +
+               R"(<enclosure url="https://plenhall.com/p.tar.gz" sparkle:version=")" + version +
+               R"(" sparkle:shortVersionString=")" + shortVersion + R"("/></item>)";
+    }
+    return xml + "</channel></rss>";
+}
+
+const std::string kNewer =
+    feedOf({{"50", "1.5", "https://plenhall.com/notes", "https://plenhall.com/download"}});
+const std::string kSame =
+    feedOf({{"42", "1.4.2", "https://plenhall.com/notes", "https://plenhall.com/download"}});
+
+class Updates : public ::testing::Test {
+  public:
+    // The fake desktop's build: 1.4.2 (42) with the feed https://plenhall.com/appcast.xml.
+    void make(bool starting = true, std::optional<std::string> feed = std::nullopt) {
+        auto settings = UpdaterSettings::fromInfo(desktop.info);
+        if (feed) settings.feed = *feed;
+        updater = std::make_unique<Updater>(
+            UpdaterServices{desktop.mainQueue, desktop.http, desktop.sheets, desktop.workspace,
+                            desktop.log},
+            settings, starting,
+            [this] { alertsWhenNoticed.push_back(desktop.sheets.freeAlerts.size()); });
+    }
+    const Alert& shown() { return desktop.sheets.freeAlerts.back().alert; }
+
+    FakePlatform desktop;
+    std::unique_ptr<Updater> updater;
+    std::vector<std::size_t> alertsWhenNoticed;
+};
+
+TEST_F(Updates, ChecksTenSecondsAfterLaunchThenDaily) {
+    make();
+    desktop.clock.advance(9.9);
+    EXPECT_THAT(desktop.http.sent, IsEmpty());
+    desktop.clock.advance(0.1);
+    ASSERT_EQ(desktop.http.sent.size(), 1u);
+    EXPECT_EQ(desktop.http.sent[0].url, "https://plenhall.com/appcast.xml");
+    EXPECT_EQ(desktop.http.sent[0].userAgent, "PlenhallDesktop/1.4.2");
+    EXPECT_EQ(desktop.http.sent[0].maxBytes, 2u * 1024 * 1024);
+    EXPECT_EQ(desktop.http.sent[0].deadline, std::chrono::seconds(60));
+    desktop.http.answer(kSame);
+    desktop.clock.advance(24 * 60 * 60 - 1);
+    EXPECT_EQ(desktop.http.sent.size(), 1u);
+    desktop.clock.advance(1);
+    EXPECT_EQ(desktop.http.sent.size(), 2u);
+    EXPECT_THAT(desktop.sheets.freeAlerts, IsEmpty());  // nothing new: scheduled checks are quiet
+}
+
+TEST_F(Updates, NoScheduleUnlessStartingOrWithoutAFeed) {
+    make(/*starting=*/false);
+    desktop.clock.advance(3 * 24 * 60 * 60);
+    EXPECT_THAT(desktop.http.sent, IsEmpty());
+    make(/*starting=*/true, "");
+    EXPECT_EQ(desktop.mainQueue.pendingTimers(), 0u);
+}
+
+TEST(FeedRule, HttpsOrPlainHttpOnLoopback) {
+    const std::pair<const char*, FeedVerdict> cases[] = {
+        {"https://plenhall.com/appcast.xml", FeedVerdict::allowed},
+        {"http://127.0.0.1:8080/appcast.xml", FeedVerdict::allowed},
+        {"http://localhost/appcast.xml", FeedVerdict::allowed},
+        {"http://[::1]:80/appcast.xml", FeedVerdict::allowed},
+        {"http://plenhall.com/appcast.xml", FeedVerdict::insecure},
+        {"http://127.0.0.1.example.com/appcast.xml", FeedVerdict::insecure},
+        {"http://localhost@example.com/appcast.xml", FeedVerdict::insecure},
+        {"ftp://plenhall.com/appcast.xml", FeedVerdict::insecure},
+        {"file:///etc/appcast.xml", FeedVerdict::insecure},
+        {"HTTPS://plenhall.com/appcast.xml", FeedVerdict::insecure},  // schemes are exact text
+        {"plenhall.com/appcast.xml", FeedVerdict::invalid},
+        {"https://", FeedVerdict::invalid},
+        {"https:appcast.xml", FeedVerdict::invalid},
+    };
+    for (const auto& [feed, verdict] : cases) EXPECT_EQ(checkFeed(feed), verdict) << feed;
+}
+
+// What people read: a contract, pinned once.
+TEST_F(Updates, EveryTextAUserCheckShows) {
+    auto check = [this](std::optional<std::string> feed, std::optional<HttpResult> answer) {
+        desktop.sheets.freeAlerts.clear();
+        make(/*starting=*/false, std::move(feed));
+        updater->checkForUpdates();
+        if (answer) desktop.http.answer(std::move(*answer));
+        return desktop.sheets.freeAlerts.size() == 1;
+    };
+    struct Shown {
+        std::optional<std::string> feed;
+        std::optional<HttpResult> answer;
+        std::string message, informative, role;
+    };
+    const Shown shownCases[] = {
+        {"", std::nullopt, "Updates for Plenhall come from your system's package manager.",
+         "Use your software centre or package manager to keep it up to date.", "update-status"},
+        {std::nullopt, kSame, "You're up to date.",
+         "Plenhall 1.4.2 is the newest version available.", "update-status"},
+        {std::nullopt, kNewer, "Plenhall 1.5 is available.",
+         "You have 1.4.2. Get the new version from its download page.", "update"},
+        {std::nullopt, std::string("<html>Not here</html>"), "Plenhall couldn't check for updates.",
+         "The update feed is unreadable: the feed is not RSS.", "update-status"},
+    };
+    for (const auto& c : shownCases) {
+        ASSERT_TRUE(check(c.feed, c.answer)) << c.message;
+        EXPECT_EQ(shown().messageText, c.message);
+        EXPECT_EQ(shown().informativeText, c.informative) << c.message;
+        EXPECT_EQ(shown().role, c.role) << c.message;
+        if (c.role == "update-status") {
+            EXPECT_EQ(shown().buttons, std::vector<std::string>{"OK"});
+        }
+    }
+
+    // A check that got no feed: the reason in brackets.
+    const std::pair<HttpError, std::string> failures[] = {
+        {{HttpFailure::network, 0, "Could not resolve host"}, "Could not resolve host"},
+        {{HttpFailure::status, 404, "Not Found"}, "the update server answered 404 Not Found"},
+        {{HttpFailure::tooLarge, 0, ""}, "the update feed is larger than any feed should be"},
+        {{HttpFailure::timedOut, 0, ""}, "the update server did not answer in time"},
+        {{HttpFailure::invalidAddress, 0, ""}, "the update feed address is not a valid URL"},
+    };
+    const std::pair<std::string, std::string> refusedFeeds[] = {
+        {"appcast.xml", "the update feed address is not a valid URL"},
+        {"http://plenhall.com/appcast.xml", "the update feed must be an https address"},
+    };
+    auto expectFailure = [this](const std::string& reason) {
+        EXPECT_EQ(shown().messageText, "Plenhall couldn't check for updates.") << reason;
+        EXPECT_EQ(shown().informativeText,
+                  "Check your internet connection, then try again (" + reason + ").");
+    };
+    for (const auto& [error, reason] : failures) {
+        ASSERT_TRUE(check(std::nullopt, error)) << reason;
+        expectFailure(reason);
+    }
+    for (const auto& [feed, reason] : refusedFeeds) {
+        ASSERT_TRUE(check(feed, std::nullopt)) << feed;
+        expectFailure(reason);
+    }
+    EXPECT_THAT(desktop.log.lines, IsEmpty());
+}
+
+TEST_F(Updates, ScheduledFailuresGoToTheLogOnly) {
+    make();
+    desktop.clock.advance(10);
+    desktop.http.answer(HttpError{HttpFailure::network, 0, "Connection refused"});
+    desktop.clock.advance(24 * 60 * 60);
+    desktop.http.answer(std::string("\xff<rss><item>"));
+    desktop.clock.advance(24 * 60 * 60);
+    desktop.http.answer(kSame);
+    EXPECT_THAT(desktop.sheets.freeAlerts, IsEmpty());
+    ASSERT_EQ(desktop.log.lines.size(), 2u);
+    EXPECT_EQ(desktop.log.lines[0], "PlenhallDesktop: update check failed: Connection refused");
+    EXPECT_THAT(desktop.log.lines[1],
+                ::testing::StartsWith(
+                    "PlenhallDesktop: update check failed: the update feed is unreadable: "));
+}
+
+TEST_F(Updates, OffersTheNewestItemAfterTheNotice) {
+    make();
+    desktop.clock.advance(10);
+    desktop.http.answer(feedOf({{"45", "1.4.5", "", "https://plenhall.com/d145"},
+                                {"60", "1.6", "", "https://plenhall.com/d16"},
+                                {"30", "1.3", "", "https://plenhall.com/d13"}}));
+    ASSERT_EQ(desktop.sheets.freeAlerts.size(), 1u);
+    EXPECT_EQ(shown().messageText, "Plenhall 1.6 is available.");
+    EXPECT_THAT(alertsWhenNoticed, ElementsAre(0u));  // the calendar goes before the offer comes
+    desktop.sheets.answerFreeAlert(kAlertFirstButtonReturn + 1);  // "Download"
+    EXPECT_THAT(desktop.workspace.opened, ElementsAre("https://plenhall.com/d16"));
+}
+
+TEST_F(Updates, OnlyWebLinksAreOfferedOrOpened) {
+    struct Case {
+        std::string notes, download;
+        std::vector<std::string> buttons;
+        std::size_t defaultButton;
+    };
+    const Case cases[] = {
+        {"https://plenhall.com/n",
+         "http://plenhall.com/d",
+         {"Release Notes", "Later", "Download"},
+         2},
+        {"javascript:alert(1)", "file:///bin/sh", {"Later"}, 0},
+        {"", "smb://share/p", {"Later"}, 0},
+        {"https://plenhall.com/n", "mailto:a@plenhall.com", {"Release Notes", "Later"}, 1},
+    };
+    make(/*starting=*/false);
+    for (const auto& c : cases) {
+        updater->checkForUpdates();
+        desktop.http.answer(feedOf({{"50", "1.5", c.notes, c.download}}));
+        EXPECT_EQ(shown().buttons, c.buttons) << c.download;
+        EXPECT_EQ(shown().defaultButton, c.defaultButton) << c.download;
+        // Every button in turn, and closing unanswered.
+        for (int response = kAlertFirstButtonReturn - 5; response < kAlertFirstButtonReturn + 3;
+             ++response) {
+            desktop.sheets.freeAlerts.back().completion(response);
+        }
+        desktop.sheets.freeAlerts.clear();
+    }
+    EXPECT_THAT(
+        desktop.workspace.opened,
+        ElementsAre("https://plenhall.com/n", "http://plenhall.com/d", "https://plenhall.com/n"));
+}
+
+TEST_F(Updates, ACheckInFlightAnswersTheUserToo) {
+    make();
+    desktop.clock.advance(10);
+    updater->checkForUpdates();
+    updater->checkForUpdates();
+    EXPECT_EQ(desktop.http.sent.size(), 1u);
+    desktop.http.answer(kSame);
+    ASSERT_EQ(desktop.sheets.freeAlerts.size(), 1u);
+    EXPECT_EQ(shown().messageText, "You're up to date.");
+    updater->checkForUpdates();  // a new request once the last one is answered
+    EXPECT_EQ(desktop.http.sent.size(), 2u);
+}
+
+TEST_F(Updates, DestroyingTheUpdaterCancelsButLeavesAnOfferWorking) {
+    make();
+    desktop.clock.advance(10);
+    desktop.http.answer(kNewer);
+    updater->checkForUpdates();
+    EXPECT_EQ(desktop.http.waiting(), 1u);
+    updater.reset();
+    EXPECT_EQ(desktop.http.waiting(), 0u);
+    EXPECT_EQ(desktop.mainQueue.pendingTimers(), 0u);
+    desktop.sheets.answerFreeAlert(kAlertFirstButtonReturn + 2);  // "Download"
+    EXPECT_THAT(desktop.workspace.opened, ElementsAre("https://plenhall.com/download"));
+}
+
+}  // namespace
+}  // namespace plenhall::testing
