@@ -28,15 +28,11 @@ class SettingsViewTest : public AppFixture {
     std::string textOf(const std::string& id) { return find(tree(), id)->text; }
 };
 
-TEST_F(SettingsViewTest, WelcomeChangesTheTitleAndTheMainButtonOnly) {
+TEST_F(SettingsViewTest, WelcomeHasTheSameControlsAsTheSettings) {
     app->settings()->present(Presentation::welcome);
     const ViewNode welcome = tree();
-    EXPECT_EQ(find(welcome, "title")->text, "Welcome to Plenhall");
-    EXPECT_EQ(find(welcome, "open-calendar")->text, "Open my calendar");
     app->settings()->present(Presentation::settings);
     const ViewNode later = tree();
-    EXPECT_EQ(find(later, "title")->text, "Plenhall");
-    EXPECT_EQ(find(later, "open-calendar")->text, "Open calendar");
     EXPECT_TRUE(find(later, "title")->localized);
     EXPECT_EQ(childIds(welcome), childIds(later));
 }

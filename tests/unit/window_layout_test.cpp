@@ -87,8 +87,6 @@ TEST_F(Layout, FullScreenCoversThePointersWholeScreen) {
     layoutWindow(window, screens, prefs);
     EXPECT_EQ(window.currentFrame, kRight.frame);
     EXPECT_EQ(window.style, WindowStyle::borderless);
-    EXPECT_EQ(window.hasShadow, false);
-    EXPECT_EQ(window.movable, false);
     EXPECT_EQ(window.title, "kept");
     EXPECT_FALSE(window.minSize);
 }
@@ -102,8 +100,6 @@ TEST_F(Layout, LargeWindowCentresOnThePointersVisibleFrameOrUsesTheRememberedOne
     EXPECT_EQ(window.currentFrame, defaultLargeFrame(kRight.visibleFrame));
     EXPECT_EQ(window.style, WindowStyle::titledResizable);
     EXPECT_EQ(window.title, "Plenhall");
-    EXPECT_EQ(window.hasShadow, true);
-    EXPECT_EQ(window.movable, true);
     EXPECT_EQ(window.minSize, (Size{640, 480}));
     EXPECT_EQ(window.hiddenButtons, (std::map<int, bool>{{0, true}, {1, true}, {2, true}}));
 
