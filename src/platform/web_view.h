@@ -90,7 +90,9 @@ class NavigationDelegate {
     // Called once per navigation; answered before returning.
     virtual NavigationActionPolicy decidePolicyForNavigationAction(
         const NavigationAction& action) = 0;
-    // Called once per answer to a navigation, in any frame; answered before returning.
+    // Called once per answer to a navigation, in any frame; answered before returning. A view
+    // that cannot tell a main-frame navigation from a frame's when it is asked lets both through
+    // and leaves the main frame's page to be judged here.
     virtual NavigationResponsePolicy decidePolicyForNavigationResponse(
         const NavigationResponse& response) = 0;
     // The page asks for a new window. No second web view is ever created; the request is dealt
