@@ -73,7 +73,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         Delivery::laterValuesOnly));
 
     // 11. The calendar loads in the hidden window so it is ready at the first showing.
-    webView_->loadRequest(startRequest(values_.appURL));
+    load(startRequest(values_.appURL));
 
     // 12.
     platform_.notifications.addObserver(Notification::applicationDidResignActive, nullptr,

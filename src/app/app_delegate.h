@@ -60,7 +60,13 @@ class AppDelegate final : public ApplicationDelegate,
 
     // NavigationDelegate
     NavigationActionPolicy decidePolicyForNavigationAction(const NavigationAction& action) override;
+    NavigationResponsePolicy decidePolicyForNavigationResponse(
+        const NavigationResponse& response) override;
     void createWebViewForNavigationAction(const NavigationAction& action) override;
+    void didStartProvisionalNavigation(const std::string& url) override;
+    void didReceiveServerRedirectForProvisionalNavigation(const std::string& url) override;
+    void didCommitNavigation() override;
+    void didFinishNavigation() override;
     void didFailProvisionalNavigation(const WebError& error) override;
     void didFailNavigation(const WebError& error) override;
 
@@ -72,6 +78,8 @@ class AppDelegate final : public ApplicationDelegate,
     void runJavaScriptTextInputPanel(
         const std::string& prompt, const std::optional<std::string>& defaultText,
         std::function<void(std::optional<std::string>)> completion) override;
+    void runBeforeUnloadConfirmPanel(const std::string& message,
+                                     std::function<void(bool)> completion) override;
     void runOpenPanel(
         const OpenPanelParameters& parameters,
         std::function<void(std::optional<std::vector<std::string>>)> completion) override;
@@ -96,6 +104,11 @@ class AppDelegate final : public ApplicationDelegate,
     void statusMenuWillOpen();
     void statusMenuDidClose();
     void toggleFromStatusMenu();
+    // Loads `request` in the web view, which then has its time-out to make progress.
+    void load(const URLRequest& request);
+    void startLoadDeadline(const std::string& url, double seconds);
+    void endLoadDeadline();
+    void loadDeadlinePassed();
     void showOffline(const WebError& error);
     bool settingsWindowVisible() const;
     // Wraps `work` so it runs only while this controller exists.
@@ -121,6 +134,9 @@ class AppDelegate final : public ApplicationDelegate,
     std::optional<bool> calendarUpWhenStatusMenuOpened_;
     std::unique_ptr<MainQueue::Timer> forgetStatusMenuOpening_;
     bool showingOffline_ = false;
+    // The main-frame load that has not committed yet, and when it runs out of time.
+    std::optional<std::string> loadingURL_;
+    std::unique_ptr<MainQueue::Timer> loadDeadline_;
     std::vector<Subscription> subscriptions_;
     std::string offlinePage_;
     std::shared_ptr<AppDelegate*> self_ = std::make_shared<AppDelegate*>(this);

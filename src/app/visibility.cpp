@@ -34,7 +34,7 @@ void AppDelegate::show(const UserInput& input) {
     }
     if (showingOffline_ || stale) {
         showingOffline_ = false;
-        webView_->loadRequest(startRequest(values_.appURL));
+        load(startRequest(values_.appURL));
     }
 
     hiddenAt_.reset();

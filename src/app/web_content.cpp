@@ -1,6 +1,8 @@
 // The calendar window and its web view: building them, the navigation policy, load failures and
 // the page's dialogs.
 
+#include <chrono>
+
 #include "app/app_delegate.h"
 #include "web/navigation_policy.h"
 #include "web/offline_page.h"
@@ -41,6 +43,21 @@ NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(
     return NavigationActionPolicy::cancel;
 }
 
+NavigationResponsePolicy AppDelegate::decidePolicyForNavigationResponse(
+    const NavigationResponse& response) {
+    switch (decideNavigationResponse(response, values_.appHost)) {
+        case ResponseDecision::allow:
+            return NavigationResponsePolicy::allow;
+        case ResponseDecision::openInBrowser:
+            platform_.workspace.openURL(*response.url);
+            hide();
+            return NavigationResponsePolicy::cancel;
+        case ResponseDecision::refuse:
+            return NavigationResponsePolicy::cancel;
+    }
+    return NavigationResponsePolicy::cancel;
+}
+
 void AppDelegate::createWebViewForNavigationAction(const NavigationAction& action) {
     switch (decideNewWindow(action, values_.appHost)) {
         case NewWindowDecision::ignore:
@@ -50,28 +67,85 @@ void AppDelegate::createWebViewForNavigationAction(const NavigationAction& actio
             hide();
             return;
         case NewWindowDecision::loadInWebView:
-            webView_->loadRequest(action.request.value_or(URLRequest{*action.url}));
+            // The page's own request, unchanged: a form's method and body go with it.
+            load(action.request.value_or(URLRequest{*action.url}));
             return;
     }
 }
 
+void AppDelegate::load(const URLRequest& request) {
+    webView_->loadRequest(request);
+    // After the call: the load it replaces may report its cancellation on the way.
+    startLoadDeadline(request.url, request.timeoutInterval);
+}
+
+void AppDelegate::startLoadDeadline(const std::string& url, double seconds) {
+    loadingURL_ = url;
+    // The controller owns the timer, so `this` outlives it.
+    loadDeadline_ =
+        platform_.mainQueue.asyncAfter(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::duration<double>(seconds)),
+                                       [this] { loadDeadlinePassed(); });
+}
+
+void AppDelegate::endLoadDeadline() {
+    loadingURL_.reset();
+    loadDeadline_.reset();
+}
+
+void AppDelegate::loadDeadlinePassed() {
+    WebError error{WebFailure::timedOut, {}, 0, "no progress in time", loadingURL_};
+    endLoadDeadline();
+    // The view reports the stopped load as cancelled, which changes nothing; the time-out is the
+    // failure.
+    webView_->stopLoading();
+    didFailProvisionalNavigation(error);
+}
+
+void AppDelegate::didStartProvisionalNavigation(const std::string& url) {
+    startLoadDeadline(url, URLRequest{}.timeoutInterval);
+}
+
+void AppDelegate::didReceiveServerRedirectForProvisionalNavigation(const std::string& url) {
+    startLoadDeadline(url, URLRequest{}.timeoutInterval);
+}
+
+void AppDelegate::didCommitNavigation() {
+    endLoadDeadline();
+}
+
+void AppDelegate::didFinishNavigation() {
+    endLoadDeadline();
+}
+
 void AppDelegate::didFailProvisionalNavigation(const WebError& error) {
+    endLoadDeadline();
+    if (!failureShowsOfflinePage(error.failure)) return;
+    // A page of another site that could not even be reached never answered, so where the view
+    // judges main-frame pages by their answer it was never judged: it belongs to the browser, not
+    // to the offline page.
+    if (error.failingURL && decidePolicyForNavigationAction(NavigationAction{
+                                error.failingURL, FrameInfo{true},
+                                URLRequest{*error.failingURL}}) == NavigationActionPolicy::cancel) {
+        return;
+    }
     showOffline(error);
 }
 
 void AppDelegate::didFailNavigation(const WebError& error) {
+    endLoadDeadline();
     showOffline(error);
 }
 
 void AppDelegate::showOffline(const WebError& error) {
-    if (!failureShowsOfflinePage(error.code)) return;
+    if (!failureShowsOfflinePage(error.failure)) return;
     showingOffline_ = true;
     webView_->loadHTMLString(offlinePage_, std::nullopt);
 }
 
 void AppDelegate::reload() {
     showingOffline_ = false;
-    webView_->loadRequest(startRequest(values_.appURL));
+    load(startRequest(values_.appURL));
 }
 
 void AppDelegate::runJavaScriptAlertPanel(const std::string& message,
@@ -88,6 +162,13 @@ void AppDelegate::runJavaScriptTextInputPanel(
     const std::string& prompt, const std::optional<std::string>& defaultText,
     std::function<void(std::optional<std::string>)> completion) {
     runPromptSheet(platform_.sheets, *window_, prompt, defaultText, std::move(completion));
+}
+
+void AppDelegate::runBeforeUnloadConfirmPanel(const std::string& /*message*/,
+                                              std::function<void(bool)> completion) {
+    // Leaving the page (a reload, the offline page, a new-window request loaded here) is never
+    // held up by a question of the page's.
+    completion(true);
 }
 
 void AppDelegate::runOpenPanel(

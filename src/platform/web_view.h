@@ -14,10 +14,19 @@
 
 namespace plenhall {
 
+// The engine's own form of a request the page made. The core never looks inside; handing it back
+// in a load keeps what the URL alone does not carry (method, headers, body).
+class EngineRequest {
+  public:
+    virtual ~EngineRequest() = default;
+};
+
 struct URLRequest {
     std::string url;
     int cachePolicy = 0;            // 0: the protocol's own cache policy
     double timeoutInterval = 60.0;  // seconds without progress before the load fails
+    // Nothing for a request the core builds itself.
+    std::shared_ptr<const EngineRequest> engineRequest = nullptr;
     bool operator==(const URLRequest&) const = default;
 };
 
@@ -36,21 +45,39 @@ struct NavigationAction {
 
 enum class NavigationActionPolicy { cancel = 0, allow = 1 };
 
+// The answer to a navigation, before the view shows it or saves it.
+struct NavigationResponse {
+    bool isForMainFrame = true;
+    // The URL that answered (after redirects); nothing when the engine gives none.
+    std::optional<std::string> url;
+    // The view can show the answer's MIME type itself.
+    bool canShowMIMEType = true;
+    // The server asks for the answer to be saved as a file rather than shown.
+    bool isAttachment = false;
+};
+
+enum class NavigationResponsePolicy { cancel = 0, allow = 1 };
+
+// Why a load failed, in the terms the core decides on.
+enum class WebFailure {
+    cancelled,       // stopped, or replaced by another load
+    cannotShowURL,   // a scheme the view does not show itself (mailto:, tel:)
+    policyChange,    // a policy decision ended it (an answer refused or handed elsewhere)
+    timedOut,        // no progress for the request's time-out
+    network,         // the server could not be reached, or the connection broke
+    webProcessGone,  // the process that ran the page ended (crashed, killed, out of memory)
+    other,
+};
+
 struct WebError {
+    WebFailure failure = WebFailure::other;
+    // The engine's own account, for messages: error domain, code and text.
     std::string domain;
     int code = 0;
     std::string description;
+    // The URL whose load failed, when the engine says.
+    std::optional<std::string> failingURL = std::nullopt;
 };
-
-// Error codes the core tells apart; backends map their engine's codes onto these.
-namespace WebErrorCode {
-inline constexpr int cancelled = -999;
-inline constexpr int timedOut = -1001;
-inline constexpr int cannotShowURL = 101;
-inline constexpr int frameLoadInterruptedByPolicyChange = 102;
-// The engine's content process ended (crashed or killed) under the page.
-inline constexpr int webContentProcessTerminated = 300;
-}  // namespace WebErrorCode
 
 struct OpenPanelParameters {
     bool allowsMultipleSelection = false;
@@ -63,9 +90,22 @@ class NavigationDelegate {
     // Called once per navigation; answered before returning.
     virtual NavigationActionPolicy decidePolicyForNavigationAction(
         const NavigationAction& action) = 0;
+    // Called once per answer to a navigation, in any frame; answered before returning. A view
+    // that cannot tell a main-frame navigation from a frame's when it is asked lets both through
+    // and leaves the main frame's page to be judged here.
+    virtual NavigationResponsePolicy decidePolicyForNavigationResponse(
+        const NavigationResponse& response) = 0;
     // The page asks for a new window. No second web view is ever created; the request is dealt
     // with inside the call.
     virtual void createWebViewForNavigationAction(const NavigationAction& action) = 0;
+    // A main-frame load started, at `url`.
+    virtual void didStartProvisionalNavigation(const std::string& url) = 0;
+    // A main-frame load that has not committed yet was redirected to `url`.
+    virtual void didReceiveServerRedirectForProvisionalNavigation(const std::string& url) = 0;
+    // A main-frame load began to show its page.
+    virtual void didCommitNavigation() = 0;
+    // A main-frame load ended, whether it succeeded or failed.
+    virtual void didFinishNavigation() = 0;
     // A main-frame load failed before it committed.
     virtual void didFailProvisionalNavigation(const WebError& error) = 0;
     // A main-frame load failed after it committed.
@@ -82,6 +122,9 @@ class UIDelegate {
     virtual void runJavaScriptTextInputPanel(
         const std::string& prompt, const std::optional<std::string>& defaultText,
         std::function<void(std::optional<std::string>)> completion) = 0;
+    // The page asks whether to leave it; completion: true to leave.
+    virtual void runBeforeUnloadConfirmPanel(const std::string& message,
+                                             std::function<void(bool)> completion) = 0;
     // Completion: the chosen local file paths, or nothing when the user cancelled.
     virtual void runOpenPanel(
         const OpenPanelParameters& parameters,
@@ -106,6 +149,8 @@ class WebView {
     // Shows a document held in memory; no base URL when `baseURL` is nothing.
     virtual void loadHTMLString(const std::string& html,
                                 const std::optional<std::string>& baseURL) = 0;
+    // Stops the main frame's load in progress; the navigation delegate hears of it as cancelled.
+    virtual void stopLoading() = 0;
 };
 
 class WebViewFactory {

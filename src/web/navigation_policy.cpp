@@ -38,4 +38,17 @@ NewWindowDecision decideNewWindow(const NavigationAction& action, std::string_vi
     return NewWindowDecision::loadInWebView;
 }
 
+ResponseDecision decideNavigationResponse(const NavigationResponse& response,
+                                          std::string_view appHost) {
+    // Where the engine cannot tell a main-frame navigation from a frame's when it asks about the
+    // action, the main frame's page is judged when it answers.
+    if (response.isForMainFrame &&
+        decideNavigation(NavigationAction{response.url, FrameInfo{true}, std::nullopt}, appHost) ==
+            NavigationDecision::openInBrowser) {
+        return ResponseDecision::openInBrowser;
+    }
+    if (!response.canShowMIMEType || response.isAttachment) return ResponseDecision::refuse;
+    return ResponseDecision::allow;
+}
+
 }  // namespace plenhall

@@ -28,4 +28,13 @@ enum class NewWindowDecision {
 
 NewWindowDecision decideNewWindow(const NavigationAction& action, std::string_view appHost);
 
+enum class ResponseDecision {
+    allow,
+    openInBrowser,  // a main-frame page of another site: as for a navigation to it
+    refuse,         // neither shown nor saved: the program keeps no files of its own
+};
+
+ResponseDecision decideNavigationResponse(const NavigationResponse& response,
+                                          std::string_view appHost);
+
 }  // namespace plenhall

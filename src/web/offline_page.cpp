@@ -23,12 +23,21 @@ std::string offlinePage(const std::string& startURL) {
            startURL + "\">Try again</a></div></body></html>";
 }
 
-bool failureShowsOfflinePage(int code) {
-    // A mailto: or tel: link the engine cannot show (101) reaches nothing unreachable; treating it
-    // like an interrupted load keeps the calendar on screen.
-    return code != WebErrorCode::cancelled &&
-           code != WebErrorCode::frameLoadInterruptedByPolicyChange &&
-           code != WebErrorCode::cannotShowURL;
+bool failureShowsOfflinePage(WebFailure failure) {
+    switch (failure) {
+        case WebFailure::cancelled:
+        case WebFailure::policyChange:
+        // A mailto: or tel: link the view cannot show reaches nothing unreachable; treating it
+        // like an interrupted load keeps the calendar on screen.
+        case WebFailure::cannotShowURL:
+            return false;
+        case WebFailure::timedOut:
+        case WebFailure::network:
+        case WebFailure::webProcessGone:
+        case WebFailure::other:
+            return true;
+    }
+    return true;
 }
 
 }  // namespace plenhall

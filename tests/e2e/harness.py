@@ -231,12 +231,9 @@ class Site:
             "<p id=path></p><script>document.getElementById('path').textContent=location.pathname;</script>"
             "</body></html>")
 
-    HANG = object()
-
     def __init__(self, port=PORT):
         self.port = port
         self.requests = []
-        self.released = threading.Event()
         self.routes = {"/app": (200, "text/html", self.PAGE)}
         self.server = None
         self.lock = threading.Lock()
@@ -250,21 +247,24 @@ class Site:
 
     def start(self):
         site = self
-        self.released.clear()
 
         class Handler(http.server.BaseHTTPRequestHandler):
             protocol_version = "HTTP/1.1"
 
+            def do_POST(self):
+                length = int(self.headers.get("Content-Length") or 0)
+                self.body = self.rfile.read(length).decode(errors="replace")
+                self.do_GET()
+
             def do_GET(self):
+                body = self.__dict__.pop("body", "")  # one connection carries several requests
                 with site.lock:
-                    site.requests.append({"path": self.path, "host": self.headers.get("Host", ""),
+                    site.requests.append({"path": self.path, "method": self.command, "body": body,
+                                          "host": self.headers.get("Host", ""),
                                           "agent": self.headers.get("User-Agent", ""),
                                           "cookie": self.headers.get("Cookie", ""), "time": time.monotonic()})
                 path = self.path.split("?")[0]
                 route = site.routes.get(path, (404, "text/plain", "not found"))
-                if route is Site.HANG:
-                    site.released.wait(300)  # accepts and never answers
-                    return
                 if callable(route):
                     route(self)  # the route answers by itself, however it likes
                     return
@@ -296,7 +296,6 @@ class Site:
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
     def stop(self):
-        self.released.set()
         if self.server:
             self.server.shutdown()
             self.server.server_close()

@@ -161,26 +161,56 @@ std::unique_ptr<Window> FakeWindowFactory::makeWindow(const Rect& contentRect, W
 void FakeWebView::loadRequest(const URLRequest& request) {
     loadedRequests.push_back(request);
     journal_.push_back("webView.loadRequest " + request.url);
+    answer_.reset();
+    if (answersAfter) {
+        answer_ = queue_.asyncAfter(*answersAfter, [this] {
+            commit();
+            finish();
+        });
+    }
 }
 
 void FakeWebView::loadHTMLString(const std::string& html,
                                  const std::optional<std::string>& baseURL) {
+    answer_.reset();
     loadedHTML.push_back(html);
     lastBaseURL = baseURL;
     journal_.push_back("webView.loadHTMLString");
 }
 
-void FakeWebView::failProvisional(int code, std::string domain) {
-    navigationDelegate->didFailProvisionalNavigation(WebError{std::move(domain), code, "failed"});
+void FakeWebView::stopLoading() {
+    ++stops;
+    failProvisional(WebFailure::cancelled);
 }
 
-void FakeWebView::failCommitted(int code, std::string domain) {
-    navigationDelegate->didFailNavigation(WebError{std::move(domain), code, "failed"});
+void FakeWebView::start(const std::string& url) {
+    navigationDelegate->didStartProvisionalNavigation(url);
+}
+
+void FakeWebView::commit() {
+    navigationDelegate->didCommitNavigation();
+}
+
+void FakeWebView::finish() {
+    navigationDelegate->didFinishNavigation();
+}
+
+void FakeWebView::failProvisional(WebFailure failure, std::optional<std::string> url) {
+    answer_.reset();
+    navigationDelegate->didFailProvisionalNavigation(
+        WebError{failure, "FakeEngine", 1, "failed", std::move(url)});
+    navigationDelegate->didFinishNavigation();
+}
+
+void FakeWebView::failCommitted(WebFailure failure) {
+    answer_.reset();
+    navigationDelegate->didFailNavigation(WebError{failure, "FakeEngine", 1, "failed", {}});
+    navigationDelegate->didFinishNavigation();
 }
 
 std::unique_ptr<WebView> FakeWebViewFactory::makeWebView(
     const WebViewConfiguration& configuration) {
-    auto view = std::make_unique<FakeWebView>(journal_);
+    auto view = std::make_unique<FakeWebView>(journal_, queue_);
     view->configuration = configuration;
     last = view.get();
     journal_.push_back("webViews.makeWebView");

@@ -3,6 +3,7 @@
 // failure, a sheet's answer, a server's answer, the clock moving on).
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <map>
@@ -192,17 +193,25 @@ class FakeWindowFactory final : public WindowFactory {
 
 class FakeWebView final : public WebView {
   public:
-    explicit FakeWebView(Journal& journal) : journal_(journal) {}
+    FakeWebView(Journal& journal, MainQueue& queue) : journal_(journal), queue_(queue) {}
     void setNavigationDelegate(NavigationDelegate& d) override { navigationDelegate = &d; }
     void setUIDelegate(UIDelegate& d) override { uiDelegate = &d; }
     void setAllowsBackForwardNavigationGestures(bool a) override { backForwardGestures = a; }
     void loadRequest(const URLRequest& request) override;
     void loadHTMLString(const std::string& html,
                         const std::optional<std::string>& baseURL) override;
+    // Reports the stopped load as cancelled, as the engine does.
+    void stopLoading() override;
 
-    // What the engine would report.
-    void failProvisional(int code, std::string domain = "WebKitNetworkError");
-    void failCommitted(int code, std::string domain = "WebKitNetworkError");
+    // What the engine would report about the main frame's load.
+    void start(const std::string& url);
+    void commit();
+    void finish();
+    void failProvisional(WebFailure failure, std::optional<std::string> url = std::nullopt);
+    void failCommitted(WebFailure failure);
+
+    // How long a requested page takes to commit and finish; nothing: the server never answers.
+    std::optional<std::chrono::milliseconds> answersAfter = std::chrono::milliseconds(100);
 
     WebViewConfiguration configuration;
     NavigationDelegate* navigationDelegate = nullptr;
@@ -211,19 +220,23 @@ class FakeWebView final : public WebView {
     std::vector<URLRequest> loadedRequests;
     std::vector<std::string> loadedHTML;
     std::optional<std::string> lastBaseURL;
+    int stops = 0;
 
   private:
     Journal& journal_;
+    MainQueue& queue_;
+    std::unique_ptr<MainQueue::Timer> answer_;
 };
 
 class FakeWebViewFactory final : public WebViewFactory {
   public:
-    explicit FakeWebViewFactory(Journal& journal) : journal_(journal) {}
+    FakeWebViewFactory(Journal& journal, MainQueue& queue) : journal_(journal), queue_(queue) {}
     std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) override;
     FakeWebView* last = nullptr;
 
   private:
     Journal& journal_;
+    MainQueue& queue_;
 };
 
 class FakeStatusItem final : public StatusItem {
@@ -447,7 +460,7 @@ struct FakePlatform {
     FakeDefaults defaults{journal};
     FakeScreens screens;
     FakeWindowFactory windows{journal};
-    FakeWebViewFactory webViews{journal};
+    FakeWebViewFactory webViews{journal, mainQueue};
     FakeStatusBar statusBar{journal};
     FakeHotKeys hotKeys{journal};
     FakeKeyMonitor keyMonitor;

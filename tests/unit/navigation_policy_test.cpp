@@ -112,6 +112,36 @@ TEST(NewWindowRules, NeverASecondWindowAndOnlyWebPagesToTheOpener) {
     }
 }
 
+TEST(ResponseRules, ForeignMainFramePagesGoOutAndNothingIsSaved) {
+    struct Case {
+        const char* name;
+        NavigationResponse response;
+        ResponseDecision expected;
+    } cases[] = {
+        {"a service page",
+         {true, "https://plenhall.com/app", true, false},
+         ResponseDecision::allow},
+        {"a frame of another site",
+         {false, "https://maps.example.org/", true, false},
+         ResponseDecision::allow},
+        {"a main-frame page of another site",
+         {true, "https://example.org/", true, false},
+         ResponseDecision::openInBrowser},
+        {"a service page the view cannot show",
+         {true, "https://plenhall.com/a.zip", false, false},
+         ResponseDecision::refuse},
+        {"an attachment",
+         {true, "https://plenhall.com/export.ics", true, true},
+         ResponseDecision::refuse},
+        {"an attachment in a frame",
+         {false, "https://files.example.org/x", true, true},
+         ResponseDecision::refuse},
+        {"no URL", {true, std::nullopt, true, false}, ResponseDecision::allow},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(decideNavigationResponse(c.response, "plenhall.com"), c.expected) << c.name;
+}
+
 class Navigation : public AppFixture {
   protected:
     void SetUp() override { launchOnboarded(); }
@@ -152,6 +182,37 @@ TEST_F(Navigation, NewWindowRequestsStayInTheOneViewOrGoOut) {
         action("https://example.org/", std::nullopt));
     EXPECT_EQ(desktop.workspace.opened, std::vector<std::string>{"https://example.org/"});
     EXPECT_FALSE(calendar().visible);
+}
+
+TEST_F(Navigation, AForeignPageAnsweringTheMainFrameGoesToTheBrowserADownloadNowhere) {
+    app->show();
+    NavigationDelegate& delegate = *webView().navigationDelegate;
+    EXPECT_EQ(
+        delegate.decidePolicyForNavigationResponse({true, "https://plenhall.com/a.zip", false}),
+        NavigationResponsePolicy::cancel);
+    EXPECT_TRUE(desktop.workspace.opened.empty());
+    EXPECT_TRUE(calendar().visible);
+
+    EXPECT_EQ(delegate.decidePolicyForNavigationResponse({true, "https://example.org/p", true}),
+              NavigationResponsePolicy::cancel);
+    EXPECT_EQ(desktop.workspace.opened, std::vector<std::string>{"https://example.org/p"});
+    EXPECT_FALSE(calendar().visible);
+}
+
+// The engine's request as the page made it: a form posted into a new window.
+struct PostedForm final : EngineRequest {
+    std::string method = "POST";
+    std::string body = "title=Lunch";
+};
+
+TEST_F(Navigation, ANewWindowRequestIsLoadedAsThePageMadeIt) {
+    auto posted = std::make_shared<PostedForm>();
+    NavigationAction action{"https://plenhall.com/app/event", std::nullopt,
+                            URLRequest{"https://plenhall.com/app/event", 1, 20.0, posted}};
+    webView().navigationDelegate->createWebViewForNavigationAction(action);
+    ASSERT_FALSE(webView().loadedRequests.empty());
+    EXPECT_EQ(webView().loadedRequests.back(), *action.request);
+    EXPECT_EQ(webView().loadedRequests.back().engineRequest, posted);
 }
 
 }  // namespace

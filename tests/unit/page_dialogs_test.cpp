@@ -90,5 +90,13 @@ TEST_F(Dialogs, ASheetEndingTwiceStillAnswersOnce) {
     EXPECT_EQ(answers, 1);
 }
 
+TEST_F(Dialogs, LeavingThePageIsNeverHeldUp) {
+    std::vector<bool> answers;
+    ui().runBeforeUnloadConfirmPanel("Discard the event?",
+                                     [&](bool leave) { answers.push_back(leave); });
+    EXPECT_EQ(answers, std::vector<bool>{true});
+    EXPECT_TRUE(desktop.sheets.alerts.empty());
+}
+
 }  // namespace
 }  // namespace plenhall::testing

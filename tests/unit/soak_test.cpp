@@ -40,7 +40,8 @@ TEST_F(Soak, TenThousandMixedOperationsKeepEveryInvariant) {
                 applicationResigns();
                 break;
             case 7:
-                webView().failProvisional(random() % 2 ? -1009 : -999);
+                webView().failProvisional(random() % 2 ? WebFailure::network
+                                                       : WebFailure::cancelled);
                 break;
             case 8:
                 desktop.clock.advance(random() % 1200);

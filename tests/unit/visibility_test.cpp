@@ -42,7 +42,7 @@ TEST_F(Visibility, ReloadsOnlyAfterMoreThanStaleAfterOrFromTheOfflinePage) {
     for (const auto& c : cases) {
         app->show();
         app->hide();
-        if (c.offline) webView().failProvisional(-1009, "NSURLErrorDomain");
+        if (c.offline) webView().failProvisional(WebFailure::network);
         desktop.clock.advance(c.hiddenSeconds);
         auto before = startRequestsLoaded();
         app->show();
@@ -57,7 +57,7 @@ TEST_F(Visibility, FirstShowAfterLaunchDoesNotReloadUnlessTheLaunchLoadFailed) {
     EXPECT_EQ(startRequestsLoaded(), 1u);
     app->hide();
 
-    webView().failProvisional(-1004, "NSURLErrorDomain");
+    webView().failProvisional(WebFailure::network);
     app->show();
     EXPECT_EQ(startRequestsLoaded(), 2u);
 }

@@ -19,7 +19,7 @@
 #include "platform/gtk/gtk_key_monitor.h"
 #include "platform/gtk/gtk_screens.h"
 #include "platform/gtk/gtk_sheets.h"
-#include "platform/gtk/gtk_web_view.h"
+#include "platform/gtk/gtk_web_view_adapter.h"
 #include "platform/gtk/gtk_window.h"
 #include "platform/gtk/soup_http_client.h"
 #include "platform/gtk/status_item.h"

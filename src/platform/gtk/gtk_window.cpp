@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/gtk/gtk_web_view.h"
+#include "platform/gtk/gtk_web_view_adapter.h"
 
 namespace plenhall::gtk {
 namespace {

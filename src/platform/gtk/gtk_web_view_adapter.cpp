@@ -1,0 +1,109 @@
+#include "platform/gtk/gtk_web_view_adapter.h"
+
+#include "platform/gtk/web_context.h"
+#include "platform/gtk/webkit_engine_request.h"
+
+namespace plenhall::gtk {
+namespace {
+
+constexpr std::string_view kUserAgentEngineEnd = "(KHTML, like Gecko)";
+
+}  // namespace
+
+std::string GtkWebViewAdapter::userAgent(const std::string& engineUserAgent,
+                                         const std::string& applicationName) {
+    auto end = engineUserAgent.find(kUserAgentEngineEnd);
+    // The engine's own "Version/… Safari/…" part would stand twice beside the application's.
+    std::string base = end == std::string::npos
+                           ? engineUserAgent
+                           : engineUserAgent.substr(0, end + kUserAgentEngineEnd.size());
+    return base + " " + applicationName;
+}
+
+GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, Log& log) {
+    auto context = makeWebContext();
+    settings_ = adopt(webkit_settings_new());
+    webkit_settings_set_user_agent(settings_.get(),
+                                   userAgent(webkit_settings_get_user_agent(settings_.get()),
+                                             configuration.applicationNameForUserAgent)
+                                       .c_str());
+    // Script pop-ups reach the policy like any other new-window request, instead of being dropped.
+    webkit_settings_set_javascript_can_open_windows_automatically(settings_.get(), TRUE);
+    view_ = refSink(WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context.get())));
+    webkit_web_view_set_settings(view_.get(), settings_.get());
+
+    delegates_ = std::make_unique<WebViewDelegateAdapter>(view_.get());
+    keyHandBack_ = std::make_unique<KeyHandBack>(widget());
+    // After the hand-back's own handler, and disconnected in the destructor: `this` outlives it.
+    undoKeys_ = SignalConnection(view_.get(), "key-press-event", G_CALLBACK(onKeyPressAfter), this,
+                                 G_CONNECT_AFTER);
+    memoryWatch_ = std::make_unique<WebProcessMemoryWatch>(log);
+}
+
+GtkWebViewAdapter::~GtkWebViewAdapter() {
+    undoKeys_.disconnect();
+    keyHandBack_.reset();
+    delegates_.reset();
+    memoryWatch_.reset();
+    deferredLoad_.cancel();
+    if (GtkWidget* parent = gtk_widget_get_parent(widget())) {
+        gtk_container_remove(GTK_CONTAINER(parent), widget());
+    }
+}
+
+void GtkWebViewAdapter::setAllowsBackForwardNavigationGestures(bool allowed) {
+    webkit_settings_set_enable_back_forward_navigation_gestures(settings_.get(), allowed);
+}
+
+void GtkWebViewAdapter::loadRequest(const URLRequest& request) {
+    // The engine's first load starts its web and network processes, and blocks for a good 200 ms
+    // while it does. Made at launch, that would hold up the loop in which the global shortcut
+    // starts to answer; the load waits for the loop's first idle moment instead.
+    // The engine also asks for new windows in a synchronous call from the page's process; a load
+    // made then starts once that call has returned. A later request replaces one still waiting.
+    if (delegates_->insideNewWindowRequest() || !started_) {
+        const int priority = started_ ? G_PRIORITY_DEFAULT : G_PRIORITY_DEFAULT_IDLE;
+        started_ = true;
+        deferredRequest_ = request;
+        // The adapter owns the call, so `this` outlives it.
+        deferredLoad_ = ScheduledCall::idle([this] { loadRequest(deferredRequest_); }, priority);
+        return;
+    }
+    started_ = true;
+    // The page's own request keeps its method, headers and body; the core's has only a URL.
+    if (auto* engine = dynamic_cast<const WebKitEngineRequest*>(request.engineRequest.get())) {
+        webkit_web_view_load_request(view_.get(), engine->get());
+        return;
+    }
+    auto uriRequest = adopt(webkit_uri_request_new(request.url.c_str()));
+    webkit_web_view_load_request(view_.get(), uriRequest.get());
+}
+
+void GtkWebViewAdapter::loadHTMLString(const std::string& html,
+                                       const std::optional<std::string>& baseURL) {
+    deferredLoad_.cancel();  // the newest load wins
+    started_ = true;
+    webkit_web_view_load_html(view_.get(), html.c_str(), baseURL ? baseURL->c_str() : nullptr);
+}
+
+void GtkWebViewAdapter::stopLoading() {
+    deferredLoad_.cancel();
+    webkit_web_view_stop_loading(view_.get());
+}
+
+gboolean GtkWebViewAdapter::onKeyPressAfter(GtkWidget*, GdkEventKey* event, gpointer data) {
+    auto* self = static_cast<GtkWebViewAdapter*>(data);
+    // Runs only for keys the page left alone, so editors with their own undo keep it.
+    if ((event->state & GDK_CONTROL_MASK) == 0) return FALSE;
+    if (event->keyval == GDK_KEY_z) {
+        webkit_web_view_execute_editing_command(self->view_.get(), WEBKIT_EDITING_COMMAND_UNDO);
+        return TRUE;
+    }
+    if (event->keyval == GDK_KEY_Z) {
+        webkit_web_view_execute_editing_command(self->view_.get(), WEBKIT_EDITING_COMMAND_REDO);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace plenhall::gtk

@@ -1,0 +1,228 @@
+#include "platform/gtk/web_view_delegate_adapter.h"
+
+#include <memory>
+#include <string>
+
+#include "platform/gtk/web_error_mapping.h"
+#include "platform/gtk/webkit_engine_request.h"
+
+namespace plenhall::gtk {
+namespace {
+
+// A new-window request: it targets no frame, and its request is kept whole for the load.
+NavigationAction newWindowAction(WebKitNavigationAction* navigation) {
+    NavigationAction action;
+    WebKitURIRequest* request = webkit_navigation_action_get_request(navigation);
+    const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+    if (uri && *uri) {
+        action.url = uri;
+        action.request = URLRequest{uri};
+        action.request->engineRequest = std::make_shared<WebKitEngineRequest>(request);
+    }
+    return action;
+}
+
+bool isAttachment(WebKitURIResponse* response) {
+    SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(response);
+    if (!headers) return false;
+    const char* disposition = soup_message_headers_get_one(headers, "Content-Disposition");
+    return disposition && g_ascii_strncasecmp(disposition, "attachment", 10) == 0;
+}
+
+std::string currentURL(WebKitWebView* view) {
+    const char* uri = webkit_web_view_get_uri(view);
+    return uri ? uri : "";
+}
+
+// Holds the engine's request object until the core's completion answers it.
+template <class T, void (*Unref)(T*)>
+struct Pending {
+    explicit Pending(T* held) : object(held) {}
+    Pending(const Pending&) = delete;
+    Pending& operator=(const Pending&) = delete;
+    ~Pending() { Unref(object); }
+    T* object;
+};
+
+void unrefDialog(WebKitScriptDialog* dialog) {
+    webkit_script_dialog_unref(dialog);
+}
+void unrefFileChooser(WebKitFileChooserRequest* request) {
+    GObjectUnref{}(request);
+}
+
+using PendingDialog = Pending<WebKitScriptDialog, unrefDialog>;
+using PendingFileChooser = Pending<WebKitFileChooserRequest, unrefFileChooser>;
+
+}  // namespace
+
+WebViewDelegateAdapter::WebViewDelegateAdapter(WebKitWebView* view) {
+    // The handlers are disconnected with `connections_`, so `this` outlives them.
+    connections_.emplace_back(view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
+    connections_.emplace_back(view, "create", G_CALLBACK(onCreate), this);
+    connections_.emplace_back(view, "load-changed", G_CALLBACK(onLoadChanged), this);
+    connections_.emplace_back(view, "load-failed", G_CALLBACK(onLoadFailed), this);
+    connections_.emplace_back(view, "web-process-terminated", G_CALLBACK(onWebProcessTerminated),
+                              this);
+    connections_.emplace_back(view, "script-dialog", G_CALLBACK(onScriptDialog), this);
+    connections_.emplace_back(view, "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
+}
+
+gboolean WebViewDelegateAdapter::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                                WebKitPolicyDecisionType type, gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    switch (type) {
+        case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION:
+            // A main-frame navigation and a frame's look the same here; the main frame's is
+            // decided at its answer (or its failure), a frame's is allowed.
+            webkit_policy_decision_use(decision);
+            return TRUE;
+        case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
+            auto* navigation = webkit_navigation_policy_decision_get_navigation_action(
+                WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+            if (self->navigation_->decidePolicyForNavigationAction(newWindowAction(navigation)) ==
+                NavigationActionPolicy::allow) {
+                webkit_policy_decision_use(decision);
+            } else {
+                webkit_policy_decision_ignore(decision);
+            }
+            return TRUE;
+        }
+        case WEBKIT_POLICY_DECISION_TYPE_RESPONSE:
+            return self->decideResponse(WEBKIT_RESPONSE_POLICY_DECISION(decision));
+    }
+    return FALSE;
+}
+
+gboolean WebViewDelegateAdapter::decideResponse(WebKitResponsePolicyDecision* decision) {
+    NavigationResponse response;
+    response.isForMainFrame = webkit_response_policy_decision_is_main_frame_main_resource(decision);
+    WebKitURIRequest* request = webkit_response_policy_decision_get_request(decision);
+    const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+    if (uri && *uri) response.url = uri;
+    response.canShowMIMEType = webkit_response_policy_decision_is_mime_type_supported(decision);
+    response.isAttachment = isAttachment(webkit_response_policy_decision_get_response(decision));
+    // Ignoring, not downloading: a refused answer is neither shown nor saved.
+    if (navigation_->decidePolicyForNavigationResponse(response) ==
+        NavigationResponsePolicy::allow) {
+        webkit_policy_decision_use(WEBKIT_POLICY_DECISION(decision));
+    } else {
+        webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
+    }
+    return TRUE;
+}
+
+GtkWidget* WebViewDelegateAdapter::onCreate(WebKitWebView*, WebKitNavigationAction* navigation,
+                                            gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    ++self->creating_;
+    self->navigation_->createWebViewForNavigationAction(newWindowAction(navigation));
+    --self->creating_;
+    return nullptr;  // never a second web view
+}
+
+void WebViewDelegateAdapter::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event,
+                                           gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    switch (event) {
+        case WEBKIT_LOAD_STARTED:
+            self->navigation_->didStartProvisionalNavigation(currentURL(view));
+            break;
+        case WEBKIT_LOAD_REDIRECTED:
+            self->navigation_->didReceiveServerRedirectForProvisionalNavigation(currentURL(view));
+            break;
+        case WEBKIT_LOAD_COMMITTED:
+            self->navigation_->didCommitNavigation();
+            break;
+        case WEBKIT_LOAD_FINISHED:
+            self->navigation_->didFinishNavigation();
+            break;
+    }
+}
+
+gboolean WebViewDelegateAdapter::onLoadFailed(WebKitWebView*, WebKitLoadEvent event,
+                                              const gchar* uri, GError* error, gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    const WebError failure = webError(*error, uri);
+    if (event == WEBKIT_LOAD_STARTED) {
+        self->navigation_->didFailProvisionalNavigation(failure);
+    } else {
+        self->navigation_->didFailNavigation(failure);
+    }
+    return TRUE;  // never the engine's own error page
+}
+
+void WebViewDelegateAdapter::onWebProcessTerminated(WebKitWebView*,
+                                                    WebKitWebProcessTerminationReason reason,
+                                                    gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    // A dead view shows nothing and answers nothing; the page's load has failed.
+    const char* why = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
+                          ? "web process exceeded its memory limit"
+                          : "web process ended";
+    self->navigation_->didFailNavigation(WebError{
+        WebFailure::webProcessGone, "WebKitWebProcessTerminationReason", int(reason), why});
+}
+
+gboolean WebViewDelegateAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog,
+                                                gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    const char* message = webkit_script_dialog_get_message(dialog);
+    const std::string text = message ? message : "";
+    auto pending = std::make_shared<PendingDialog>(webkit_script_dialog_ref(dialog));
+    auto confirm = [pending](bool confirmed) {
+        webkit_script_dialog_confirm_set_confirmed(pending->object, confirmed);
+        webkit_script_dialog_close(pending->object);
+    };
+
+    switch (webkit_script_dialog_get_dialog_type(dialog)) {
+        case WEBKIT_SCRIPT_DIALOG_ALERT:
+            self->ui_->runJavaScriptAlertPanel(
+                text, [pending] { webkit_script_dialog_close(pending->object); });
+            return TRUE;
+        case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+            self->ui_->runJavaScriptConfirmPanel(text, confirm);
+            return TRUE;
+        case WEBKIT_SCRIPT_DIALOG_PROMPT: {
+            const char* fallback = webkit_script_dialog_prompt_get_default_text(dialog);
+            std::optional<std::string> defaultText;
+            if (fallback) defaultText = fallback;
+            self->ui_->runJavaScriptTextInputPanel(
+                text, defaultText, [pending](std::optional<std::string> entered) {
+                    // Leaving the text unset answers the page null.
+                    if (entered) {
+                        webkit_script_dialog_prompt_set_text(pending->object, entered->c_str());
+                    }
+                    webkit_script_dialog_close(pending->object);
+                });
+            return TRUE;
+        }
+        case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+            self->ui_->runBeforeUnloadConfirmPanel(text, confirm);
+            return TRUE;
+    }
+    return FALSE;
+}
+
+gboolean WebViewDelegateAdapter::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,
+                                                  gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    auto pending =
+        std::make_shared<PendingFileChooser>(WEBKIT_FILE_CHOOSER_REQUEST(g_object_ref(request)));
+    OpenPanelParameters parameters;
+    parameters.allowsMultipleSelection = webkit_file_chooser_request_get_select_multiple(request);
+    parameters.allowsDirectories = false;  // the engine does not say when a page asks for folders
+    self->ui_->runOpenPanel(parameters, [pending](std::optional<std::vector<std::string>> paths) {
+        if (!paths) {
+            webkit_file_chooser_request_cancel(pending->object);
+            return;
+        }
+        std::vector<const gchar*> list;
+        for (const auto& path : *paths) list.push_back(path.c_str());
+        list.push_back(nullptr);
+        webkit_file_chooser_request_select_files(pending->object, list.data());
+    });
+    return TRUE;
+}
+
+}  // namespace plenhall::gtk
