@@ -49,7 +49,8 @@ std::string accelerator(const std::string& keyEquivalent) {
 
 }  // namespace
 
-GtkApplicationHost::GtkApplicationHost(int argc, char** argv) : argc_(argc), argv_(argv) {
+GtkApplicationHost::GtkApplicationHost(int argc, char** argv, PageEditingKeys& editingKeys)
+    : argc_(argc), argv_(argv), editingKeys_(editingKeys) {
     application_ = adopt(gtk_application_new("com.plenhall.Desktop", G_APPLICATION_HANDLES_OPEN));
     connections_.emplace_back(application_.get(), "startup", G_CALLBACK(onStartup), this);
     connections_.emplace_back(application_.get(), "activate", G_CALLBACK(onActivate), this);
@@ -115,10 +116,13 @@ void GtkApplicationHost::setMainMenu(const Menu& menu, MenuTarget& target) {
 }
 
 void GtkApplicationHost::addAction(const MenuItem& item, MenuTarget& target) {
-    // Cut, copy, paste and select all are the web view's own keys; undo and redo go to the page
-    // first (see the web view), so none of them is an application accelerator.
+    // The editing items act on the page, and only for keys the page leaves alone: they are the web
+    // view's keys, not application accelerators, which would reach the application first.
     const char* name = item.action ? actionName(*item.action) : nullptr;
-    if (!name) return;
+    if (!name) {
+        editingKeys_.add(item);
+        return;
+    }
     actions_.push_back(
         std::make_unique<Action>(Action{this, &target, *item.action, item.targetsController}));
     auto action = adopt(g_simple_action_new(name, nullptr));

@@ -14,12 +14,13 @@
 #include "platform/application.h"
 #include "platform/gtk/desktop_state.h"
 #include "platform/gtk/glib_ptr.h"
+#include "platform/gtk/page_editing_keys.h"
 
 namespace plenhall::gtk {
 
 class GtkApplicationHost final : public Application {
   public:
-    GtkApplicationHost(int argc, char** argv);
+    GtkApplicationHost(int argc, char** argv, PageEditingKeys& editingKeys);
     GtkApplicationHost(const GtkApplicationHost&) = delete;
     GtkApplicationHost& operator=(const GtkApplicationHost&) = delete;
     ~GtkApplicationHost() override;
@@ -49,6 +50,7 @@ class GtkApplicationHost final : public Application {
     GObjectPtr<GtkApplication> application_;
     std::vector<SignalConnection> connections_;
     std::vector<std::unique_ptr<Action>> actions_;
+    PageEditingKeys& editingKeys_;
     // The first activation of the first instance is its own launch, not a reopen.
     bool launchPending_ = true;
 };

@@ -72,7 +72,7 @@ std::string GtkPlatform::preferencesPath() {
 
 GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> info)
     : info_(std::move(info)),
-      application_(argc, argv),
+      application_(argc, argv, editingKeys_),
       windows_(focus_, keyMonitor_),
       loginItem_(runningProgram()) {
     windows_.setApplication(application_.application());

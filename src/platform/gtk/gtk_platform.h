@@ -77,9 +77,10 @@ class GtkPlatform {
     StderrLog log_;
     FocusTracker focus_{state_};
     GtkKeyMonitor keyMonitor_;
+    PageEditingKeys editingKeys_;
     GtkApplicationHost application_;
     GtkWindowFactory windows_;
-    GtkWebViewFactory webViews_{log_};
+    GtkWebViewFactory webViews_{log_, editingKeys_};
     GtkScreens screens_;
     AyatanaStatusBar statusBar_{log_};
     X11HotKeys hotKeys_{state_};

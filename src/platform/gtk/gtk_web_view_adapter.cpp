@@ -20,7 +20,9 @@ std::string GtkWebViewAdapter::userAgent(const std::string& engineUserAgent,
     return base + " " + applicationName;
 }
 
-GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, Log& log) {
+GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, Log& log,
+                                     const PageEditingKeys& editingKeys)
+    : editingKeys_(editingKeys) {
     auto context = makeWebContext();
     settings_ = adopt(webkit_settings_new());
     webkit_settings_set_user_agent(settings_.get(),
@@ -35,13 +37,13 @@ GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, 
     delegates_ = std::make_unique<WebViewDelegateAdapter>(view_.get());
     keyHandBack_ = std::make_unique<KeyHandBack>(widget());
     // After the hand-back's own handler, and disconnected in the destructor: `this` outlives it.
-    undoKeys_ = SignalConnection(view_.get(), "key-press-event", G_CALLBACK(onKeyPressAfter), this,
-                                 G_CONNECT_AFTER);
+    editingKeysConnection_ = SignalConnection(view_.get(), "key-press-event",
+                                              G_CALLBACK(onKeyPressAfter), this, G_CONNECT_AFTER);
     memoryWatch_ = std::make_unique<WebProcessMemoryWatch>(log);
 }
 
 GtkWebViewAdapter::~GtkWebViewAdapter() {
-    undoKeys_.disconnect();
+    editingKeysConnection_.disconnect();
     keyHandBack_.reset();
     delegates_.reset();
     memoryWatch_.reset();
@@ -94,16 +96,10 @@ void GtkWebViewAdapter::stopLoading() {
 gboolean GtkWebViewAdapter::onKeyPressAfter(GtkWidget*, GdkEventKey* event, gpointer data) {
     auto* self = static_cast<GtkWebViewAdapter*>(data);
     // Runs only for keys the page left alone, so editors with their own undo keep it.
-    if ((event->state & GDK_CONTROL_MASK) == 0) return FALSE;
-    if (event->keyval == GDK_KEY_z) {
-        webkit_web_view_execute_editing_command(self->view_.get(), WEBKIT_EDITING_COMMAND_UNDO);
-        return TRUE;
-    }
-    if (event->keyval == GDK_KEY_Z) {
-        webkit_web_view_execute_editing_command(self->view_.get(), WEBKIT_EDITING_COMMAND_REDO);
-        return TRUE;
-    }
-    return FALSE;
+    auto command = self->editingKeys_.commandForPress(*event);
+    if (!command) return FALSE;
+    webkit_web_view_execute_editing_command(self->view_.get(), command->c_str());
+    return TRUE;
 }
 
 }  // namespace plenhall::gtk

@@ -13,6 +13,7 @@
 
 #include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/key_hand_back.h"
+#include "platform/gtk/page_editing_keys.h"
 #include "platform/gtk/web_process_memory_watch.h"
 #include "platform/gtk/web_view_delegate_adapter.h"
 #include "platform/system.h"
@@ -22,7 +23,8 @@ namespace plenhall::gtk {
 
 class GtkWebViewAdapter final : public WebView {
   public:
-    GtkWebViewAdapter(const WebViewConfiguration& configuration, Log& log);
+    GtkWebViewAdapter(const WebViewConfiguration& configuration, Log& log,
+                      const PageEditingKeys& editingKeys);
     GtkWebViewAdapter(const GtkWebViewAdapter&) = delete;
     GtkWebViewAdapter& operator=(const GtkWebViewAdapter&) = delete;
     ~GtkWebViewAdapter() override;
@@ -50,7 +52,8 @@ class GtkWebViewAdapter final : public WebView {
     GObjectPtr<WebKitSettings> settings_;
     std::unique_ptr<WebViewDelegateAdapter> delegates_;
     std::unique_ptr<KeyHandBack> keyHandBack_;
-    SignalConnection undoKeys_;
+    const PageEditingKeys& editingKeys_;
+    SignalConnection editingKeysConnection_;
     std::unique_ptr<WebProcessMemoryWatch> memoryWatch_;
     bool started_ = false;  // the engine has been asked to load something
     URLRequest deferredRequest_;
@@ -59,13 +62,15 @@ class GtkWebViewAdapter final : public WebView {
 
 class GtkWebViewFactory final : public WebViewFactory {
   public:
-    explicit GtkWebViewFactory(Log& log) : log_(log) {}
+    GtkWebViewFactory(Log& log, const PageEditingKeys& editingKeys)
+        : log_(log), editingKeys_(editingKeys) {}
     std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) override {
-        return std::make_unique<GtkWebViewAdapter>(configuration, log_);
+        return std::make_unique<GtkWebViewAdapter>(configuration, log_, editingKeys_);
     }
 
   private:
     Log& log_;
+    const PageEditingKeys& editingKeys_;
 };
 
 }  // namespace plenhall::gtk
