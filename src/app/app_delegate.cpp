@@ -20,25 +20,25 @@ std::function<void()> AppDelegate::weakly(std::function<void()> work) {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-    // 1. The updater comes first so it can check even if something later misbehaves.
+    // The updater comes first so it can check even if something later misbehaves.
     updater_ = std::make_unique<Updater>(
         UpdaterServices{platform_.mainQueue, platform_.http, platform_.sheets, platform_.workspace,
                         platform_.log},
-        UpdaterSettings::fromInfo(platform_.info), /*startingUpdater=*/true,
+        UpdaterSettings::fromInfo(platform_.info), UpdateSchedule::automatic,
         weakly([this] { standardUserDriverWillHandleShowingUpdate(); }));
 
-    // 2. The hot key toggles the calendar; nothing is registered yet.
+    // The hot key toggles the calendar; nothing is registered yet.
     hotKey_ = std::make_unique<HotKey>(
         platform_.hotKeys, platform_.mainQueue, platform_.log,
         [this, alive = std::weak_ptr<AppDelegate*>(self_)](const UserInput& press) {
             if (alive.lock()) toggle(press);
         });
 
-    buildMainMenu();    // 3
-    buildWindow();      // 4
-    buildStatusItem();  // 5
+    buildMainMenu();
+    buildWindow();
+    buildStatusItem();
 
-    // 6, 7. The settings window is created once and reused; it is not shown here.
+    // The settings window is created once and reused; it is not shown here.
     auto model = std::make_unique<SettingsModel>(
         SettingsModel::Services{prefs_, *hotKey_, platform_.keyMonitor, platform_.loginItem,
                                 platform_.log, platform_.info},
@@ -50,12 +50,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     settings_ = std::make_unique<SettingsController>(std::move(model), platform_.windows,
                                                      platform_.screens, platform_.loginItem);
 
-    // 8. A refused shortcut brings the welcome back so the user can choose another one.
+    // A refused shortcut brings the welcome back so the user can choose another one.
     if (!hotKey_->registerShortcut(prefs_.shortcut())) {
         prefs_.defaults().setBool(kHasOnboardedKey, false);
     }
 
-    // 9. The status menu's first item shows the shortcut, from the current value on. The
+    // The status menu's first item shows the shortcut, from the current value on. The
     // controller owns its subscriptions, so `this` outlives both reactions.
     subscriptions_.push_back(prefs_.subscribeShortcut([this](const Shortcut& shortcut) {
         if (statusItem_ && shortcutMenuItem_) {
@@ -64,7 +64,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         }
     }));
 
-    // 10. The new mode is stored only after subscribers hear of it, so the re-layout waits for
+    // The new mode is stored only after subscribers hear of it, so the re-layout waits for
     // the next turn of the main queue.
     subscriptions_.push_back(prefs_.subscribeDisplayMode(
         [this, relayout = weakly([this] {
@@ -72,16 +72,15 @@ void AppDelegate::applicationDidFinishLaunching() {
                })](const DisplayMode&) { platform_.mainQueue.async(relayout); },
         Delivery::laterValuesOnly));
 
-    // 11. The calendar loads in the hidden window so it is ready at the first showing.
+    // The calendar loads in the hidden window so it is ready at the first showing.
     load(startRequest(values_.appURL));
 
-    // 12.
     platform_.notifications.addObserver(Notification::applicationDidResignActive, nullptr,
                                         weakly([this] { appResigned(); }));
     platform_.notifications.addObserver(Notification::windowDidBecomeKey, window_.get(),
                                         weakly([this] { gotFocus(); }));
 
-    // 13. The flag is written before the welcome shows, so quitting during it does not bring it
+    // The flag is written before the welcome shows, so quitting during it does not bring it
     // back.
     if (!prefs_.defaults().boolForKey(kHasOnboardedKey)) {
         prefs_.defaults().setBool(kHasOnboardedKey, true);

@@ -54,12 +54,12 @@ UpdaterSettings UpdaterSettings::fromInfo(const std::optional<InfoDictionary>& i
                            infoString(info, kBuildVersionKey).value_or(shortVersion), shortVersion};
 }
 
-Updater::Updater(UpdaterServices services, UpdaterSettings settings, bool startingUpdater,
+Updater::Updater(UpdaterServices services, UpdaterSettings settings, UpdateSchedule mode,
                  std::function<void()> willShowUpdate)
     : services_(services),
       settings_(std::move(settings)),
       willShowUpdate_(std::move(willShowUpdate)) {
-    if (startingUpdater && !settings_.feed.empty()) schedule(kFirstCheck);
+    if (mode == UpdateSchedule::automatic && !settings_.feed.empty()) schedule(kFirstCheck);
 }
 
 void Updater::schedule(std::chrono::milliseconds delay) {

@@ -47,11 +47,13 @@ struct UpdaterServices {
     Log& log;
 };
 
+// Whether the updater checks on its own schedule, or only when asked.
+enum class UpdateSchedule { automatic, onRequestOnly };
+
 class Updater {
   public:
-    // `startingUpdater`: the schedule starts at once. `willShowUpdate` runs just before an update
-    // is put on screen.
-    Updater(UpdaterServices services, UpdaterSettings settings, bool startingUpdater,
+    // `willShowUpdate` runs just before an update is put on screen.
+    Updater(UpdaterServices services, UpdaterSettings settings, UpdateSchedule mode,
             std::function<void()> willShowUpdate);
     Updater(const Updater&) = delete;
     Updater& operator=(const Updater&) = delete;

@@ -34,13 +34,14 @@ const std::string kSame =
 class Updates : public ::testing::Test {
   public:
     // The fake desktop's build: 1.4.2 (42) with the feed https://plenhall.com/appcast.xml.
-    void make(bool starting = true, std::optional<std::string> feed = std::nullopt) {
+    void make(UpdateSchedule schedule = UpdateSchedule::automatic,
+              std::optional<std::string> feed = std::nullopt) {
         auto settings = UpdaterSettings::fromInfo(desktop.info);
         if (feed) settings.feed = *feed;
         updater = std::make_unique<Updater>(
             UpdaterServices{desktop.mainQueue, desktop.http, desktop.sheets, desktop.workspace,
                             desktop.log},
-            settings, starting,
+            settings, schedule,
             [this] { alertsWhenNoticed.push_back(desktop.sheets.freeAlerts.size()); });
     }
     const Alert& shown() { return desktop.sheets.freeAlerts.back().alert; }
@@ -69,10 +70,10 @@ TEST_F(Updates, ChecksTenSecondsAfterLaunchThenDaily) {
 }
 
 TEST_F(Updates, NoScheduleUnlessStartingOrWithoutAFeed) {
-    make(/*starting=*/false);
+    make(UpdateSchedule::onRequestOnly);
     desktop.clock.advance(3 * 24 * 60 * 60);
     EXPECT_THAT(desktop.http.sent, IsEmpty());
-    make(/*starting=*/true, "");
+    make(UpdateSchedule::automatic, "");
     EXPECT_EQ(desktop.mainQueue.pendingTimers(), 0u);
 }
 
@@ -99,7 +100,7 @@ TEST(FeedRule, HttpsOrPlainHttpOnLoopback) {
 TEST_F(Updates, EveryTextAUserCheckShows) {
     auto check = [this](std::optional<std::string> feed, std::optional<HttpResult> answer) {
         desktop.sheets.freeAlerts.clear();
-        make(/*starting=*/false, std::move(feed));
+        make(UpdateSchedule::onRequestOnly, std::move(feed));
         updater->checkForUpdates();
         if (answer) desktop.http.answer(std::move(*answer));
         return desktop.sheets.freeAlerts.size() == 1;
@@ -201,7 +202,7 @@ TEST_F(Updates, OnlyWebLinksAreOfferedOrOpened) {
         {"", "smb://share/p", {"Later"}, 0},
         {"https://plenhall.com/n", "mailto:a@plenhall.com", {"Release Notes", "Later"}, 1},
     };
-    make(/*starting=*/false);
+    make(UpdateSchedule::onRequestOnly);
     for (const auto& c : cases) {
         updater->checkForUpdates();
         desktop.http.answer(feedOf({{"50", "1.5", c.notes, c.download}}));
