@@ -3,7 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "platform/gtk/glib_ptr.h"
-#include "platform/gtk/gtk_window.h"
+#include "platform/gtk/gtk_window_adapter.h"
 
 namespace plenhall::gtk {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/gtk/status_item.h"
+#include "platform/gtk/ayatana_status_item.h"
 
 #include <libayatana-appindicator/app-indicator.h>
 #include <libdbusmenu-glib/menuitem.h>

@@ -1,4 +1,4 @@
-#include "platform/gtk/gtk_hot_keys.h"
+#include "platform/gtk/x11_hot_keys.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>

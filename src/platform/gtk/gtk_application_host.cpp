@@ -1,4 +1,4 @@
-#include "platform/gtk/gtk_application.h"
+#include "platform/gtk/gtk_application_host.h"
 
 #include <glib-unix.h>
 

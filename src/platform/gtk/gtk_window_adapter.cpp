@@ -1,4 +1,4 @@
-#include "platform/gtk/gtk_window.h"
+#include "platform/gtk/gtk_window_adapter.h"
 
 #include <gdk/gdkx.h>
 
