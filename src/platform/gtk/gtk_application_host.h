@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "platform/application.h"
-#include "platform/gtk/desktop_state.h"
 #include "platform/gtk/glib_ptr.h"
 
 namespace plenhall::gtk {
@@ -49,6 +48,7 @@ class GtkApplicationHost final : public Application {
     GObjectPtr<GtkApplication> application_;
     std::vector<SignalConnection> connections_;
     std::vector<std::unique_ptr<Action>> actions_;
+    std::vector<ScheduledCall> signalWatches_;
     // The first activation of the first instance is its own launch, not a reopen.
     bool launchPending_ = true;
 };

@@ -36,9 +36,10 @@ class GlibMainQueue final : public MainQueue {
                                       std::function<void()> work) override;
 
   private:
-    static gboolean dispatch(gpointer self);
+    // Runs the work pending now; true while more is pending.
+    bool runBatch();
     std::deque<std::function<void()>> pending_;
-    SourceId source_;
+    ScheduledCall source_;
 };
 
 class SystemClock final : public Clock {
