@@ -14,6 +14,10 @@ namespace {
 constexpr unsigned kLockVariants[] = {0, LockMask, Mod2Mask, LockMask | Mod2Mask};
 constexpr unsigned kIgnoredState = LockMask | Mod2Mask;
 
+// Statuses of refusals the X server did not make itself, in its own terms.
+constexpr int kNoSuchKey = BadValue;
+constexpr int kNoDisplay = -1;
+
 Display* xDisplay() {
     GdkDisplay* display = gdk_display_get_default();
     return display && GDK_IS_X11_DISPLAY(display) ? GDK_DISPLAY_XDISPLAY(display) : nullptr;
