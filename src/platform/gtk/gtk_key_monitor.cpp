@@ -25,6 +25,7 @@ void GtkKeyMonitor::removeMonitor(Token token) {
 }
 
 void GtkKeyMonitor::watch(GtkWindow* window) {
+    std::erase_if(connections_, [](const SignalConnection& c) { return !c.alive(); });
     // Connected handlers run before the window's own, which handles accelerators and focus. The
     // monitor owns the connection and outlives every window.
     connections_.emplace_back(window, "key-press-event", G_CALLBACK(onKeyPress), this);
