@@ -120,14 +120,6 @@ TEST(Owners, ReleaseWhatTheyHold) {
 
     EXPECT_EQ(takeString(g_strdup("text")), "text");
     EXPECT_EQ(takeString(nullptr), "");
-
-    GErrorHolder error;
-    EXPECT_FALSE(error);
-    g_set_error_literal(error.out(), G_IO_ERROR, G_IO_ERROR_FAILED, "failed");
-    EXPECT_TRUE(error);
-    EXPECT_EQ(error.message(), "failed");
-    error.out();  // asking again starts afresh
-    EXPECT_FALSE(error);
 }
 
 }  // namespace
