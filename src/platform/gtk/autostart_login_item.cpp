@@ -1,6 +1,5 @@
 #include "platform/gtk/autostart_login_item.h"
 
-#include <gio/gio.h>
 #include <glib/gstdio.h>
 
 #include <cerrno>

@@ -19,8 +19,6 @@ class AutostartLoginItem final : public LoginItemService {
     // Enabled when the user's entry exists, parses, and is neither hidden nor disabled.
     LoginItemStatus status() const override;
 
-    const std::string& entryPath() const { return entryPath_; }
-
   private:
     std::string program_;
     std::string entryPath_;

@@ -4,8 +4,6 @@
 // Thread: main thread only.
 #pragma once
 
-#include <cstdint>
-
 namespace plenhall::gtk {
 
 struct DesktopState {

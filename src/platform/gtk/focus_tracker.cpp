@@ -5,7 +5,7 @@ namespace {
 
 // Long enough for focus to travel from one of our windows to another (a dialog opening, the
 // window manager's FocusOut/FocusIn pair), short enough that a click elsewhere feels immediate.
-constexpr guint kSettleMilliseconds = 80;
+constexpr std::chrono::milliseconds kSettleDelay{80};
 
 }  // namespace
 
@@ -17,6 +17,7 @@ void FocusTracker::addObserver(Notification name, const Window* sender,
 void FocusTracker::watch(GtkWindow* widget, const Window* owner) {
     // Dialogs come and go (a page may open many); forget the ones already destroyed.
     std::erase_if(watched_, [](const Watch& watch) { return !watch.connection.alive(); });
+    // The entry, which the connection hands to C, goes with the connection.
     auto entry = std::make_unique<Watched>(Watched{owner, this});
     SignalConnection connection(widget, "notify::is-active", G_CALLBACK(onActiveChanged),
                                 entry.get());
@@ -24,13 +25,11 @@ void FocusTracker::watch(GtkWindow* widget, const Window* owner) {
 }
 
 bool FocusTracker::anyWindowActive() {
-    GList* toplevels = gtk_window_list_toplevels();
-    bool active = false;
-    for (GList* item = toplevels; item; item = item->next) {
-        if (gtk_window_is_active(GTK_WINDOW(item->data))) active = true;
+    GListPtr toplevels(gtk_window_list_toplevels());
+    for (GList* item = toplevels.get(); item; item = item->next) {
+        if (gtk_window_is_active(GTK_WINDOW(item->data))) return true;
     }
-    g_list_free(toplevels);
-    return active;
+    return false;
 }
 
 void FocusTracker::onActiveChanged(GtkWindow* widget, GParamSpec*, gpointer data) {
@@ -44,15 +43,8 @@ void FocusTracker::onActiveChanged(GtkWindow* widget, GParamSpec*, gpointer data
 }
 
 void FocusTracker::scheduleSettle() {
-    settleTimer_ = SourceId(g_timeout_add(
-        kSettleMilliseconds,
-        [](gpointer data) -> gboolean {
-            auto* tracker = static_cast<FocusTracker*>(data);
-            tracker->settleTimer_.release();
-            tracker->settle();
-            return G_SOURCE_REMOVE;
-        },
-        this));
+    // The tracker owns the call, which goes with it.
+    settleTimer_ = ScheduledCall::after(kSettleDelay, [this] { settle(); });
 }
 
 void FocusTracker::settle() {

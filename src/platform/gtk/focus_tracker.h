@@ -55,7 +55,7 @@ class FocusTracker final : public NotificationCenter {
         SignalConnection connection;
     };
     std::vector<Watch> watched_;
-    SourceId settleTimer_;
+    ScheduledCall settleTimer_;
     bool active_ = false;
 };
 

@@ -1,8 +1,10 @@
 // One ownership vocabulary for GLib and GObject resources in the backend: object references,
-// strings, errors, signal connections and main-loop sources. No bare g_object_unref elsewhere.
+// strings, lists, errors, signal connections and main-loop sources. No bare unref or free
+// elsewhere.
 #pragma once
 
 #include <glib-object.h>
+#include <glib-unix.h>
 
 #include <algorithm>
 #include <chrono>
@@ -52,6 +54,27 @@ inline std::string takeString(gchar* text) {
     GCharPtr owned(text);
     return owned ? std::string(owned.get()) : std::string();
 }
+
+// Any C resource with its own release function, such as `CPtr<PangoAttrList,
+// pango_attr_list_unref>`.
+template <auto Release>
+struct CRelease {
+    template <class T>
+    void operator()(T* resource) const {
+        if (resource) Release(resource);
+    }
+};
+template <class T, auto Release>
+using CPtr = std::unique_ptr<T, CRelease<Release>>;
+
+// A list whose cells are ours but whose items are not (gtk_window_list_toplevels).
+using GListPtr = CPtr<GList, g_list_free>;
+
+struct GStringSListFree {
+    void operator()(GSList* list) const { g_slist_free_full(list, g_free); }
+};
+// A list of strings that are all ours (gtk_file_chooser_get_filenames).
+using GStringSListPtr = std::unique_ptr<GSList, GStringSListFree>;
 
 struct GKeyFileFree {
     void operator()(GKeyFile* file) const { g_key_file_free(file); }
@@ -125,35 +148,6 @@ class SignalConnection {
     gulong id_ = 0;
 };
 
-// A main-loop source removed when this object goes.
-class SourceId {
-  public:
-    SourceId() = default;
-    explicit SourceId(guint id) : id_(id) {}
-    SourceId(SourceId&& other) noexcept : id_(std::exchange(other.id_, 0)) {}
-    SourceId& operator=(SourceId&& other) noexcept {
-        if (this != &other) {
-            remove();
-            id_ = std::exchange(other.id_, 0);
-        }
-        return *this;
-    }
-    SourceId(const SourceId&) = delete;
-    SourceId& operator=(const SourceId&) = delete;
-    ~SourceId() { remove(); }
-
-    void remove() {
-        if (id_) g_source_remove(id_);
-        id_ = 0;
-    }
-    // The source ended on its own (its callback returned G_SOURCE_REMOVE).
-    void release() { id_ = 0; }
-    explicit operator bool() const { return id_ != 0; }
-
-  private:
-    guint id_ = 0;
-};
-
 // A timeout or idle that runs a callable; removed, and the callable freed, when this goes. Held as
 // the GSource itself, not its id, so a source that already ended can never be confused with a
 // later one that reuses the id.
@@ -192,6 +186,18 @@ class ScheduledCall {
         return make(g_idle_source_new(), priority, [work = std::move(work)] {
             work();
             return false;
+        });
+    }
+    // Runs `work` whenever the loop is idle at `priority`, for as long as it answers true.
+    static ScheduledCall idleWhile(std::function<bool()> work,
+                                   int priority = G_PRIORITY_DEFAULT_IDLE) {
+        return make(g_idle_source_new(), priority, std::move(work));
+    }
+    // Runs `work` each time the process receives `signal`, until this goes.
+    static ScheduledCall onUnixSignal(int signal, std::function<void()> work) {
+        return make(g_unix_signal_source_new(signal), G_PRIORITY_DEFAULT, [work = std::move(work)] {
+            work();
+            return true;
         });
     }
 

@@ -25,19 +25,16 @@ void GtkKeyMonitor::removeMonitor(Token token) {
 }
 
 void GtkKeyMonitor::watch(GtkWindow* window) {
-    // Connected handlers run before the window's own, which handles accelerators and focus.
+    std::erase_if(connections_, [](const SignalConnection& c) { return !c.alive(); });
+    // Connected handlers run before the window's own, which handles accelerators and focus. The
+    // monitor owns the connection and outlives every window.
     connections_.emplace_back(window, "key-press-event", G_CALLBACK(onKeyPress), this);
 }
 
 KeyEvent GtkKeyMonitor::translate(const GdkEventKey& event) {
     KeyEvent key;
     key.keyCode = virtualKeyForXKeycode(event.hardware_keycode);
-    const guint state = event.state;
-    if (state & GDK_SHIFT_MASK) key.modifierFlags |= ModifierFlag::shift;
-    if (state & GDK_CONTROL_MASK) key.modifierFlags |= ModifierFlag::control;
-    if (state & GDK_MOD1_MASK) key.modifierFlags |= ModifierFlag::option;
-    if (state & (GDK_SUPER_MASK | GDK_MOD4_MASK)) key.modifierFlags |= ModifierFlag::command;
-    if (state & GDK_LOCK_MASK) key.modifierFlags |= ModifierFlag::capsLock;
+    key.modifierFlags = modifierFlagsForGdkState(event.state);
 
     // What the key types with no modifier in the layout in use (the group of this event).
     GdkKeymap* keymap = gdk_keymap_get_for_display(gdk_window_get_display(event.window));

@@ -22,10 +22,9 @@ class GtkKeyMonitor final : public KeyMonitor {
 
     void watch(GtkWindow* window);
 
+  private:
     // The press as the core sees it: virtual key code, modifier flags, the texts of the key.
     static KeyEvent translate(const GdkEventKey& event);
-
-  private:
     static gboolean onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
 
     std::map<Token, Handler> monitors_;

@@ -19,20 +19,19 @@ std::string runningProgram() {
 
 void GlibMainQueue::async(std::function<void()> work) {
     pending_.push_back(std::move(work));
-    if (!source_) source_ = SourceId(g_idle_add_full(G_PRIORITY_DEFAULT, dispatch, this, nullptr));
+    // The queue owns the call, which goes with it.
+    if (!source_)
+        source_ = ScheduledCall::idleWhile([this] { return runBatch(); }, G_PRIORITY_DEFAULT);
 }
 
-gboolean GlibMainQueue::dispatch(gpointer data) {
-    auto* self = static_cast<GlibMainQueue*>(data);
+bool GlibMainQueue::runBatch() {
     // Work posted while this batch runs waits for the next turn of the loop.
-    for (std::size_t n = self->pending_.size(); n > 0 && !self->pending_.empty(); --n) {
-        auto work = std::move(self->pending_.front());
-        self->pending_.pop_front();
+    for (std::size_t n = pending_.size(); n > 0 && !pending_.empty(); --n) {
+        auto work = std::move(pending_.front());
+        pending_.pop_front();
         work();
     }
-    if (!self->pending_.empty()) return G_SOURCE_CONTINUE;
-    self->source_.release();
-    return G_SOURCE_REMOVE;
+    return !pending_.empty();
 }
 
 namespace {

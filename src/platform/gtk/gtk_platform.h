@@ -11,18 +11,18 @@
 #include <string>
 
 #include "platform/gtk/autostart_login_item.h"
+#include "platform/gtk/ayatana_status_item.h"
 #include "platform/gtk/desktop_state.h"
 #include "platform/gtk/focus_tracker.h"
 #include "platform/gtk/glib_ptr.h"
-#include "platform/gtk/gtk_application.h"
-#include "platform/gtk/gtk_hot_keys.h"
+#include "platform/gtk/gtk_application_host.h"
 #include "platform/gtk/gtk_key_monitor.h"
 #include "platform/gtk/gtk_screens.h"
 #include "platform/gtk/gtk_sheets.h"
 #include "platform/gtk/gtk_web_view_adapter.h"
-#include "platform/gtk/gtk_window.h"
+#include "platform/gtk/gtk_window_adapter.h"
 #include "platform/gtk/soup_http_client.h"
-#include "platform/gtk/status_item.h"
+#include "platform/gtk/x11_hot_keys.h"
 #include "platform/platform.h"
 
 namespace plenhall::gtk {
@@ -36,9 +36,10 @@ class GlibMainQueue final : public MainQueue {
                                       std::function<void()> work) override;
 
   private:
-    static gboolean dispatch(gpointer self);
+    // Runs the work pending now; true while more is pending.
+    bool runBatch();
     std::deque<std::function<void()>> pending_;
-    SourceId source_;
+    ScheduledCall source_;
 };
 
 class SystemClock final : public Clock {

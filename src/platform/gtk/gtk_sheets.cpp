@@ -3,7 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "platform/gtk/glib_ptr.h"
-#include "platform/gtk/gtk_window.h"
+#include "platform/gtk/gtk_window_adapter.h"
 
 namespace plenhall::gtk {
 namespace {
@@ -87,6 +87,7 @@ void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
         pending->answer(GTK_RESPONSE_DELETE_EVENT, std::nullopt);
         delete pending;
     });
+    // The dialog owns the pending state, and its handlers go before its data.
     g_signal_connect(dialog, "response",
                      G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
                          auto* pending = static_cast<PendingAlert*>(data);
@@ -119,6 +120,7 @@ void GtkSheets::runAlert(const Alert& alert, std::function<void(int)> completion
         if (auto done = std::exchange(*pending, nullptr)) done(GTK_RESPONSE_DELETE_EVENT);
         delete pending;
     });
+    // The dialog owns the pending state, and its handlers go before its data.
     g_signal_connect(dialog, "response",
                      G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
                          auto* pending = static_cast<std::function<void(int)>*>(data);
@@ -149,25 +151,25 @@ void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
         pending->answer(kModalResponseCancel, {});
         delete pending;
     });
-    g_signal_connect(dialog, "response",
-                     G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
-                         auto* pending = static_cast<PendingPanel*>(data);
-                         std::vector<std::string> paths;
-                         if (response == GTK_RESPONSE_ACCEPT) {
-                             GSList* names = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(self));
-                             for (GSList* item = names; item; item = item->next) {
-                                 paths.push_back(takeString(static_cast<gchar*>(item->data)));
-                             }
-                             g_slist_free(names);
-                         }
-                         auto* parent = pending->parent;
-                         pending->answer(response == GTK_RESPONSE_ACCEPT ? kModalResponseOK
-                                                                         : kModalResponseCancel,
-                                         std::move(paths));
-                         gtk_widget_destroy(GTK_WIDGET(self));
-                         parent->sheetEnded();
-                     }),
-                     state);
+    // The dialog owns the pending state, and its handlers go before its data.
+    g_signal_connect(
+        dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
+            auto* pending = static_cast<PendingPanel*>(data);
+            std::vector<std::string> paths;
+            if (response == GTK_RESPONSE_ACCEPT) {
+                GStringSListPtr names(gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(self)));
+                for (GSList* item = names.get(); item; item = item->next) {
+                    paths.emplace_back(static_cast<const gchar*>(item->data));
+                }
+            }
+            auto* parent = pending->parent;
+            pending->answer(
+                response == GTK_RESPONSE_ACCEPT ? kModalResponseOK : kModalResponseCancel,
+                std::move(paths));
+            gtk_widget_destroy(GTK_WIDGET(self));
+            parent->sheetEnded();
+        }),
+        state);
     focus_.watch(GTK_WINDOW(dialog), nullptr);
     adapterOf(window).attachSheet(GTK_WINDOW(dialog));
 }

@@ -1,7 +1,12 @@
 #include "platform/gtk/key_codes.h"
 
+#include <X11/X.h>
+#include <gdk/gdk.h>
+
 #include <array>
 #include <utility>
+
+#include "platform/key_event.h"
 
 namespace plenhall::gtk {
 namespace {
@@ -47,6 +52,25 @@ std::uint16_t virtualKeyForXKeycode(std::uint32_t xKeycode) {
         if (x == xKeycode) return virtualKey;
     }
     return static_cast<std::uint16_t>(kUnnamedKeyBase + (xKeycode & 0xFF));
+}
+
+unsigned xModifiersForCarbon(std::uint32_t carbonModifiers, unsigned superMask) {
+    unsigned mask = 0;
+    if (carbonModifiers & CarbonModifier::controlKey) mask |= ControlMask;
+    if (carbonModifiers & CarbonModifier::optionKey) mask |= Mod1Mask;
+    if (carbonModifiers & CarbonModifier::shiftKey) mask |= ShiftMask;
+    if (carbonModifiers & CarbonModifier::cmdKey) mask |= superMask;
+    return mask;
+}
+
+std::uint32_t modifierFlagsForGdkState(unsigned state) {
+    std::uint32_t flags = 0;
+    if (state & GDK_SHIFT_MASK) flags |= ModifierFlag::shift;
+    if (state & GDK_CONTROL_MASK) flags |= ModifierFlag::control;
+    if (state & GDK_MOD1_MASK) flags |= ModifierFlag::option;
+    if (state & (GDK_SUPER_MASK | GDK_MOD4_MASK)) flags |= ModifierFlag::command;
+    if (state & GDK_LOCK_MASK) flags |= ModifierFlag::capsLock;
+    return flags;
 }
 
 }  // namespace plenhall::gtk

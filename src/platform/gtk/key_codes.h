@@ -1,5 +1,6 @@
 // The one table between virtual key codes (physical positions, as stored in shortcuts) and the
-// X11/XKB keycodes of the evdev keyboard model (evdev code + 8).
+// X11/XKB keycodes of the evdev keyboard model (evdev code + 8), and the mappings between the
+// core's modifier masks and the X server's and GDK's.
 #pragma once
 
 #include <cstdint>
@@ -13,5 +14,12 @@ inline constexpr std::uint16_t kUnnamedKeyBase = 0x8000;
 
 std::optional<std::uint32_t> xKeycodeForVirtualKey(std::uint32_t virtualKeyCode);
 std::uint16_t virtualKeyForXKeycode(std::uint32_t xKeycode);
+
+// The X modifier mask of a shortcut's Carbon modifiers; `superMask` is the real modifier that
+// carries Super on the keyboard map in use.
+unsigned xModifiersForCarbon(std::uint32_t carbonModifiers, unsigned superMask);
+
+// The core's modifier flags of a GDK key event's state.
+std::uint32_t modifierFlagsForGdkState(unsigned state);
 
 }  // namespace plenhall::gtk

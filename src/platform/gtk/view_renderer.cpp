@@ -41,7 +41,8 @@ double scaleFor(TextStyle style) {
 }
 
 void applyFont(GtkWidget* label, const ViewNode& node) {
-    PangoAttrList* attributes = pango_attr_list_new();
+    CPtr<PangoAttrList, pango_attr_list_unref> owned(pango_attr_list_new());
+    PangoAttrList* attributes = owned.get();
     if (node.font.pointSize) {
         pango_attr_list_insert(attributes,
                                pango_attr_size_new(int(*node.font.pointSize * PANGO_SCALE)));
@@ -59,7 +60,6 @@ void applyFont(GtkWidget* label, const ViewNode& node) {
                                pango_attr_foreground_new(0xD7 * 257, 0x1E * 257, 0x1E * 257));
     }
     gtk_label_set_attributes(GTK_LABEL(label), attributes);
-    pango_attr_list_unref(attributes);
     if (node.color == TextColor::secondary) {
         gtk_style_context_add_class(gtk_widget_get_style_context(label), "dim-label");
     }
@@ -80,12 +80,11 @@ GtkAlign align(Alignment alignment) {
 GtkWidget* findByName(GtkWidget* widget, const char* name) {
     if (g_strcmp0(gtk_widget_get_name(widget), name) == 0) return widget;
     if (!GTK_IS_CONTAINER(widget)) return nullptr;
-    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    GListPtr children(gtk_container_get_children(GTK_CONTAINER(widget)));
     GtkWidget* found = nullptr;
-    for (GList* child = children; child && !found; child = child->next) {
+    for (GList* child = children.get(); child && !found; child = child->next) {
         found = findByName(GTK_WIDGET(child->data), name);
     }
-    g_list_free(children);
     return found;
 }
 
@@ -115,6 +114,8 @@ void ViewRenderer::render(const ViewNode& root) {
     }
 }
 
+// Handlers hand bindings to C unowned: the renderer destroys the widgets before the bindings they
+// use, in render() and in its destructor.
 ViewRenderer::Binding* ViewRenderer::bind(const ViewNode& node) {
     auto binding =
         std::make_unique<Binding>(Binding{node.action, node.onSelect, node.onToggle, {}});

@@ -1,6 +1,4 @@
-#include "platform/gtk/gtk_application.h"
-
-#include <glib-unix.h>
+#include "platform/gtk/gtk_application_host.h"
 
 #include <csignal>
 #include <string>
@@ -8,10 +6,10 @@
 namespace plenhall::gtk {
 
 struct GtkApplicationHost::Action {
-    GtkApplicationHost* host;
     MenuTarget* target;
     MenuAction action;
     bool targetsController;
+    SignalConnection activated;
 };
 
 namespace {
@@ -52,26 +50,20 @@ std::string accelerator(const std::string& keyEquivalent) {
 GtkApplicationHost::GtkApplicationHost(int argc, char** argv, PageEditingKeys& editingKeys)
     : argc_(argc), argv_(argv), editingKeys_(editingKeys) {
     application_ = adopt(gtk_application_new("com.plenhall.Desktop", G_APPLICATION_HANDLES_OPEN));
+    // The connections go before the host does.
     connections_.emplace_back(application_.get(), "startup", G_CALLBACK(onStartup), this);
     connections_.emplace_back(application_.get(), "activate", G_CALLBACK(onActivate), this);
     connections_.emplace_back(application_.get(), "open", G_CALLBACK(onOpen), this);
 }
 
-GtkApplicationHost::~GtkApplicationHost() {
-    connections_.clear();
-}
+GtkApplicationHost::~GtkApplicationHost() = default;
 
 int GtkApplicationHost::run() {
     // Asked to stop (logout, kill), the program quits like Quit does, so the web engine can write
     // out what it still holds (cookies are stored by another process).
+    // The host owns the watches, which go with it.
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        g_unix_signal_add(
-            signal,
-            [](gpointer self) -> gboolean {
-                static_cast<GtkApplicationHost*>(self)->terminate();
-                return G_SOURCE_CONTINUE;
-            },
-            this);
+        signalWatches_.push_back(ScheduledCall::onUnixSignal(signal, [this] { terminate(); }));
     }
     return g_application_run(G_APPLICATION(application_.get()), argc_, argv_);
 }
@@ -123,16 +115,17 @@ void GtkApplicationHost::addAction(const MenuItem& item, MenuTarget& target) {
         editingKeys_.add(item);
         return;
     }
-    actions_.push_back(
-        std::make_unique<Action>(Action{this, &target, *item.action, item.targetsController}));
     auto action = adopt(g_simple_action_new(name, nullptr));
-    g_signal_connect(action.get(), "activate",
-                     G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer data) {
-                         auto* entry = static_cast<Action*>(data);
-                         if (entry->targetsController)
-                             entry->target->performMenuAction(entry->action);
-                     }),
-                     actions_.back().get());
+    auto& entry = *actions_.emplace_back(
+        std::make_unique<Action>(Action{&target, *item.action, item.targetsController, {}}));
+    // The entry owns the connection that hands it to C.
+    entry.activated = SignalConnection(action.get(), "activate",
+                                       G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer data) {
+                                           auto* self = static_cast<Action*>(data);
+                                           if (self->targetsController)
+                                               self->target->performMenuAction(self->action);
+                                       }),
+                                       &entry);
     g_action_map_add_action(G_ACTION_MAP(application_.get()), G_ACTION(action.get()));
     std::string accel = accelerator(item.keyEquivalent);
     if (!accel.empty()) {

@@ -1,4 +1,4 @@
-#include "platform/gtk/gtk_window.h"
+#include "platform/gtk/gtk_window_adapter.h"
 
 #include <gdk/gdkx.h>
 
@@ -53,15 +53,16 @@ int monitorFor(const Screen& screen) {
 }  // namespace
 
 GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
-                                   GtkKeyMonitor& keys, const Rect& contentRect, WindowStyle style)
-    : kind_(kind) {
+                                   GtkKeyMonitor& keys, const Rect& contentRect,
+                                   WindowStyle style) {
     window_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     if (application) gtk_window_set_application(window_, application);
-    gtk_window_set_role(window_, kind_ == Kind::overlay ? "calendar" : "settings");
-    if (kind_ == Kind::overlay) {
+    gtk_window_set_role(window_, kind == Kind::overlay ? "calendar" : "settings");
+    if (kind == Kind::overlay) {
         // Moving places the client area, so set, read and remembered frames agree.
         gtk_window_set_gravity(window_, GDK_GRAVITY_STATIC);
     }
+    // The adapter owns the connections and drops them before it destroys the window.
     connections_.emplace_back(window_, "delete-event", G_CALLBACK(onDeleteEvent), this);
     connections_.emplace_back(window_, "map-event", G_CALLBACK(onMapEvent), this);
     connections_.emplace_back(window_, "realize", G_CALLBACK(onRealize), this);
@@ -227,13 +228,12 @@ void GtkWindowAdapter::enterFullScreen(const Screen& screen) {
     if (mapped && isFullScreen && fullScreenMonitor_ == monitor) return;
     if (mapped && !gtk_window_is_active(window_)) {
         focusBeforeFullScreen_.reset();
-        GList* toplevels = gtk_window_list_toplevels();
-        for (GList* item = toplevels; item; item = item->next) {
+        GListPtr toplevels(gtk_window_list_toplevels());
+        for (GList* item = toplevels.get(); item; item = item->next) {
             auto* other = GTK_WINDOW(item->data);
             if (other != window_ && gtk_window_is_active(other))
-                focusBeforeFullScreen_ = GObjectPtr<GtkWindow>(GTK_WINDOW(g_object_ref(other)));
+                focusBeforeFullScreen_ = adopt(GTK_WINDOW(g_object_ref(other)));
         }
-        g_list_free(toplevels);
     }
     gtk_window_move(window_, geometry.x, geometry.y);
     gtk_window_resize(window_, geometry.width, geometry.height);

@@ -1,4 +1,4 @@
-#include "platform/gtk/status_item.h"
+#include "platform/gtk/ayatana_status_item.h"
 
 #include <libayatana-appindicator/app-indicator.h>
 #include <libdbusmenu-glib/menuitem.h>
@@ -11,6 +11,7 @@ namespace plenhall::gtk {
 struct AyatanaStatusItem::ItemAction {
     MenuTarget* target;
     MenuItem item;
+    SignalConnection activated;
 };
 
 namespace {
@@ -28,13 +29,12 @@ AyatanaStatusItem::AyatanaStatusItem(Log& log) : log_(log) {
                                          APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
     app_indicator_set_title(indicator_.get(), "Plenhall");
     app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
+    // The item owns the connection, which goes before it.
     connectionChanged_ = SignalConnection(indicator_.get(), "connection-changed",
                                           G_CALLBACK(onConnectionChanged), this);
 }
 
-AyatanaStatusItem::~AyatanaStatusItem() {
-    connectionChanged_.disconnect();
-}
+AyatanaStatusItem::~AyatanaStatusItem() = default;
 
 void AyatanaStatusItem::onConnectionChanged(AppIndicator*, gboolean connected, gpointer data) {
     auto* self = static_cast<AyatanaStatusItem*>(data);
@@ -66,13 +66,16 @@ void AyatanaStatusItem::setMenu(const Menu& menu, MenuTarget& target) {
         GtkWidget* widget = item.isSeparator ? gtk_separator_menu_item_new()
                                              : gtk_menu_item_new_with_label(item.title.c_str());
         if (!item.isSeparator && item.action) {
-            actions_.push_back(std::make_unique<ItemAction>(ItemAction{&target, item}));
-            g_signal_connect(widget, "activate", G_CALLBACK(+[](GtkMenuItem*, gpointer data) {
-                                 auto* action = static_cast<ItemAction*>(data);
-                                 if (action->item.targetsController)
-                                     action->target->performMenuAction(*action->item.action);
-                             }),
-                             actions_.back().get());
+            auto& action =
+                *actions_.emplace_back(std::make_unique<ItemAction>(ItemAction{&target, item, {}}));
+            // The action owns the connection that hands it to C.
+            action.activated =
+                SignalConnection(widget, "activate", G_CALLBACK(+[](GtkMenuItem*, gpointer data) {
+                                     auto* self = static_cast<ItemAction*>(data);
+                                     if (self->item.targetsController)
+                                         self->target->performMenuAction(*self->item.action);
+                                 }),
+                                 &action);
         }
         gtk_menu_shell_append(GTK_MENU_SHELL(menu_.get()), widget);
         items_.push_back(widget);
@@ -95,6 +98,7 @@ void AyatanaStatusItem::watchMenuOpening() {
     g_object_get(ownedServer.get(), DBUSMENU_SERVER_PROP_ROOT_NODE, &root, nullptr);
     auto ownedRoot = adopt(root);
     if (!ownedRoot) return;
+    // The item owns these connections, which go before it.
     rootConnections_.emplace_back(ownedRoot.get(), DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW,
                                   G_CALLBACK(+[](DbusmenuMenuitem*, gpointer data) -> gboolean {
                                       auto* self = static_cast<AyatanaStatusItem*>(data);

@@ -84,7 +84,6 @@ class GtkWindowAdapter final : public Window {
     void presentSheets();
     void render();
 
-    Kind kind_;
     GtkWindow* window_ = nullptr;  // owned: destroyed in the destructor
     GtkWidget* content_ = nullptr;
     std::vector<SignalConnection> connections_;

@@ -1,11 +1,11 @@
-#include "platform/gtk/gtk_hot_keys.h"
+#include "platform/gtk/x11_hot_keys.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 
 #include "platform/gtk/key_codes.h"
-#include "platform/key_event.h"
+#include "platform/user_input.h"
 
 namespace plenhall::gtk {
 namespace {
@@ -13,6 +13,10 @@ namespace {
 // Caps Lock and Num Lock change the state of every key event; the grab must not care.
 constexpr unsigned kLockVariants[] = {0, LockMask, Mod2Mask, LockMask | Mod2Mask};
 constexpr unsigned kIgnoredState = LockMask | Mod2Mask;
+
+// Statuses of refusals the X server did not make itself, in its own terms.
+constexpr int kNoSuchKey = BadValue;
+constexpr int kNoDisplay = -1;
 
 Display* xDisplay() {
     GdkDisplay* display = gdk_display_get_default();
@@ -27,15 +31,6 @@ unsigned superMask() {
     return real ? real : Mod4Mask;
 }
 
-unsigned xModifiers(std::uint32_t carbon) {
-    unsigned mask = 0;
-    if (carbon & CarbonModifier::controlKey) mask |= ControlMask;
-    if (carbon & CarbonModifier::optionKey) mask |= Mod1Mask;
-    if (carbon & CarbonModifier::shiftKey) mask |= ShiftMask;
-    if (carbon & CarbonModifier::cmdKey) mask |= superMask();
-    return mask;
-}
-
 }  // namespace
 
 X11HotKeys::~X11HotKeys() {
@@ -46,6 +41,7 @@ X11HotKeys::~X11HotKeys() {
 void X11HotKeys::installPressHandler(std::function<void(const UserInput&)> onPress) {
     onPress_ = std::move(onPress);
     if (filterInstalled_ || !xDisplay()) return;
+    // The destructor removes the filter before the grab goes.
     gdk_window_add_filter(gdk_get_default_root_window(), filter, this);
     // Auto-repeat then sends presses without releases in between, so a held shortcut acts once.
     Bool supported = False;
@@ -61,7 +57,7 @@ Result<HotKeyError> X11HotKeys::registerHotKey(std::uint32_t keyCode,
     auto keycode = xKeycodeForVirtualKey(keyCode);
     if (!keycode) return HotKeyError{HotKeyError::Reason::noSuchKey, kNoSuchKey};
 
-    Grab grab{*keycode, xModifiers(carbonModifiers)};
+    Grab grab{*keycode, xModifiersForCarbon(carbonModifiers, superMask())};
     GdkDisplay* gdkDisplay = gdk_display_get_default();
     Window root = GDK_ROOT_WINDOW();
     gdk_x11_display_error_trap_push(gdkDisplay);

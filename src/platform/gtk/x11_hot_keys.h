@@ -29,10 +29,6 @@ class X11HotKeys final : public GlobalHotKeys {
                                        std::uint32_t carbonModifiers) override;
     void unregisterHotKey() override;
 
-    // Statuses of refusals the X server did not make itself, in its own terms.
-    static constexpr int kNoSuchKey = 2;  // BadValue
-    static constexpr int kNoDisplay = -1;
-
   private:
     struct Grab {
         unsigned keycode;

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "platform/application.h"
-#include "platform/gtk/desktop_state.h"
 #include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/page_editing_keys.h"
 
@@ -51,6 +50,7 @@ class GtkApplicationHost final : public Application {
     std::vector<SignalConnection> connections_;
     std::vector<std::unique_ptr<Action>> actions_;
     PageEditingKeys& editingKeys_;
+    std::vector<ScheduledCall> signalWatches_;
     // The first activation of the first instance is its own launch, not a reopen.
     bool launchPending_ = true;
 };
