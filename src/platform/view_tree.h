@@ -47,7 +47,7 @@ struct ViewNode {
 
     // Stacks.
     Alignment alignment = Alignment::center;
-    std::optional<double> spacing;  // nothing: the kit's default spacing
+    std::optional<double> spacing;  // nothing: the renderer's default spacing
     std::vector<ViewNode> children;
     Insets padding;
     std::optional<Size> fixedFrame;  // a fixed frame around the node, content centred in it

@@ -20,7 +20,7 @@ namespace plenhall {
 
 class WebView;
 
-// Style masks with the values of the original window kit.
+// The kinds of window frame the program uses.
 enum class WindowStyle : std::uint32_t {
     borderless = 0,
     titledClosable = 3,   // titled + closable: the settings window

@@ -223,6 +223,17 @@ class Desktop:
         return path
 
 
+# A page with a field that says what it holds when F2 is pressed, and that says when it loaded.
+FIELD_PAGE = """<!doctype html><html><body style="background:#fff"><input id=field autofocus>
+<script>
+fetch("/report?loaded");
+document.getElementById("field").focus();
+document.addEventListener("keydown", e => {
+  if (e.key === "F2") fetch("/report?" + encodeURIComponent("field=" + document.getElementById("field").value));
+});
+</script></body></html>"""
+
+
 class Site:
     """The fixture calendar on loopback, recording every request."""
 

@@ -4,15 +4,7 @@ import subprocess
 import time
 import unittest
 
-from harness import BINARY, SHORTCUT, App, DesktopTest, wait_until
-
-FIELD_PAGE = """<!doctype html><html><body style="background:#fff"><input id=field autofocus>
-<script>
-document.getElementById("field").focus();
-document.addEventListener("keydown", e => {
-  if (e.key === "F2") fetch("/report?" + encodeURIComponent("field=" + document.getElementById("field").value));
-});
-</script></body></html>"""
+from harness import BINARY, FIELD_PAGE, SHORTCUT, App, DesktopTest, wait_until
 
 APPCAST = """<?xml version="1.0" encoding="utf-8"?>
 <rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"><channel>
@@ -32,7 +24,9 @@ class Integration(DesktopTest):
         app = self.launch(**kwargs)
         calendar = app.calendar()
         wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
-        wait_until(lambda: app.status_menu(), 10, message="the status menu on the bus")
+        # The menu's root is on the bus before its items are.
+        wait_until(lambda: any(label == "Quit Plenhall" for _, label, _ in app.status_menu()), 10,
+                   message="the status menu on the bus")
         return app, calendar
 
     def dialog(self, app, role, timeout=15):

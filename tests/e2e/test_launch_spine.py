@@ -4,7 +4,7 @@ import os
 import time
 import unittest
 
-from harness import MONITORS, App, DesktopTest, wait_until
+from harness import FIELD_PAGE, MONITORS, App, DesktopTest, wait_until
 
 VERSION = os.environ.get("PLENHALL_E2E_VERSION", "")
 
@@ -59,14 +59,16 @@ class LaunchSpine(DesktopTest):
         self.assertEqual(len(self.site.requests_for("/app")), 1)
 
     def test_typing_goes_to_the_page_once_shown(self):
+        self.site.routes["/app"] = (200, "text/html", FIELD_PAGE)
+        self.site.routes["/report"] = (204, "text/plain", "")
         app = self.launch()
         calendar = app.calendar()
-        wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
-        time.sleep(0.5)
+        wait_until(lambda: "loaded" in self.site.reports(), 20, message="the page")
         self.press_shortcut()
         self.wait_active(calendar)
         self.desktop.type("hello")
-        self.desktop.key("Return")  # no form: nothing happens, but the field must hold the text
+        self.desktop.key("F2")  # the page reports its field
+        wait_until(lambda: "field=hello" in self.site.reports(), 5, message="the typed text")
         self.shot("typed")
 
     def test_clicking_into_another_application_puts_it_away(self):

@@ -93,7 +93,7 @@ void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
                          auto* pending = static_cast<PendingAlert*>(data);
                          std::optional<std::string> text;
                          if (pending->entry) text = gtk_entry_get_text(GTK_ENTRY(pending->entry));
-                         // The kit's own single button is the first button.
+                         // The dialog's own single button answers as the first button.
                          if (!pending->hasButtons && response == GTK_RESPONSE_OK)
                              response = kAlertFirstButtonReturn;
                          auto* parent = pending->parent;
@@ -124,7 +124,7 @@ void GtkSheets::runAlert(const Alert& alert, std::function<void(int)> completion
     g_signal_connect(dialog, "response",
                      G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
                          auto* pending = static_cast<std::function<void(int)>*>(data);
-                         // The kit's own single button is the first button.
+                         // The dialog's own single button answers as the first button.
                          if (response == GTK_RESPONSE_OK) response = kAlertFirstButtonReturn;
                          if (auto done = std::exchange(*pending, nullptr)) done(response);
                          gtk_widget_destroy(GTK_WIDGET(self));

@@ -17,7 +17,7 @@ struct ViewRenderer::Binding {
 
 namespace {
 
-// The kit's default spacing between the children of a stack.
+// The default spacing between the children of a stack, when the view gives none.
 constexpr int kDefaultSpacing = 8;
 
 const char* translated(const ViewNode& node) {
