@@ -3,20 +3,15 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
+#include "main_loop.h"
+
 #include <csignal>
 
 namespace plenhall::gtk {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Turns the default main context for `duration`, dispatching whatever becomes due.
-void runLoopFor(std::chrono::milliseconds duration) {
-    const gint64 end = g_get_monotonic_time() + duration.count() * 1000;
-    while (g_get_monotonic_time() < end) {
-        if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
-    }
-}
+using testing::runLoopFor;
 
 TEST(ScheduledCall, RunsWhenDueAndNeverOnceCancelledOrDestroyed) {
     int ran = 0, cancelled = 0, destroyed = 0, idle = 0;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "main_loop.h"
+
 #include <string>
 
 #include "platform/gtk/gtk_platform.h"
@@ -8,13 +10,7 @@ namespace plenhall::gtk {
 namespace {
 
 using namespace std::chrono_literals;
-
-void runLoopFor(std::chrono::milliseconds duration) {
-    const gint64 end = g_get_monotonic_time() + duration.count() * 1000;
-    while (g_get_monotonic_time() < end) {
-        if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
-    }
-}
+using testing::runLoopFor;
 
 TEST(GlibMainQueue, RunsWorkInOrderAndWhatWorkPostsOnALaterTurn) {
     GlibMainQueue queue;
