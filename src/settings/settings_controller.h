@@ -11,12 +11,11 @@
 #include "platform/window.h"
 #include "prefs/prefs.h"
 #include "settings/settings_model.h"
+#include "settings/settings_view.h"
 
 namespace plenhall {
 
 enum class Presentation { settings, welcome };
-
-inline constexpr Size kSettingsWindowSize{440, 420};
 
 class SettingsController {
   public:

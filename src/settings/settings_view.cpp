@@ -163,7 +163,7 @@ ViewNode settingsView(SettingsModel& model, Prefs& prefs) {
                            displayModeSection(prefs), openAtLoginToggle(model),
                            leaf(NodeKind::spacer), footer(model)});
     root.padding = Insets{24, 24, 24, 24};
-    root.fixedFrame = Size{440, 420};
+    root.fixedFrame = kSettingsWindowSize;
     return root;
 }
 

@@ -8,6 +8,9 @@
 
 namespace plenhall {
 
+// The settings window's content size, the one place it is given.
+inline constexpr Size kSettingsWindowSize{440, 420};
+
 // The tree for the current state. Its actions refer to `model` and `prefs`, which outlive it.
 ViewNode settingsView(SettingsModel& model, Prefs& prefs);
 
