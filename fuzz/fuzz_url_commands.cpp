@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "launched_app.h"
@@ -25,11 +26,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (const auto& url : urls) anyOurs = anyOurs || url.rfind("plenhall:", 0) == 0;
     // The fake keeps a record of everything; over millions of runs that record must not grow.
-    desktop->journal.clear();
-    if (desktop->windows.overlay) desktop->windows.overlay->frameHistory.clear();
-    if (desktop->windows.settings) desktop->windows.settings->frameHistory.clear();
+    auto& calendar = *desktop->windows.overlay;
+    auto& settings = *desktop->windows.settings;
+    calendar.frameHistory.clear();
+    settings.frameHistory.clear();
+    desktop->webViews.last->loadedRequests.clear();
+    const auto before = std::tuple(calendar.visible, settings.visible, calendar.activations,
+                                   settings.activations, app->hiddenAt());
     app->applicationOpenURLs(urls);
-    if (!anyOurs && !desktop->journal.empty()) std::abort();
+    // Anything but a plenhall: URL leaves the desktop exactly as it was.
+    const bool unchanged =
+        before == std::tuple(calendar.visible, settings.visible, calendar.activations,
+                             settings.activations, app->hiddenAt()) &&
+        calendar.frameHistory.empty() && desktop->webViews.last->loadedRequests.empty();
+    if (!anyOurs && !unchanged) std::abort();
     desktop->mainQueue.drain();
     return 0;
 }

@@ -21,7 +21,6 @@ class AppFixture : public ::testing::Test {
         app = std::make_unique<AppDelegate>(platform, *prefs,
                                             AppValues{kTestStartURL, "plenhall.com", 600.0});
         app->applicationDidFinishLaunching();
-        desktop.journal.clear();
     }
 
     // A desktop whose user has been through the welcome before.

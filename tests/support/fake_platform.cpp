@@ -28,8 +28,6 @@ class FakeMainQueue::FakeTimer final : public MainQueue::Timer {
 
 std::unique_ptr<MainQueue::Timer> FakeMainQueue::asyncAfter(std::chrono::milliseconds delay,
                                                             std::function<void()> work) {
-    if (journal_)
-        journal_->push_back("mainQueue.asyncAfter " + std::to_string(delay.count()) + "ms");
     const std::uint64_t order = nextOrder_++;
     timers_.emplace(order, Entry{steady_ + std::max(delay, std::chrono::milliseconds(0)), order,
                                  std::move(work)});
@@ -79,19 +77,16 @@ bool FakeDefaults::boolForKey(std::string_view key) const {
 void FakeDefaults::setData(std::string_view key, const std::string& bytes) {
     entries[std::string(key)] = Entry{Entry::Kind::data, bytes};
     ++writes;
-    journal_.push_back("defaults.setData " + std::string(key));
 }
 
 void FakeDefaults::setString(std::string_view key, const std::string& value) {
     entries[std::string(key)] = Entry{Entry::Kind::string, value};
     ++writes;
-    journal_.push_back("defaults.setString " + std::string(key) + "=" + value);
 }
 
 void FakeDefaults::setBool(std::string_view key, bool value) {
     entries[std::string(key)] = Entry{Entry::Kind::boolean, "", value};
     ++writes;
-    journal_.push_back("defaults.setBool " + std::string(key) + "=" + (value ? "true" : "false"));
 }
 
 // FakeWindow
@@ -106,29 +101,25 @@ void FakeWindow::enterFullScreen(const Screen& screen) {
     fullScreen = screen;
     currentFrame = screen.frame;
     frameHistory.push_back(screen.frame);
-    journal_.push_back(name + ".enterFullScreen");
 }
 
 void FakeWindow::orderOut() {
     visible = false;
     key = false;
-    journal_.push_back(name + ".orderOut");
 }
 
 void FakeWindow::makeKeyAndOrderFront(const UserInput& input) {
     visible = true;
     ++activations;
     lastInput = input;
-    journal_.push_back(name + ".makeKeyAndOrderFront");
+    if (whenOrderedFront && *whenOrderedFront) (*whenOrderedFront)(*this);
 }
 
 void FakeWindow::makeContentFirstResponder() {
     ++firstResponderCalls;
-    journal_.push_back(name + ".makeContentFirstResponder");
 }
 
 void FakeWindow::close() {
-    journal_.push_back(name + ".close");
     if (willClose) willClose();
     visible = false;
     key = false;
@@ -138,21 +129,21 @@ void FakeWindow::close() {
 
 std::unique_ptr<Window> FakeWindowFactory::makeOverlayWindow(const Rect& contentRect,
                                                              WindowStyle style) {
-    auto window = std::make_unique<FakeWindow>("calendar", journal_);
+    auto window = std::make_unique<FakeWindow>("calendar");
+    window->whenOrderedFront = &whenOrderedFront;
     window->currentFrame = contentRect;
     window->style = style;
     overlay = window.get();
-    journal_.push_back("windows.makeOverlayWindow");
     return window;
 }
 
 std::unique_ptr<Window> FakeWindowFactory::makeWindow(const Rect& contentRect, WindowStyle style) {
-    auto window = std::make_unique<FakeWindow>("settings", journal_);
+    auto window = std::make_unique<FakeWindow>("settings");
+    window->whenOrderedFront = &whenOrderedFront;
     window->currentFrame = contentRect;
     window->style = style;
     settings = window.get();
     settingsContentRect = contentRect;
-    journal_.push_back("windows.makeWindow");
     return window;
 }
 
@@ -160,7 +151,6 @@ std::unique_ptr<Window> FakeWindowFactory::makeWindow(const Rect& contentRect, W
 
 void FakeWebView::loadRequest(const URLRequest& request) {
     loadedRequests.push_back(request);
-    journal_.push_back("webView.loadRequest " + request.url);
     answer_.reset();
     if (answersAfter) {
         answer_ = queue_.asyncAfter(*answersAfter, [this] {
@@ -175,7 +165,6 @@ void FakeWebView::loadHTMLString(const std::string& html,
     answer_.reset();
     loadedHTML.push_back(html);
     lastBaseURL = baseURL;
-    journal_.push_back("webView.loadHTMLString");
 }
 
 void FakeWebView::stopLoading() {
@@ -210,10 +199,9 @@ void FakeWebView::failCommitted(WebFailure failure) {
 
 std::unique_ptr<WebView> FakeWebViewFactory::makeWebView(
     const WebViewConfiguration& configuration) {
-    auto view = std::make_unique<FakeWebView>(journal_, queue_);
+    auto view = std::make_unique<FakeWebView>(queue_);
     view->configuration = configuration;
     last = view.get();
-    journal_.push_back("webViews.makeWebView");
     return view;
 }
 
@@ -228,13 +216,11 @@ bool FakeStatusItem::setButtonImage(const std::string& symbol, const std::string
 void FakeStatusItem::setMenu(const Menu& m, MenuTarget& t) {
     menu = m;
     target = &t;
-    journal_.push_back("statusItem.setMenu");
 }
 
 void FakeStatusItem::setItemTitle(std::size_t index, const std::string& title) {
     menu->items.at(index).title = title;
     titleHistory.push_back(std::to_string(index) + ":" + title);
-    journal_.push_back("statusItem.setItemTitle " + std::to_string(index));
 }
 
 void FakeStatusItem::click(std::size_t index) {
@@ -243,11 +229,10 @@ void FakeStatusItem::click(std::size_t index) {
 }
 
 std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double length) {
-    auto item = std::make_unique<FakeStatusItem>(journal_);
+    auto item = std::make_unique<FakeStatusItem>();
     item->buttonPresent = nextHasButton;
     last = item.get();
     lastLength = length;
-    journal_.push_back("statusBar.statusItem");
     return item;
 }
 
@@ -255,13 +240,10 @@ std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double length) {
 
 void FakeHotKeys::installPressHandler(std::function<void(const UserInput&)> onPress) {
     handler = std::move(onPress);
-    journal_.push_back("hotKeys.installPressHandler");
 }
 
 Result<HotKeyError> FakeHotKeys::registerHotKey(std::uint32_t keyCode,
                                                 std::uint32_t carbonModifiers) {
-    journal_.push_back("hotKeys.register " + std::to_string(keyCode) + "/" +
-                       std::to_string(carbonModifiers));
     Combination wanted{keyCode, carbonModifiers};
     if (std::find(takenByOthers.begin(), takenByOthers.end(), wanted) != takenByOthers.end()) {
         registered.reset();
@@ -274,7 +256,6 @@ Result<HotKeyError> FakeHotKeys::registerHotKey(std::uint32_t keyCode,
 void FakeHotKeys::unregisterHotKey() {
     ++unregisterCalls;
     registered.reset();
-    journal_.push_back("hotKeys.unregister");
 }
 
 bool FakeHotKeys::press(const UserInput& input) {
@@ -310,19 +291,16 @@ std::optional<KeyEvent> FakeKeyMonitor::keyDown(const KeyEvent& event) {
 void FakeSheets::beginAlertSheet(const Alert& alert, Window& window,
                                  std::function<void(int, std::optional<std::string>)> completion) {
     alerts.push_back(PendingAlert{alert, &window, std::move(completion)});
-    journal_.push_back("sheets.alert " + alert.messageText);
 }
 
 void FakeSheets::beginOpenPanelSheet(
     const OpenPanel& panel, Window& window,
     std::function<void(int, std::vector<std::string>)> completion) {
     panels.push_back(PendingPanel{panel, &window, std::move(completion)});
-    journal_.push_back("sheets.openPanel");
 }
 
 void FakeSheets::runAlert(const Alert& alert, std::function<void(int)> completion) {
     freeAlerts.push_back(FreeAlert{alert, std::move(completion)});
-    journal_.push_back("sheets.runAlert " + alert.messageText);
 }
 
 void FakeSheets::answerFreeAlert(int response) {
@@ -350,7 +328,6 @@ void FakeSheets::answerPanel(int response, std::vector<std::string> paths) {
 
 bool FakeWorkspace::openURL(const std::string& url) {
     opened.push_back(url);
-    journal_.push_back("workspace.openURL " + url);
     return true;
 }
 
@@ -359,9 +336,6 @@ bool FakeWorkspace::openURL(const std::string& url) {
 void FakeNotificationCenter::addObserver(Notification name, const Window* sender,
                                          std::function<void()> callback) {
     observers.push_back(Observer{name, sender, std::move(callback)});
-    journal_.push_back(name == Notification::applicationDidResignActive
-                           ? "notifications.observe resignActive"
-                           : "notifications.observe becomeKey");
 }
 
 void FakeNotificationCenter::post(Notification name, const Window* sender) {
@@ -403,7 +377,6 @@ class FakeHttpClient::FakeRequest final : public HttpClient::Request {
 std::unique_ptr<HttpClient::Request> FakeHttpClient::get(
     const HttpRequest& request, std::function<void(HttpResult)> completion) {
     sent.push_back(request);
-    journal_.push_back("http.get " + request.url);
     const std::uint64_t id = next_++;
     waiting_.emplace(id, std::move(completion));
     return std::make_unique<FakeRequest>(*this, id);
@@ -421,16 +394,13 @@ bool FakeHttpClient::answer(HttpResult result) {
 
 void FakeApplication::setDelegate(ApplicationDelegate& d) {
     delegate = &d;
-    journal_.push_back("application.setDelegate");
 }
 
 void FakeApplication::setActivationPolicy(ActivationPolicy p) {
     policy = p;
-    journal_.push_back("application.setActivationPolicy");
 }
 
 int FakeApplication::run() {
-    journal_.push_back("application.run");
     delegate->applicationDidFinishLaunching();
     return 0;
 }
@@ -438,17 +408,14 @@ int FakeApplication::run() {
 void FakeApplication::setMainMenu(const Menu& menu, MenuTarget& target) {
     mainMenu = menu;
     mainMenuTarget = &target;
-    journal_.push_back("application.setMainMenu");
 }
 
 void FakeApplication::hide() {
     ++hides;
-    journal_.push_back("application.hide");
 }
 
 void FakeApplication::terminate() {
     terminated = true;
-    journal_.push_back("application.terminate");
 }
 
 FakePlatform::FakePlatform() = default;

@@ -1,6 +1,6 @@
-// An in-memory desktop for the core's tests: records what the core asks of it (in one journal,
-// in order) and lets a test fire what a desktop would (a key press, a focus change, a load
-// failure, a sheet's answer, a server's answer, the clock moving on).
+// An in-memory desktop for the core's tests: keeps the state the core leaves it in (what is on
+// screen, stored, loaded, asked for) and lets a test fire what a desktop would (a key press, a
+// focus change, a load failure, a sheet's answer, a server's answer, the clock moving on).
 #pragma once
 
 #include <chrono>
@@ -17,14 +17,9 @@
 
 namespace plenhall::testing {
 
-using Journal = std::vector<std::string>;
-
 // Delayed work is due on the fake's own steady time, which only FakeClock::advance moves.
 class FakeMainQueue final : public MainQueue {
   public:
-    FakeMainQueue() = default;
-    // Delayed work is noted in `journal`.
-    explicit FakeMainQueue(Journal& journal) : journal_(&journal) {}
     void async(std::function<void()> work) override { pending.push_back(std::move(work)); }
     std::unique_ptr<Timer> asyncAfter(std::chrono::milliseconds delay,
                                       std::function<void()> work) override;
@@ -34,6 +29,12 @@ class FakeMainQueue final : public MainQueue {
     void elapse(std::chrono::milliseconds elapsed);
     // Timers not yet run or cancelled.
     std::size_t pendingTimers() const { return timers_.size(); }
+    // How long until each pending timer is due, in the order they were made.
+    std::vector<std::chrono::milliseconds> pendingTimerDelays() const {
+        std::vector<std::chrono::milliseconds> delays;
+        for (const auto& [order, entry] : timers_) delays.push_back(entry.due - steady_);
+        return delays;
+    }
 
     std::deque<std::function<void()>> pending;
 
@@ -47,7 +48,6 @@ class FakeMainQueue final : public MainQueue {
     std::chrono::milliseconds steady_{0};
     std::uint64_t nextOrder_ = 1;
     std::map<std::uint64_t, Entry> timers_;  // by order of creation
-    Journal* journal_ = nullptr;
 };
 
 // Wall-clock time. Moving it on also moves the main queue's steady time, as real time would;
@@ -82,7 +82,6 @@ class FakeLog final : public Log {
 // Entries keep their type, as the real store does.
 class FakeDefaults final : public UserDefaults {
   public:
-    explicit FakeDefaults(Journal& journal) : journal_(journal) {}
     struct Entry {
         enum class Kind { data, string, boolean, number } kind;
         std::string text;
@@ -97,17 +96,13 @@ class FakeDefaults final : public UserDefaults {
 
     std::map<std::string, Entry, std::less<>> entries;
     int writes = 0;
-
-  private:
-    Journal& journal_;
 };
 
 class FakeWebView;
 
 class FakeWindow final : public Window {
   public:
-    FakeWindow(std::string windowName, Journal& journal)
-        : name(std::move(windowName)), journal_(journal) {}
+    explicit FakeWindow(std::string windowName) : name(std::move(windowName)) {}
 
     void setStyle(WindowStyle s) override { style = s; }
     void setLevel(int l) override { level = l; }
@@ -156,14 +151,12 @@ class FakeWindow final : public Window {
     std::optional<Screen> fullScreen;  // the screen it covers, while it does
     int activations = 0;               // times brought forward with the focus
     std::optional<UserInput> lastInput;
+    const std::function<void(const FakeWindow&)>* whenOrderedFront = nullptr;
     int firstResponderCalls = 0;
     WebView* contentView = nullptr;
     std::function<ViewNode()> body;
     int invalidations = 0;
     std::function<void()> willClose;
-
-  private:
-    Journal& journal_;
 };
 
 class FakeScreens final : public Screens {
@@ -179,21 +172,19 @@ class FakeScreens final : public Screens {
 
 class FakeWindowFactory final : public WindowFactory {
   public:
-    explicit FakeWindowFactory(Journal& journal) : journal_(journal) {}
     std::unique_ptr<Window> makeOverlayWindow(const Rect& contentRect, WindowStyle style) override;
     std::unique_ptr<Window> makeWindow(const Rect& contentRect, WindowStyle style) override;
 
     FakeWindow* overlay = nullptr;
     FakeWindow* settings = nullptr;
+    // Runs whenever one of the windows is brought forward, with the desktop as it is then.
+    std::function<void(const FakeWindow&)> whenOrderedFront;
     Rect settingsContentRect;
-
-  private:
-    Journal& journal_;
 };
 
 class FakeWebView final : public WebView {
   public:
-    FakeWebView(Journal& journal, MainQueue& queue) : journal_(journal), queue_(queue) {}
+    explicit FakeWebView(MainQueue& queue) : queue_(queue) {}
     void setNavigationDelegate(NavigationDelegate& d) override { navigationDelegate = &d; }
     void setUIDelegate(UIDelegate& d) override { uiDelegate = &d; }
     void setAllowsBackForwardNavigationGestures(bool a) override { backForwardGestures = a; }
@@ -223,25 +214,22 @@ class FakeWebView final : public WebView {
     int stops = 0;
 
   private:
-    Journal& journal_;
     MainQueue& queue_;
     std::unique_ptr<MainQueue::Timer> answer_;
 };
 
 class FakeWebViewFactory final : public WebViewFactory {
   public:
-    FakeWebViewFactory(Journal& journal, MainQueue& queue) : journal_(journal), queue_(queue) {}
+    explicit FakeWebViewFactory(MainQueue& queue) : queue_(queue) {}
     std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) override;
     FakeWebView* last = nullptr;
 
   private:
-    Journal& journal_;
     MainQueue& queue_;
 };
 
 class FakeStatusItem final : public StatusItem {
   public:
-    explicit FakeStatusItem(Journal& journal) : journal_(journal) {}
     bool hasButton() const override { return buttonPresent; }
     bool setButtonImage(const std::string& symbol, const std::string& description) override;
     void setMenu(const Menu& m, MenuTarget& t) override;
@@ -273,26 +261,18 @@ class FakeStatusItem final : public StatusItem {
     std::optional<Menu> menu;
     MenuTarget* target = nullptr;
     std::vector<std::string> titleHistory;  // every retitle of any item, as "index:title"
-
-  private:
-    Journal& journal_;
 };
 
 class FakeStatusBar final : public StatusBar {
   public:
-    explicit FakeStatusBar(Journal& journal) : journal_(journal) {}
     std::unique_ptr<StatusItem> statusItem(double length) override;
     FakeStatusItem* last = nullptr;
     double lastLength = 0;
     bool nextHasButton = true;
-
-  private:
-    Journal& journal_;
 };
 
 class FakeHotKeys final : public GlobalHotKeys {
   public:
-    explicit FakeHotKeys(Journal& journal) : journal_(journal) {}
     void installPressHandler(std::function<void(const UserInput&)> onPress) override;
     Result<HotKeyError> registerHotKey(std::uint32_t keyCode,
                                        std::uint32_t carbonModifiers) override;
@@ -311,9 +291,6 @@ class FakeHotKeys final : public GlobalHotKeys {
     HotKeyError refusal{HotKeyError::Reason::taken, 10};
     int unregisterCalls = 0;
     std::function<void(const UserInput&)> handler;
-
-  private:
-    Journal& journal_;
 };
 
 class FakeKeyMonitor final : public KeyMonitor {
@@ -331,7 +308,6 @@ class FakeKeyMonitor final : public KeyMonitor {
 
 class FakeSheets final : public Sheets {
   public:
-    explicit FakeSheets(Journal& journal) : journal_(journal) {}
     void beginAlertSheet(const Alert& alert, Window& window,
                          std::function<void(int, std::optional<std::string>)> completion) override;
     void beginOpenPanelSheet(
@@ -362,24 +338,16 @@ class FakeSheets final : public Sheets {
         std::function<void(int)> completion;
     };
     std::deque<FreeAlert> freeAlerts;
-
-  private:
-    Journal& journal_;
 };
 
 class FakeWorkspace final : public Workspace {
   public:
-    explicit FakeWorkspace(Journal& journal) : journal_(journal) {}
     bool openURL(const std::string& url) override;
     std::vector<std::string> opened;
-
-  private:
-    Journal& journal_;
 };
 
 class FakeNotificationCenter final : public NotificationCenter {
   public:
-    explicit FakeNotificationCenter(Journal& journal) : journal_(journal) {}
     void addObserver(Notification name, const Window* sender,
                      std::function<void()> callback) override;
     void post(Notification name, const Window* sender = nullptr);
@@ -390,9 +358,6 @@ class FakeNotificationCenter final : public NotificationCenter {
         std::function<void()> callback;
     };
     std::vector<Observer> observers;
-
-  private:
-    Journal& journal_;
 };
 
 class FakeLoginItem final : public LoginItemService {
@@ -409,7 +374,6 @@ class FakeLoginItem final : public LoginItemService {
 // Requests wait until the test answers them.
 class FakeHttpClient final : public HttpClient {
   public:
-    explicit FakeHttpClient(Journal& journal) : journal_(journal) {}
     std::unique_ptr<Request> get(const HttpRequest& request,
                                  std::function<void(HttpResult)> completion) override;
     // Answers the oldest request still waiting; false when none waits.
@@ -422,12 +386,10 @@ class FakeHttpClient final : public HttpClient {
     class FakeRequest;
     std::map<std::uint64_t, std::function<void(HttpResult)>> waiting_;  // by order of sending
     std::uint64_t next_ = 1;
-    Journal& journal_;
 };
 
 class FakeApplication final : public Application {
   public:
-    explicit FakeApplication(Journal& journal) : journal_(journal) {}
     void setDelegate(ApplicationDelegate& d) override;
     void setActivationPolicy(ActivationPolicy p) override;
     // Finishes launching, as the real loop does first, then returns.
@@ -442,9 +404,6 @@ class FakeApplication final : public Application {
     MenuTarget* mainMenuTarget = nullptr;
     int hides = 0;
     bool terminated = false;
-
-  private:
-    Journal& journal_;
 };
 
 // The whole fake desktop.
@@ -452,23 +411,22 @@ struct FakePlatform {
     FakePlatform();
     Platform platform();
 
-    Journal journal;
-    FakeApplication application{journal};
-    FakeMainQueue mainQueue{journal};
+    FakeApplication application;
+    FakeMainQueue mainQueue;
     FakeClock clock{mainQueue};
     FakeLog log;
-    FakeDefaults defaults{journal};
+    FakeDefaults defaults;
     FakeScreens screens;
-    FakeWindowFactory windows{journal};
-    FakeWebViewFactory webViews{journal, mainQueue};
-    FakeStatusBar statusBar{journal};
-    FakeHotKeys hotKeys{journal};
+    FakeWindowFactory windows;
+    FakeWebViewFactory webViews{mainQueue};
+    FakeStatusBar statusBar;
+    FakeHotKeys hotKeys;
     FakeKeyMonitor keyMonitor;
-    FakeSheets sheets{journal};
-    FakeWorkspace workspace{journal};
-    FakeNotificationCenter notifications{journal};
+    FakeSheets sheets;
+    FakeWorkspace workspace;
+    FakeNotificationCenter notifications;
     FakeLoginItem loginItem;
-    FakeHttpClient http{journal};
+    FakeHttpClient http;
     std::optional<InfoDictionary> info =
         InfoDictionary{{"CFBundleShortVersionString", std::string("1.4.2")},
                        {"CFBundleVersion", std::string("42")},

@@ -12,8 +12,7 @@ using ::testing::ElementsAre;
 
 class HotKeyTest : public ::testing::Test {
   protected:
-    Journal journal;
-    FakeHotKeys platform{journal};
+    FakeHotKeys platform;
     FakeMainQueue queue;
     FakeLog log;
     std::vector<std::uint32_t> actions;  // the time of each press an action ran for

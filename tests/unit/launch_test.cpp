@@ -11,41 +11,34 @@ class Launch : public AppFixture {};
 // Two orders matter to users: the updater exists before anything can fail, and a first run is
 // recorded before the welcome shows, so a crash in the welcome does not greet the user forever.
 TEST_F(Launch, TheUpdaterComesFirstAndTheFlagIsWrittenBeforeTheWelcome) {
-    prefs = std::make_unique<Prefs>(desktop.defaults);
-    app = std::make_unique<AppDelegate>(platform, *prefs,
-                                        AppValues{kTestStartURL, "plenhall.com", 600});
-    app->applicationDidFinishLaunching();
-
-    const auto& journal = desktop.journal;
-    auto at = [&](const std::string& entry) {
-        return std::find(journal.begin(), journal.end(), entry) - journal.begin();
+    std::optional<bool> flagWhenWelcomed;
+    desktop.windows.whenOrderedFront = [&](const FakeWindow& window) {
+        if (window.name == "settings")
+            flagWhenWelcomed = desktop.defaults.boolForKey("hasOnboarded");
     };
-    ASSERT_FALSE(journal.empty());
-    EXPECT_EQ(journal.front(), "mainQueue.asyncAfter 10000ms");  // the updater's first check
-    EXPECT_LT(at("defaults.setBool hasOnboarded=true"), at("settings.makeKeyAndOrderFront"));
-    EXPECT_LT(at("settings.makeKeyAndOrderFront"), std::ssize(journal));
+    launch();
+    // The first thing the launch sets going is the update check, 10 s on.
+    auto delays = desktop.mainQueue.pendingTimerDelays();
+    ASSERT_FALSE(delays.empty());
+    EXPECT_EQ(delays.front(), std::chrono::seconds(10));
+    EXPECT_EQ(flagWhenWelcomed, true);
 }
 
 TEST_F(Launch, ProcessEntryLoadsPreferencesAndRunsTheLoop) {
     desktop.defaults.setString("displayMode", "largeWindow");
     desktop.defaults.setBool("hasOnboarded", true);
-    desktop.journal.clear();
 
     EXPECT_EQ(runProcess(platform, kTestStartURL), 0);
 
-    EXPECT_THAT(std::vector(desktop.journal.begin(), desktop.journal.begin() + 4),
-                ElementsAre("application.setDelegate", "application.setActivationPolicy",
-                            "application.run", "mainQueue.asyncAfter 10000ms"));
     EXPECT_EQ(desktop.application.policy, ActivationPolicy::accessory);
-    // The controller and its windows are gone once the loop has ended; the journal remains.
-    EXPECT_EQ(
-        std::count(desktop.journal.begin(), desktop.journal.end(), "settings.makeKeyAndOrderFront"),
-        0);
+    // The controller is gone once the loop has ended, and its timers with it.
+    EXPECT_EQ(desktop.mainQueue.pendingTimers(), 0u);
 }
 
 TEST_F(Launch, ProcessEntryRefusesAStartURLWithoutHost) {
     EXPECT_EQ(runProcess(platform, "not a url"), 1);
-    EXPECT_TRUE(desktop.journal.empty());
+    EXPECT_FALSE(desktop.application.policy);
+    EXPECT_FALSE(desktop.webViews.last);
     EXPECT_EQ(desktop.log.lines.size(), 1u);
     EXPECT_EQ(makeAppValues("https://Plenhall.COM/app")->appHost, "plenhall.com");
 }

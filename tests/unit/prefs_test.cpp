@@ -12,8 +12,7 @@ using ::testing::ElementsAre;
 
 class PrefsTest : public ::testing::Test {
   protected:
-    Journal journal;
-    FakeDefaults defaults{journal};
+    FakeDefaults defaults;
 };
 
 TEST_F(PrefsTest, FreshInstallationUsesDefaultsAndWritesNothing) {

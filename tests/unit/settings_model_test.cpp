@@ -190,10 +190,9 @@ TEST(SettingsVersion, MissingOrOddKeysShowQuestionMarks) {
         {std::nullopt, "Version ? (?)"},
     };
     for (const auto& [info, expected] : cases) {
-        Journal journal;
-        FakeDefaults defaults(journal);
+        FakeDefaults defaults;
         Prefs prefs(defaults);
-        FakeHotKeys hotKeys(journal);
+        FakeHotKeys hotKeys;
         FakeMainQueue queue;
         FakeLog log;
         HotKey hotKey(hotKeys, queue, log, [](const UserInput&) {});

@@ -144,10 +144,12 @@ TEST_F(SettingsWindowTest, PresentingCentresUnderThePointerAndReadsTheLoginItemE
 
 TEST_F(SettingsWindowTest, ClosingWhileIdleChangesNothing) {
     app->settings()->present(Presentation::welcome);
-    desktop.journal.clear();
+    const int writes = desktop.defaults.writes;
     settingsWindow().userCloses();
+    EXPECT_FALSE(settingsWindow().visible);
     EXPECT_TRUE(app->settings()->model().welcome());
-    EXPECT_THAT(desktop.journal, ::testing::ElementsAre("settings.close"));
+    EXPECT_EQ(desktop.defaults.writes, writes);
+    EXPECT_EQ(desktop.hotKeys.registered, (FakeHotKeys::Combination{8, 6400}));
 }
 
 TEST_F(SettingsWindowTest, OpenCalendarClosesTheWindowAndShowsTheCalendar) {

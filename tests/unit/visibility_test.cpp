@@ -132,24 +132,22 @@ TEST_F(Visibility, ResigningStowsWithoutHidingTheApplication) {
     prefs->setDisplayMode(DisplayMode::largeWindow);
     app->show();
     calendarBecomesKey();
-    desktop.journal.clear();
     applicationResigns();
     EXPECT_FALSE(calendar().visible);
     EXPECT_TRUE(app->hiddenAt());
     EXPECT_EQ(desktop.application.hides, 0);
-    EXPECT_THAT(desktop.journal,
-                ElementsAre("defaults.setString largeWindowFrame={{72, 68.5}, {1296, 788}}",
-                            "calendar.orderOut"));
+    EXPECT_EQ(desktop.defaults.stringForKey("largeWindowFrame"), "{{72, 68.5}, {1296, 788}}");
 }
 
 TEST_F(Visibility, HideDoesNothingWhenNotVisibleAndKeepsSettingsInFront) {
+    const int writes = desktop.defaults.writes;
     app->hide();
-    EXPECT_TRUE(desktop.journal.empty());
+    EXPECT_EQ(desktop.defaults.writes, writes);
+    EXPECT_EQ(desktop.application.hides, 0);
     EXPECT_FALSE(app->hiddenAt());
 
     app->show();
     app->settings()->present(Presentation::settings);
-    desktop.journal.clear();
     app->hide();
     EXPECT_FALSE(calendar().visible);
     EXPECT_TRUE(app->hiddenAt());

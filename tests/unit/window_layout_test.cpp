@@ -72,10 +72,9 @@ TEST(FrameText, WritesShortestNumbersAndReadsLeniently) {
 
 class Layout : public ::testing::Test {
   protected:
-    Journal journal;
-    FakeDefaults defaults{journal};
+    FakeDefaults defaults;
     FakeScreens screens;
-    FakeWindow window{"calendar", journal};
+    FakeWindow window{"calendar"};
 };
 
 TEST_F(Layout, FullScreenCoversThePointersWholeScreen) {
