@@ -1,11 +1,18 @@
-// The desktop's system-wide key grab: one combination at a time, reported to a press handler.
+// The desktop's system-wide shortcut: one combination at a time, reported to a press handler.
 //
-// Thread: main thread only; the press handler is called on the main thread from the event loop.
-// Ownership: the backend owns the grab; the core's HotKey is its only client.
+// Two kinds of desktop sit behind this: those where the program grabs the keys itself (X11), and
+// those where the program only proposes a trigger and the desktop binds it, possibly after asking
+// the user and possibly to other keys (Wayland's global-shortcuts portal). Both answer through the
+// same completion, so the core never needs to know which it has.
+//
+// Thread: main thread only; handlers and completions are called on the main thread from the event
+// loop. Ownership: the backend owns the grab or the desktop session; the core's HotKey is its only
+// client.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "platform/result.h"
 #include "platform/user_input.h"
@@ -16,27 +23,45 @@ struct HotKeyError {
     enum class Reason {
         taken,        // another program holds the combination
         noSuchKey,    // the keyboard has no key at that position
-        unsupported,  // this desktop offers no system-wide key grab
+        unsupported,  // this desktop offers no way for a program to have a global shortcut
+        declined,     // the desktop asked the user, who refused or dismissed its dialog
     };
     Reason reason;
-    // The desktop's own code for the refusal (the window system's error code), for the log.
+    // The desktop's own code for the refusal (a window-system error code or a portal response),
+    // for the log.
     int status = 0;
 };
+
+// What the desktop bound.
+struct HotKeyBinding {
+    // The desktop's own words for the keys that trigger the shortcut (e.g. "Ctrl+Alt+Super+C");
+    // empty when it grabbed exactly the combination asked for and has nothing to add.
+    std::string trigger;
+};
+
+using HotKeyRegistration = Result<HotKeyError, HotKeyBinding>;
 
 class GlobalHotKeys {
   public:
     virtual ~GlobalHotKeys() = default;
 
     // Installs the one press handler; later calls replace it. Presses of the registered
-    // combination reach it until the process ends.
+    // combination reach it until the registration is dropped.
     virtual void installPressHandler(std::function<void(const UserInput&)> onPress) = 0;
 
-    // Grabs `keyCode` (virtual key code) with `carbonModifiers` system-wide. After a refusal
-    // nothing is grabbed.
-    virtual Result<HotKeyError> registerHotKey(std::uint32_t keyCode,
-                                               std::uint32_t carbonModifiers) = 0;
+    // Installs the one handler for bindings the desktop changes on its own (the user edited the
+    // shortcut in the desktop's settings); later calls replace it.
+    virtual void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> onChange) = 0;
 
-    // Releases the grab, if any.
+    // Asks for `keyCode` (virtual key code) with `carbonModifiers` system-wide, replacing any
+    // earlier registration. `done` runs exactly once: before this returns where the desktop
+    // answers at once, later where it may first ask the user. A registration superseded by a
+    // later registerHotKey or unregisterHotKey before it completes never completes. After a
+    // refusal no presses are delivered.
+    virtual void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+                                std::function<void(const HotKeyRegistration&)> done) = 0;
+
+    // Stops delivering presses (and releases the grab where the program holds one).
     virtual void unregisterHotKey() = 0;
 };
 

@@ -1,26 +1,40 @@
-// The outcome of an operation that can fail: nothing more than success, or an error value the
-// caller can tell apart. Backends convert their own errors into these at their edge.
+// The outcome of an operation that can fail: success, with a value where the operation yields one,
+// or an error value the caller can tell apart. Backends convert their own errors into these at
+// their edge.
 #pragma once
 
-#include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
+#include <variant>
 
 namespace plenhall {
 
-template <class Error>
-class [[nodiscard]] Result {
-  public:
-    Result() = default;  // success
-    Result(Error error) : error_(std::move(error)) {}
+// The value of an operation that yields nothing but success.
+struct Done {
+    bool operator==(const Done&) const = default;
+};
 
-    bool ok() const { return !error_; }
+template <class Error, class Value = Done>
+class [[nodiscard]] Result {
+    static_assert(!std::is_same_v<Error, Value>, "an error must be told apart from a value");
+
+  public:
+    Result()
+        requires std::is_default_constructible_v<Value>
+    = default;  // success
+    Result(Value value) : outcome_(std::in_place_index<0>, std::move(value)) {}
+    Result(Error error) : outcome_(std::in_place_index<1>, std::move(error)) {}
+
+    bool ok() const { return outcome_.index() == 0; }
     explicit operator bool() const { return ok(); }
+    // Only on success.
+    const Value& value() const { return std::get<0>(outcome_); }
     // Only on failure.
-    const Error& error() const { return *error_; }
+    const Error& error() const { return std::get<1>(outcome_); }
 
   private:
-    std::optional<Error> error_;
+    std::variant<Value, Error> outcome_;
 };
 
 // A failure to write something the desktop keeps for us (the preference file, the login entry).

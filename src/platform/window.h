@@ -68,11 +68,17 @@ class Window {
 
     // The frame in root coordinates, and moving/resizing to one: the window goes exactly there,
     // shown or hidden, and leaves full screen. A frame the window system cannot map is clamped by
-    // the backend.
+    // the backend. Only where Screens::windowsPlaceThemselves(); elsewhere the origin of frame()
+    // means nothing.
     virtual Rect frame() const = 0;
     virtual void setFrame(const Rect& frame) = 0;
-    // Covers `screen` whole, panels and docks included, until the next setFrame.
-    virtual void enterFullScreen(const Screen& screen) = 0;
+    // Resizes the window to `size` and leaves full screen; where it appears is the desktop's
+    // choice. For desktops where windows cannot place themselves.
+    virtual void setSize(Size size) = 0;
+    // Covers a screen whole, panels and docks included, until the next setFrame or setSize:
+    // `screen`, or with nothing the screen the desktop shows the window on (the one under the
+    // pointer or with the focus, as the desktop decides).
+    virtual void enterFullScreen(const std::optional<Screen>& screen) = 0;
 
     virtual bool isVisible() const = 0;
     virtual bool isKeyWindow() const = 0;
@@ -110,7 +116,12 @@ class Screens {
     virtual std::vector<Screen> screens() const = 0;
     // The main (primary) screen, or nothing.
     virtual std::optional<Screen> mainScreen() const = 0;
-    virtual Point mouseLocation() const = 0;
+    // Where the pointer is, in root coordinates; nothing where the desktop does not tell (on
+    // Wayland only the compositor knows, and through XWayland the answer goes stale).
+    virtual std::optional<Point> mouseLocation() const = 0;
+    // False where the desktop places every window itself (Wayland): a window then asks for a size
+    // or for full screen, never for a position.
+    virtual bool windowsPlaceThemselves() const = 0;
 };
 
 class WindowFactory {

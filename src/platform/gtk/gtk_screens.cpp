@@ -2,6 +2,10 @@
 
 #include <gtk/gtk.h>
 
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
 namespace plenhall::gtk {
 namespace {
 
@@ -37,7 +41,18 @@ std::optional<Screen> GtkScreens::mainScreen() const {
     return std::nullopt;
 }
 
-Point GtkScreens::mouseLocation() const {
+bool GtkScreens::windowsPlaceThemselves() const {
+#ifdef GDK_WINDOWING_X11
+    return GDK_IS_X11_DISPLAY(gdk_display_get_default());
+#else
+    return false;
+#endif
+}
+
+std::optional<Point> GtkScreens::mouseLocation() const {
+    // Only the X server tells where the pointer is on the whole desktop; a Wayland client learns
+    // it only over its own surfaces.
+    if (!windowsPlaceThemselves()) return std::nullopt;
     GdkDisplay* display = gdk_display_get_default();
     int x = 0, y = 0;
     gdk_device_get_position(gdk_seat_get_pointer(gdk_display_get_default_seat(display)), nullptr,

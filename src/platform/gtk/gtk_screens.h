@@ -12,7 +12,8 @@ class GtkScreens final : public Screens {
     std::vector<Screen> screens() const override;
     // The primary monitor, or the first when none is configured as primary.
     std::optional<Screen> mainScreen() const override;
-    Point mouseLocation() const override;
+    std::optional<Point> mouseLocation() const override;
+    bool windowsPlaceThemselves() const override;
 };
 
 }  // namespace plenhall::gtk

@@ -214,11 +214,25 @@ void GtkWindowAdapter::setFrame(const Rect& requested) {
     }
 }
 
-void GtkWindowAdapter::enterFullScreen(const Screen& screen) {
-    const IntRect geometry = mappable(screen.frame);
+void GtkWindowAdapter::setSize(Size size) {
+    requestedFrame_ = Rect{0, 0, size.width, size.height};
+    if (fullScreenMonitor_) leaveFullScreen();
+    const IntRect target = mappable(requestedFrame_);
+    gtk_window_resize(window_, target.width, target.height);
+}
+
+void GtkWindowAdapter::enterFullScreen(const std::optional<Screen>& screen) {
+    if (!screen) {
+        // The desktop puts the window on a screen of its choosing at the next map.
+        if (fullScreenMonitor_ == kDesktopsMonitor) return;
+        gtk_window_fullscreen(window_);
+        fullScreenMonitor_ = kDesktopsMonitor;
+        return;
+    }
+    const IntRect geometry = mappable(screen->frame);
     requestedFrame_ = Rect{double(geometry.x), double(geometry.y), double(geometry.width),
                            double(geometry.height)};
-    const int monitor = monitorFor(screen);
+    const int monitor = monitorFor(*screen);
     const bool mapped = gtk_widget_get_mapped(GTK_WIDGET(window_));
     GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
     const bool isFullScreen =

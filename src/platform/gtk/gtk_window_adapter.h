@@ -48,7 +48,8 @@ class GtkWindowAdapter final : public Window {
     void setStandardButtonHidden(WindowButton button, bool hidden) override;
     Rect frame() const override;
     void setFrame(const Rect& frame) override;
-    void enterFullScreen(const Screen& screen) override;
+    void setSize(Size size) override;
+    void enterFullScreen(const std::optional<Screen>& screen) override;
     bool isVisible() const override;
     bool isKeyWindow() const override;
     void orderOut() override;
@@ -98,6 +99,8 @@ class GtkWindowAdapter final : public Window {
     // The position is the program's choice, not the window manager's (the large calendar).
     bool placedByProgram_ = false;
     std::map<WindowButton, bool> hiddenButtons_;
+    // The monitor the window is full screen on, kDesktopsMonitor where the desktop chose it.
+    static constexpr int kDesktopsMonitor = -1;
     std::optional<int> fullScreenMonitor_;
     Rect requestedFrame_;
     bool focusOnMap_ = false;

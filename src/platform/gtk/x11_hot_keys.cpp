@@ -49,9 +49,14 @@ void X11HotKeys::installPressHandler(std::function<void(const UserInput&)> onPre
     filterInstalled_ = true;
 }
 
-Result<HotKeyError> X11HotKeys::registerHotKey(std::uint32_t keyCode,
-                                               std::uint32_t carbonModifiers) {
+void X11HotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+                                std::function<void(const HotKeyRegistration&)> done) {
     unregisterHotKey();
+    auto grabbed = grab(keyCode, carbonModifiers);
+    done(grabbed ? HotKeyRegistration(HotKeyBinding{}) : HotKeyRegistration(grabbed.error()));
+}
+
+Result<HotKeyError> X11HotKeys::grab(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
     Display* display = xDisplay();
     if (!display) return HotKeyError{HotKeyError::Reason::unsupported, kNoDisplay};
     auto keycode = xKeycodeForVirtualKey(keyCode);

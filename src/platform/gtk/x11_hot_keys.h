@@ -25,8 +25,11 @@ class X11HotKeys final : public GlobalHotKeys {
     ~X11HotKeys() override;
 
     void installPressHandler(std::function<void(const UserInput&)> onPress) override;
-    Result<HotKeyError> registerHotKey(std::uint32_t keyCode,
-                                       std::uint32_t carbonModifiers) override;
+    // X11 bindings change only through us.
+    void installBindingChangedHandler(std::function<void(const HotKeyBinding&)>) override {}
+    // Completes before returning: X answers a grab at once.
+    void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+                        std::function<void(const HotKeyRegistration&)> done) override;
     void unregisterHotKey() override;
 
   private:
@@ -34,6 +37,7 @@ class X11HotKeys final : public GlobalHotKeys {
         unsigned keycode;
         unsigned modifiers;
     };
+    Result<HotKeyError> grab(std::uint32_t keyCode, std::uint32_t carbonModifiers);
     static GdkFilterReturn filter(GdkXEvent* xevent, GdkEvent*, gpointer self);
     void ungrab(const Grab& grab);
 
