@@ -451,7 +451,7 @@ TEST_F(PortalShortcuts, ARestartedPortalGetsTheSameBindingWithoutAskingAgain) {
     EXPECT_LE(log.lines.size(), 1u);  // at most: the portal was gone for a moment
 }
 
-TEST_F(PortalShortcuts, DebiansPortalBindsRelaysPressesAndTheNextLaunchAdoptsTheBinding) {
+TEST_F(PortalShortcuts, DebiansPortalBindsRelaysPressesRebindsAndTheNextLaunchAdoptsTheBinding) {
     if (!g_file_test(kRealPortal, G_FILE_TEST_IS_EXECUTABLE))
         GTEST_SKIP() << "no xdg-desktop-portal";
     PortalDesktop desktop;
@@ -472,15 +472,21 @@ TEST_F(PortalShortcuts, DebiansPortalBindsRelaysPressesAndTheNextLaunchAdoptsThe
         ASSERT_TRUE(runLoopUntil([&] { return !client.presses.empty(); }));
         EXPECT_EQ(client.presses[0].time, 99u);
         EXPECT_EQ(client.presses[0].activationToken, "token-real");
+
+        // The user records another shortcut: a new session under the same token binds it.
+        client.registerKey(kK);
+        auto* rebound = client.settle(2);
+        ASSERT_TRUE(rebound && rebound->ok());
+        EXPECT_EQ(rebound->value().trigger, "CTRL+ALT+LOGO+k");
     }
     ASSERT_TRUE(runLoopUntil([&] { return desktop.stat("live") == 0; }));
 
     Client nextLaunch(log);
-    nextLaunch.registerKey(kC);
+    nextLaunch.registerKey(kK);
     auto* outcome = nextLaunch.settle();
     ASSERT_TRUE(outcome && outcome->ok());
-    EXPECT_EQ(outcome->value().trigger, "CTRL+ALT+LOGO+c");
-    EXPECT_EQ(desktop.stat("binds"), 1u);
+    EXPECT_EQ(outcome->value().trigger, "CTRL+ALT+LOGO+k");
+    EXPECT_EQ(desktop.stat("binds"), 2u);
     EXPECT_TRUE(log.lines.empty());
 }
 

@@ -227,7 +227,7 @@ void PortalGlobalShortcuts::advance() {
     if (ours && (!boundCombination_ || *boundCombination_ == wanted_->combination))
         return succeed(trigger_);
     // A session takes one bind (GNOME refuses a second), so another bind needs a new session.
-    if (!session_.empty() && sessionBound_) closeSession();
+    if (!session_.empty() && sessionBound_) return replaceSession();
     if (session_.empty()) return createSession();
     if (boundCombination_ && *boundCombination_ != wanted_->combination) return bindShortcut();
     if (!sessionListed_) return listShortcuts();
@@ -244,6 +244,7 @@ void PortalGlobalShortcuts::connect() {
         return fail(HotKeyError::Reason::unsupported, 0,
                     std::string("no session bus (") + error.message() + ")");
     }
+    // `this` is used only while operations_, a member, is not cancelled.
     auto* completion = new ConnectCompletion{
         operations_.share(),
         [this](GObjectPtr<GDBusConnection> connection, const GErrorHolder& failure) {
@@ -435,6 +436,21 @@ void PortalGlobalShortcuts::bindShortcut() {
                     });
 }
 
+void PortalGlobalShortcuts::replaceSession() {
+    busy_ = true;
+    const auto epoch = epoch_;
+    const std::string closing = std::exchange(session_, {});
+    sessionBound_ = sessionListed_ = sessionHoldsOurs_ = false;
+    // The new session reuses the token and so the path: it waits until the portal has let go of
+    // the old one (the portal closes in a thread of its own and could otherwise come second).
+    call(closing.c_str(), kSessionInterface, "Close", nullptr, nullptr,
+         [this, epoch](GVariant*, const GError*) {
+             if (epoch != epoch_) return;
+             busy_ = false;
+             advance();
+         });
+}
+
 void PortalGlobalShortcuts::closeSession() {
     if (session_.empty()) return;
     g_dbus_connection_call(connection_.get(), kPortalName, session_.c_str(), kSessionInterface,
@@ -514,6 +530,7 @@ void PortalGlobalShortcuts::logLine(std::string_view text) {
 void PortalGlobalShortcuts::call(const char* path, const char* interface, const char* method,
                                  GVariant* parameters, const GVariantType* replyType,
                                  Reply onReply) {
+    // `onReply` (which holds `this`) runs only while operations_, a member, is not cancelled.
     g_dbus_connection_call(connection_.get(), kPortalName, path, interface, method, parameters,
                            replyType, G_DBUS_CALL_FLAGS_NONE, -1, operations_.get(),
                            CallCompletion::run,
@@ -523,7 +540,8 @@ void PortalGlobalShortcuts::call(const char* path, const char* interface, const 
 void PortalGlobalShortcuts::callWithRequest(const char* method, GVariant* parameters,
                                             const std::string& token,
                                             std::function<void(guint32, GVariant*)> onResponse) {
-    // Subscribed before the call: the portal may answer before its reply reaches us.
+    // Subscribed before the call: the portal may answer before its reply reaches us. The
+    // subscription lives in request_, a member, so it goes before `this`.
     const auto path = requestPath(token);
     request_ =
         PendingRequest{token, path,

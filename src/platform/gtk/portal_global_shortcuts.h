@@ -86,6 +86,7 @@ class PortalGlobalShortcuts final : public GlobalHotKeys {
     void createSession();
     void listShortcuts();
     void bindShortcut();
+    void replaceSession();
     void closeSession();
 
     void succeed(const std::string& trigger);
