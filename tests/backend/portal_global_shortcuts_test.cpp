@@ -116,40 +116,32 @@ TEST(PortalReplies, CallErrorsTellAMissingPortalFromAMissingInterface) {
 class PortalDesktop {
   public:
     PortalDesktop() {
-        const char* argv[] = {"dbus-daemon", "--nofork", "--print-address=1", nullptr};
-        std::string config = "--config-file=" + kFixtures + "/bus.conf";
-        std::vector<char*> args = {const_cast<char*>(argv[0]), const_cast<char*>(argv[1]),
-                                   const_cast<char*>(argv[2]), config.data(), nullptr};
         int out = -1;
-        GPid pid = 0;
-        if (!g_spawn_async_with_pipes(nullptr, args.data(), nullptr,
-                                      GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                                  G_SPAWN_STDERR_TO_DEV_NULL),
-                                      nullptr, nullptr, &pid, nullptr, &out, nullptr, nullptr))
+        if (!spawn({"dbus-daemon", "--nofork", "--print-address=1",
+                    "--config-file=" + kFixtures + "/bus.conf"},
+                   {}, &out))
             return;
-        children_.push_back(pid);
-        std::string line;
+        std::string address;
         char c = 0;
-        while (read(out, &c, 1) == 1 && c != '\n') line += c;
+        while (read(out, &c, 1) == 1 && c != '\n') address += c;
         close(out);
-        address_ = line;
         const char* previous = g_getenv("DBUS_SESSION_BUS_ADDRESS");
         previousAddress_ = previous ? previous : "";
-        g_setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), TRUE);
+        g_setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), TRUE);
         bus_ = adopt(g_dbus_connection_new_for_address_sync(
-            address_.c_str(),
+            address.c_str(),
             GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                                  G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
             nullptr, nullptr, nullptr));
     }
     ~PortalDesktop() {
-        for (auto it = children_.rbegin(); it != children_.rend(); ++it) stop(*it);
+        while (!children_.empty()) stop(children_.back());
         g_setenv("DBUS_SESSION_BUS_ADDRESS", previousAddress_.c_str(), TRUE);
     }
 
     bool ready() const { return bus_ != nullptr; }
 
-    // The fake frontend, configured with `config` (JSON); answers its pid once it owns the name.
+    // The fake frontend, configured with `config` (JSON), once it owns the portal's name.
     GPid startFrontend(const std::string& config) {
         return start(
             {kFixtures + "/test_portal_backend.py", "--role", "frontend", "--config", config},
@@ -162,14 +154,10 @@ class PortalDesktop {
         start({kRealPortal}, "org.freedesktop.portal.Desktop",
               {"XDG_DESKTOP_PORTAL_DIR=" + kFixtures, "XDG_CURRENT_DESKTOP=plenhalltest"});
     }
-
     void stop(GPid pid) {
-        auto it = std::find(children_.begin(), children_.end(), pid);
-        if (it == children_.end()) return;
-        children_.erase(it);
+        std::erase(children_, pid);
         kill(pid, SIGTERM);
         waitpid(pid, nullptr, 0);
-        g_spawn_close_pid(pid);
     }
 
     GVariantPtr control(const char* method, GVariant* parameters = nullptr) {
@@ -177,43 +165,32 @@ class PortalDesktop {
             bus_.get(), control_.c_str(), "/com/plenhall/PortalTest", "com.plenhall.PortalTest",
             method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr));
     }
-    std::uint32_t stat(const char* key) {
+    // One entry of the test desktop's Stats.
+    GVariantPtr stat(const char* key) {
         auto stats = control("Stats");
-        guint32 value = 0;
-        if (stats) {
-            GVariantPtr dict(g_variant_get_child_value(stats.get(), 0));
-            g_variant_lookup(dict.get(), key, "u", &value);
-        }
-        return value;
-    }
-    bool statFlag(const char* key) {
-        auto stats = control("Stats");
-        gboolean value = FALSE;
-        if (stats) {
-            GVariantPtr dict(g_variant_get_child_value(stats.get(), 0));
-            g_variant_lookup(dict.get(), key, "b", &value);
-        }
-        return value;
-    }
-    std::string statText(const char* key) {
-        auto stats = control("Stats");
-        const char* value = "";
-        if (!stats) return "";
+        if (!stats) return nullptr;
         GVariantPtr dict(g_variant_get_child_value(stats.get(), 0));
-        g_variant_lookup(dict.get(), key, "&s", &value);
-        return value;
+        return GVariantPtr(g_variant_lookup_value(dict.get(), key, nullptr));
+    }
+    std::uint32_t count(const char* key) {
+        auto value = stat(key);
+        return value ? g_variant_get_uint32(value.get()) : 0;
+    }
+    std::string text(const char* key) {
+        auto value = stat(key);
+        return value ? g_variant_get_string(value.get(), nullptr) : "";
     }
     std::uint32_t trigger(std::uint64_t timestamp, const char* token) {
         auto answer =
             control("Trigger", g_variant_new("(sts)", "toggle-calendar", timestamp, token));
-        guint32 count = 0;
-        if (answer) g_variant_get(answer.get(), "(u)", &count);
-        return count;
+        guint32 signalled = 0;
+        if (answer) g_variant_get(answer.get(), "(u)", &signalled);
+        return signalled;
     }
 
   private:
-    GPid start(std::vector<std::string> argv, const std::string& name,
-               const std::vector<std::string>& environment = {}) {
+    GPid spawn(std::vector<std::string> argv, const std::vector<std::string>& environment,
+               int* out = nullptr) {
         std::vector<char*> args;
         for (auto& arg : argv) args.push_back(arg.data());
         args.push_back(nullptr);
@@ -223,13 +200,20 @@ class PortalDesktop {
             env.reset(g_environ_setenv(env.release(), entry.substr(0, eq).c_str(),
                                        entry.substr(eq + 1).c_str(), TRUE));
         }
+        // The bus and the real frontend talk on stderr about things of no concern here.
+        const bool quiet = argv[0] == "dbus-daemon" || argv[0] == kRealPortal;
         GPid pid = 0;
-        const auto quiet = argv[0] == kRealPortal ? G_SPAWN_STDERR_TO_DEV_NULL : GSpawnFlags(0);
-        if (!g_spawn_async(nullptr, args.data(), env.get(),
-                           GSpawnFlags(G_SPAWN_DO_NOT_REAP_CHILD | quiet), nullptr, nullptr, &pid,
-                           nullptr))
+        if (!g_spawn_async_with_pipes(nullptr, args.data(), env.get(),
+                                      GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                                  (quiet ? G_SPAWN_STDERR_TO_DEV_NULL : 0)),
+                                      nullptr, nullptr, &pid, nullptr, out, nullptr, nullptr))
             return 0;
         children_.push_back(pid);
+        return pid;
+    }
+    GPid start(std::vector<std::string> argv, const std::string& name,
+               const std::vector<std::string>& environment = {}) {
+        GPid pid = spawn(std::move(argv), environment);
         EXPECT_TRUE(runLoopUntil([&] { return owned(name); })) << name << " never appeared";
         return pid;
     }
@@ -244,7 +228,6 @@ class PortalDesktop {
     }
 
     std::vector<GPid> children_;
-    std::string address_;
     std::string previousAddress_;
     std::string control_ = "org.freedesktop.portal.Desktop";
     GObjectPtr<GDBusConnection> bus_;
@@ -347,9 +330,9 @@ TEST_F(PortalShortcuts, RegistrationEndsAsTheDesktopAnswers) {
         }
         EXPECT_EQ(log.lines.size(), c.logLines);
         if (!c.config) continue;
-        EXPECT_EQ(desktop.stat("binds"), c.binds);
+        EXPECT_EQ(desktop.count("binds"), c.binds);
         // The app id must be the portal's first call on the connection.
-        EXPECT_EQ(desktop.statText("first_call"), "Register");
+        EXPECT_EQ(desktop.text("first_call"), "Register");
     }
 }
 
@@ -377,7 +360,7 @@ TEST_F(PortalShortcuts, PressesOfOurSessionArriveWithTimeAndTokenWhileRegistered
     ASSERT_TRUE(runLoopUntil([&] { return !log.lines.empty(); }));
     EXPECT_EQ(client.presses.size(), 1u);
     EXPECT_EQ(log.lines.size(), 1u);
-    EXPECT_EQ(desktop.stat("live"), 1u);  // the session, and so the binding, is kept
+    EXPECT_EQ(desktop.count("live"), 1u);  // the session, and so the binding, is kept
 }
 
 TEST_F(PortalShortcuts, BindsAgainOnlyForAnotherCombinationAndFollowsTheDesktopsEdits) {
@@ -393,14 +376,14 @@ TEST_F(PortalShortcuts, BindsAgainOnlyForAnotherCombinationAndFollowsTheDesktops
     auto* same = client.settle(2);
     ASSERT_TRUE(same && same->ok());
     EXPECT_EQ(same->value().trigger, "CTRL+ALT+LOGO+c");
-    EXPECT_EQ(desktop.stat("binds"), 1u);
+    EXPECT_EQ(desktop.count("binds"), 1u);
 
     client.registerKey(kK);
     auto* other = client.settle(3);
     ASSERT_TRUE(other && other->ok());
     EXPECT_EQ(other->value().trigger, "CTRL+ALT+LOGO+k");
-    EXPECT_EQ(desktop.stat("binds"), 2u);
-    EXPECT_EQ(desktop.stat("live"), 1u);  // the first session, bound once already, was closed
+    EXPECT_EQ(desktop.count("binds"), 2u);
+    EXPECT_EQ(desktop.count("live"), 1u);  // the first session, bound once already, was closed
 
     desktop.control("ChangeTrigger", g_variant_new("(ss)", "toggle-calendar", "Super+J"));
     ASSERT_TRUE(runLoopUntil([&] { return !client.changes.empty(); }));
@@ -408,7 +391,7 @@ TEST_F(PortalShortcuts, BindsAgainOnlyForAnotherCombinationAndFollowsTheDesktops
     EXPECT_TRUE(log.lines.empty());
 
     client.shortcuts.reset();
-    EXPECT_TRUE(runLoopUntil([&] { return desktop.stat("live") == 0; }));
+    EXPECT_TRUE(runLoopUntil([&] { return desktop.count("live") == 0; }));
 }
 
 TEST_F(PortalShortcuts, ASupersededRegistrationNeverCompletes) {
@@ -442,8 +425,8 @@ TEST_F(PortalShortcuts, ARestartedPortalGetsTheSameBindingWithoutAskingAgain) {
     ASSERT_TRUE(runLoopUntil([&] { return !client.changes.empty(); }));
     EXPECT_EQ(client.changes, std::vector<std::string>{"Ctrl+Alt+Super+V"});
     EXPECT_EQ(client.outcomes.size(), 1u);
-    EXPECT_EQ(desktop.stat("binds"), 0u);
-    EXPECT_EQ(desktop.statText("first_call"), "Register");
+    EXPECT_EQ(desktop.count("binds"), 0u);
+    EXPECT_EQ(desktop.text("first_call"), "Register");
 
     ASSERT_EQ(desktop.trigger(42, "after-restart"), 1u);
     ASSERT_TRUE(runLoopUntil([&] { return !client.presses.empty(); }));
@@ -464,9 +447,9 @@ TEST_F(PortalShortcuts, DebiansPortalBindsRelaysPressesRebindsAndTheNextLaunchAd
         auto* outcome = client.settle();
         ASSERT_TRUE(outcome && outcome->ok());
         EXPECT_EQ(outcome->value().trigger, "CTRL+ALT+LOGO+c");
-        EXPECT_EQ(desktop.statText("preferred_trigger"), "CTRL+ALT+LOGO+c");
+        EXPECT_EQ(desktop.text("preferred_trigger"), "CTRL+ALT+LOGO+c");
         // 1.16 hands CreateSession's options to the backend unfiltered: Plasma 5.27 reads them.
-        EXPECT_TRUE(desktop.statFlag("legacy_shortcuts"));
+        EXPECT_TRUE(g_variant_get_boolean(desktop.stat("legacy_shortcuts").get()));
 
         ASSERT_EQ(desktop.trigger((std::uint64_t(7) << 32) + 99, "token-real"), 1u);
         ASSERT_TRUE(runLoopUntil([&] { return !client.presses.empty(); }));
@@ -479,14 +462,14 @@ TEST_F(PortalShortcuts, DebiansPortalBindsRelaysPressesRebindsAndTheNextLaunchAd
         ASSERT_TRUE(rebound && rebound->ok());
         EXPECT_EQ(rebound->value().trigger, "CTRL+ALT+LOGO+k");
     }
-    ASSERT_TRUE(runLoopUntil([&] { return desktop.stat("live") == 0; }));
+    ASSERT_TRUE(runLoopUntil([&] { return desktop.count("live") == 0; }));
 
     Client nextLaunch(log);
     nextLaunch.registerKey(kK);
     auto* outcome = nextLaunch.settle();
     ASSERT_TRUE(outcome && outcome->ok());
     EXPECT_EQ(outcome->value().trigger, "CTRL+ALT+LOGO+k");
-    EXPECT_EQ(desktop.stat("binds"), 2u);
+    EXPECT_EQ(desktop.count("binds"), 2u);
     EXPECT_TRUE(log.lines.empty());
 }
 
