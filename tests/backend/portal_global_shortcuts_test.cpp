@@ -266,14 +266,20 @@ struct Client {
 };
 
 bool haveDesktopTools() {
-    return g_file_test("/usr/bin/python3", G_FILE_TEST_IS_EXECUTABLE) &&
-           !takeString(g_find_program_in_path("dbus-daemon")).empty();
+    const char* probe[] = {"/usr/bin/python3", "-c", "import dbus, gi", nullptr};
+    gint status = -1;
+    return !takeString(g_find_program_in_path("dbus-daemon")).empty() &&
+           g_spawn_sync(nullptr, const_cast<char**>(probe), nullptr,
+                        GSpawnFlags(G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL),
+                        nullptr, nullptr, nullptr, nullptr, &status, nullptr) &&
+           status == 0;
 }
 
 class PortalShortcuts : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!haveDesktopTools()) GTEST_SKIP() << "needs dbus-daemon and python3-dbus";
+        static const bool available = haveDesktopTools();
+        if (!available) GTEST_SKIP() << "needs dbus-daemon, python3-dbus and python3-gi";
     }
 };
 
