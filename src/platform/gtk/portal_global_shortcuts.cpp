@@ -358,7 +358,9 @@ void PortalGlobalShortcuts::createSession() {
         "CreateSession", g_variant_new("(@a{sv})", options), token,
         [this, serial](guint32 code, GVariant* results) {
             busy_ = false;
-            if (!results) return settle(serial, HotKeyError::Reason::unsupported, 0, "malformed");
+            if (!results)
+                return settle(serial, HotKeyError::Reason::unsupported, 0,
+                              "a malformed answer to CreateSession");
             if (code != kResponseSuccess)
                 return settle(serial, HotKeyError::Reason::unsupported, int(code));
             GVariantPtr handle(g_variant_lookup_value(results, "session_handle", nullptr));
@@ -385,22 +387,25 @@ void PortalGlobalShortcuts::listShortcuts() {
                     g_variant_new("(o@a{sv})", session_.c_str(),
                                   vardict({{"handle_token", g_variant_new_string(token.c_str())}})),
                     token, [this, serial](guint32 code, GVariant* results) {
-                        busy_ = false;
-                        sessionListed_ = true;
-                        sessionHoldsOurs_ = false;
-                        // A list the portal could not make is no answer: binding asks the desktop
-                        // itself.
-                        if (results && code != kResponseSuccess) return advance();
-                        const auto found = findPortalShortcutInResults(results, kShortcutId);
-                        if (found.found == PortalShortcut::Found::malformed)
-                            return settle(serial, HotKeyError::Reason::declined, int(code),
-                                          "malformed list of shortcuts");
-                        if (found.found == PortalShortcut::Found::listed) {
-                            sessionHoldsOurs_ = true;
-                            trigger_ = found.trigger;
-                        }
-                        advance();
+                        onListed(serial, code, results);
                     });
+}
+
+void PortalGlobalShortcuts::onListed(std::uint64_t serial, guint32 code, GVariant* results) {
+    busy_ = false;
+    sessionListed_ = true;
+    sessionHoldsOurs_ = false;
+    // A list the portal could not make is no answer: binding asks the desktop itself.
+    if (results && code != kResponseSuccess) return advance();
+    const auto found = findPortalShortcutInResults(results, kShortcutId);
+    if (found.found == PortalShortcut::Found::malformed)
+        return settle(serial, HotKeyError::Reason::declined, 0,
+                      "a malformed answer to ListShortcuts");
+    if (found.found == PortalShortcut::Found::listed) {
+        sessionHoldsOurs_ = true;
+        trigger_ = found.trigger;
+    }
+    advance();
 }
 
 void PortalGlobalShortcuts::bindShortcut() {
@@ -413,27 +418,30 @@ void PortalGlobalShortcuts::bindShortcut() {
                     g_variant_new("(o@a(sa{sv})s@a{sv})", session_.c_str(), shortcutList(), "",
                                   vardict({{"handle_token", g_variant_new_string(token.c_str())}})),
                     token, [this, serial, combination](guint32 code, GVariant* results) {
-                        busy_ = false;
-                        if (!results)
-                            return settle(serial, HotKeyError::Reason::declined, 0, "malformed");
-                        if (code != kResponseSuccess)
-                            return settle(serial, HotKeyError::Reason::declined, int(code));
-                        const auto found = findPortalShortcutInResults(results, kShortcutId);
-                        switch (found.found) {
-                            case PortalShortcut::Found::malformed:
-                                return settle(serial, HotKeyError::Reason::declined, 0,
-                                              "malformed list of bound shortcuts");
-                            case PortalShortcut::Found::missing:
-                                // Success that binds nothing: the user left the shortcut out.
-                                return settle(serial, HotKeyError::Reason::declined, 0);
-                            case PortalShortcut::Found::listed:
-                                break;
-                        }
-                        sessionHoldsOurs_ = true;
-                        boundCombination_ = combination;
-                        trigger_ = found.trigger;
-                        advance();
+                        onBound(serial, combination, code, results);
                     });
+}
+
+void PortalGlobalShortcuts::onBound(std::uint64_t serial, std::uint64_t combination, guint32 code,
+                                    GVariant* results) {
+    busy_ = false;
+    if (code != kResponseSuccess && results)
+        return settle(serial, HotKeyError::Reason::declined, int(code));
+    const auto found = findPortalShortcutInResults(results, kShortcutId);
+    switch (found.found) {
+        case PortalShortcut::Found::malformed:
+            return settle(serial, HotKeyError::Reason::declined, 0,
+                          "a malformed answer to BindShortcuts");
+        case PortalShortcut::Found::missing:
+            // Success that binds nothing: the user left the shortcut out.
+            return settle(serial, HotKeyError::Reason::declined, 0);
+        case PortalShortcut::Found::listed:
+            break;
+    }
+    sessionHoldsOurs_ = true;
+    boundCombination_ = combination;
+    trigger_ = found.trigger;
+    advance();
 }
 
 void PortalGlobalShortcuts::replaceSession() {

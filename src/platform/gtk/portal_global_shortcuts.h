@@ -85,13 +85,16 @@ class PortalGlobalShortcuts final : public GlobalHotKeys {
     void checkVersion();
     void createSession();
     void listShortcuts();
+    void onListed(std::uint64_t serial, guint32 code, GVariant* results);
     void bindShortcut();
+    void onBound(std::uint64_t serial, std::uint64_t combination, guint32 code, GVariant* results);
     void replaceSession();
     void closeSession();
 
     void succeed(const std::string& trigger);
     // Ends the wanted registration; `detail` goes to the log when it says more than the reason.
     void fail(HotKeyError::Reason reason, int status, std::string_view detail = {});
+    // fail() for the registration wanted when `serial` was current; a later one is planned afresh.
     void settle(std::uint64_t serial, HotKeyError::Reason reason, int status,
                 std::string_view detail = {});
     void failCall(std::string_view method, const GError* error);
@@ -141,6 +144,7 @@ class PortalGlobalShortcuts final : public GlobalHotKeys {
     bool sessionListed_ = false;
     bool sessionHoldsOurs_ = false;
     std::optional<std::uint64_t> boundCombination_;  // bound or adopted in this process
+    // What the core asked for; kept after success, so that a restarted portal gets it again.
     std::optional<Wanted> wanted_;
     bool deliverPresses_ = false;
     bool awaitingPortal_ = false;  // the portal left and could not be started again
