@@ -23,6 +23,8 @@ if [ "${1:-}" = "--tests" ]; then
     # a private desktop for the end-to-end tests
     xserver-xorg-core xserver-xorg-video-dummy xvfb xauth openbox dbus x11-utils x11-xserver-utils xdotool
     imagemagick python3
+    # desktops for the global-shortcuts portal tests: a test backend in Python behind Debian's portal
+    python3-dbus python3-gi xdg-desktop-portal
     # the format check
     clang-format
   )
