@@ -3,6 +3,7 @@
  *
  *   x_latency WINDOW KEYCODES COUNT [SETTLE_MS]
  *   x_latency probe KEYCODES ROLE
+ *   x_latency pixels KEYCODES X,Y RRGGBB HIDDEN_MS COUNT [WINDOW]
  *
  * KEYCODES is a comma-separated list of X keycodes pressed in order and released in reverse order
  * (the modifiers, then the key), e.g. 37,64,133,54 for Control+Alt+Super+C. WINDOW starts hidden.
@@ -13,9 +14,21 @@
  * "probe" presses the keys every 5 ms until a window whose WM_WINDOW_ROLE is ROLE is mapped, and
  * prints the CLOCK_MONOTONIC time of that in milliseconds: when a program that is starting up
  * first answers its shortcut.
+ *
+ * "pixels" times what the screen shows, which is what the user waits for: for each of COUNT
+ * cycles it leaves the subject hidden for HIDDEN_MS, reads the colour at X,Y of the root window
+ * (the background), presses the keys and reads that pixel every 0.3 ms until it is RRGGBB, the
+ * page's own colour at that point; it watches the pixel 300 ms longer, presses again and reads
+ * until the background is back. One line per cycle:
+ *   show_ms,hide_ms,mapped_ms,other_before,other_after,colours
+ * other_before is 1 when another colour (a blank or white frame) was on screen at X,Y between the
+ * background and the page's colour, other_after when one came while the page was up; colours lists
+ * those other colours ("-" for none). With WINDOW, mapped_ms is the time to its map and focus, as
+ * in the first form; -1 otherwise.
  */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -124,10 +137,148 @@ static int probe(Display* display, const unsigned* keys, int n, const char* role
     }
 }
 
+/* The colour at x,y of the screen as 0xRRGGBB. */
+static unsigned long screen_pixel(Display* display, int x, int y) {
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return 0xffffffffUL;
+    unsigned long pixel = XGetPixel(image, 0, 0) & 0xffffff;
+    XDestroyImage(image);
+    return pixel;
+}
+
+/* Colours compared with a little slack: dithering or a colour profile moves a channel by one. */
+static int same_colour(unsigned long a, unsigned long b) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        int da = (int)((a >> shift) & 0xff) - (int)((b >> shift) & 0xff);
+        if (da < -2 || da > 2) return 0;
+    }
+    return 1;
+}
+
+struct seen {
+    unsigned long colours[16];
+    int n;
+};
+
+static void note_colour(struct seen* seen, unsigned long colour) {
+    for (int i = 0; i < seen->n; ++i)
+        if (same_colour(seen->colours[i], colour)) return;
+    if (seen->n < 16) seen->colours[seen->n++] = colour;
+}
+
+static void sleep_ms(double ms) {
+    if (ms <= 0) return;
+    struct timespec pause = {(time_t)(ms / 1000), (long)((ms - 1000 * (long)(ms / 1000)) * 1e6)};
+    nanosleep(&pause, NULL);
+}
+
+/* Follows the window's map and focus while polling, as wait_for does. */
+struct window_watch {
+    Window window;
+    Atom active;
+    int mapped, focused;
+    double at;
+};
+
+static void watch_events(Display* display, struct window_watch* watch, double start) {
+    while (XPending(display)) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (!watch->window) continue;
+        if (event.type == MapNotify && event.xmap.window == watch->window) watch->mapped = 1;
+        if (event.type == FocusIn && event.xfocus.window == watch->window) watch->focused = 1;
+        if (event.type == PropertyNotify && event.xproperty.atom == watch->active &&
+            active_window(display, watch->active) == watch->window)
+            watch->focused = 1;
+        if (watch->at < 0 && watch->mapped && watch->focused) watch->at = now_ms() - start;
+    }
+}
+
+static int pixels(Display* display, const unsigned* keys, int n, char** argv, int argc) {
+    XSetErrorHandler(ignore_errors);
+    int x = 0, y = 0;
+    if (sscanf(argv[0], "%d,%d", &x, &y) != 2) return 2;
+    const unsigned long page = strtoul(argv[1], NULL, 16) & 0xffffff;
+    const double hidden_ms = atof(argv[2]);
+    const int count = atoi(argv[3]);
+    struct window_watch watch = {argc > 4 ? (Window)strtoul(argv[4], NULL, 0) : None,
+                                 XInternAtom(display, "_NET_ACTIVE_WINDOW", False), 0, 0, -1};
+    if (watch.window) {
+        XSelectInput(display, watch.window, StructureNotifyMask | FocusChangeMask);
+        XSelectInput(display, DefaultRootWindow(display), PropertyChangeMask);
+    }
+    XSync(display, False);
+    const struct timespec poll = {0, 300000};
+    for (int i = 0; i < count; ++i) {
+        sleep_ms(hidden_ms);
+        watch_events(display, &watch, now_ms());
+        const unsigned long background = screen_pixel(display, x, y);
+        struct seen before = {{0}, 0}, after = {{0}, 0};
+        watch.mapped = watch.focused = 0;
+        watch.at = -1;
+        if (watch.window) {
+            XWindowAttributes attributes;
+            XGetWindowAttributes(display, watch.window, &attributes);
+            watch.mapped = attributes.map_state == IsViewable;
+            watch.focused = active_window(display, watch.active) == watch.window;
+        }
+        double start = now_ms(), show = -1;
+        press(display, keys, n);
+        if (getenv("X_LATENCY_TRACE")) fprintf(stderr, "press %.0f\n", start * 1000);
+        while (now_ms() - start < 5000) {
+            watch_events(display, &watch, start);
+            const unsigned long colour = screen_pixel(display, x, y);
+            if (same_colour(colour, page)) {
+                show = now_ms() - start;
+                if (getenv("X_LATENCY_TRACE"))
+                    fprintf(stderr, "page %.0f\n", (start + show) * 1000);
+                break;
+            }
+            if (!same_colour(colour, background)) {
+                if (getenv("X_LATENCY_TRACE") && before.n == 0)
+                    fprintf(stderr, "colour %06lx %.0f\n", colour, now_ms() * 1000);
+                note_colour(&before, colour);
+            }
+            nanosleep(&poll, NULL);
+        }
+        /* The page stays up for a moment: a frame of another colour now would be seen too. */
+        const double up = now_ms();
+        while (show >= 0 && now_ms() - up < 300) {
+            watch_events(display, &watch, start);
+            const unsigned long colour = screen_pixel(display, x, y);
+            if (!same_colour(colour, page)) note_colour(&after, colour);
+            nanosleep(&poll, NULL);
+        }
+        watch_events(display, &watch, start);
+        const double mapped = watch.window ? watch.at : -1;
+        start = now_ms();
+        double hide = -1;
+        press(display, keys, n);
+        while (now_ms() - start < 5000) {
+            if (same_colour(screen_pixel(display, x, y), background)) {
+                hide = now_ms() - start;
+                break;
+            }
+            nanosleep(&poll, NULL);
+        }
+        printf("%.3f,%.3f,%.3f,%d,%d,", show, hide, mapped, before.n > 0, after.n > 0);
+        for (int k = 0; k < before.n + after.n; ++k) {
+            unsigned long colour = k < before.n ? before.colours[k] : after.colours[k - before.n];
+            printf("%s%06lx", k ? "|" : "", colour);
+        }
+        printf("%s\n", before.n + after.n ? "" : "-");
+        fflush(stdout);
+        if (show < 0 || hide < 0) return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
-    if (argc < 4 || argc > 5) {
+    const int reading = argc >= 7 && strcmp(argv[1], "pixels") == 0;
+    if ((argc < 4 || argc > 5) && !reading) {
         fprintf(stderr,
-                "usage: x_latency WINDOW KEYCODES COUNT [SETTLE_MS] | probe KEYCODES ROLE\n");
+                "usage: x_latency WINDOW KEYCODES COUNT [SETTLE_MS] | probe KEYCODES ROLE\n"
+                "     | pixels KEYCODES X,Y RRGGBB HIDDEN_MS COUNT [WINDOW]\n");
         return 2;
     }
     Display* display = XOpenDisplay(NULL);
@@ -138,6 +289,7 @@ int main(int argc, char** argv) {
     for (char* token = strtok(argv[2], ","); token && n < 8; token = strtok(NULL, ","))
         keys[n++] = (unsigned)atoi(token);
     if (probing) return probe(display, keys, n, argv[3]);
+    if (reading) return pixels(display, keys, n, argv + 3, argc - 3);
     Window window = (Window)strtoul(argv[1], NULL, 0);
     int count = atoi(argv[3]);
     long settle_ms = argc == 5 ? atol(argv[4]) : 200;

@@ -76,14 +76,17 @@ void AppDelegate::applicationDidFinishLaunching() {
         hotKey_->subscribeChanges([this] { showShortcut(prefs_.shortcut()); }));
 
     // The new mode is stored only after subscribers hear of it, so the re-layout waits for
-    // the next turn of the main queue.
+    // the next turn of the main queue. A hidden calendar is laid out too, so its next showing
+    // finds the page ready at its new size.
     subscriptions_.push_back(prefs_.subscribeDisplayMode(
-        [this, relayout = weakly([this] {
-                   if (window_->isVisible()) layoutWindow();
-               })](const DisplayMode&) { platform_.mainQueue.async(relayout); },
+        [this, relayout = weakly([this] { layoutWindow(); })](const DisplayMode&) {
+            platform_.mainQueue.async(relayout);
+        },
         Delivery::laterValuesOnly));
 
-    // The calendar loads in the hidden window so it is ready at the first showing.
+    // The calendar loads in the hidden window, laid out as it will show, so it is ready at the
+    // first showing.
+    layoutWindow();
     load(startRequest(values_.appURL));
 
     platform_.notifications.addObserver(Notification::applicationDidResignActive, nullptr,

@@ -122,11 +122,16 @@ TEST_F(Launch, StatusMenuShowsTheShortcutAndFollowsEveryAssignment) {
     EXPECT_EQ(desktop.hotKeys.registered, (FakeHotKeys::Combination{8, 6400}));
 }
 
-TEST_F(Launch, DisplayModeChangeReLaysOutAVisibleCalendarAfterItIsStored) {
+// The hidden calendar is laid out as it will show, at launch and for a new mode, so its page is
+// ready at that size before the press; it stays hidden.
+TEST_F(Launch, DisplayModeChangeReLaysOutTheCalendarAfterItIsStored) {
     launchOnboarded();
-    prefs->setDisplayMode(DisplayMode::largeWindow);  // hidden: nothing happens
+    EXPECT_EQ(calendar().fullScreen, desktop.screens.all[0]);
+    prefs->setDisplayMode(DisplayMode::largeWindow);
     desktop.mainQueue.drain();
-    EXPECT_TRUE(calendar().frameHistory.empty());
+    EXPECT_FALSE(calendar().fullScreen);
+    EXPECT_EQ(calendar().style, WindowStyle::titledResizable);
+    EXPECT_FALSE(calendar().visible);
 
     app->show();
     auto layouts = calendar().frameHistory.size();

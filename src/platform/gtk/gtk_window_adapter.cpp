@@ -32,6 +32,10 @@ IntRect mappable(const Rect& frame) {
                    clampedInt(frame.height, 1, kMaxCoordinate)};
 }
 
+std::optional<GdkRectangle> clientSize(const IntRect& frame) {
+    return GdkRectangle{0, 0, frame.width, frame.height};
+}
+
 // The monitor a screen names: by its index while the monitors are as they were when the core
 // read them, else by its geometry; the first monitor when none matches any more.
 int monitorFor(const Screen& screen) {
@@ -84,6 +88,8 @@ GtkWindowAdapter::~GtkWindowAdapter() {
     }
     renderPending_.cancel();
     connections_.clear();
+    trace_.reset();
+    keptFrame_.reset();
     renderer_.reset();
     if (window_) gtk_widget_destroy(GTK_WIDGET(window_));
 }
@@ -127,6 +133,7 @@ void GtkWindowAdapter::setBackgroundColor(Color color) {
         GdkRGBA rgba{color.red, color.green, color.blue, color.alpha};
         webkit_web_view_set_background_color(WEBKIT_WEB_VIEW(content_), &rgba);
     }
+    if (keptFrame_) keptFrame_->setBackground(GdkRGBA{color.red, color.green, color.blue, 1});
 }
 
 void GtkWindowAdapter::setTitle(const std::string& title) {
@@ -203,6 +210,7 @@ void GtkWindowAdapter::setFrame(const Rect& requested) {
         applyGeometryHints();
     }
     const IntRect target = mappable(requested);
+    if (keptFrame_) keptFrame_->prepare(clientSize(target));
     const bool mapped = gtk_widget_get_mapped(GTK_WIDGET(window_));
     if (mapped && mappable(frame()) == target) return;
     gtk_window_move(window_, target.x, target.y);
@@ -218,12 +226,14 @@ void GtkWindowAdapter::setSize(Size size) {
     requestedFrame_ = Rect{0, 0, size.width, size.height};
     if (fullScreenMonitor_) leaveFullScreen();
     const IntRect target = mappable(requestedFrame_);
+    if (keptFrame_) keptFrame_->prepare(clientSize(target));
     gtk_window_resize(window_, target.width, target.height);
 }
 
 void GtkWindowAdapter::enterFullScreen(const std::optional<Screen>& screen) {
     if (!screen) {
         // The desktop puts the window on a screen of its choosing at the next map.
+        if (keptFrame_) keptFrame_->prepare(std::nullopt);
         if (fullScreenMonitor_ == kDesktopsMonitor) return;
         gtk_window_fullscreen(window_);
         fullScreenMonitor_ = kDesktopsMonitor;
@@ -232,6 +242,7 @@ void GtkWindowAdapter::enterFullScreen(const std::optional<Screen>& screen) {
     const IntRect geometry = mappable(screen->frame);
     requestedFrame_ = Rect{double(geometry.x), double(geometry.y), double(geometry.width),
                            double(geometry.height)};
+    if (keptFrame_) keptFrame_->prepare(clientSize(geometry));
     const int monitor = monitorFor(*screen);
     const bool mapped = gtk_widget_get_mapped(GTK_WIDGET(window_));
     GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
@@ -270,6 +281,8 @@ bool GtkWindowAdapter::isKeyWindow() const {
 
 void GtkWindowAdapter::orderOut() {
     focusOnMap_ = false;
+    // The frame as the user last saw it, its sheets included: they come back with it.
+    if (keptFrame_) keptFrame_->keepShown();
     for (GtkWindow* sheet : sheets_) {
         if (sheet) gtk_widget_hide(GTK_WIDGET(sheet));
     }
@@ -370,8 +383,10 @@ void GtkWindowAdapter::makeContentFirstResponder() {
 void GtkWindowAdapter::setContentView(WebView& view) {
     auto& adapter = static_cast<GtkWebViewAdapter&>(view);
     content_ = adapter.widget();
+    trace_ = std::make_unique<ShowTrace>(window_, content_);
     gtk_container_add(GTK_CONTAINER(window_), content_);
     gtk_widget_show(content_);
+    keptFrame_ = std::make_unique<KeptFrame>(window_, content_);
     if (background_) setBackgroundColor(*background_);
 }
 

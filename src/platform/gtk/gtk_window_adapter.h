@@ -20,6 +20,8 @@
 #include "platform/gtk/focus_tracker.h"
 #include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/gtk_key_monitor.h"
+#include "platform/gtk/kept_frame.h"
+#include "platform/gtk/show_trace.h"
 #include "platform/gtk/view_renderer.h"
 #include "platform/window.h"
 
@@ -108,6 +110,9 @@ class GtkWindowAdapter final : public Window {
     // managers (openbox) focus a window as it enters full screen, and a layout must not.
     GObjectPtr<GtkWindow> focusBeforeFullScreen_;
     std::list<GtkWindow*> sheets_;  // weak: an entry turns null when its dialog goes
+
+    std::unique_ptr<ShowTrace> trace_;
+    std::unique_ptr<KeptFrame> keptFrame_;  // with web content only
 
     std::function<ViewNode()> body_;
     std::unique_ptr<ViewRenderer> renderer_;

@@ -5,6 +5,7 @@
 #include <gdk/gdkx.h>
 
 #include "platform/gtk/key_codes.h"
+#include "platform/gtk/show_trace.h"
 #include "platform/user_input.h"
 
 namespace plenhall::gtk {
@@ -119,6 +120,7 @@ GdkFilterReturn X11HotKeys::filter(GdkXEvent* xevent, GdkEvent*, gpointer data) 
     if (self->keyDown_) return GDK_FILTER_REMOVE;  // auto-repeat of a held shortcut
     self->keyDown_ = true;
     self->state_.hotKeyHeld = true;
+    showTrace("key press");
     if (self->onPress_) self->onPress_(UserInput{std::uint32_t(event->xkey.time), {}});
     return GDK_FILTER_REMOVE;
 }

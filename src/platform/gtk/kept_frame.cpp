@@ -1,0 +1,175 @@
+#include "platform/gtk/kept_frame.h"
+
+#include <gdk/gdkx.h>
+#include <webkit2/webkit2.h>
+
+#include <memory>
+
+#include "platform/gtk/show_trace.h"
+
+namespace plenhall::gtk {
+namespace {
+
+using Pattern = CPtr<cairo_pattern_t, cairo_pattern_destroy>;
+
+// GDK keeps its own record of a window's background and puts it back after some of its own
+// operations, so the background goes through GDK; its call for that is deprecated, and on X11
+// still does exactly this.
+void setWindowBackground(GdkWindow* window, cairo_pattern_t* pattern) {
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gdk_window_set_background_pattern(window, pattern);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+}
+
+struct RenderCompletion {
+    GObjectPtr<GCancellable> alive;
+    KeptFrame* frame;
+};
+
+}  // namespace
+
+KeptFrame::KeptFrame(GtkWindow* window, GtkWidget* content) : window_(window), content_(content) {
+    // The window paints no background of its own: its paints start from the window's background,
+    // the kept frame, which the web view then covers once it has something to show.
+    gtk_widget_set_app_paintable(GTK_WIDGET(window_), TRUE);
+    if (WEBKIT_IS_WEB_VIEW(content_)) {
+        loadChanged_ = SignalConnection(content_, "load-changed", G_CALLBACK(onLoadChanged), this);
+    }
+    applyBackground();
+}
+
+KeptFrame::~KeptFrame() = default;
+
+GdkWindow* KeptFrame::x11Window() const {
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(window_));
+    return window && GDK_IS_X11_WINDOW(window) ? window : nullptr;
+}
+
+bool KeptFrame::hidden() const {
+    return !gtk_widget_get_visible(GTK_WIDGET(window_));
+}
+
+void KeptFrame::prepare(std::optional<GdkRectangle> size) {
+    size_ = size;
+    if (frame_ &&
+        (!size_ || size_->width != frameSize_.width || size_->height != frameSize_.height)) {
+        drop();
+    }
+    if (!size_ || !hidden()) return;
+    layOut();
+    // The showing that usually follows at once in the same turn needs no render: it would only
+    // compete with the engine's own paint.
+    if (!frame_) pendingRender_ = ScheduledCall::idle([this] { render(); });
+}
+
+void KeptFrame::layOut() {
+    // A hidden toplevel is allocated only when it shows. Allocated now, it has the engine lay the
+    // page out at the show size while nobody waits, instead of after the press.
+    GtkWidget* widget = GTK_WIDGET(window_);
+    // The X window takes the size too: mapped at another one, the window manager would show its
+    // own frame around it until the window had been resized.
+    if (GdkWindow* window = gtk_widget_get_window(widget)) {
+        gdk_window_resize(window, size_->width, size_->height);
+    }
+    GtkAllocation current;
+    gtk_widget_get_allocation(content_, &current);
+    if (current.width == size_->width && current.height == size_->height) return;
+    GtkRequisition minimum;
+    gtk_widget_get_preferred_size(widget, &minimum, nullptr);
+    GtkAllocation allocation{0, 0, size_->width, size_->height};
+    gtk_widget_size_allocate(widget, &allocation);
+    showTrace("laid out while hidden");
+}
+
+void KeptFrame::render() {
+    if (!hidden() || !size_ || !x11Window() || !WEBKIT_IS_WEB_VIEW(content_)) return;
+    auto* view = WEBKIT_WEB_VIEW(content_);
+    // A page still loading is rendered once it has loaded.
+    if (webkit_web_view_is_loading(view) || !webkit_web_view_get_uri(view)) return;
+    showTrace("frame render asked");
+    // The completion holds the cancellable, so it can tell whether `this` is still there.
+    webkit_web_view_get_snapshot(view, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE,
+                                 renders_.get(), onRendered,
+                                 new RenderCompletion{renders_.share(), this});
+}
+
+void KeptFrame::onRendered(GObject* view, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<RenderCompletion> completion(static_cast<RenderCompletion*>(data));
+    GErrorHolder error;
+    Surface image(webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(view), result, error.out()));
+    if (PendingOperations::cancelled(completion->alive) || !image) return;
+    KeptFrame& self = *completion->frame;
+    showTrace("frame rendered %dx%d", cairo_image_surface_get_width(image.get()),
+              cairo_image_surface_get_height(image.get()));
+    // Shown meanwhile, the window's own frame is newer than this one.
+    if (self.hidden()) self.keep(image.get());
+}
+
+void KeptFrame::keep(cairo_surface_t* image) {
+    GdkWindow* window = x11Window();
+    if (!window || !size_) return;
+    const int scale = gdk_window_get_scale_factor(window);
+    if (cairo_image_surface_get_width(image) != size_->width * scale ||
+        cairo_image_surface_get_height(image) != size_->height * scale) {
+        return;  // rendered for another size than the one the window will show at
+    }
+    Surface pixmap(gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, size_->width,
+                                                     size_->height));
+    cairo_surface_set_device_scale(image, scale, scale);
+    CPtr<cairo_t, cairo_destroy> cr(cairo_create(pixmap.get()));
+    cairo_set_source_surface(cr.get(), image, 0, 0);
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr.get());
+    // Cairo may still hold the drawing on our side; the server must have it before it paints.
+    cairo_surface_flush(pixmap.get());
+    frame_ = std::move(pixmap);
+    frameSize_ = *size_;
+    applyBackground();
+}
+
+void KeptFrame::keepShown() {
+    GdkWindow* window = x11Window();
+    if (!window || !gtk_widget_get_mapped(GTK_WIDGET(window_))) return;
+    pendingRender_.cancel();
+    const int width = gdk_window_get_width(window), height = gdk_window_get_height(window);
+    // A new pixmap each time: drawing into one the server already uses as a background has no
+    // defined effect. The copy is the server's own, from the window to the pixmap.
+    Surface pixmap(gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, width, height));
+    CPtr<cairo_t, cairo_destroy> cr(cairo_create(pixmap.get()));
+    gdk_cairo_set_source_window(cr.get(), window, 0, 0);
+    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr.get());
+    cairo_surface_flush(pixmap.get());
+    frame_ = std::move(pixmap);
+    frameSize_ = GdkRectangle{0, 0, width, height};
+    applyBackground();
+    showTrace("frame kept");
+}
+
+void KeptFrame::setBackground(const GdkRGBA& colour) {
+    background_ = colour;
+    if (!frame_) applyBackground();
+}
+
+void KeptFrame::drop() {
+    frame_.reset();
+    applyBackground();
+    showTrace("frame dropped");
+}
+
+void KeptFrame::applyBackground() {
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(window_));
+    if (!window) return;
+    Pattern pattern(frame_ ? cairo_pattern_create_for_surface(frame_.get())
+                           : cairo_pattern_create_rgba(background_.red, background_.green,
+                                                       background_.blue, background_.alpha));
+    setWindowBackground(window, pattern.get());
+}
+
+void KeptFrame::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+    auto* self = static_cast<KeptFrame*>(data);
+    // A page that loaded while hidden is not the one the kept frame shows.
+    if (event == WEBKIT_LOAD_FINISHED && self->hidden()) self->render();
+}
+
+}  // namespace plenhall::gtk

@@ -1,0 +1,65 @@
+// The calendar kept ready to be seen. While its window is hidden, the web view is laid out at the
+// size the window will show at, and on X11 the window's last frame stays in the X server as the
+// window's background: the server paints it the moment the window manager maps the window, before
+// the toolkit or the web engine have drawn anything. The engine throws its own frame away while a
+// page is hidden and paints anew once it shows; until it has, the toolkit's paints start from the
+// kept frame, so the user sees the calendar as they left it and never a blank window. Before the
+// first showing, and after a page loaded while hidden, the frame is the page as the engine renders
+// it at the show size.
+//
+// Thread: main thread only. Ownership: the window adapter owns it and destroys it before the
+// window and the web view; pending renders end with it.
+#pragma once
+
+#include <cairo.h>
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <optional>
+
+#include "platform/gtk/glib_ptr.h"
+
+namespace plenhall::gtk {
+
+class KeptFrame {
+  public:
+    // `content` fills `window`; a web view's page is rendered for the first frame.
+    KeptFrame(GtkWindow* window, GtkWidget* content);
+    KeptFrame(const KeptFrame&) = delete;
+    KeptFrame& operator=(const KeptFrame&) = delete;
+    ~KeptFrame();
+
+    // The size the hidden window will next show at: the page is laid out at it now, and a frame
+    // of another size is let go, since the server would tile it. Unknown, nothing is kept.
+    void prepare(std::optional<GdkRectangle> size);
+    // Keeps what the window shows now; called just before it is hidden.
+    void keepShown();
+    // What the window shows where it has no frame yet (the web view's own background).
+    void setBackground(const GdkRGBA& colour);
+
+  private:
+    using Surface = CPtr<cairo_surface_t, cairo_surface_destroy>;
+
+    // The window's GdkWindow where it is an X window, else null.
+    GdkWindow* x11Window() const;
+    bool hidden() const;
+    void layOut();
+    void render();
+    void keep(cairo_surface_t* image);
+    void drop();
+    void applyBackground();
+    static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+    static void onRendered(GObject* view, GAsyncResult* result, gpointer data);
+
+    GtkWindow* window_;
+    GtkWidget* content_;
+    std::optional<GdkRectangle> size_;  // what the hidden window will show at
+    Surface frame_;                     // an X pixmap the window's size, or nothing
+    GdkRectangle frameSize_{};
+    GdkRGBA background_{1, 1, 1, 1};
+    SignalConnection loadChanged_;
+    ScheduledCall pendingRender_;
+    PendingOperations renders_;
+};
+
+}  // namespace plenhall::gtk
