@@ -2,6 +2,8 @@
  * shown and hidden by a key grabbed on the root window.
  *
  *   bare_webkit URL KEYCODE fullscreen|WIDTHxHEIGHT+X+Y
+ *
+ * Nothing here prepares the page for its showing: this is what the engine does on its own.
  */
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
     if (width) {
         GdkGeometry none = {0};
         gtk_window_set_geometry_hints(GTK_WINDOW(window), NULL, &none, GDK_HINT_USER_POS);
+        gtk_window_set_gravity(GTK_WINDOW(window), GDK_GRAVITY_STATIC); /* X,Y place the page */
         gtk_window_set_default_size(GTK_WINDOW(window), width, height);
         gtk_window_move(GTK_WINDOW(window), left, top);
     } else {

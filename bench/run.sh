@@ -2,6 +2,7 @@
 # Runs the benchmarks and writes bench/results/report.md and bench/results/samples.csv.
 #   bench/run.sh           the full run (about 15 minutes)
 #   bench/run.sh --quick   fewer samples, for trying things out
+#   bench/run.sh --sections pixels   only some of the measures (pixels, toggles, launch, memory)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-dependencies.sh --tests
@@ -21,4 +22,5 @@ fi
 bundle=bench/node_modules/fullcalendar/index.global.min.js
 version=$(node -p "require('./bench/node_modules/fullcalendar/package.json').version")
 python3 bench/bench.py --binary build/tests/plenhall-desktop-e2e \
-  --x-latency build/plenhall-bench-x-latency --fullcalendar "$bundle" --fullcalendar-version "$version" "$@"
+  --x-latency build/plenhall-bench-x-latency --bare-webkit build/plenhall-bench-bare-webkit \
+  --fullcalendar "$bundle" --fullcalendar-version "$version" "$@"
