@@ -10,6 +10,7 @@ same run. Writes bench/results/report.md and bench/results/samples.csv.
 import argparse
 import csv
 import datetime
+import glob
 import json
 import os
 import platform
@@ -37,13 +38,34 @@ ROOT_COLOUR = "#6b4f8a"
 PLAIN_COLOUR = "2a6f97"
 CALENDAR_COLOUR = "2c3e50"
 
+# A patch in the page's bottom left corner that the page paints in FRESH_COLOUR for its first three
+# frames after it is shown again, and in STALE_COLOUR otherwise: the frame kept while hidden never
+# has it, so it marks the engine's own new frame on screen, whatever was there before.
+FRESH_COLOUR = "e0307a"
+STALE_COLOUR = "808080"
+LIVE_SCRIPT = (f"<div id=fresh style='position:fixed;left:0;bottom:0;width:32px;height:32px;"
+               f"background:#{STALE_COLOUR}'></div><script>"
+               "document.addEventListener('visibilitychange', () => {"
+               " if (document.hidden) return;"
+               " const fresh = document.getElementById('fresh');"
+               f" fresh.style.background = '#{FRESH_COLOUR}';"
+               " let frames = 3;"
+               f" const tick = () => --frames ? requestAnimationFrame(tick) : fresh.style.background = '#{STALE_COLOUR}';"
+               " requestAnimationFrame(tick); });</script>")
+
 PLAIN_PAGE = ("<!doctype html><html><head><title>Fixture calendar</title></head>"
               f"<body style='background:#{PLAIN_COLOUR}'><h1>Fixture calendar</h1><input autofocus>"
-              "<script>addEventListener('load', () => fetch('/loaded'));</script></body></html>")
+              "<script>addEventListener('load', () => fetch('/loaded'));</script>" + LIVE_SCRIPT + "</body></html>")
 
 # The client area each display mode gives the calendar on the 1280x800 screen of Xvfb with openbox
 # (no panels): the whole screen, or the default large window, 90 % of the work area, centred.
 CLIENT_AREAS = {"fullScreen": (0, 0, 1280, 800), "largeWindow": (64, 40, 1152, 720)}
+
+
+def fresh_probe(mode):
+    """The point of the page's patch that marks its new frames, with their colour."""
+    x, y, width, height = CLIENT_AREAS[mode]
+    return f"{x + 16},{y + height - 16}={FRESH_COLOUR}"
 
 
 def probe(page, mode):
@@ -74,7 +96,7 @@ for (const [id, view] of [["month", "dayGridMonth"], ["week", "timeGridWeek"]]) 
     {{initialView: view, initialDate: "2026-12-06", events, height: "48vh"}}).render();
 }}
 addEventListener("load", () => fetch("/loaded"));
-</script></body></html>"""
+</script>{LIVE_SCRIPT}</body></html>"""
 
 
 def percentile(values, fraction):
@@ -178,17 +200,18 @@ class Bench:
             hides.append(hide)
         return shows, hides
 
-    def pixels(self, desktop, keycodes, point, colour, hidden_s, count, window=None):
-        """Cycles of the pixel mode: one dict per showing."""
+    def pixels(self, desktop, keycodes, point, colour, hidden_s, count, window=None, fresh=None):
+        """Cycles of the pixel mode: one dict per showing. With `fresh`, the point and colour of
+        the page's new frames, each also says when the engine's own frame was on screen."""
         command = [self.args.x_latency, "pixels", keycodes, f"{point[0]},{point[1]}", colour,
                    str(int(hidden_s * 1000)), str(count)]
-        if window:
-            command.append(str(window))
-        out = desktop.run(command, timeout=count * (hidden_s + 12) + 60, check=False)
+        command += [str(window)] if window else []
+        command += [fresh] if fresh else []
+        out = desktop.run(command, timeout=count * (hidden_s + 15) + 60, check=False)
         cycles = []
         for line in out.stdout.split():
-            show, hide, mapped, before, after, colours = line.split(",")
-            cycles.append({"show": float(show), "hide": float(hide), "mapped": float(mapped),
+            show, hide, mapped, before, after, colours, live = line.split(",")
+            cycles.append({"show": float(show), "hide": float(hide), "mapped": float(mapped), "live": float(live),
                            "before": before == "1", "after": after == "1", "colours": colours})
         if out.returncode != 0 and not cycles:
             raise RuntimeError(f"the pixel reader failed: {out.stderr.strip() or out.returncode}")
@@ -204,6 +227,7 @@ class Bench:
         key = f"{subject} | {mode} | {page} | {hidden}"
         self.record("pixels: press to the page's colour (ms)", key, [c["show"] for c in cycles])
         self.record("pixels: press to map and focus (ms)", key, [c["mapped"] for c in cycles])
+        self.record("pixels: press to the engine's new frame on screen (ms)", key, [c["live"] for c in cycles])
         self.record("pixels: another colour first (1 = yes)", key, [int(c["before"]) for c in cycles])
         self.record("pixels: another colour while up (1 = yes)", key, [int(c["after"]) for c in cycles])
         self.record("pixels: press to hidden again (ms)", key, [c["hide"] for c in cycles])
@@ -212,8 +236,11 @@ class Bench:
     def bare_webkit(self, desktop, site, mode):
         x, y, width, height = CLIENT_AREAS[mode]
         geometry = "fullscreen" if mode == "fullScreen" else f"{width}x{height}+{x}+{y}"
-        env = {**os.environ, **desktop.env, "NO_AT_BRIDGE": "1", "GDK_BACKEND": "x11"}
+        env = {**os.environ, **desktop.env, "NO_AT_BRIDGE": "1", "GDK_BACKEND": "x11", **self.engine_env()}
         env.pop("WAYLAND_DISPLAY", None)
+        if not glob.glob("/dev/dri/renderD*"):
+            # Without a GPU the program paints pages without compositing; so does its floor.
+            env.setdefault("WEBKIT_DISABLE_COMPOSITING_MODE", "1")
         process = subprocess.Popen([self.args.bare_webkit, f"http://127.0.0.1:{site.port}/app", BARE_KEYCODES,
                                     geometry], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                    start_new_session=True)
@@ -232,7 +259,7 @@ class Bench:
         self.notes.append("load average (1 min) as the pixel readings start: {:.2f}".format(os.getloadavg()[0]))
         launches = 2 if self.args.quick else 5
         pages = (("plain page", PLAIN_PAGE), ("fullcalendar", self.calendar))
-        for mode in CLIENT_AREAS:
+        for mode in self.args.modes.split(","):
             for page, html in pages:
                 point, colour = probe(page, mode)
                 site.routes["/app"] = (200, "text/html", html)
@@ -246,12 +273,12 @@ class Bench:
                     window = app.calendar()
                     wait_until(lambda: site.requests_for("/loaded"), 30, message="the page loaded")
                     time.sleep(1)
-                    firsts += self.pixels(desktop, SHORTCUT_KEYCODES, point, colour, 0, 1, window)
+                    firsts += self.pixels(desktop, SHORTCUT_KEYCODES, point, colour, 0, 1, window, fresh_probe(mode))
                     if run == launches - 1:
                         for hidden, count in self.hidden_plan(page):
                             self.record_showings("plenhall", mode, page, hidden,
                                                  self.pixels(desktop, SHORTCUT_KEYCODES, point, colour, hidden,
-                                                             count, window))
+                                                             count, window, fresh_probe(mode)))
                     app.stop()
                     shutil.rmtree(app.home, ignore_errors=True)
                 self.record_showings("plenhall", mode, page, "first", firsts)
@@ -262,12 +289,12 @@ class Bench:
                     site.requests.clear()
                     process, window = self.bare_webkit(desktop, site, mode)
                     time.sleep(1)
-                    firsts += self.pixels(desktop, BARE_KEYCODES, point, colour, 0, 1, window)
+                    firsts += self.pixels(desktop, BARE_KEYCODES, point, colour, 0, 1, window, fresh_probe(mode))
                     if run == launches - 1:
                         for hidden, count in self.hidden_plan(page):
                             self.record_showings("bare webkit", mode, page, hidden,
                                                  self.pixels(desktop, BARE_KEYCODES, point, colour, hidden,
-                                                             count, window))
+                                                             count, window, fresh_probe(mode)))
                     process.terminate()
                     process.wait(10)
                 self.record_showings("bare webkit", mode, page, "first", firsts)
@@ -308,8 +335,26 @@ class Bench:
         def environment(**extra):
             env = App.environment(app, **extra)
             env.pop("WEBKIT_DISABLE_COMPOSITING_MODE", None)
-            return env
+            return {**env, **self.engine_env()}
         return environment
+
+    @staticmethod
+    def desktop():
+        """A started desktop; on a busy machine the window manager now and then misses its
+        start, and a second try finds it."""
+        for attempt in range(3):
+            desktop = Desktop(server="xvfb")
+            try:
+                desktop.start()
+                return desktop
+            except AssertionError:
+                desktop.stop()
+                if attempt == 2:
+                    raise
+
+    def engine_env(self):
+        """Variables given to the program and the bare web view alike (--engine-env)."""
+        return dict(item.split("=", 1) for item in self.args.engine_env)
 
     def pixel_rows(self):
         def stats(values):
@@ -328,7 +373,8 @@ class Bench:
             label = "first after launch" if hidden == "first" else f"after {hidden} s hidden"
             self.pixel_table.append((subject, mode, page, label, len(cycles), stats([c["show"] for c in cycles]),
                                      max((c["show"] for c in cycles), default=float("nan")),
-                                     others(cycles), stats([c["mapped"] for c in cycles])))
+                                     others(cycles), stats([c["mapped"] for c in cycles]),
+                                     stats([c["live"] for c in cycles])))
 
         def find(subject, mode, page, hidden):
             return next((c for s, m, p, h, c in self.showings if (s, m, p, h) == (subject, mode, page, hidden)),
@@ -336,7 +382,7 @@ class Bench:
 
         # Targets: every later showing no slower at p95 than Guake after the same time hidden and
         # without another colour first; the first showing within 100 ms of the press.
-        for mode in CLIENT_AREAS:
+        for mode in self.args.modes.split(","):
             for page in ("plain page", "fullcalendar"):
                 later = [(h, c) for s, m, p, h, c in self.showings
                          if (s, m, p) == ("plenhall", mode, page) and h != "first"]
@@ -566,20 +612,24 @@ class Bench:
     def run(self):
         with open(self.args.fullcalendar, "rb") as f:
             bundle = f.read()
-        with Desktop(server="xvfb") as desktop, Site() as site:
-            site.routes["/fullcalendar.js"] = (200, "application/javascript", bundle)
-            site.routes["/loaded"] = (204, "text/plain", "")
-            self.calendar = calendar_page("/fullcalendar.js")
-            sections = self.args.sections.split(",")
-            self.notes.append("load average (1 min) at the start: {:.2f}".format(os.getloadavg()[0]))
-            if "pixels" in sections:
-                self.measure_pixels(desktop, site)
-            if "toggles" in sections:
-                self.measure_toggles(desktop, site)
-            if "launch" in sections:
-                self.measure_launch(desktop, site)
-            if "memory" in sections:
-                self.measure_memory_idle_growth(desktop, site)
+        desktop = self.desktop()
+        try:
+            with Site() as site:
+                site.routes["/fullcalendar.js"] = (200, "application/javascript", bundle)
+                site.routes["/loaded"] = (204, "text/plain", "")
+                self.calendar = calendar_page("/fullcalendar.js")
+                sections = self.args.sections.split(",")
+                self.notes.append("load average (1 min) at the start: {:.2f}".format(os.getloadavg()[0]))
+                if "pixels" in sections:
+                    self.measure_pixels(desktop, site)
+                if "toggles" in sections:
+                    self.measure_toggles(desktop, site)
+                if "launch" in sections:
+                    self.measure_launch(desktop, site)
+                if "memory" in sections:
+                    self.measure_memory_idle_growth(desktop, site)
+        finally:
+            desktop.stop()
         self.notes.append("load average (1 min) at the end: {:.2f}".format(os.getloadavg()[0]))
         self.write()
 
@@ -641,11 +691,13 @@ class Bench:
                       "\"Other colour\" counts the showings in which another colour than the background and the "
                       "page's was seen at that point before the page's (a blank or white frame), and while it was "
                       "up. Map and focus: the same presses timed to the window's MapNotify and focus, as in the "
-                      "toggle measure. Median / p95 in ms.", "",
+                      "toggle measure. Engine's frame: the press to the first frame the engine painted after "
+                      "the page was shown again, on screen (a patch of the page that only such frames have), "
+                      "whatever the screen showed before it. Median / p95 in ms.", "",
                       "| subject | mode | page | showing | n | content | worst | other colour before / while up "
-                      "| map and focus |", "|---|---|---|---|---|---|---|---|---|"]
-            lines += [f"| {s} | {m} | {p} | {h} | {n} | {c} | {w:.1f} | {o} | {mf} |"
-                      for s, m, p, h, n, c, w, o, mf in self.pixel_table]
+                      "| map and focus | engine's frame |", "|---|---|---|---|---|---|---|---|---|---|"]
+            lines += [f"| {s} | {m} | {p} | {h} | {n} | {c} | {w:.1f} | {o} | {mf} | {lv} |"
+                      for s, m, p, h, n, c, w, o, mf, lv in self.pixel_table]
             lines += [""] + self.kept_findings(os.path.join(out, "report.md"))
         if self.notes:
             lines += ["## Notes", ""] + [f"- {note}" for note in self.notes] + [""]
@@ -661,6 +713,10 @@ def main():
     parser.add_argument("--x-latency", required=True)
     parser.add_argument("--bare-webkit", required=True)
     parser.add_argument("--sections", default="pixels,toggles,launch,memory")
+    parser.add_argument("--modes", default=",".join(CLIENT_AREAS), help="display modes of the pixel readings")
+    parser.add_argument("--engine-env", action="append", default=[], metavar="NAME=VALUE",
+                        help="for the program and the bare web view of the pixel readings, e.g. "
+                             "WEBKIT_DISABLE_COMPOSITING_MODE=1")
     parser.add_argument("--fullcalendar", required=True)
     parser.add_argument("--fullcalendar-version", default="")
     parser.add_argument("--out", default=os.path.join(HERE, "results"))

@@ -3,7 +3,7 @@
  *
  *   x_latency WINDOW KEYCODES COUNT [SETTLE_MS]
  *   x_latency probe KEYCODES ROLE
- *   x_latency pixels KEYCODES X,Y RRGGBB HIDDEN_MS COUNT [WINDOW]
+ *   x_latency pixels KEYCODES X,Y RRGGBB HIDDEN_MS COUNT [WINDOW] [X,Y=RRGGBB]
  *
  * KEYCODES is a comma-separated list of X keycodes pressed in order and released in reverse order
  * (the modifiers, then the key), e.g. 37,64,133,54 for Control+Alt+Super+C. WINDOW starts hidden.
@@ -20,11 +20,16 @@
  * (the background), presses the keys and reads that pixel every 0.3 ms until it is RRGGBB, the
  * page's own colour at that point; it watches the pixel 300 ms longer, presses again and reads
  * until the background is back. One line per cycle:
- *   show_ms,hide_ms,mapped_ms,other_before,other_after,colours
+ *   show_ms,hide_ms,mapped_ms,other_before,other_after,colours,live_ms
  * other_before is 1 when another colour (a blank or white frame) was on screen at X,Y between the
  * background and the page's colour, other_after when one came while the page was up; colours lists
  * those other colours ("-" for none). With WINDOW, mapped_ms is the time to its map and focus, as
- * in the first form; -1 otherwise.
+ * in the first form; -1 otherwise. With X,Y=RRGGBB, live_ms is the time until that point first
+ * shows that colour, which the page paints only in its first frames after it is shown again: the
+ * engine's own new frame, whatever was on screen before it (the page stays up until then, 3 s at
+ * most); -1 otherwise.
+ * With X_LATENCY_TRACE set, the CLOCK_MONOTONIC times (µs) of each press, of the first other
+ * colour and of the page's colour go to stderr, to line up with the program's own trace.
  */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -185,7 +190,10 @@ static void watch_events(Display* display, struct window_watch* watch, double st
         XEvent event;
         XNextEvent(display, &event);
         if (!watch->window) continue;
-        if (event.type == MapNotify && event.xmap.window == watch->window) watch->mapped = 1;
+        if (event.type == MapNotify && event.xmap.window == watch->window) {
+            watch->mapped = 1;
+            if (getenv("X_LATENCY_TRACE")) fprintf(stderr, "mapped %.0f\n", now_ms() * 1000);
+        }
         if (event.type == FocusIn && event.xfocus.window == watch->window) watch->focused = 1;
         if (event.type == PropertyNotify && event.xproperty.atom == watch->active &&
             active_window(display, watch->active) == watch->window)
@@ -196,13 +204,23 @@ static void watch_events(Display* display, struct window_watch* watch, double st
 
 static int pixels(Display* display, const unsigned* keys, int n, char** argv, int argc) {
     XSetErrorHandler(ignore_errors);
-    int x = 0, y = 0;
+    int x = 0, y = 0, live_x = -1, live_y = -1;
+    unsigned long live_colour = 0;
     if (sscanf(argv[0], "%d,%d", &x, &y) != 2) return 2;
     const unsigned long page = strtoul(argv[1], NULL, 16) & 0xffffff;
     const double hidden_ms = atof(argv[2]);
     const int count = atoi(argv[3]);
-    struct window_watch watch = {argc > 4 ? (Window)strtoul(argv[4], NULL, 0) : None,
-                                 XInternAtom(display, "_NET_ACTIVE_WINDOW", False), 0, 0, -1};
+    Window window = None;
+    for (int k = 4; k < argc; ++k) {
+        if (strchr(argv[k], '=')) {
+            if (sscanf(argv[k], "%d,%d=%lx", &live_x, &live_y, &live_colour) != 3) return 2;
+        } else {
+            window = (Window)strtoul(argv[k], NULL, 0);
+        }
+    }
+    const int tracing = getenv("X_LATENCY_TRACE") != NULL;
+    struct window_watch watch = {window, XInternAtom(display, "_NET_ACTIVE_WINDOW", False), 0, 0,
+                                 -1};
     if (watch.window) {
         XSelectInput(display, watch.window, StructureNotifyMask | FocusChangeMask);
         XSelectInput(display, DefaultRootWindow(display), PropertyChangeMask);
@@ -222,31 +240,40 @@ static int pixels(Display* display, const unsigned* keys, int n, char** argv, in
             watch.mapped = attributes.map_state == IsViewable;
             watch.focused = active_window(display, watch.active) == watch.window;
         }
-        double start = now_ms(), show = -1;
+        double start = now_ms(), show = -1, live = -1;
         press(display, keys, n);
-        if (getenv("X_LATENCY_TRACE")) fprintf(stderr, "press %.0f\n", start * 1000);
+        if (tracing) fprintf(stderr, "press %.0f\n", start * 1000);
         while (now_ms() - start < 5000) {
             watch_events(display, &watch, start);
             const unsigned long colour = screen_pixel(display, x, y);
+            if (live_x >= 0 && live < 0 &&
+                same_colour(screen_pixel(display, live_x, live_y), live_colour))
+                live = now_ms() - start;
             if (same_colour(colour, page)) {
                 show = now_ms() - start;
-                if (getenv("X_LATENCY_TRACE"))
-                    fprintf(stderr, "page %.0f\n", (start + show) * 1000);
+                if (tracing) fprintf(stderr, "page %.0f\n", (start + show) * 1000);
                 break;
             }
             if (!same_colour(colour, background)) {
-                if (getenv("X_LATENCY_TRACE") && before.n == 0)
+                if (tracing && before.n == 0)
                     fprintf(stderr, "colour %06lx %.0f\n", colour, now_ms() * 1000);
                 note_colour(&before, colour);
             }
             nanosleep(&poll, NULL);
         }
-        /* The page stays up for a moment: a frame of another colour now would be seen too. */
+        /* The page stays up for a moment: a frame of another colour now would be seen too. It
+         * stays until the engine's own frame has come, where that is watched for. */
         const double up = now_ms();
-        while (show >= 0 && now_ms() - up < 300) {
+        while (show >= 0 &&
+               (now_ms() - up < 300 || (live_x >= 0 && live < 0 && now_ms() - up < 3000))) {
             watch_events(display, &watch, start);
             const unsigned long colour = screen_pixel(display, x, y);
             if (!same_colour(colour, page)) note_colour(&after, colour);
+            if (live_x >= 0 && live < 0 &&
+                same_colour(screen_pixel(display, live_x, live_y), live_colour)) {
+                live = now_ms() - start;
+                if (tracing) fprintf(stderr, "live %.0f\n", (start + live) * 1000);
+            }
             nanosleep(&poll, NULL);
         }
         watch_events(display, &watch, start);
@@ -266,7 +293,7 @@ static int pixels(Display* display, const unsigned* keys, int n, char** argv, in
             unsigned long colour = k < before.n ? before.colours[k] : after.colours[k - before.n];
             printf("%s%06lx", k ? "|" : "", colour);
         }
-        printf("%s\n", before.n + after.n ? "" : "-");
+        printf("%s,%.3f\n", before.n + after.n ? "" : "-", live);
         fflush(stdout);
         if (show < 0 || hide < 0) return 1;
     }
@@ -278,7 +305,7 @@ int main(int argc, char** argv) {
     if ((argc < 4 || argc > 5) && !reading) {
         fprintf(stderr,
                 "usage: x_latency WINDOW KEYCODES COUNT [SETTLE_MS] | probe KEYCODES ROLE\n"
-                "     | pixels KEYCODES X,Y RRGGBB HIDDEN_MS COUNT [WINDOW]\n");
+                "     | pixels KEYCODES X,Y RRGGBB HIDDEN_MS COUNT [WINDOW] [X,Y=RRGGBB]\n");
         return 2;
     }
     Display* display = XOpenDisplay(NULL);

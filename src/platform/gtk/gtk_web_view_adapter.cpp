@@ -8,6 +8,16 @@ namespace {
 
 constexpr std::string_view kUserAgentEngineEnd = "(KHTML, like Gecko)";
 
+// A GPU the engine could render on shows itself as a DRM render node.
+bool hasRenderNode() {
+    CPtr<GDir, g_dir_close> devices(g_dir_open("/dev/dri", 0, nullptr));
+    if (!devices) return false;
+    while (const char* name = g_dir_read_name(devices.get())) {
+        if (g_str_has_prefix(name, "renderD")) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string GtkWebViewAdapter::userAgent(const std::string& engineUserAgent,
@@ -31,6 +41,13 @@ GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, 
                                        .c_str());
     // Script pop-ups reach the policy like any other new-window request, instead of being dropped.
     webkit_settings_set_javascript_can_open_windows_automatically(settings_.get(), TRUE);
+    // Without a GPU the engine would composite pages through a software GL renderer, which makes
+    // the first frame after the calendar's first showing take over a second on a small machine;
+    // painting without compositing has it on screen in a tenth of that (docs/performance.md).
+    if (!hasRenderNode()) {
+        webkit_settings_set_hardware_acceleration_policy(settings_.get(),
+                                                         WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    }
     view_ = refSink(WEBKIT_WEB_VIEW(webkit_web_view_new_with_context(context.get())));
     webkit_web_view_set_settings(view_.get(), settings_.get());
 

@@ -335,6 +335,9 @@ void GtkWindowAdapter::makeKeyAndOrderFront(const UserInput& input) {
     // Some window managers ignore activation of a window that is not mapped yet.
     if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) focusOnMap_ = true;
     presentSheets();
+    // The map request goes out now, not when the loop next waits: the web engine may hold the
+    // loop for a while as it catches up, and the window manager can map meanwhile.
+    gdk_display_flush(gtk_widget_get_display(GTK_WIDGET(window_)));
 }
 
 void GtkWindowAdapter::focusNow(guint32 time) {
