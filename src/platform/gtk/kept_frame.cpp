@@ -35,6 +35,7 @@ KeptFrame::KeptFrame(GtkWindow* window, GtkWidget* content) : window_(window), c
     if (WEBKIT_IS_WEB_VIEW(content_)) {
         loadChanged_ = SignalConnection(content_, "load-changed", G_CALLBACK(onLoadChanged), this);
     }
+    configured_ = SignalConnection(window_, "configure-event", G_CALLBACK(onConfigured), this);
     applyBackground();
 }
 
@@ -164,6 +165,17 @@ void KeptFrame::applyBackground() {
                            : cairo_pattern_create_rgba(background_.red, background_.green,
                                                        background_.blue, background_.alpha));
     setWindowBackground(window, pattern.get());
+}
+
+gboolean KeptFrame::onConfigured(GtkWidget*, GdkEventConfigure* event, gpointer data) {
+    auto* self = static_cast<KeptFrame*>(data);
+    // Resized on screen, the server would tile the frame over the new area until the engine has
+    // painted it; the plain background is less of a surprise.
+    if (self->frame_ && !self->hidden() &&
+        (event->width != self->frameSize_.width || event->height != self->frameSize_.height)) {
+        self->drop();
+    }
+    return FALSE;
 }
 
 void KeptFrame::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {

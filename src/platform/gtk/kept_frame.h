@@ -49,6 +49,7 @@ class KeptFrame {
     void drop();
     void applyBackground();
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+    static gboolean onConfigured(GtkWidget*, GdkEventConfigure* event, gpointer self);
     static void onRendered(GObject* view, GAsyncResult* result, gpointer data);
 
     GtkWindow* window_;
@@ -58,6 +59,7 @@ class KeptFrame {
     GdkRectangle frameSize_{};
     GdkRGBA background_{1, 1, 1, 1};
     SignalConnection loadChanged_;
+    SignalConnection configured_;
     ScheduledCall pendingRender_;
     PendingOperations renders_;
 };
