@@ -3,6 +3,7 @@
 #include <gdk/gdkx.h>
 #include <webkit2/webkit2.h>
 
+#include <chrono>
 #include <memory>
 
 #include "platform/gtk/show_trace.h"
@@ -11,6 +12,8 @@ namespace plenhall::gtk {
 namespace {
 
 using Pattern = CPtr<cairo_pattern_t, cairo_pattern_destroy>;
+
+constexpr std::chrono::seconds kLateRender{3};
 
 // GDK keeps its own record of a window's background and puts it back after some of its own
 // operations, so the background goes through GDK; its call for that is deprecated, and on X11
@@ -180,8 +183,11 @@ gboolean KeptFrame::onConfigured(GtkWidget*, GdkEventConfigure* event, gpointer 
 
 void KeptFrame::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
     auto* self = static_cast<KeptFrame*>(data);
-    // A page that loaded while hidden is not the one the kept frame shows.
-    if (event == WEBKIT_LOAD_FINISHED && self->hidden()) self->render();
+    // A page that loaded while hidden is not the one the kept frame shows. Pages that fill in
+    // after their load event (a calendar fetching its events) are rendered once more later.
+    if (event != WEBKIT_LOAD_FINISHED || !self->hidden()) return;
+    self->render();
+    self->lateRender_ = ScheduledCall::after(kLateRender, [self] { self->render(); });
 }
 
 }  // namespace plenhall::gtk

@@ -61,6 +61,7 @@ class KeptFrame {
     SignalConnection loadChanged_;
     SignalConnection configured_;
     ScheduledCall pendingRender_;
+    ScheduledCall lateRender_;
     PendingOperations renders_;
 };
 
