@@ -246,9 +246,6 @@ static int pixels(Display* display, const unsigned* keys, int n, char** argv, in
         while (now_ms() - start < 5000) {
             watch_events(display, &watch, start);
             const unsigned long colour = screen_pixel(display, x, y);
-            if (live_x >= 0 && live < 0 &&
-                same_colour(screen_pixel(display, live_x, live_y), live_colour))
-                live = now_ms() - start;
             if (same_colour(colour, page)) {
                 show = now_ms() - start;
                 if (tracing) fprintf(stderr, "page %.0f\n", (start + show) * 1000);
@@ -262,7 +259,9 @@ static int pixels(Display* display, const unsigned* keys, int n, char** argv, in
             nanosleep(&poll, NULL);
         }
         /* The page stays up for a moment: a frame of another colour now would be seen too. It
-         * stays until the engine's own frame has come, where that is watched for. */
+         * stays until the engine's own frame has come, where that is watched for: only from now
+         * on, so that until the page is there the X server is read as often for every subject.
+         * The engine's frame keeps its mark for three frames, so one that came first is seen. */
         const double up = now_ms();
         while (show >= 0 &&
                (now_ms() - up < 300 || (live_x >= 0 && live < 0 && now_ms() - up < 3000))) {

@@ -58,6 +58,22 @@ class LaunchSpine(DesktopTest):
         # Shown once in full: no reload while it was hidden for less than ten minutes.
         self.assertEqual(len(self.site.requests_for("/app")), 1)
 
+    def test_the_calendar_comes_on_screen_whole(self):
+        # From the first showing on, the screen goes from what was there straight to the page: no
+        # blank, grey or black frame while the web engine catches up.
+        colour = "2a6f97"
+        self.site.routes["/app"] = (200, "text/html", f"<!doctype html><body style='background:#{colour}'>")
+        app = self.launch(start_env={"PLENHALL_TRACE_SHOW": "1"})
+        calendar = app.calendar()
+        wait_until(lambda: "frame rendered" in app.log(), 20, message="the page rendered while hidden")
+        for showing in ("the first showing", "a later one"):
+            watcher, _ = self.desktop.helper("watch", "640", "400", colour)
+            self.press_shortcut()
+            self.assertEqual(watcher.stdout.readline().strip(), "seen", showing)
+            self.wait_active(calendar)
+            self.press_shortcut()
+            self.wait_viewable(calendar, False)
+
     def test_typing_goes_to_the_page_once_shown(self):
         self.site.routes["/app"] = (200, "text/html", FIELD_PAGE)
         self.site.routes["/report"] = (204, "text/plain", "")

@@ -7,12 +7,17 @@
  *                                   yet typing it with Num Lock off still reaches other windows.
  *   x_helper panel X Y W H          maps a dock window of that geometry that reserves its edge
  *                                   (_NET_WM_STRUT_PARTIAL), like a desktop panel; prints "panel".
+ *   x_helper watch X Y RRGGBB       prints "watching", then reads the screen at X,Y until it shows
+ *                                   RRGGBB and prints "seen" followed by every other colour that
+ *                                   came between (a blank frame), or "timeout" after 20 s.
  */
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 
 static int failed = 0;
 static int on_error(Display* display, XErrorEvent* event) {
@@ -65,6 +70,38 @@ static int panel(Display* display, int x, int y, int w, int h) {
     return 0;
 }
 
+static unsigned long colour_at(Display* display, int x, int y) {
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image) return 0xffffffffUL;
+    unsigned long pixel = XGetPixel(image, 0, 0) & 0xffffff;
+    XDestroyImage(image);
+    return pixel;
+}
+
+static int watch(Display* display, int x, int y, unsigned long wanted) {
+    const unsigned long start = colour_at(display, x, y);
+    unsigned long others[8];
+    int count = 0;
+    puts("watching");
+    fflush(stdout);
+    const struct timespec pause = {0, 300000};
+    for (long polls = 0; polls < 20L * 1000 * 1000 / 300; ++polls) {
+        const unsigned long colour = colour_at(display, x, y);
+        if (colour == wanted) {
+            printf("seen");
+            for (int i = 0; i < count; ++i) printf(" #%06lx", others[i]);
+            puts("");
+            return 0;
+        }
+        int known = colour == start;
+        for (int i = 0; i < count && !known; ++i) known = others[i] == colour;
+        if (!known && count < 8) others[count++] = colour;
+        nanosleep(&pause, NULL);
+    }
+    puts("timeout");
+    return 1;
+}
+
 int main(int argc, char** argv) {
     Display* display = XOpenDisplay(NULL);
     if (!display) return 2;
@@ -77,6 +114,11 @@ int main(int argc, char** argv) {
     if (argc == 6 && strcmp(argv[1], "panel") == 0) {
         return panel(display, atoi(argv[2]), atoi(argv[3]), atoi(argv[4]), atoi(argv[5]));
     }
-    fprintf(stderr, "usage: x_helper grab|grab-numlock KEYCODE MODMASK | panel X Y W H\n");
+    if (argc == 5 && strcmp(argv[1], "watch") == 0) {
+        return watch(display, atoi(argv[2]), atoi(argv[3]), strtoul(argv[4], NULL, 16));
+    }
+    fprintf(
+        stderr,
+        "usage: x_helper grab|grab-numlock KEYCODE MODMASK | panel X Y W H | watch X Y RRGGBB\n");
     return 2;
 }
