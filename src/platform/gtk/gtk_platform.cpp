@@ -6,6 +6,13 @@
 #include <climits>
 #include <cstdio>
 
+#include "platform/gtk/unavailable_hot_keys.h"
+#include "platform/gtk/x11_hot_keys.h"
+
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
 namespace plenhall::gtk {
 namespace {
 
@@ -73,6 +80,13 @@ GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> in
     : info_(std::move(info)),
       application_(argc, argv, editingKeys_),
       windows_(focus_, keyMonitor_),
+      hotKeys_([this](GdkDisplay* display) -> std::unique_ptr<GlobalHotKeys> {
+#ifdef GDK_WINDOWING_X11
+          if (GDK_IS_X11_DISPLAY(display)) return std::make_unique<X11HotKeys>(state_);
+#endif
+          // Wayland: a program cannot grab keys there; only the desktop can bind a shortcut.
+          return std::make_unique<UnavailableHotKeys>();
+      }),
       loginItem_(runningProgram()) {
     windows_.setApplication(application_.application());
 }

@@ -186,12 +186,26 @@ void GtkWindowAdapter::applyFunctions() {
     gdk_window_set_functions(gdkWindow, static_cast<GdkWMFunction>(functions));
 }
 
+bool GtkWindowAdapter::onX11() const {
+    return GDK_IS_X11_DISPLAY(gtk_widget_get_display(GTK_WIDGET(window_)));
+}
+
 Rect GtkWindowAdapter::frame() const {
     GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
     if (!gdkWindow || !gtk_widget_get_mapped(GTK_WIDGET(window_))) return requestedFrame_;
     int x = 0, y = 0, width = 0, height = 0;
-    gdk_window_get_origin(gdkWindow, &x, &y);
     gtk_window_get_size(window_, &width, &height);
+    if (onX11()) {
+        gdk_window_get_origin(gdkWindow, &x, &y);
+    } else if (GdkMonitor* monitor = gdk_display_get_monitor_at_window(
+                   gtk_widget_get_display(GTK_WIDGET(window_)), gdkWindow)) {
+        // A Wayland client never learns where its window is; the corner of the monitor it shows
+        // on stands in, so the frame still lies on a screen.
+        GdkRectangle geometry;
+        gdk_monitor_get_geometry(monitor, &geometry);
+        x = geometry.x;
+        y = geometry.y;
+    }
     return Rect{double(x), double(y), double(width), double(height)};
 }
 
@@ -207,7 +221,8 @@ void GtkWindowAdapter::setFrame(const Rect& requested) {
     if (mapped && mappable(frame()) == target) return;
     gtk_window_move(window_, target.x, target.y);
     gtk_window_resize(window_, target.width, target.height);
-    if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_)); gdkWindow && !mapped) {
+    if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
+        gdkWindow && !mapped && onX11()) {
         // GTK applies a position given while hidden at the first map only; later maps would come
         // back where the window was last, so the hidden window itself is moved.
         gdk_window_move_resize(gdkWindow, target.x, target.y, target.width, target.height);
@@ -223,7 +238,10 @@ void GtkWindowAdapter::setSize(Size size) {
 
 void GtkWindowAdapter::enterFullScreen(const std::optional<Screen>& screen) {
     if (!screen) {
-        // The desktop puts the window on a screen of its choosing at the next map.
+        // The desktop puts the window on a screen of its choosing at the next map. Asked for
+        // while hidden, full screen is the state the window is mapped in, so it never shows
+        // framed first. It stays asked for while hidden: GTK names no output with it, so each
+        // showing lands where the desktop then chooses (sway: the focused output).
         if (fullScreenMonitor_ == kDesktopsMonitor) return;
         gtk_window_fullscreen(window_);
         fullScreenMonitor_ = kDesktopsMonitor;
@@ -308,6 +326,8 @@ void GtkWindowAdapter::makeKeyAndOrderFront(const UserInput& input) {
     // Presenting with the time of the input that asked for the window tells the window manager
     // this is no focus theft.
     const guint32 time = input.time ? input.time : gtk_get_current_event_time();
+    // The desktop's token goes with the request GTK makes as it presents: on Wayland it is the
+    // xdg-activation token, on X11 the startup notification's id.
     if (!input.activationToken.empty())
         gtk_window_set_startup_id(window_, input.activationToken.c_str());
     gtk_window_present_with_time(window_, time);
@@ -316,11 +336,16 @@ void GtkWindowAdapter::makeKeyAndOrderFront(const UserInput& input) {
         // to the first control; showing a window would otherwise focus its first control.
         gtk_window_set_focus(window_, nullptr);
     }
-    // Presenting alone does not take the focus from another application on every window manager
-    // (openbox refuses); an explicit activation request does.
-    focusNow(input.time);
-    // Some window managers ignore activation of a window that is not mapped yet.
-    if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) focusOnMap_ = true;
+    // On Wayland, presenting has asked the compositor to activate the window already, and
+    // compositors focus a window as it appears; another request would only carry a token GTK
+    // minted itself, which a compositor may refuse or answer by marking the window urgent.
+    if (onX11()) {
+        // Presenting alone does not take the focus from another application on every window
+        // manager (openbox refuses); an explicit activation request does.
+        focusNow(input.time);
+        // Some window managers ignore activation of a window that is not mapped yet.
+        if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) focusOnMap_ = true;
+    }
     presentSheets();
 }
 

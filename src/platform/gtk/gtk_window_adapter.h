@@ -3,7 +3,8 @@
 //
 // Window-system calls whose value has not changed since the last one are skipped, so showing the
 // calendar costs little more than mapping it. Frames are client-area rectangles in root
-// coordinates, the same for setFrame, frame and the remembered text.
+// coordinates, the same for setFrame, frame and the remembered text. On Wayland the compositor
+// places every window: only the size of a frame counts there.
 //
 // Thread: main thread only. Ownership: the core owns the adapter; the adapter owns its GtkWindow
 // and destroys it first thing in its destructor, with every signal handler.
@@ -76,6 +77,7 @@ class GtkWindowAdapter final : public Window {
     static gboolean onMapEvent(GtkWidget*, GdkEvent*, gpointer self);
     static void onRealize(GtkWidget*, gpointer self);
     static gboolean onWindowStateEvent(GtkWidget*, GdkEventWindowState* event, gpointer self);
+    bool onX11() const;
     void applyFunctions();
     void applyGeometryHints();
     void leaveFullScreen();

@@ -1,0 +1,43 @@
+#include "platform/gtk/display_hot_keys.h"
+
+namespace plenhall::gtk {
+
+GlobalHotKeys* DisplayHotKeys::chosen() {
+    if (chosen_) return chosen_.get();
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display) return nullptr;
+    chosen_ = choose_(display);
+    if (onPress_) chosen_->installPressHandler(onPress_);
+    if (onChange_) chosen_->installBindingChangedHandler(onChange_);
+    return chosen_.get();
+}
+
+void DisplayHotKeys::installPressHandler(std::function<void(const UserInput&)> onPress) {
+    onPress_ = std::move(onPress);
+    const bool wasChosen = chosen_ != nullptr;
+    if (GlobalHotKeys* hotKeys = chosen(); hotKeys && wasChosen)
+        hotKeys->installPressHandler(onPress_);
+}
+
+void DisplayHotKeys::installBindingChangedHandler(
+    std::function<void(const HotKeyBinding&)> onChange) {
+    onChange_ = std::move(onChange);
+    const bool wasChosen = chosen_ != nullptr;
+    if (GlobalHotKeys* hotKeys = chosen(); hotKeys && wasChosen)
+        hotKeys->installBindingChangedHandler(onChange_);
+}
+
+void DisplayHotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+                                    std::function<void(const HotKeyRegistration&)> done) {
+    if (GlobalHotKeys* hotKeys = chosen()) {
+        hotKeys->registerHotKey(keyCode, carbonModifiers, std::move(done));
+        return;
+    }
+    done(HotKeyError{HotKeyError::Reason::unsupported});
+}
+
+void DisplayHotKeys::unregisterHotKey() {
+    if (chosen_) chosen_->unregisterHotKey();
+}
+
+}  // namespace plenhall::gtk
