@@ -32,8 +32,11 @@ int main(int argc, char** argv) {
     // toolkit would still try the default socket, and a stale one would win over a working X
     // display. Where the Wayland display cannot be opened, X11 (XWayland) is the fallback.
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    gdk_set_allowed_backends(wayland && *wayland ? "wayland,x11" : "x11");
-    g_set_prgname("plenhall-desktop");
+    const bool waylandSession = wayland && *wayland;
+    gdk_set_allowed_backends(waylandSession ? "wayland,x11" : "x11");
+    // GTK names a Wayland window's application after the program; Wayland desktops find its
+    // desktop entry, icon and shortcut permissions by that name.
+    g_set_prgname(waylandSession ? plenhall::gtk::kApplicationId : "plenhall-desktop");
     std::setlocale(LC_ALL, "");
     bindtextdomain(GETTEXT_PACKAGE, PLENHALL_LOCALEDIR);
     bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
