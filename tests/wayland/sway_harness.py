@@ -1,7 +1,8 @@
 """The real program as a native Wayland client on a private sway desktop, driven as a user would.
 
 A Sway is a headless sway compositor (wlroots' headless backend, software rendering) with two
-outputs side by side, no XWayland, and a private D-Bus session bus; the fixture calendar is the
+outputs side by side, XWayland started only for the X client that asks, and a private D-Bus
+session bus; the fixture calendar is the
 X11 tests' Site. sway refuses to run as root, so where the tests run as root the compositor, the
 bus, the program and every other client run as an unprivileged user (USER), with their own
 runtime directory and homes.
@@ -35,7 +36,8 @@ OUTPUTS = {"HEADLESS-1": (0, 0, 1280, 800), "HEADLESS-2": (1280, 0, 1280, 800)}
 APP_ID = "com.plenhall.Desktop"
 
 SWAY_CONFIG = """
-xwayland disable
+# Started only when an X client connects: the XWayland scenario.
+xwayland enable
 output HEADLESS-1 mode 1280x800 position 0 0
 output HEADLESS-2 mode 1280x800 position 1280 0
 default_border none
@@ -109,7 +111,7 @@ class Sway:
         env.update({"XDG_RUNTIME_DIR": self.runtime_dir, "HOME": self.home, "NO_AT_BRIDGE": "1"})
         env.update(self.env)
         env.update(extra)
-        return env
+        return {key: value for key, value in env.items() if value is not None}  # None: left out
 
     def spawn(self, command, name, env=None, **kwargs):
         with open(os.path.join(self.root, f"{name}.log"), "a") as log:
@@ -217,6 +219,15 @@ class Sway:
     def focused_view(self):
         return next((v for v in self.views() if v.get("focused")), None)
 
+    def x_display(self):
+        """The X display of sway's XWayland, as sway gives it to the programs it starts."""
+        path = os.path.join(self.home, "x-display")
+        if not os.path.exists(path):
+            self.msg("exec", f'printf %s "$DISPLAY" > {path}.new && mv {path}.new {path}')
+            wait_until(lambda: os.path.exists(path), 10, message="sway's X display")
+        with open(path) as f:
+            return f.read()
+
     # What a user does.
 
     def type(self, text):
@@ -255,8 +266,8 @@ class Sway:
         directory = os.path.join(ARTIFACTS, "wayland", test)
         os.makedirs(directory, exist_ok=True)
         path = os.path.join(directory, f"{name}.png")
-        shot = os.path.join(self.root, f"{name}.png")
-        if self.run(["grim", shot], check=False).returncode == 0:
+        shot = os.path.join(self.home, f"{name}.png")  # where the desktop's user may write
+        if shutil.which("grim") and self.run(["grim", shot], check=False).returncode == 0:
             shutil.copy(shot, path)
         return path
 
@@ -269,6 +280,7 @@ class App:
         self.home = home or tempfile.mkdtemp(prefix="home-", dir=sway.root)
         self.process = None
         self.log_path = None
+        self.extra_env = {}
         if preferences is not None:
             self.write_preferences(preferences)
         self.sway.own(self.home)
@@ -294,7 +306,7 @@ class App:
             return {}
 
     def environment(self):
-        return self.sway.base_env(HOME=self.home, XDG_CONFIG_HOME=self.config_dir,
+        return self.sway.base_env(**self.extra_env, HOME=self.home, XDG_CONFIG_HOME=self.config_dir,
                                   XDG_DATA_HOME=os.path.join(self.home, ".local", "share"),
                                   XDG_CACHE_HOME=os.path.join(self.home, ".cache"))
 
@@ -354,9 +366,6 @@ class SwayTest(unittest.TestCase):
     def setUpClass(cls):
         if not BINARY:
             raise unittest.SkipTest("PLENHALL_E2E_BINARY is not set")
-        for tool in ("sway", "swaymsg", "wtype"):
-            if not shutil.which(tool):
-                raise unittest.SkipTest(f"{tool} is not installed")
         cls.sway = Sway()
         cls.sway.start()
         cls.site = Site()
@@ -382,17 +391,14 @@ class SwayTest(unittest.TestCase):
             if other.poll() is None:
                 other.terminate()
                 other.wait(5)
-        for app in self.apps:
+        directory = os.path.join(ARTIFACTS, "wayland", self.id().split(".")[-1])
+        for index, app in enumerate(self.apps):
             app.stop()
-            if self._outcome_failed():
-                sys.stderr.write(f"--- program log ({app.log_path}) ---\n{app.log() if app.log_path else ''}\n")
+            if app.log_path:  # what the program said, next to the screenshots
+                os.makedirs(directory, exist_ok=True)
+                shutil.copy(app.log_path, os.path.join(directory, f"program-{index}.log"))
 
-    def _outcome_failed(self):
-        outcome = getattr(self, "_outcome", None)
-        errors = getattr(outcome, "errors", None) or getattr(getattr(outcome, "result", None), "errors", [])
-        return any(error for _, error in errors) if errors else False
-
-    def launch(self, preferences=None, home=None, onboarded=True):
+    def launch(self, preferences=None, home=None, onboarded=True, env=None):
         """A run of the program; a new home gets `preferences` (onboarded unless told otherwise), a
         reused home keeps what the earlier run left. Returns once the calendar is loading."""
         if home is None:
@@ -400,6 +406,7 @@ class SwayTest(unittest.TestCase):
             if onboarded:
                 preferences.setdefault("hasOnboarded", True)
         app = App(self.sway, home=home, preferences=preferences if home is None else None)
+        app.extra_env = env or {}
         self.apps.append(app)
         requests = len(self.site.requests_for("/app"))
         app.start()

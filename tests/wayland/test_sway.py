@@ -123,6 +123,18 @@ class Sway(SwayTest):
         self.show(app, "plenhall://show")
         self.show(app, "plenhall://show")  # nor does showing what is shown
 
+    def test_through_xwayland_the_pointer_is_not_trusted(self):
+        # An X client of the Wayland desktop, which knows of no Wayland display: it still tells
+        # XWayland by its X server, and says so once.
+        app = self.launch(env={"DISPLAY": self.sway.x_display(), "WAYLAND_DISPLAY": None})
+        line = "PlenhallDesktop: running through XWayland"
+        for output in ("HEADLESS-1", "HEADLESS-2"):
+            self.sway.focus_output(output)
+            calendar = self.show(app)
+            self.assertEqual((calendar["shell"], calendar["fullscreen_mode"]), ("xwayland", 1))
+            self.hide(app)
+        self.assertEqual(app.log().count(line), 1, app.log())
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -58,12 +58,16 @@ bool GtkScreens::throughXWayland() const {
 #ifdef GDK_WINDOWING_X11
     GdkDisplay* display = gdk_display_get_default();
     if (display && GDK_IS_X11_DISPLAY(display)) {
-        // A Wayland session's X display is XWayland, which also announces itself by an
-        // extension of that name.
+        // A Wayland session's X display is XWayland. XWayland names its outputs XWAYLAND<n>;
+        // newer releases also announce themselves by an extension of that name.
         const char* wayland = std::getenv("WAYLAND_DISPLAY");
         int opcode = 0, event = 0, error = 0;
         xwayland = (wayland && *wayland) || XQueryExtension(GDK_DISPLAY_XDISPLAY(display),
                                                             "XWAYLAND", &opcode, &event, &error);
+        for (int i = 0, n = gdk_display_get_n_monitors(display); i < n && !xwayland; ++i) {
+            const char* name = gdk_monitor_get_model(gdk_display_get_monitor(display, i));
+            xwayland = name && g_str_has_prefix(name, "XWAYLAND");
+        }
     }
 #endif
     throughXWayland_ = xwayland;
