@@ -23,9 +23,9 @@ if [ "${1:-}" = "--tests" ]; then
     # a private desktop for the end-to-end tests
     xserver-xorg-core xserver-xorg-video-dummy xvfb xauth openbox dbus x11-utils x11-xserver-utils xdotool
     imagemagick python3
-    # a private Wayland desktop (sway, headless) for the Wayland scenarios, typing into it, its
-    # screenshots, and another application's window there
-    sway wtype grim python3-gi gir1.2-gtk-3.0
+    # a private Wayland desktop for the Wayland scenarios (sway, headless, with XWayland), typing
+    # into it, its screenshots, and another application's window there
+    sway wtype grim xwayland python3-gi gir1.2-gtk-3.0
     # the format check
     clang-format
   )
