@@ -262,6 +262,16 @@ class Sway:
     def focus_view(self, title):
         self.msg(f'[title="^{title}$"]', "focus")
 
+    def has_dark_pixels(self, x, y, width, height):
+        """Whether that part of the desktop shows anything near black (text, for instance; sway's
+        own background is a dark grey)."""
+        shot = subprocess.run(self.command(["grim", "-t", "ppm", "-g", f"{x},{y} {width}x{height}", "-"]),
+                              env=self.base_env(), capture_output=True, timeout=20, check=True).stdout
+        # Binary PPM: "P6", width, height, maximum value, then the RGB bytes.
+        fields = shot.split(maxsplit=4)
+        pixels = fields[4]
+        return any(sum(pixels[i:i + 3]) < 3 * 32 for i in range(0, len(pixels) - 2, 3))
+
     def screenshot(self, test, name):
         directory = os.path.join(ARTIFACTS, "wayland", test)
         os.makedirs(directory, exist_ok=True)

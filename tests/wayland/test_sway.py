@@ -42,9 +42,12 @@ class Sway(SwayTest):
             self.sway.focus_output(output)
             self.open_url(app, "plenhall://show")
             calendar = self.wait_full_screen_on(app, output)
+            x, y = OUTPUTS[output][:2]
             self.wait_focused(lambda view: view["id"] == calendar["id"], "the calendar focused")
             # A native Wayland window, known to the desktop by the application's id.
             self.assertEqual((calendar["shell"], calendar["app_id"]), ("xdg_shell", APP_ID))
+            # The page is on screen: its heading's dark text.
+            wait_until(lambda: self.sway.has_dark_pixels(x, y, 400, 60), 10, message="the page painted")
             self.shot(f"shown-on-{output}")
             self.hide(app)
         # Shown three times, loaded once.
