@@ -14,17 +14,19 @@ GlobalHotKeys* DisplayHotKeys::chosen() {
 
 void DisplayHotKeys::installPressHandler(std::function<void(const UserInput&)> onPress) {
     onPress_ = std::move(onPress);
-    const bool wasChosen = chosen_ != nullptr;
-    if (GlobalHotKeys* hotKeys = chosen(); hotKeys && wasChosen)
-        hotKeys->installPressHandler(onPress_);
+    if (chosen_)
+        chosen_->installPressHandler(onPress_);
+    else
+        chosen();  // which hands the handler over once a display is open
 }
 
 void DisplayHotKeys::installBindingChangedHandler(
     std::function<void(const HotKeyBinding&)> onChange) {
     onChange_ = std::move(onChange);
-    const bool wasChosen = chosen_ != nullptr;
-    if (GlobalHotKeys* hotKeys = chosen(); hotKeys && wasChosen)
-        hotKeys->installBindingChangedHandler(onChange_);
+    if (chosen_)
+        chosen_->installBindingChangedHandler(onChange_);
+    else
+        chosen();
 }
 
 void DisplayHotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
