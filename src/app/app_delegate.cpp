@@ -19,6 +19,13 @@ std::function<void()> AppDelegate::weakly(std::function<void()> work) {
     };
 }
 
+void AppDelegate::showShortcut(const Shortcut& shortcut) {
+    if (statusItem_ && shortcutMenuItem_) {
+        statusItem_->setItemTitle(*shortcutMenuItem_,
+                                  "Show / Hide Calendar  " + hotKey_->triggerText(shortcut));
+    }
+}
+
 void AppDelegate::applicationDidFinishLaunching() {
     // The updater comes first so it can check even if something later misbehaves.
     updater_ = std::make_unique<Updater>(
@@ -50,19 +57,23 @@ void AppDelegate::applicationDidFinishLaunching() {
     settings_ = std::make_unique<SettingsController>(std::move(model), platform_.windows,
                                                      platform_.screens, platform_.loginItem);
 
-    // A refused shortcut brings the welcome back so the user can choose another one.
-    if (!hotKey_->registerShortcut(prefs_.shortcut())) {
-        prefs_.defaults().setBool(kHasOnboardedKey, false);
-    }
+    // A shortcut another program holds brings the welcome back so the user can choose another
+    // one; where the desktop gives no shortcut or the user declined it, choosing again would not
+    // help, and the settings window says how to bind one by hand.
+    hotKey_->registerShortcut(prefs_.shortcut(), [this, alive = std::weak_ptr<AppDelegate*>(self_)](
+                                                     const HotKeyRegistration& registration) {
+        if (!alive.lock() || registration) return;
+        auto reason = registration.error().reason;
+        if (reason == HotKeyError::Reason::taken || reason == HotKeyError::Reason::noSuchKey)
+            prefs_.defaults().setBool(kHasOnboardedKey, false);
+    });
 
-    // The status menu's first item shows the shortcut, from the current value on. The
-    // controller owns its subscriptions, so `this` outlives both reactions.
-    subscriptions_.push_back(prefs_.subscribeShortcut([this](const Shortcut& shortcut) {
-        if (statusItem_ && shortcutMenuItem_) {
-            statusItem_->setItemTitle(*shortcutMenuItem_,
-                                      "Show / Hide Calendar  " + shortcut.display());
-        }
-    }));
+    // The status menu's first item shows the shortcut as the desktop bound it, from the current
+    // value on. The controller owns its subscriptions, so `this` outlives both reactions.
+    subscriptions_.push_back(
+        prefs_.subscribeShortcut([this](const Shortcut& shortcut) { showShortcut(shortcut); }));
+    subscriptions_.push_back(
+        hotKey_->subscribeChanges([this] { showShortcut(prefs_.shortcut()); }));
 
     // The new mode is stored only after subscribers hear of it, so the re-layout waits for
     // the next turn of the main queue.

@@ -99,6 +99,8 @@ class AppDelegate final : public ApplicationDelegate,
     void buildMainMenu();
     void buildWindow();
     void buildStatusItem();
+    // The status menu's first item names `shortcut` as the desktop bound it.
+    void showShortcut(const Shortcut& shortcut);
     void layoutWindow();
     void stow();
     void statusMenuWillOpen();

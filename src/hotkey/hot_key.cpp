@@ -14,28 +14,60 @@ HotKey::HotKey(GlobalHotKeys& platform, MainQueue& mainQueue, Log& log,
             if (alive.lock()) action_(press);
         });
     });
+    // The backend holds this handler no longer than the HotKey: the destructor replaces it.
+    platform_.installBindingChangedHandler([this](const HotKeyBinding& binding) {
+        if (state_ == State::registered) setState(State::registered, std::nullopt, binding.trigger);
+    });
 }
 
 HotKey::~HotKey() {
     unregister();
     platform_.installPressHandler([](const UserInput&) {});
+    platform_.installBindingChangedHandler([](const HotKeyBinding&) {});
 }
 
-Result<HotKeyError> HotKey::registerShortcut(const Shortcut& shortcut) {
+void HotKey::registerShortcut(const Shortcut& shortcut,
+                              std::function<void(const HotKeyRegistration&)> done) {
     unregister();
-    auto registered = platform_.registerHotKey(shortcut.keyCode, shortcut.carbonModifiers);
-    if (registered) {
-        registered_ = true;
-        return registered;
+    const auto generation = ++generation_;
+    setState(State::waiting, std::nullopt, "");
+    platform_.registerHotKey(
+        shortcut.keyCode, shortcut.carbonModifiers,
+        [this, generation, shortcut, done = std::move(done),
+         alive = std::weak_ptr<bool>(alive_)](const HotKeyRegistration& registration) {
+            if (alive.lock()) answered(generation, shortcut, registration, done);
+        });
+}
+
+void HotKey::answered(std::uint64_t generation, const Shortcut& shortcut,
+                      const HotKeyRegistration& registration,
+                      const std::function<void(const HotKeyRegistration&)>& done) {
+    if (generation != generation_ || state_ != State::waiting) return;
+    if (registration) {
+        setState(State::registered, std::nullopt, registration.value().trigger);
+    } else {
+        log_.line("PlenhallDesktop: " + shortcut.display() + " unavailable (status " +
+                  std::to_string(registration.error().status) + ")");
+        setState(State::refused, registration.error(), "");
     }
-    log_.line("PlenhallDesktop: " + shortcut.display() + " unavailable (status " +
-              std::to_string(registered.error().status) + ")");
-    return registered;
+    if (done) done(registration);
 }
 
 void HotKey::unregister() {
-    if (registered_) platform_.unregisterHotKey();
-    registered_ = false;
+    if (state_ == State::registered || state_ == State::waiting) platform_.unregisterHotKey();
+    ++generation_;
+    if (state_ != State::unregistered) setState(State::unregistered, std::nullopt, "");
+}
+
+std::string HotKey::triggerText(const Shortcut& shortcut) const {
+    return state_ == State::registered && !trigger_.empty() ? trigger_ : shortcut.display();
+}
+
+void HotKey::setState(State state, std::optional<HotKeyError> refusal, std::string trigger) {
+    state_ = state;
+    refusal_ = std::move(refusal);
+    trigger_ = std::move(trigger);
+    changes_.send();
 }
 
 }  // namespace plenhall

@@ -1,21 +1,27 @@
-// The one global hot key of the process: registers a Shortcut system-wide and runs an action on
-// the main queue for every press.
+// The one global hot key of the process: registers a Shortcut system-wide, runs an action on the
+// main queue for every press, and knows how the desktop bound it.
 //
 // Thread: main thread only. Ownership: the application controller owns the one HotKey for the
-// life of the process. Presses already queued when a HotKey is destroyed do nothing.
+// life of the process. Presses and answers already queued when a HotKey is destroyed do nothing.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "hotkey/shortcut.h"
 #include "platform/global_hot_keys.h"
 #include "platform/system.h"
+#include "prefs/observable.h"
 
 namespace plenhall {
 
 class HotKey {
   public:
+    enum class State { unregistered, waiting, registered, refused };
+
     // `action` gets the press it runs for, to bring windows forward on its behalf.
     HotKey(GlobalHotKeys& platform, MainQueue& mainQueue, Log& log,
            std::function<void(const UserInput&)> action);
@@ -23,20 +29,44 @@ class HotKey {
     HotKey& operator=(const HotKey&) = delete;
     ~HotKey();
 
-    // Replaces whatever is registered by `shortcut`; true (ok) when the desktop accepted it. After
-    // a refusal nothing is registered at all and one log line says why.
-    Result<HotKeyError> registerShortcut(const Shortcut& shortcut);
-    // Drops the live registration, if any.
+    // Replaces whatever is registered by `shortcut`. `done` runs once with the desktop's answer:
+    // before this returns where the desktop answers at once, later where it first asks the user.
+    // A registration replaced (or dropped) before its answer never completes. After a refusal
+    // nothing is registered and one log line says why.
+    void registerShortcut(const Shortcut& shortcut,
+                          std::function<void(const HotKeyRegistration&)> done = {});
+    // Drops the live or waiting registration, if any.
     void unregister();
 
-    bool isRegistered() const { return registered_; }
+    State state() const { return state_; }
+    bool isRegistered() const { return state_ == State::registered; }
+    // Why the last registration was refused, while it stands.
+    const std::optional<HotKeyError>& refusal() const { return refusal_; }
+    // How `shortcut` reads to the user: the desktop's words for the keys it bound where it gives
+    // them, else the shortcut's own glyphs.
+    std::string triggerText(const Shortcut& shortcut) const;
+
+    // Sent after every change of state or binding.
+    Subscription subscribeChanges(std::function<void()> callback) {
+        return changes_.add(std::move(callback));
+    }
 
   private:
+    void answered(std::uint64_t generation, const Shortcut& shortcut,
+                  const HotKeyRegistration& registration,
+                  const std::function<void(const HotKeyRegistration&)>& done);
+    void setState(State state, std::optional<HotKeyError> refusal, std::string trigger);
+
     GlobalHotKeys& platform_;
     MainQueue& mainQueue_;
     Log& log_;
     std::function<void(const UserInput&)> action_;
-    bool registered_ = false;
+    State state_ = State::unregistered;
+    std::optional<HotKeyError> refusal_;
+    std::string trigger_;
+    // Answers for an earlier registration are dropped even where a desktop delivers them late.
+    std::uint64_t generation_ = 0;
+    Subscribers<> changes_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

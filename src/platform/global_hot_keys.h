@@ -51,7 +51,8 @@ class GlobalHotKeys {
 
     // Installs the one handler for bindings the desktop changes on its own (the user edited the
     // shortcut in the desktop's settings); later calls replace it.
-    virtual void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> onChange) = 0;
+    virtual void installBindingChangedHandler(
+        std::function<void(const HotKeyBinding&)> onChange) = 0;
 
     // Asks for `keyCode` (virtual key code) with `carbonModifiers` system-wide, replacing any
     // earlier registration. `done` runs exactly once: before this returns where the desktop

@@ -20,9 +20,7 @@ class [[nodiscard]] Result {
     static_assert(!std::is_same_v<Error, Value>, "an error must be told apart from a value");
 
   public:
-    Result()
-        requires std::is_default_constructible_v<Value>
-    = default;  // success
+    Result() = default;  // success, with a default value
     Result(Value value) : outcome_(std::in_place_index<0>, std::move(value)) {}
     Result(Error error) : outcome_(std::in_place_index<1>, std::move(error)) {}
 

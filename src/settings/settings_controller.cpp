@@ -23,8 +23,10 @@ SettingsController::SettingsController(std::unique_ptr<SettingsModel> model, Win
 void SettingsController::present(Presentation presentation, const UserInput& input) {
     model_->setWelcome(presentation == Presentation::welcome);
     model_->setOpenAtLoginValue(loginItem_.status() == LoginItemStatus::enabled);
-    if (auto screen =
-            targetScreen(screens_.mouseLocation(), screens_.screens(), screens_.mainScreen())) {
+    if (!screens_.windowsPlaceThemselves()) {
+        window_->setSize(kSettingsWindowSize);
+    } else if (auto screen = targetScreen(screens_.mouseLocation(), screens_.screens(),
+                                          screens_.mainScreen())) {
         window_->setFrame(centeredFrame(kSettingsWindowSize, screen->visibleFrame));
     }
     window_->makeKeyAndOrderFront(input);

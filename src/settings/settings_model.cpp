@@ -9,7 +9,9 @@ std::string refusalMessage(const Shortcut& shortcut, const HotKeyError& error) {
         case HotKeyError::Reason::noSuchKey:
             return shortcut.display() + " can't be used as a shortcut on this keyboard.";
         case HotKeyError::Reason::unsupported:
-            return "This desktop doesn't let apps use global shortcuts.";
+            return kDesktopShortcutHint;
+        case HotKeyError::Reason::declined:
+            return "The desktop didn't set up " + shortcut.display() + ".";
     }
     return shortcut.display() + " is unavailable.";
 }
@@ -23,7 +25,26 @@ SettingsModel::SettingsModel(Services services, std::function<void()> openCalend
       log_(services.log),
       info_(std::move(services.info)),
       openCalendar_(std::move(openCalendar)),
-      checkForUpdates_(std::move(checkForUpdates)) {}
+      checkForUpdates_(std::move(checkForUpdates)),
+      // The model owns the subscription, so `this` outlives it.
+      hotKeyChanges_(hotKey_.subscribeChanges([this] { objectWillChange_.send(); })) {}
+
+std::string SettingsModel::shortcutTitle() const {
+    return hotKey_.triggerText(prefs_.shortcut());
+}
+
+std::optional<std::string> SettingsModel::shortcutNotice() const {
+    if (shortcutError_) return shortcutError_;
+    // Without a way to have a global shortcut the user is told how to bind one by hand.
+    if (!recording_ && hotKey_.refusal() &&
+        hotKey_.refusal()->reason == HotKeyError::Reason::unsupported)
+        return std::string(kDesktopShortcutHint);
+    if (!recording_ && hotKey_.refusal() &&
+        hotKey_.refusal()->reason == HotKeyError::Reason::declined)
+        return refusalMessage(prefs_.shortcut(), *hotKey_.refusal()) + " " +
+               kDesktopShortcutHintAfterRefusal;
+    return std::nullopt;
+}
 
 SettingsModel::~SettingsModel() {
     if (monitor_) keyMonitor_.removeMonitor(*monitor_);
@@ -74,15 +95,20 @@ std::optional<KeyEvent> SettingsModel::handleRecordingKeyDown(const KeyEvent& ev
         setShortcutError("Include \u2318, \u2325 or \u2303 in the shortcut.");
         return std::nullopt;
     }
-    if (auto registered = hotKey_.registerShortcut(*candidate)) {
-        prefs_.setShortcut(*candidate);
-        setShortcutError(std::nullopt);
-        finishRecording();
-    } else {
-        // Nothing is registered now; the stored shortcut returns with stopRecording() or a later
-        // accepted candidate.
-        setShortcutError(refusalMessage(*candidate, registered.error()) + " Try another.");
-    }
+    hotKey_.registerShortcut(
+        *candidate, [this, candidate = *candidate,
+                     weak = std::weak_ptr<SettingsModel*>(self_)](const HotKeyRegistration& done) {
+            if (!weak.lock()) return;
+            if (done) {
+                prefs_.setShortcut(candidate);
+                setShortcutError(std::nullopt);
+                finishRecording();
+            } else {
+                // Nothing is registered now; the stored shortcut returns with stopRecording() or
+                // a later accepted candidate.
+                setShortcutError(refusalMessage(candidate, done.error()) + " Try another.");
+            }
+        });
     return std::nullopt;
 }
 
@@ -96,19 +122,24 @@ void SettingsModel::stopRecording() {
     if (!recording_) return;
     finishRecording();
     // A refusal is logged by the hot key; the settings window shows the shortcut as stored.
-    (void)hotKey_.registerShortcut(prefs_.shortcut());
+    hotKey_.registerShortcut(prefs_.shortcut());
 }
 
 void SettingsModel::resetShortcut() {
     stopRecording();
     Shortcut fallback = defaultShortcut();
-    if (auto registered = hotKey_.registerShortcut(fallback)) {
-        prefs_.setShortcut(fallback);
-        setShortcutError(std::nullopt);
-    } else {
-        (void)hotKey_.registerShortcut(prefs_.shortcut());
-        setShortcutError(refusalMessage(fallback, registered.error()));
-    }
+    hotKey_.registerShortcut(
+        fallback, [this, fallback,
+                   weak = std::weak_ptr<SettingsModel*>(self_)](const HotKeyRegistration& done) {
+            if (!weak.lock()) return;
+            if (done) {
+                prefs_.setShortcut(fallback);
+                setShortcutError(std::nullopt);
+            } else {
+                hotKey_.registerShortcut(prefs_.shortcut());
+                setShortcutError(refusalMessage(fallback, done.error()));
+            }
+        });
 }
 
 void SettingsModel::setOpenAtLogin(bool on) {

@@ -22,6 +22,15 @@ namespace plenhall {
 // What the settings window says when the desktop refuses `shortcut`.
 std::string refusalMessage(const Shortcut& shortcut, const HotKeyError& error);
 
+// How to have the shortcut anyway on a desktop that gives programs none: the command a desktop
+// shortcut runs to show or hide the calendar.
+inline constexpr const char* kDesktopShortcutHint =
+    "This desktop doesn't let apps set global shortcuts: in its keyboard settings, add a shortcut "
+    "that runs plenhall-desktop plenhall:// to show or hide the calendar.";
+inline constexpr const char* kDesktopShortcutHintAfterRefusal =
+    "To use a shortcut anyway, add one in the desktop's keyboard settings that runs "
+    "plenhall-desktop plenhall://.";
+
 class SettingsModel {
   public:
     struct Services {
@@ -43,6 +52,11 @@ class SettingsModel {
     void setWelcome(bool welcome);
     bool recording() const { return recording_; }
     const std::optional<std::string>& shortcutError() const { return shortcutError_; }
+    // What the shortcut button says: the desktop's words for the bound keys where it gives them.
+    std::string shortcutTitle() const;
+    // The line under the shortcut: the recorder's error, or how to bind the shortcut by hand when
+    // the desktop gave none.
+    std::optional<std::string> shortcutNotice() const;
     bool openAtLogin() const { return openAtLogin_; }
     void setOpenAtLoginValue(bool value);  // the status as read from the desktop
 
@@ -87,6 +101,7 @@ class SettingsModel {
     bool openAtLogin_ = false;
     std::optional<KeyMonitor::Token> monitor_;
     std::shared_ptr<SettingsModel*> self_ = std::make_shared<SettingsModel*>(this);
+    Subscription hotKeyChanges_;
 };
 
 }  // namespace plenhall

@@ -72,8 +72,8 @@ ViewNode header(const SettingsModel& model) {
 ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
     const bool recording = model.recording();
     ViewNode shortcutButton =
-        button("shortcut", recording ? "Press new shortcut\u2026" : prefs.shortcut().display(),
-               false, ButtonStyle::push, [&model, recording] {
+        button("shortcut", recording ? "Press new shortcut\u2026" : model.shortcutTitle(), false,
+               ButtonStyle::push, [&model, recording] {
                    if (recording) {
                        model.stopRecording();
                    } else {
@@ -93,16 +93,17 @@ ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
             button("reset", "Reset", true, ButtonStyle::link, [&model] { model.resetShortcut(); }));
     }
 
+    const auto notice = model.shortcutNotice();
     std::string message;
-    if (model.shortcutError()) {
-        message = *model.shortcutError();
+    if (notice) {
+        message = *notice;
     } else if (recording) {
         message = "Esc to cancel.";
     } else {
         message = "Press it anywhere to open your calendar. Press it again to hide it.";
     }
     ViewNode messageLine = text("message", message, false, font(TextStyle::callout),
-                                model.shortcutError() ? TextColor::red : TextColor::secondary);
+                                notice ? TextColor::red : TextColor::secondary);
 
     return stack(
         NodeKind::vstack, "shortcut-section", Alignment::leading, 6,

@@ -20,10 +20,10 @@ bool usable(const Screen& screen) {
 
 }  // namespace
 
-std::optional<Screen> targetScreen(Point pointer, const std::vector<Screen>& screens,
+std::optional<Screen> targetScreen(std::optional<Point> pointer, const std::vector<Screen>& screens,
                                    const std::optional<Screen>& mainScreen) {
     for (const auto& screen : screens) {
-        if (usable(screen) && screen.frame.contains(pointer)) return screen;
+        if (pointer && usable(screen) && screen.frame.contains(*pointer)) return screen;
     }
     if (mainScreen && usable(*mainScreen)) return mainScreen;
     // Desktops without a configured primary monitor report none; any screen beats no layout.
@@ -53,15 +53,28 @@ Rect largeWindowFrame(const std::optional<std::string>& remembered, const Rect& 
     return defaultLargeFrame(visibleFrame);
 }
 
+Size largeWindowSize(const std::optional<std::string>& remembered, const Rect& visibleFrame) {
+    if (remembered) {
+        Rect frame = rectFromString(*remembered);
+        if (frame.width >= kLargeWindowMinSize.width && frame.height >= kLargeWindowMinSize.height)
+            return Size{frame.width, frame.height};
+    }
+    Rect fallback = defaultLargeFrame(visibleFrame);
+    return Size{fallback.width, fallback.height};
+}
+
 void layoutWindow(Window& window, const Screens& screens, const Prefs& prefs) {
-    auto screen = targetScreen(screens.mouseLocation(), screens.screens(), screens.mainScreen());
+    const auto pointer = screens.mouseLocation();
+    auto screen = targetScreen(pointer, screens.screens(), screens.mainScreen());
     if (!screen) return;
 
     if (prefs.displayMode() == DisplayMode::fullScreen) {
         window.setStyle(WindowStyle::borderless);
         window.setHasShadow(false);
         window.setMovable(false);
-        window.enterFullScreen(*screen);
+        // Without the pointer the main screen would be a guess; the desktop knows where the user
+        // is.
+        window.enterFullScreen(pointer ? screen : std::nullopt);
         return;
     }
 
@@ -73,8 +86,12 @@ void layoutWindow(Window& window, const Screens& screens, const Prefs& prefs) {
     window.setHasShadow(true);
     window.setMovable(true);
     window.setMinSize(kLargeWindowMinSize);
-    window.setFrame(largeWindowFrame(prefs.defaults().stringForKey(kLargeWindowFrameKey),
-                                     screen->visibleFrame));
+    auto remembered = prefs.defaults().stringForKey(kLargeWindowFrameKey);
+    if (screens.windowsPlaceThemselves()) {
+        window.setFrame(largeWindowFrame(remembered, screen->visibleFrame));
+    } else {
+        window.setSize(largeWindowSize(remembered, screen->visibleFrame));
+    }
 }
 
 Rect centeredFrame(Size size, const Rect& visibleFrame) {

@@ -15,7 +15,7 @@ inline constexpr Size kLargeWindowMinSize{640, 480};
 
 // The first screen (in the desktop's order) whose frame holds the pointer, else the main screen,
 // else the first screen; nothing when there is no screen at all.
-std::optional<Screen> targetScreen(Point pointer, const std::vector<Screen>& screens,
+std::optional<Screen> targetScreen(std::optional<Point> pointer, const std::vector<Screen>& screens,
                                    const std::optional<Screen>& mainScreen);
 
 // 90 % of the visible frame's width and height, rounded half away from zero, centred on it.
@@ -31,8 +31,12 @@ bool acceptsRememberedFrame(const Rect& frame, const Rect& visibleFrame);
 // The frame a large window takes on a screen with `visibleFrame`, given the remembered text.
 Rect largeWindowFrame(const std::optional<std::string>& remembered, const Rect& visibleFrame);
 
-// Lays `window` out for the store's display mode on the screen under the pointer. Does nothing
-// when there is no screen.
+// The size a large window takes where the desktop places it: the remembered one when it is at
+// least 640 × 480, else the default frame's on `visibleFrame`.
+Size largeWindowSize(const std::optional<std::string>& remembered, const Rect& visibleFrame);
+
+// Lays `window` out for the store's display mode on the screen under the pointer, or where the
+// desktop places windows itself, on the screen it chooses. Does nothing when there is no screen.
 void layoutWindow(Window& window, const Screens& screens, const Prefs& prefs);
 
 // Stores the window's frame under "largeWindowFrame" in largeWindow mode; nothing otherwise.

@@ -5,6 +5,7 @@
 #include <glib.h>
 
 #include <chrono>
+#include <functional>
 
 namespace plenhall::gtk::testing {
 
@@ -14,6 +15,18 @@ inline void runLoopFor(std::chrono::milliseconds duration) {
     while (g_get_monotonic_time() < end) {
         if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
     }
+}
+
+// Turns the default main context until `done` holds, for at most `limit` (a bound for a failing
+// test, not a wait); answers whether it held.
+inline bool runLoopUntil(const std::function<bool()>& done,
+                         std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const gint64 end = g_get_monotonic_time() + limit.count() * 1000;
+    while (!done()) {
+        if (g_get_monotonic_time() >= end) return false;
+        if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
+    }
+    return true;
 }
 
 }  // namespace plenhall::gtk::testing

@@ -97,10 +97,16 @@ void FakeWindow::setFrame(const Rect& f) {
     frameHistory.push_back(f);
 }
 
-void FakeWindow::enterFullScreen(const Screen& screen) {
-    fullScreen = screen;
-    currentFrame = screen.frame;
-    frameHistory.push_back(screen.frame);
+void FakeWindow::setSize(Size s) {
+    fullScreen.reset();
+    currentFrame = Rect{0, 0, s.width, s.height};
+    frameHistory.push_back(currentFrame);
+}
+
+void FakeWindow::enterFullScreen(const std::optional<Screen>& screen) {
+    fullScreen = screen.value_or(Screen{{}, {}, kDesktopsChoice});
+    currentFrame = fullScreen->frame;
+    frameHistory.push_back(fullScreen->frame);
 }
 
 void FakeWindow::orderOut() {
@@ -242,20 +248,33 @@ void FakeHotKeys::installPressHandler(std::function<void(const UserInput&)> onPr
     handler = std::move(onPress);
 }
 
-Result<HotKeyError> FakeHotKeys::registerHotKey(std::uint32_t keyCode,
-                                                std::uint32_t carbonModifiers) {
-    Combination wanted{keyCode, carbonModifiers};
-    if (std::find(takenByOthers.begin(), takenByOthers.end(), wanted) != takenByOthers.end()) {
-        registered.reset();
-        return refusal;
+void FakeHotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+                                 std::function<void(const HotKeyRegistration&)> done) {
+    registered.reset();
+    waiting = Combination{keyCode, carbonModifiers};
+    waitingDone = std::move(done);
+    if (answerLater) return;
+    if (std::find(takenByOthers.begin(), takenByOthers.end(), *waiting) != takenByOthers.end()) {
+        answer(refusal);
+    } else {
+        answer(HotKeyBinding{trigger});
     }
-    registered = wanted;
-    return {};
+}
+
+bool FakeHotKeys::answer(const HotKeyRegistration& registration) {
+    if (!waiting) return false;
+    if (registration) registered = waiting;
+    waiting.reset();
+    auto done = std::exchange(waitingDone, nullptr);
+    done(registration);
+    return true;
 }
 
 void FakeHotKeys::unregisterHotKey() {
     ++unregisterCalls;
     registered.reset();
+    waiting.reset();
+    waitingDone = nullptr;
 }
 
 bool FakeHotKeys::press(const UserInput& input) {

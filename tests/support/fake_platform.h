@@ -117,7 +117,8 @@ class FakeWindow final : public Window {
     void setStandardButtonHidden(WindowButton b, bool h) override { hiddenButtons[int(b)] = h; }
     Rect frame() const override { return currentFrame; }
     void setFrame(const Rect& f) override;
-    void enterFullScreen(const Screen& screen) override;
+    void setSize(Size s) override;
+    void enterFullScreen(const std::optional<Screen>& screen) override;
     bool isVisible() const override { return visible; }
     bool isKeyWindow() const override { return key; }
     void orderOut() override;
@@ -148,8 +149,11 @@ class FakeWindow final : public Window {
     std::vector<Rect> frameHistory;
     bool visible = false;
     bool key = false;
-    std::optional<Screen> fullScreen;  // the screen it covers, while it does
-    int activations = 0;               // times brought forward with the focus
+    // The screen it covers, while it does; a screen with id kDesktopsChoice where the desktop
+    // chose it.
+    std::optional<Screen> fullScreen;
+    static constexpr int kDesktopsChoice = -2;
+    int activations = 0;  // times brought forward with the focus
     std::optional<UserInput> lastInput;
     const std::function<void(const FakeWindow&)>* whenOrderedFront = nullptr;
     int firstResponderCalls = 0;
@@ -163,11 +167,13 @@ class FakeScreens final : public Screens {
   public:
     std::vector<Screen> screens() const override { return all; }
     std::optional<Screen> mainScreen() const override { return main; }
-    Point mouseLocation() const override { return pointer; }
+    std::optional<Point> mouseLocation() const override { return pointer; }
+    bool windowsPlaceThemselves() const override { return placesWindows; }
 
     std::vector<Screen> all{Screen{{0, 0, 1440, 900}, {0, 25, 1440, 875}}};
     std::optional<Screen> main = Screen{{0, 0, 1440, 900}, {0, 25, 1440, 875}};
-    Point pointer{100, 100};
+    std::optional<Point> pointer = Point{100, 100};
+    bool placesWindows = true;
 };
 
 class FakeWindowFactory final : public WindowFactory {
@@ -274,12 +280,17 @@ class FakeStatusBar final : public StatusBar {
 class FakeHotKeys final : public GlobalHotKeys {
   public:
     void installPressHandler(std::function<void(const UserInput&)> onPress) override;
-    Result<HotKeyError> registerHotKey(std::uint32_t keyCode,
-                                       std::uint32_t carbonModifiers) override;
+    void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> onChange) override {
+        bindingChanged = std::move(onChange);
+    }
+    void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+                        std::function<void(const HotKeyRegistration&)> done) override;
     void unregisterHotKey() override;
 
     // The user presses the registered combination; false when nothing is registered.
     bool press(const UserInput& input = UserInput{4242, ""});
+    // The desktop answers the waiting registration (with answerLater); false when none waits.
+    bool answer(const HotKeyRegistration& registration);
 
     struct Combination {
         std::uint32_t keyCode;
@@ -289,8 +300,14 @@ class FakeHotKeys final : public GlobalHotKeys {
     std::optional<Combination> registered;
     std::vector<Combination> takenByOthers;  // registering these is refused
     HotKeyError refusal{HotKeyError::Reason::taken, 10};
+    std::string trigger;  // the desktop's words for what it binds
+    // A desktop that asks the user first: registrations wait for answer().
+    bool answerLater = false;
+    std::optional<Combination> waiting;
+    std::function<void(const HotKeyRegistration&)> waitingDone;
     int unregisterCalls = 0;
     std::function<void(const UserInput&)> handler;
+    std::function<void(const HotKeyBinding&)> bindingChanged;
 };
 
 class FakeKeyMonitor final : public KeyMonitor {

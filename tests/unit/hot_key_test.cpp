@@ -10,6 +10,9 @@ namespace {
 
 using ::testing::ElementsAre;
 
+const Shortcut kC{8, 6400, "C"};
+const Shortcut kK{40, 0x300, "K"};
+
 class HotKeyTest : public ::testing::Test {
   protected:
     FakeHotKeys platform;
@@ -18,10 +21,15 @@ class HotKeyTest : public ::testing::Test {
     std::vector<std::uint32_t> actions;  // the time of each press an action ran for
     HotKey hotKey{platform, queue, log,
                   [this](const UserInput& press) { actions.push_back(press.time); }};
+    std::vector<bool> answers;
+    std::function<void(const HotKeyRegistration&)> recordAnswer() {
+        return [this](const HotKeyRegistration& r) { answers.push_back(r.ok()); };
+    }
 };
 
 TEST_F(HotKeyTest, PressesRunTheActionLaterOnTheMainQueueOncePerPress) {
-    ASSERT_TRUE(hotKey.registerShortcut(Shortcut{8, 6400, "C"}));
+    hotKey.registerShortcut(kC);
+    ASSERT_TRUE(hotKey.isRegistered());
     platform.press(UserInput{100, ""});
     platform.press(UserInput{200, ""});
     EXPECT_TRUE(actions.empty());
@@ -29,27 +37,66 @@ TEST_F(HotKeyTest, PressesRunTheActionLaterOnTheMainQueueOncePerPress) {
     EXPECT_THAT(actions, ElementsAre(100u, 200u));
 }
 
-TEST_F(HotKeyTest, RegisteringAgainDropsTheOldRegistrationFirst) {
-    ASSERT_TRUE(hotKey.registerShortcut(Shortcut{8, 6400, "C"}));
-    ASSERT_TRUE(hotKey.registerShortcut(Shortcut{8, 6400, "C"}));
-    EXPECT_EQ(platform.unregisterCalls, 1);
-    EXPECT_EQ(platform.registered, (FakeHotKeys::Combination{8, 6400}));
-    EXPECT_TRUE(hotKey.isRegistered());
-}
-
 TEST_F(HotKeyTest, RefusalLogsOneLineAndLeavesNothingRegistered) {
-    ASSERT_TRUE(hotKey.registerShortcut(Shortcut{40, 0x300, "K"}));
+    hotKey.registerShortcut(kK);
     platform.takenByOthers.push_back({8, 6400});
-    EXPECT_FALSE(hotKey.registerShortcut(Shortcut{8, 6400, "C"}));
+    hotKey.registerShortcut(kC, recordAnswer());
+    EXPECT_THAT(answers, ElementsAre(false));
     EXPECT_FALSE(platform.registered);
-    EXPECT_FALSE(hotKey.isRegistered());
+    EXPECT_EQ(hotKey.state(), HotKey::State::refused);
+    EXPECT_EQ(hotKey.refusal()->reason, HotKeyError::Reason::taken);
     EXPECT_THAT(log.lines,
                 ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)"));
 
     platform.refusal.status = -9878;
-    EXPECT_FALSE(hotKey.registerShortcut(Shortcut{8, 6400, "%s%n"}));
+    hotKey.registerShortcut(Shortcut{8, 6400, "%s%n"});
     EXPECT_EQ(log.lines.back(),
               "PlenhallDesktop: \u2303\u2325\u2318%s%n unavailable (status -9878)");
+}
+
+TEST_F(HotKeyTest, ADesktopThatAsksFirstAnswersLaterInItsOwnWords) {
+    platform.answerLater = true;
+    int changes = 0;
+    auto subscription = hotKey.subscribeChanges([&] { ++changes; });
+
+    hotKey.registerShortcut(kC, recordAnswer());
+    EXPECT_EQ(hotKey.state(), HotKey::State::waiting);
+    EXPECT_TRUE(answers.empty());
+    EXPECT_EQ(hotKey.triggerText(kC), kC.display());  // nothing bound yet: our own glyphs
+
+    changes = 0;
+    ASSERT_TRUE(platform.answer(HotKeyBinding{"Ctrl+Alt+Super+C"}));
+    EXPECT_THAT(answers, ElementsAre(true));
+    EXPECT_TRUE(hotKey.isRegistered());
+    EXPECT_EQ(hotKey.triggerText(kC), "Ctrl+Alt+Super+C");
+    EXPECT_EQ(changes, 1);
+
+    // The user rebinds it in the desktop's own settings.
+    platform.bindingChanged(HotKeyBinding{"Super+K"});
+    EXPECT_EQ(hotKey.triggerText(kC), "Super+K");
+    EXPECT_EQ(changes, 2);
+
+    // A registration with nothing to add reads as the shortcut itself.
+    platform.answerLater = false;
+    hotKey.registerShortcut(kK);
+    EXPECT_EQ(hotKey.triggerText(kK), kK.display());
+}
+
+TEST_F(HotKeyTest, AnAnswerForAReplacedOrDroppedRegistrationIsIgnored) {
+    platform.answerLater = true;
+    hotKey.registerShortcut(kK, recordAnswer());
+    auto lateAnswer = std::exchange(platform.waitingDone, nullptr);
+    hotKey.registerShortcut(kC, recordAnswer());
+    lateAnswer(HotKeyBinding{"Super+K"});
+    EXPECT_TRUE(answers.empty());
+    EXPECT_EQ(hotKey.state(), HotKey::State::waiting);
+
+    lateAnswer = std::exchange(platform.waitingDone, nullptr);
+    hotKey.unregister();
+    lateAnswer(HotKeyError{HotKeyError::Reason::declined, 1});
+    EXPECT_TRUE(answers.empty());
+    EXPECT_EQ(hotKey.state(), HotKey::State::unregistered);
+    EXPECT_TRUE(log.lines.empty());
 }
 
 TEST_F(HotKeyTest, UnregisterWithNothingRegisteredDoesNothing) {

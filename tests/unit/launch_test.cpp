@@ -70,6 +70,44 @@ TEST_F(Launch, RefusedShortcutBringsTheWelcomeBack) {
                 ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)"));
 }
 
+TEST_F(Launch, WithoutAGlobalShortcutTheSettingsSayHowToBindOneAndTheWelcomeStaysAway) {
+    const struct {
+        HotKeyError::Reason reason;
+        std::string notice;
+    } cases[] = {
+        {HotKeyError::Reason::unsupported, kDesktopShortcutHint},
+        {HotKeyError::Reason::declined,
+         "The desktop didn't set up \u2303\u2325\u2318C. To use a shortcut anyway, add one in the "
+         "desktop's keyboard settings that runs plenhall-desktop plenhall://."},
+    };
+    for (const auto& c : cases) {
+        FakePlatform fresh;
+        Platform freshPlatform = fresh.platform();
+        fresh.defaults.setBool("hasOnboarded", true);
+        fresh.hotKeys.takenByOthers.push_back({8, 6400});
+        fresh.hotKeys.refusal = HotKeyError{c.reason, 2};
+        Prefs freshPrefs(fresh.defaults);
+        AppDelegate delegate(freshPlatform, freshPrefs,
+                             AppValues{kTestStartURL, "plenhall.com", 600.0});
+        delegate.applicationDidFinishLaunching();
+        EXPECT_FALSE(fresh.windows.settings->visible);
+        EXPECT_TRUE(fresh.defaults.boolForKey("hasOnboarded"));
+        EXPECT_EQ(delegate.settings()->model().shortcutNotice(), c.notice);
+        EXPECT_EQ(fresh.log.lines.size(), 1u);
+    }
+}
+
+TEST_F(Launch, TheShortcutReadsAsTheDesktopBoundIt) {
+    desktop.hotKeys.answerLater = true;
+    launchOnboarded();
+    EXPECT_EQ(statusItem().menu->items[0].title, "Show / Hide Calendar  \u2303\u2325\u2318C");
+    desktop.hotKeys.answer(HotKeyBinding{"Ctrl+Alt+Super+C"});
+    EXPECT_EQ(statusItem().titleHistory.back(), "0:Show / Hide Calendar  Ctrl+Alt+Super+C");
+    EXPECT_EQ(app->settings()->model().shortcutTitle(), "Ctrl+Alt+Super+C");
+    pressHotKey();
+    EXPECT_TRUE(calendar().visible);
+}
+
 TEST_F(Launch, StatusMenuShowsTheShortcutAndFollowsEveryAssignment) {
     launchOnboarded();
     EXPECT_EQ(statusItem().menu->items[0].title, "Show / Hide Calendar  \u2303\u2325\u2318C");

@@ -220,7 +220,10 @@ TEST(RefusalMessage, EachReasonHasItsOwnText) {
         {HotKeyError::Reason::taken, "\u21E7\u2318K is already used by another app."},
         {HotKeyError::Reason::noSuchKey,
          "\u21E7\u2318K can't be used as a shortcut on this keyboard."},
-        {HotKeyError::Reason::unsupported, "This desktop doesn't let apps use global shortcuts."},
+        {HotKeyError::Reason::unsupported,
+         "This desktop doesn't let apps set global shortcuts: in its keyboard settings, add a "
+         "shortcut that runs plenhall-desktop plenhall:// to show or hide the calendar."},
+        {HotKeyError::Reason::declined, "The desktop didn't set up \u21E7\u2318K."},
     };
     for (const auto& c : cases)
         EXPECT_EQ(refusalMessage(shortcut, HotKeyError{c.reason, 2}), c.message);
@@ -234,6 +237,25 @@ TEST_F(Recorder, AKeyTheKeyboardLacksIsRefusedWithItsOwnMessage) {
     EXPECT_EQ(model().shortcutError(),
               "\u21E7\u2318K can't be used as a shortcut on this keyboard. Try another.");
     EXPECT_TRUE(model().recording());
+}
+
+TEST_F(Recorder, ADesktopThatAsksTheUserFirstDecidesWhenRecordingEnds) {
+    desktop.hotKeys.answerLater = true;
+    model().startRecording();
+    key(kCommandShiftK);
+    EXPECT_TRUE(model().recording());  // the desktop's dialog is up
+
+    desktop.hotKeys.answer(HotKeyError{HotKeyError::Reason::declined, 1});
+    EXPECT_EQ(model().shortcutError(), "The desktop didn't set up \u21E7\u2318K. Try another.");
+    EXPECT_TRUE(model().recording());
+    EXPECT_EQ(prefs->shortcut(), defaultShortcut());
+
+    key(kCommandShiftK);
+    desktop.hotKeys.answer(HotKeyBinding{"Shift+Super+K"});
+    EXPECT_FALSE(model().recording());
+    EXPECT_EQ(model().shortcutError(), std::nullopt);
+    EXPECT_EQ(prefs->shortcut().keyCode, 40);
+    EXPECT_EQ(model().shortcutTitle(), "Shift+Super+K");
 }
 
 }  // namespace

@@ -16,18 +16,19 @@ const Screen kRight{{1440, 0, 1920, 1080}, {1440, 0, 1920, 1040}};
 
 TEST(TargetScreen, PointerScreenElseMainElseFirst) {
     const std::vector<Screen> both{kLeft, kRight};
-    EXPECT_EQ(targetScreen({2000, 500}, both, kLeft), kRight);
-    EXPECT_EQ(targetScreen({10, 10}, both, kRight), kLeft);
-    EXPECT_EQ(targetScreen({1440, 0}, both, kLeft), kRight);  // the border belongs to one screen
-    EXPECT_EQ(targetScreen({-5, -5}, both, kRight), kRight);  // in no screen: the main one
-    EXPECT_EQ(targetScreen({-5, -5}, both, std::nullopt), kLeft);
-    EXPECT_EQ(targetScreen({-5, -5}, {}, std::nullopt), std::nullopt);
+    EXPECT_EQ(targetScreen(Point{2000, 500}, both, kLeft), kRight);
+    EXPECT_EQ(targetScreen(Point{10, 10}, both, kRight), kLeft);
+    EXPECT_EQ(targetScreen(Point{1440, 0}, both, kLeft),
+              kRight);  // the border belongs to one screen
+    EXPECT_EQ(targetScreen(Point{-5, -5}, both, kRight), kRight);  // in no screen: the main one
+    EXPECT_EQ(targetScreen(Point{-5, -5}, both, std::nullopt), kLeft);
+    EXPECT_EQ(targetScreen(Point{-5, -5}, {}, std::nullopt), std::nullopt);
     // Screens no desktop could have are passed over.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const Screen broken{{0, 0, -5, 800}, {0, 0, nan, 800}};
     const Screen endless{{1e308, 0, 1e308, 800}, {1e308, 0, 1e308, 800}};
-    EXPECT_EQ(targetScreen({10, 10}, {broken, endless, kRight}, broken), kRight);
-    EXPECT_EQ(targetScreen({10, 10}, {broken, endless}, std::nullopt), std::nullopt);
+    EXPECT_EQ(targetScreen(Point{10, 10}, {broken, endless, kRight}, broken), kRight);
+    EXPECT_EQ(targetScreen(Point{10, 10}, {broken, endless}, std::nullopt), std::nullopt);
 }
 
 TEST(DefaultLargeFrame, NinetyPercentRoundedHalfAwayFromZeroAndCentred) {
@@ -126,6 +127,36 @@ TEST_F(Layout, MissingTitleBarButtonsAreSkippedAndNoScreenMeansNoLayout) {
     window.frameHistory.clear();
     layoutWindow(window, screens, prefs);
     EXPECT_TRUE(window.frameHistory.empty());
+}
+
+TEST_F(Layout, WhereTheDesktopPlacesWindowsOnlyFullScreenOrASizeIsAskedFor) {
+    screens.all = {kLeft, kRight};
+    screens.main = kRight;
+    screens.pointer.reset();  // a Wayland desktop, or XWayland's stale pointer
+    Prefs prefs(defaults);
+    layoutWindow(window, screens, prefs);
+    ASSERT_TRUE(window.fullScreen);
+    EXPECT_EQ(window.fullScreen->id, FakeWindow::kDesktopsChoice);
+
+    // XWayland: the main screen, for want of the pointer.
+    prefs.setDisplayMode(DisplayMode::largeWindow);
+    layoutWindow(window, screens, prefs);
+    EXPECT_EQ(window.currentFrame, defaultLargeFrame(kRight.visibleFrame));
+
+    // Wayland: the remembered size comes back wherever the desktop puts it.
+    screens.placesWindows = false;
+    const std::pair<const char*, Size> cases[] = {
+        {"{{0, 0}, {900, 700}}", Size{900, 700}},
+        {"{{-3000, 9000}, {640, 480}}", Size{640, 480}},  // the origin means nothing here
+        {"{{0, 0}, {639, 700}}", Size{1728, 936}},        // too small: the default
+        {"garbage", Size{1728, 936}},
+    };
+    for (const auto& [text, size] : cases) {
+        defaults.setString("largeWindowFrame", text);
+        layoutWindow(window, screens, prefs);
+        EXPECT_FALSE(window.fullScreen) << text;
+        EXPECT_EQ(window.currentFrame, (Rect{0, 0, size.width, size.height})) << text;
+    }
 }
 
 TEST_F(Layout, FullScreenNeverWritesTheRememberedFrame) {

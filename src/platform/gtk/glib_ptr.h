@@ -1,8 +1,9 @@
 // One ownership vocabulary for GLib and GObject resources in the backend: object references,
-// strings, lists, errors, signal connections and main-loop sources. No bare unref or free
-// elsewhere.
+// strings, lists, variants, errors, signal connections, D-Bus signal subscriptions, pending
+// asynchronous operations and main-loop sources. No bare unref or free elsewhere.
 #pragma once
 
+#include <gio/gio.h>
 #include <glib-object.h>
 #include <glib-unix.h>
 
@@ -76,6 +77,9 @@ struct GStringSListFree {
 // A list of strings that are all ours (gtk_file_chooser_get_filenames).
 using GStringSListPtr = std::unique_ptr<GSList, GStringSListFree>;
 
+// A variant reference we own (a D-Bus reply, a value looked up in a dictionary).
+using GVariantPtr = CPtr<GVariant, g_variant_unref>;
+
 struct GKeyFileFree {
     void operator()(GKeyFile* file) const { g_key_file_free(file); }
 };
@@ -146,6 +150,68 @@ class SignalConnection {
   private:
     GObject* instance_ = nullptr;
     gulong id_ = 0;
+};
+
+// A D-Bus signal subscription, dropped when this goes. GDBus checks that a subscription still
+// exists before it dispatches a signal already queued for it, so no callback runs after that.
+class DBusSignalSubscription {
+  public:
+    DBusSignalSubscription() = default;
+    // A null argument matches anything, as in g_dbus_connection_signal_subscribe.
+    DBusSignalSubscription(GDBusConnection* connection, const char* sender, const char* interface,
+                           const char* member, const char* path, const char* arg0,
+                           GDBusSignalCallback callback, gpointer data)
+        : connection_(G_DBUS_CONNECTION(g_object_ref(connection))),
+          id_(g_dbus_connection_signal_subscribe(connection, sender, interface, member, path, arg0,
+                                                 G_DBUS_SIGNAL_FLAGS_NONE, callback, data,
+                                                 nullptr)) {}
+    DBusSignalSubscription(DBusSignalSubscription&& other) noexcept
+        : connection_(std::move(other.connection_)), id_(std::exchange(other.id_, 0)) {}
+    DBusSignalSubscription& operator=(DBusSignalSubscription&& other) noexcept {
+        if (this != &other) {
+            unsubscribe();
+            connection_ = std::move(other.connection_);
+            id_ = std::exchange(other.id_, 0);
+        }
+        return *this;
+    }
+    DBusSignalSubscription(const DBusSignalSubscription&) = delete;
+    DBusSignalSubscription& operator=(const DBusSignalSubscription&) = delete;
+    ~DBusSignalSubscription() { unsubscribe(); }
+
+    explicit operator bool() const { return id_ != 0; }
+    void unsubscribe() {
+        if (id_ != 0) g_dbus_connection_signal_unsubscribe(connection_.get(), id_);
+        id_ = 0;
+        connection_.reset();
+    }
+
+  private:
+    GObjectPtr<GDBusConnection> connection_;
+    guint id_ = 0;
+};
+
+// The cancellable of asynchronous operations that must end with their owner: it is cancelled
+// when this goes. GIO still calls their callbacks afterwards, with G_IO_ERROR_CANCELLED, so a
+// callback checks `cancelled()` on its own reference before it touches the owner.
+class PendingOperations {
+  public:
+    PendingOperations() : cancellable_(g_cancellable_new()) {}
+    PendingOperations(const PendingOperations&) = delete;
+    PendingOperations& operator=(const PendingOperations&) = delete;
+    ~PendingOperations() { g_cancellable_cancel(cancellable_.get()); }
+
+    GCancellable* get() const { return cancellable_.get(); }
+    // A reference for a callback to keep, so it can tell whether the owner is gone.
+    GObjectPtr<GCancellable> share() const {
+        return GObjectPtr<GCancellable>(G_CANCELLABLE(g_object_ref(cancellable_.get())));
+    }
+    static bool cancelled(const GObjectPtr<GCancellable>& shared) {
+        return g_cancellable_is_cancelled(shared.get());
+    }
+
+  private:
+    GObjectPtr<GCancellable> cancellable_;
 };
 
 // A timeout or idle that runs a callable; removed, and the callable freed, when this goes. Held as

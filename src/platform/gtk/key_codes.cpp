@@ -30,6 +30,32 @@ constexpr std::array<std::pair<std::uint16_t, std::uint16_t>, 118> kKeys = {{
     {74, 121},  {93, 132},  {94, 97},   {95, 129},  {102, 102}, {104, 100},
 }};
 
+// {virtual key code, keysym name on a US keyboard}. Japanese-only keys are left out: their names
+// depend on the layout, which the caller asks first.
+// clang-format off
+constexpr std::pair<std::uint16_t, std::string_view> kUsKeysymNames[] = {
+    {0, "a"}, {1, "s"}, {2, "d"}, {3, "f"}, {4, "h"}, {5, "g"}, {6, "z"}, {7, "x"}, {8, "c"},
+    {9, "v"}, {10, "less"}, {11, "b"}, {12, "q"}, {13, "w"}, {14, "e"}, {15, "r"}, {16, "y"},
+    {17, "t"}, {18, "1"}, {19, "2"}, {20, "3"}, {21, "4"}, {22, "6"}, {23, "5"}, {24, "equal"},
+    {25, "9"}, {26, "7"}, {27, "minus"}, {28, "8"}, {29, "0"}, {30, "bracketright"}, {31, "o"},
+    {32, "u"}, {33, "bracketleft"}, {34, "i"}, {35, "p"}, {36, "Return"}, {37, "l"}, {38, "j"},
+    {39, "apostrophe"}, {40, "k"}, {41, "semicolon"}, {42, "backslash"}, {43, "comma"},
+    {44, "slash"}, {45, "n"}, {46, "m"}, {47, "period"}, {48, "Tab"}, {49, "space"}, {50, "grave"},
+    {51, "BackSpace"}, {53, "Escape"}, {54, "Super_R"}, {55, "Super_L"}, {56, "Shift_L"},
+    {57, "Caps_Lock"}, {58, "Alt_L"}, {59, "Control_L"}, {60, "Shift_R"}, {61, "Alt_R"},
+    {62, "Control_R"}, {64, "F17"}, {65, "KP_Decimal"}, {67, "KP_Multiply"}, {69, "KP_Add"},
+    {71, "Num_Lock"}, {72, "XF86AudioRaiseVolume"}, {73, "XF86AudioLowerVolume"},
+    {74, "XF86AudioMute"}, {75, "KP_Divide"}, {76, "KP_Enter"}, {78, "KP_Subtract"}, {79, "F18"},
+    {80, "F19"}, {81, "KP_Equal"}, {82, "KP_0"}, {83, "KP_1"}, {84, "KP_2"}, {85, "KP_3"},
+    {86, "KP_4"}, {87, "KP_5"}, {88, "KP_6"}, {89, "KP_7"}, {90, "F20"}, {91, "KP_8"}, {92, "KP_9"},
+    {96, "F5"}, {97, "F6"}, {98, "F7"}, {99, "F3"}, {100, "F8"}, {101, "F9"}, {103, "F11"},
+    {105, "F13"}, {106, "F16"}, {107, "F14"}, {109, "F10"}, {111, "F12"}, {113, "F15"},
+    {114, "Insert"}, {115, "Home"}, {116, "Prior"}, {117, "Delete"}, {118, "F4"}, {119, "End"},
+    {120, "F2"}, {121, "Next"}, {122, "F1"}, {123, "Left"}, {124, "Right"}, {125, "Down"},
+    {126, "Up"},
+};
+// clang-format on
+
 // X keycodes run from 8 to 255.
 constexpr std::uint32_t kMinXKeycode = 8;
 constexpr std::uint32_t kMaxXKeycode = 255;
@@ -71,6 +97,32 @@ std::uint32_t modifierFlagsForGdkState(unsigned state) {
     if (state & (GDK_SUPER_MASK | GDK_MOD4_MASK)) flags |= ModifierFlag::command;
     if (state & GDK_LOCK_MASK) flags |= ModifierFlag::capsLock;
     return flags;
+}
+
+std::optional<std::string_view> usKeysymNameForVirtualKey(std::uint32_t virtualKeyCode) {
+    for (auto [virtualKey, name] : kUsKeysymNames) {
+        if (virtualKey == virtualKeyCode) return name;
+    }
+    return std::nullopt;
+}
+
+std::string xdgShortcutTrigger(std::string_view keysymName, std::uint32_t carbonModifiers) {
+    std::string trigger;
+    // The spec's modifier names; Carbon's command key is Super, which xkbcommon calls LOGO.
+    constexpr std::pair<std::uint32_t, std::string_view> kModifiers[] = {
+        {CarbonModifier::controlKey, "CTRL"},
+        {CarbonModifier::optionKey, "ALT"},
+        {CarbonModifier::shiftKey, "SHIFT"},
+        {CarbonModifier::cmdKey, "LOGO"},
+    };
+    for (auto [mask, name] : kModifiers) {
+        if (carbonModifiers & mask) {
+            trigger += name;
+            trigger += '+';
+        }
+    }
+    trigger += keysymName;
+    return trigger;
 }
 
 }  // namespace plenhall::gtk

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace plenhall::gtk {
 
@@ -21,5 +23,13 @@ unsigned xModifiersForCarbon(std::uint32_t carbonModifiers, unsigned superMask);
 
 // The core's modifier flags of a GDK key event's state.
 std::uint32_t modifierFlagsForGdkState(unsigned state);
+
+// The keysym name (xkbcommon's, without XKB_KEY_) that the key at a virtual key code types with no
+// modifier on a US keyboard; nothing for a key the table does not name.
+std::optional<std::string_view> usKeysymNameForVirtualKey(std::uint32_t virtualKeyCode);
+
+// A shortcut in the freedesktop shortcuts format the global-shortcuts portal takes as a preferred
+// trigger: modifiers, then the key's keysym name, joined by '+' ("CTRL+ALT+LOGO+c").
+std::string xdgShortcutTrigger(std::string_view keysymName, std::uint32_t carbonModifiers);
 
 }  // namespace plenhall::gtk
