@@ -374,12 +374,13 @@ class SwayTest(unittest.TestCase):
 
     sway = None
     site = None
+    desktop = None  # the Sway class to run; None: a plain one
 
     @classmethod
     def setUpClass(cls):
         if not BINARY:
             raise unittest.SkipTest("PLENHALL_E2E_BINARY is not set")
-        cls.sway = Sway()
+        cls.sway = (cls.desktop or Sway)()
         cls.sway.start()
         cls.site = Site()
         cls.site.start()

@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstdio>
 
-#include "platform/gtk/unavailable_hot_keys.h"
+#include "platform/gtk/portal_global_shortcuts.h"
 #include "platform/gtk/x11_hot_keys.h"
 
 #ifdef GDK_WINDOWING_X11
@@ -82,10 +82,12 @@ GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> in
       windows_(focus_, keyMonitor_),
       hotKeys_([this](GdkDisplay* display) -> std::unique_ptr<GlobalHotKeys> {
 #ifdef GDK_WINDOWING_X11
-          if (GDK_IS_X11_DISPLAY(display)) return std::make_unique<X11HotKeys>(state_);
+          // XWayland passes a grab only the keys typed into its own windows.
+          if (GDK_IS_X11_DISPLAY(display) && !screens_.throughXWayland())
+              return std::make_unique<X11HotKeys>(state_);
 #endif
-          // Wayland: a program cannot grab keys there; only the desktop can bind a shortcut.
-          return std::make_unique<UnavailableHotKeys>();
+          // Elsewhere no program can grab keys; the desktop binds the shortcut for us.
+          return std::make_unique<PortalGlobalShortcuts>(log_, "Show or hide the calendar");
       }),
       loginItem_(runningProgram()) {
     windows_.setApplication(application_.application());

@@ -21,10 +21,10 @@ class GtkScreens final : public Screens {
     // while the pointer is over native Wayland windows.
     std::optional<Point> mouseLocation() const override;
     bool windowsPlaceThemselves() const override;
-
-  private:
     // Whether the X display is XWayland; decided, and said in the log, once.
     bool throughXWayland() const;
+
+  private:
 
     Log& log_;
     mutable std::optional<bool> throughXWayland_;
