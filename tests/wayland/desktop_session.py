@@ -24,6 +24,8 @@ BINARY = os.environ.get("PLENHALL_E2E_BINARY", "")
 ARTIFACTS = os.environ.get("PLENHALL_E2E_ARTIFACTS", os.path.join(tempfile.gettempdir(), "plenhall-e2e"))
 USER = os.environ.get("PLENHALL_E2E_USER", "plenhall-e2e")
 HELPERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "helpers")
+# A session bus that starts no service by itself, so a portal runs only where a test starts one.
+BUS_CONFIG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "portal", "bus.conf")
 # The system's Python, which has the toolkit's bindings (python3-gi), for the other application.
 SYSTEM_PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else "python3"
 
@@ -106,8 +108,8 @@ class PrivateSession:
         return process
 
     def start_session_bus(self):
-        out = subprocess.run(self.command(["dbus-daemon", "--session", "--fork", "--print-address=1",
-                                           "--print-pid=1", "--nopidfile"]),
+        out = subprocess.run(self.command(["dbus-daemon", f"--config-file={BUS_CONFIG}", "--fork",
+                                           "--print-address=1", "--print-pid=1", "--nopidfile"]),
                              env=self.base_env(), capture_output=True, text=True, check=True).stdout.split()
         self.env["DBUS_SESSION_BUS_ADDRESS"] = out[0]
         self.bus_pid = int(out[1])

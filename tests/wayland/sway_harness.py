@@ -72,9 +72,10 @@ class Sway(PrivateSession):
         self.start_desktop_services()
 
     def start_desktop_services(self):
-        """Starts what a desktop offers on its session bus before any program runs. Nothing yet:
-        the place for a global-shortcuts portal (xdg-desktop-portal with a backend), started with
-        self.spawn(…) so that it runs as the desktop's user and is stopped with the desktop."""
+        """Starts what a desktop offers on its session bus before any program runs. Nothing yet,
+        and the bus starts nothing on demand: the place for a global-shortcuts portal
+        (xdg-desktop-portal with a backend, see portal/), started with self.spawn(…) so that it
+        runs as the desktop's user and is stopped with the desktop."""
 
     # sway's own account of the desktop.
 

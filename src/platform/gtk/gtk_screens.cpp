@@ -74,7 +74,7 @@ bool GtkScreens::throughXWayland() const {
     if (xwayland)
         log_.line(
             "PlenhallDesktop: running through XWayland, which does not tell where the pointer "
-            "is; the calendar does not follow the pointer to another screen");
+            "is; the calendar does not follow the pointer");
     return xwayland;
 }
 
