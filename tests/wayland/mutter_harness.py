@@ -60,7 +60,7 @@ class Mutter(PrivateSession):
         monitors = [argument for size in SIZES.values() for argument in ("--virtual-monitor", "%dx%d" % size)]
         self.mutter = self.spawn(["mutter", "--headless", "--wayland", "--no-x11", f"--wayland-display={DISPLAY}",
                                   *monitors], "mutter",
-                                 env=self.base_env(XDG_CURRENT_DESKTOP="GNOME", MUTTER_DEBUG="placement,focus"))
+                                 env=self.base_env(MUTTER_DEBUG="placement,focus"))
 
         def socket():
             if self.mutter.poll() is not None:
@@ -98,9 +98,6 @@ class Mutter(PrivateSession):
         if not arranged():
             self.ask("arrange " + json.dumps(layout))
             wait_until(arranged, 10, message=f"the monitors arranged as {layout}")
-
-    def at_origin(self):
-        return next(c for c, m in self.monitors().items() if (m["x"], m["y"]) == (0, 0))
 
     def placements(self):
         """The monitors (x, y, width, height) mutter placed framed windows on, in order."""
