@@ -5,7 +5,7 @@ outputs side by side, XWayland started only for the X client that asks, and a pr
 session bus; the fixture calendar is the
 X11 tests' Site. sway refuses to run as root, so where the tests run as root the compositor, the
 bus, the program and every other client run as an unprivileged user (USER), with their own
-runtime directory and homes.
+runtime directory and homes (desktop_session.py, shared with the other compositors' harnesses).
 
 State is read from sway itself (swaymsg -t get_tree / get_outputs), the page through the fixture
 site's reports; keys are typed through the virtual-keyboard protocol (wtype).
@@ -13,29 +13,16 @@ site's reports; keys are typed through the virtual-keyboard protocol (wtype).
 
 import json
 import os
-import pwd
 import shutil
-import signal
 import subprocess
-import sys
-import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from harness import FIELD_PAGE, Site, wait_until  # noqa: E402,F401  (the fixture site is shared)
-
-BINARY = os.environ.get("PLENHALL_E2E_BINARY", "")
-ARTIFACTS = os.environ.get("PLENHALL_E2E_ARTIFACTS", os.path.join(tempfile.gettempdir(), "plenhall-e2e"))
-USER = os.environ.get("PLENHALL_E2E_USER", "plenhall-e2e")
-HELPERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "helpers")
-# A session bus that starts no service by itself, so a portal runs only where a test starts one.
-BUS_CONFIG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "portal", "bus.conf")
-# The system's Python, which has the toolkit's bindings (python3-gi), for the other application.
-SYSTEM_PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else "python3"
+from desktop_session import (APP_ID, ARTIFACTS, BINARY, FIELD_PAGE, HELPERS, SYSTEM_PYTHON,  # noqa: F401
+                             PrivateSession, Site, wait_until)
+from desktop_session import App as SessionApp
 
 OUTPUTS = {"HEADLESS-1": (0, 0, 1280, 800), "HEADLESS-2": (1280, 0, 1280, 800)}
-APP_ID = "com.plenhall.Desktop"
 
 SWAY_CONFIG = """
 # Started only when an X client connects: the XWayland scenario.
@@ -50,77 +37,11 @@ for_window [app_id="^com\\\\.plenhall\\\\.Desktop$"] floating enable
 """
 
 
-def ensure_user():
-    """The unprivileged account the desktop runs as when the tests run as root; None otherwise."""
-    if os.geteuid() != 0:
-        return None
-    try:
-        return pwd.getpwnam(USER)
-    except KeyError:
-        subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent",
-                        "--shell", "/usr/sbin/nologin", USER], check=True, capture_output=True)
-        return pwd.getpwnam(USER)
-
-
-class Sway:
+class Sway(PrivateSession):
     """A private sway desktop with its session bus."""
 
     def __init__(self):
-        self.user = ensure_user()
-        self.root = tempfile.mkdtemp(prefix="plenhall-sway-")
-        os.chmod(self.root, 0o755)
-        self.runtime_dir = os.path.join(self.root, "runtime")
-        os.mkdir(self.runtime_dir, 0o700)
-        self.home = os.path.join(self.root, "home")
-        os.mkdir(self.home)
-        self.own(self.runtime_dir, self.home)
-        self.processes = []
-        self.bus_pid = None
-        self.env = {}
-        # The program, where the unprivileged user can reach it whatever the build directory's
-        # permissions.
-        self.binary = os.path.join(self.root, "plenhall-desktop")
-        if BINARY:
-            shutil.copy2(BINARY, self.binary)
-            os.chmod(self.binary, 0o755)
-
-    def __enter__(self):
-        self.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
-
-    def own(self, *paths):
-        """Hands files the harness wrote to the desktop's user."""
-        if not self.user:
-            return
-        for path in paths:
-            for directory, _, files in os.walk(path):
-                for name in [directory] + [os.path.join(directory, f) for f in files]:
-                    os.chown(name, self.user.pw_uid, self.user.pw_gid)
-
-    def command(self, command):
-        if not self.user:
-            return list(command)
-        return ["setpriv", f"--reuid={self.user.pw_uid}", f"--regid={self.user.pw_gid}", "--clear-groups",
-                *command]
-
-    def base_env(self, **extra):
-        env = {key: value for key, value in os.environ.items()
-               if key not in ("DISPLAY", "WAYLAND_DISPLAY", "SWAYSOCK", "GDK_BACKEND", "XAUTHORITY",
-                              "DBUS_SESSION_BUS_ADDRESS", "XDG_SESSION_TYPE", "XDG_CURRENT_DESKTOP")}
-        env.update({"XDG_RUNTIME_DIR": self.runtime_dir, "HOME": self.home, "NO_AT_BRIDGE": "1"})
-        env.update(self.env)
-        env.update(extra)
-        return {key: value for key, value in env.items() if value is not None}  # None: left out
-
-    def spawn(self, command, name, env=None, **kwargs):
-        with open(os.path.join(self.root, f"{name}.log"), "a") as log:
-            process = subprocess.Popen(self.command(command), env=env or self.base_env(), stdout=log,
-                                       stderr=subprocess.STDOUT, start_new_session=True, **kwargs)
-        self.processes.append(process)
-        return process
+        super().__init__(prefix="plenhall-sway-")
 
     def start(self):
         config = os.path.join(self.root, "sway.conf")
@@ -150,41 +71,11 @@ class Sway:
         self.start_session_bus()
         self.start_desktop_services()
 
-    def start_session_bus(self):
-        out = subprocess.run(self.command(["dbus-daemon", f"--config-file={BUS_CONFIG}", "--fork",
-                                           "--print-address=1", "--print-pid=1", "--nopidfile"]),
-                             env=self.base_env(), capture_output=True, text=True, check=True).stdout.split()
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = out[0]
-        self.bus_pid = int(out[1])
-
     def start_desktop_services(self):
         """Starts what a desktop offers on its session bus before any program runs. Nothing yet,
         and the bus starts nothing on demand: the place for a global-shortcuts portal
         (xdg-desktop-portal with a backend, see portal/), started with self.spawn(…) so that it
         runs as the desktop's user and is stopped with the desktop."""
-
-    def stop(self):
-        for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
-        if self.bus_pid:
-            try:
-                os.kill(self.bus_pid, signal.SIGTERM)
-            except ProcessLookupError:
-                pass
-        shutil.rmtree(self.root, ignore_errors=True)
-
-    def log(self, name):
-        try:
-            with open(os.path.join(self.root, f"{name}.log")) as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
 
     # sway's own account of the desktop.
 
@@ -241,10 +132,6 @@ class Sway:
     def key(self, name):
         self.run(["wtype", "-s", "300", "-k", name])
 
-    def run(self, command, timeout=30, env=None, check=True):
-        return subprocess.run(self.command(command), env=env or self.base_env(), capture_output=True, text=True,
-                              timeout=timeout, check=check)
-
     def other_application(self, title=None):
         """Another program's window, mapped on the focused output; returns (process, title)."""
         title = title or f"other-{time.monotonic_ns()}"
@@ -256,11 +143,6 @@ class Sway:
         wait_until(lambda: any(v.get("name") == title for v in self.views()), 10,
                    message="the other application's window")
         return process, title
-
-    def assert_line(self, process, expected):
-        line = process.stdout.readline().strip()
-        if line != expected:
-            raise AssertionError(f"expected {expected!r} from the helper, got {line!r}")
 
     def focus_view(self, title):
         self.msg(f'[title="^{title}$"]', "focus")
@@ -285,71 +167,11 @@ class Sway:
         return path
 
 
-class App:
-    """One run of the program with its own home, as a native Wayland client."""
-
-    def __init__(self, sway, home=None, preferences=None):
-        self.sway = sway
-        self.home = home or tempfile.mkdtemp(prefix="home-", dir=sway.root)
-        self.process = None
-        self.log_path = None
-        self.extra_env = {}
-        if preferences is not None:
-            self.write_preferences(preferences)
-        self.sway.own(self.home)
-
-    @property
-    def config_dir(self):
-        return os.path.join(self.home, ".config")
-
-    @property
-    def preferences_path(self):
-        return os.path.join(self.config_dir, "plenhall-desktop", "preferences.json")
-
-    def write_preferences(self, entries):
-        os.makedirs(os.path.dirname(self.preferences_path), exist_ok=True)
-        with open(self.preferences_path, "w") as f:
-            json.dump(entries, f)
-
-    def preferences(self):
-        try:
-            with open(self.preferences_path) as f:
-                return json.load(f)
-        except (FileNotFoundError, json.JSONDecodeError):
-            return {}
-
-    def environment(self):
-        return self.sway.base_env(**self.extra_env, HOME=self.home, XDG_CONFIG_HOME=self.config_dir,
-                                  XDG_DATA_HOME=os.path.join(self.home, ".local", "share"),
-                                  XDG_CACHE_HOME=os.path.join(self.home, ".cache"))
-
-    def start(self, *arguments):
-        self.log_path = os.path.join(self.home, f"stderr-{int(time.time() * 1000)}.log")
-        with open(self.log_path, "w") as log:
-            self.process = subprocess.Popen(self.sway.command([self.sway.binary, *arguments]), env=self.environment(),
-                                            stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
-        self.sway.processes.append(self.process)
-        return self
-
-    def launch_again(self, *arguments, timeout=20):
-        """A second start while this one runs: it hands its arguments to the first and exits."""
-        return self.sway.run([self.sway.binary, *arguments], env=self.environment(), timeout=timeout, check=False)
-
-    def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-
-    def log(self):
-        with open(self.log_path) as f:
-            return f.read()
+class App(SessionApp):
+    """One run of the program on sway."""
 
     def views(self):
-        return [v for v in self.sway.views() if v["pid"] == self.process.pid]
+        return [v for v in self.desktop.views() if v["pid"] == self.process.pid]
 
     def calendar(self):
         """The calendar's window while it is on screen, else None."""
