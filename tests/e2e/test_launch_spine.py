@@ -54,36 +54,6 @@ class LaunchSpine(DesktopTest):
         # Shown once in full: no reload while it was hidden for less than ten minutes.
         self.assertEqual(len(self.site.requests_for("/app")), 1)
 
-    def test_typing_goes_to_the_page_once_shown(self):
-        self.site.routes["/app"] = (200, "text/html", FIELD_PAGE)
-        self.site.routes["/report"] = (204, "text/plain", "")
-        app = self.launch()
-        calendar = app.calendar()
-        wait_until(lambda: "loaded" in self.site.reports(), 20, message="the page")
-        self.press_shortcut()
-        self.wait_active(calendar)
-        self.desktop.type("hello")
-        self.desktop.key("F2")  # the page reports its field
-        wait_until(lambda: "field=hello" in self.site.reports(), 5, message="the typed text")
-        self.shot("typed")
-
-    def test_clicking_into_another_application_puts_it_away(self):
-        app = self.launch()
-        calendar = app.calendar()
-        other, other_window = self.desktop.other_application(1500, 600)
-        try:
-            self.press_shortcut()
-            self.wait_active(calendar)
-            self.desktop.activate(other_window)
-            self.wait_viewable(calendar, False)
-            self.shot("stowed")
-            # The next press shows it again.
-            self.press_shortcut()
-            self.wait_viewable(calendar)
-            self.wait_active(calendar)
-        finally:
-            other.terminate()
-
     def test_a_second_launch_shows_the_running_calendar(self):
         app = self.launch()
         calendar = app.calendar()

@@ -35,6 +35,8 @@ class Settings(DesktopTest):
         self.desktop.key(NEW_SHORTCUT)
         wait_until(lambda: self.stored_shortcut(app) == K_WITH_CONTROL_SHIFT_COMMAND, 5, message="the stored shortcut")
         self.shot("recorded")
+        wait_until(lambda: app.status_menu()[0][1] == "Show / Hide Calendar  \u2303\u21e7\u2318K", 5,
+                   message="the status menu's new title")
 
         self.desktop.key("ctrl+w")  # closes the focused settings window
         self.wait_viewable(settings, False)
