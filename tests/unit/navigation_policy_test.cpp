@@ -30,12 +30,6 @@ TEST(ServiceHost, EqualOrASubdomainExactly) {
         EXPECT_EQ(isServiceHost(host, "plenhall.com"), passes) << host;
 }
 
-TEST(WebScheme, ExactlyHttpOrHttps) {
-    for (const char* scheme : {"http", "https"}) EXPECT_TRUE(isWebScheme(scheme));
-    for (const char* scheme : {"HTTP", "Https", "ftp", "", "httpx", "http "})
-        EXPECT_FALSE(isWebScheme(scheme));
-}
-
 TEST(Url, SchemeAndHostAsWritten) {
     EXPECT_EQ(urlScheme("HTTPS://x.org/"), "HTTPS");
     EXPECT_EQ(urlScheme("mailto:a@b.c"), "mailto");
@@ -172,8 +166,6 @@ TEST_F(Navigation, NewWindowRequestsStayInTheOneViewOrGoOut) {
 
     webView().navigationDelegate->createWebViewForNavigationAction(
         action("smb://evil.org/s", std::nullopt));
-    webView().navigationDelegate->createWebViewForNavigationAction(
-        action(std::nullopt, std::nullopt));
     EXPECT_TRUE(desktop.workspace.opened.empty());
     EXPECT_EQ(webView().loadedRequests.size(), before + 1);
     EXPECT_TRUE(calendar().visible);
