@@ -189,8 +189,11 @@ class Desktop:
     # What the screen shows.
 
     def active_window(self):
-        out = self.x("xdotool", "getactivewindow", check=False).strip()
-        return int(out) if out else None
+        """The window manager's active window, once the keyboard focus has followed: a key sent the
+        moment the window manager names a dialog can still reach the window before it."""
+        active = self.x("xdotool", "getactivewindow", check=False).strip()
+        focus = self.x("xdotool", "getwindowfocus", check=False).strip()
+        return int(active) if active and active == focus else None
 
     def is_viewable(self, window):
         return "IsViewable" in self.x("xwininfo", "-id", str(window), check=False)
