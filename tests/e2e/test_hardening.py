@@ -115,8 +115,8 @@ class Hardening(DesktopTest):
         self.desktop.key("f")  # forty dialogs, one after another
 
         def bring_back():
-            # Answered the instant it has the focus, a dialog can leave the focus on nothing for a
-            # moment, which puts the calendar away; a user brings it back.
+            # A dialog answered within moments of taking the focus leaves the focus on nothing
+            # for long enough to put the calendar away; a user brings it back.
             if not self.desktop.is_viewable(calendar):
                 self.press_shortcut()
                 self.wait_viewable(calendar)
