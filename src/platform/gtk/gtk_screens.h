@@ -25,7 +25,6 @@ class GtkScreens final : public Screens {
     bool throughXWayland() const;
 
   private:
-
     Log& log_;
     mutable std::optional<bool> throughXWayland_;
 };
