@@ -327,18 +327,18 @@ bool GtkWindowAdapter::fillsScreenOncePlaced() const {
 void GtkWindowAdapter::awaitPlacement() {
     GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
     GdkFrameClock* clock = gdkWindow ? gdk_window_get_frame_clock(gdkWindow) : nullptr;
-    if (!clock) return fillPlacedMonitor(false);
+    if (!clock) return placementEnded(false);
     // GTK learns the output a surface is on (wl_surface.enter) when the compositor shows it,
     // which mutter does, placed, before it tells that the surface's first frame is on screen.
     // Frames from an earlier showing do not count.
-    firstFrameShown_ = gdk_frame_clock_get_frame_counter(clock) + 1;
+    showingFirstFrame_ = gdk_frame_clock_get_frame_counter(clock) + 1;
     placementFrames_ = SignalConnection(clock, "after-paint", G_CALLBACK(onAfterPaint), this);
     gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_AFTER_PAINT);
     placementDeadline_ = ScheduledCall::after(kPlacementDeadline, [this] {
         log_.line(
             "PlenhallDesktop: the desktop did not show the calendar in time; it fills the "
             "screen the desktop chooses");
-        fillPlacedMonitor(false);
+        placementEnded(false);
     });
 }
 
@@ -347,11 +347,11 @@ void GtkWindowAdapter::onAfterPaint(GdkFrameClock* clock, gpointer data) {
     // GTK marks a frame complete when the compositor reports it shown. This runs after GTK has
     // committed the frame just painted, and the clock waits for that report before the next one.
     const gint64 last = gdk_frame_clock_get_frame_counter(clock);
-    for (gint64 frame = std::max(self->firstFrameShown_, gdk_frame_clock_get_history_start(clock));
+    for (gint64 frame =
+             std::max(self->showingFirstFrame_, gdk_frame_clock_get_history_start(clock));
          frame <= last; ++frame) {
         GdkFrameTimings* timings = gdk_frame_clock_get_timings(clock, frame);
-        if (timings && gdk_frame_timings_get_complete(timings))
-            return self->fillPlacedMonitor(true);
+        if (timings && gdk_frame_timings_get_complete(timings)) return self->placementEnded(true);
     }
     gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_AFTER_PAINT);
 }
@@ -361,8 +361,14 @@ void GtkWindowAdapter::stopAwaitingPlacement() {
     placementDeadline_.cancel();
 }
 
-void GtkWindowAdapter::fillPlacedMonitor(bool placed) {
+void GtkWindowAdapter::placementEnded(bool placed) {
     stopAwaitingPlacement();
+    fillPlacedMonitor(placed);
+    // Dialogs that come back with the calendar are placed over it where it ends up.
+    presentSheets();
+}
+
+void GtkWindowAdapter::fillPlacedMonitor(bool placed) {
     GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
     GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window_));
     GdkMonitor* monitor =
@@ -376,8 +382,6 @@ void GtkWindowAdapter::fillPlacedMonitor(bool placed) {
     } else {
         gtk_window_fullscreen(window_);
     }
-    // Dialogs that come back with the calendar are placed over it where it ends up.
-    presentSheets();
 }
 
 bool GtkWindowAdapter::isVisible() const {

@@ -85,6 +85,8 @@ class GtkWindowAdapter final : public Window {
     bool fillsScreenOncePlaced() const;
     void awaitPlacement();
     void stopAwaitingPlacement();
+    // `placed`: the compositor has shown the window, so GTK knows its monitor.
+    void placementEnded(bool placed);
     // Full screen on the monitor the compositor put the window on, or where it chooses when that
     // is not known.
     void fillPlacedMonitor(bool placed);
@@ -117,10 +119,11 @@ class GtkWindowAdapter final : public Window {
     std::optional<int> fullScreenMonitor_;
     Rect requestedFrame_;
     bool focusOnMap_ = false;
-    // While a window shown framed waits for the compositor to place it.
+    // While a window shown framed waits for the compositor to place it; the frame counter of the
+    // showing's first frame.
     SignalConnection placementFrames_;
     ScheduledCall placementDeadline_;
-    gint64 firstFrameShown_ = 0;
+    gint64 showingFirstFrame_ = 0;
     // Our window that had the focus when this visible window was sent full screen: some window
     // managers (openbox) focus a window as it enters full screen, and a layout must not.
     GObjectPtr<GtkWindow> focusBeforeFullScreen_;
