@@ -79,7 +79,7 @@ std::string GtkPlatform::preferencesPath() {
 GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> info)
     : info_(std::move(info)),
       application_(argc, argv, editingKeys_),
-      windows_(focus_, keyMonitor_),
+      windows_(focus_, keyMonitor_, log_),
       hotKeys_([this](GdkDisplay* display) -> std::unique_ptr<GlobalHotKeys> {
 #ifdef GDK_WINDOWING_X11
           // XWayland passes a grab only the keys typed into its own windows.
