@@ -158,6 +158,7 @@ class Settings(DesktopTest):
 
     def test_open_my_calendar_closes_the_welcome_and_shows_the_calendar(self):
         app, settings = self.welcome()
+        self.assertEqual(self.desktop.geometry(settings)[2:], (440, 420))  # the frame it was laid out for
         self.desktop.key("Return")  # the default button
         calendar = app.calendar()
         self.wait_viewable(calendar)
