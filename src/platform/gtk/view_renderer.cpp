@@ -77,6 +77,23 @@ GtkAlign align(Alignment alignment) {
     return GTK_ALIGN_FILL;
 }
 
+// Text in a fixed frame is sized in the frame's own units, logical pixels: at the desktop's font
+// size and resolution (GNOME's 11 pt, which GTK reads on Wayland; a larger dpi) the content would
+// outgrow the frame, and GTK grows a window to its content whatever its size hints say. The frames
+// are laid out for GTK's own default, 10 pt at 96 dpi. Both are inherited, so the frame's widget
+// sets them for all inside it.
+void pinTextSize(GtkWidget* widget) {
+    // One for the process: every render uses it again.
+    static GtkCssProvider* const provider = [] {
+        GtkCssProvider* css = gtk_css_provider_new();
+        gtk_css_provider_load_from_data(css, "* { -gtk-dpi: 96; font-size: 10pt; }", -1, nullptr);
+        return css;
+    }();
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
+                                   GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
 GtkWidget* findByName(GtkWidget* widget, const char* name) {
     if (g_strcmp0(gtk_widget_get_name(widget), name) == 0) return widget;
     if (!GTK_IS_CONTAINER(widget)) return nullptr;
@@ -163,6 +180,7 @@ GtkWidget* ViewRenderer::build(const ViewNode& node, GtkOrientation parent) {
     gtk_widget_set_margin_start(widget, int(node.padding.leading));
     gtk_widget_set_margin_end(widget, int(node.padding.trailing));
     if (node.fixedFrame) {
+        pinTextSize(widget);
         // The frame includes the padding around the node.
         gtk_widget_set_size_request(
             widget, int(node.fixedFrame->width - node.padding.leading - node.padding.trailing),
