@@ -23,8 +23,13 @@ if [ "${1:-}" = "--tests" ]; then
     # a private desktop for the end-to-end tests
     xserver-xorg-core xserver-xorg-video-dummy xvfb xauth openbox dbus x11-utils x11-xserver-utils xdotool
     imagemagick python3
+    # a private Wayland desktop for the Wayland scenarios (sway, headless, with XWayland), typing
+    # into it, its screenshots, and another application's window there
+    sway wtype grim xwayland python3-gi gir1.2-gtk-3.0
+    # GNOME's compositor, headless, for the same scenarios where placement differs most
+    mutter
     # desktops for the global-shortcuts portal tests: a test backend in Python behind Debian's portal
-    python3-dbus python3-gi xdg-desktop-portal
+    python3-dbus xdg-desktop-portal
     # the format check
     clang-format
   )

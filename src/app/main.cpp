@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 
 #include <clocale>
+#include <cstdlib>
 
 #include "app/process_entry.h"
 #include "build_info.h"
@@ -27,10 +28,15 @@ std::optional<plenhall::InfoDictionary> infoDictionary() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The global shortcut, window placement and keep-above need X11; on Wayland sessions this is
-    // XWayland.
-    gdk_set_allowed_backends("x11");
-    g_set_prgname("plenhall-desktop");
+    // A native Wayland client only where a Wayland session says so: without WAYLAND_DISPLAY the
+    // toolkit would still try the default socket, and a stale one would win over a working X
+    // display. Where the Wayland display cannot be opened, X11 (XWayland) is the fallback.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const bool waylandSession = wayland && *wayland;
+    gdk_set_allowed_backends(waylandSession ? "wayland,x11" : "x11");
+    // GTK names a Wayland window's application after the program; Wayland desktops find its
+    // desktop entry, icon and shortcut permissions by that name.
+    g_set_prgname(waylandSession ? plenhall::gtk::kApplicationId : "plenhall-desktop");
     std::setlocale(LC_ALL, "");
     bindtextdomain(GETTEXT_PACKAGE, PLENHALL_LOCALEDIR);
     bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");

@@ -1,13 +1,10 @@
-"""Faults from outside: a hostile page, a misbehaving server, a killed web process, a shortcut that
-another program holds and then lets go."""
+"""Faults from outside: a hostile page, a page that runs away with memory or stays busy, a misbehaving
+server."""
 
-import os
-import signal
 import socket
-import time
 import unittest
 
-from harness import PORT, DesktopTest, wait_until
+from harness import PORT, DesktopTest, dropped_connection, wait_until
 
 SERVICE = f"http://127.0.0.1:{PORT}"
 LIGHT_OFFLINE = "#f7f5f0"
@@ -42,7 +39,6 @@ report("loaded " + location.pathname);
 
 PAGE = """<!doctype html><html><body style="background:#fff"><h1>Calendar</h1><script>
 fetch("/report?" + encodeURIComponent("loaded " + location.pathname));
-document.addEventListener("keydown", e => { if (e.key === "p") fetch("/report?alive"); });
 </script></body></html>"""
 
 # Every key but "p" keeps the page busy for a while, so the engine hears back about the shortcut's
@@ -52,21 +48,12 @@ fetch("/report?" + encodeURIComponent("loaded " + location.pathname));
 document.addEventListener("keydown", e => {
   if (e.key === "p") { fetch("/report?" + encodeURIComponent("alive " + location.pathname)); return; }
   const until = performance.now() + 300; while (performance.now() < until) {}
+  fetch("/report?busy");
 });
 </script></body></html>"""
 
 
-def slow(handler):
-    time.sleep(4)
-    body = PAGE.encode()
-    handler.send_response(200)
-    handler.send_header("Content-Type", "text/html")
-    handler.send_header("Content-Length", str(len(body)))
-    handler.end_headers()
-    handler.wfile.write(body)
-
-
-def dropped(handler):
+def half_a_page(handler):
     handler.send_response(200)
     handler.send_header("Content-Type", "text/html")
     handler.send_header("Content-Length", "100000")
@@ -79,7 +66,7 @@ def dropped(handler):
 def garbage(handler):
     handler.wfile.write(bytes(range(256)) * 64)
     handler.wfile.flush()
-    handler.connection.shutdown(socket.SHUT_RDWR)
+    dropped_connection(handler)
 
 
 class Hardening(DesktopTest):
@@ -124,17 +111,25 @@ class Hardening(DesktopTest):
                 self.wait_active(calendar)
             self.desktop.key(key)
             self.expect(report)
-            time.sleep(0.5)
         self.responsive(calendar)
         self.desktop.key("f")  # forty dialogs, one after another
-        for _ in range(40):
-            time.sleep(0.25)
-            self.desktop.key("Escape")
-        self.expect("dialogs done", 20)
+
+        def answer():
+            # Escape the moment a dialog has the focus: a dialog gone before the window manager has
+            # given the focus back to the calendar must not read as the user leaving. A key sent
+            # before the next dialog can take it is lost, and pressed again.
+            if "dialogs done" in self.site.reports():
+                return True
+            self.assertTrue(self.desktop.is_viewable(calendar), "the calendar put away by a dialog")
+            if self.desktop.active_window() not in (None, calendar):
+                self.desktop.key("Escape")
+            return False
+        wait_until(answer, 60, interval=0, message="the forty dialogs answered")
+        self.wait_active(calendar)
+        self.assertTrue(self.desktop.is_viewable(calendar))
         self.responsive(calendar, app)
-        self.desktop.key("g")  # three hundred pop-ups on the service domain
-        self.expect("popups", 20)
-        time.sleep(2)
+        self.desktop.key("g")  # three hundred pop-ups on the service domain, each replacing the last
+        self.expect("loaded /app/p299", 30)
         self.responsive(calendar, app)
         self.assertEqual(app.opened(), [])
         self.assertIsNone(app.process.poll())
@@ -143,26 +138,11 @@ class Hardening(DesktopTest):
         app = self.launch()
         calendar = self.shown(app)
         self.desktop.key("h")
-        time.sleep(1)
         self.responsive(calendar, app)  # while the page's script runs without end
         # The engine ends the page's process at its memory limit; the offline page replaces it.
         wait_until(lambda: self.desktop.pixel(20, 20) == LIGHT_OFFLINE, 120, interval=1, message="the page's end")
         self.responsive(calendar)  # the next showing reloads the calendar
         wait_until(lambda: self.site.reports().count("loaded /app") >= 2, 20, message="the reload")
-        self.desktop.key("p")
-        self.expect("alive /app")
-
-    def test_a_web_process_killed_while_hidden_gives_a_working_calendar_next_time(self):
-        app = self.launch()
-        calendar = self.shown(app)
-        self.press_shortcut()
-        self.wait_viewable(calendar, False)
-        app.kill_web_processes()
-        time.sleep(1)
-        self.press_shortcut()
-        self.wait_active(calendar)
-        wait_until(lambda: self.site.reports().count("loaded /app") >= 2, 20, message="the reload")
-        time.sleep(1)  # the new page takes keys once it is on screen
         self.desktop.key("p")
         self.expect("alive /app")
 
@@ -172,47 +152,25 @@ class Hardening(DesktopTest):
         calendar = self.shown(app)
         self.press_shortcut()
         self.wait_viewable(calendar, False)
-        time.sleep(1.5)  # the page answers for each modifier key in turn, with the calendar hidden
+        # The page answers the shortcut's three modifier keys in turn, with the calendar hidden.
+        wait_until(lambda: self.site.reports().count("busy") >= 3, 10, message="the modifier keys answered")
         self.press_shortcut()
         self.wait_active(calendar)
         self.desktop.key("p")
         self.expect("alive /app")
 
-    def test_a_misbehaving_server_gives_the_page_or_the_offline_page_never_a_hang(self):
-        for name, route in (("slow", slow), ("dropped", dropped), ("garbage", garbage)):
+    def test_a_misbehaving_server_gives_the_offline_page_not_a_hang(self):
+        for name, route in (("half a page", half_a_page), ("garbage", garbage)):
             self.site.routes["/app"] = route
             self.site.requests.clear()
             app = self.launch()
             calendar = app.calendar()
-            wait_until(lambda: self.site.requests_for("/app"), 20, message=f"the request ({name})")
             self.press_shortcut()
             self.wait_viewable(calendar)
-            time.sleep(6 if name == "slow" else 2)
-            colour = self.desktop.pixel(20, 20)
-            self.shot(name)
-            self.assertIn(colour, ("#ffffff", LIGHT_OFFLINE), name)
-            if name == "slow":
-                self.assertIn("loaded /app", self.site.reports())
+            wait_until(lambda: self.desktop.pixel(20, 20) == LIGHT_OFFLINE, 15, message=f"the offline page ({name})")
+            self.shot(name.replace(" ", "-"))
             self.responsive(calendar)
             app.stop()
-
-    def test_a_shortcut_that_another_program_lets_go_can_be_recorded_then(self):
-        holder, result = self.desktop.helper("grab-numlock", "45", str(0x4 | 0x1 | 0x40))
-        self.assertEqual(result, "grabbed")
-        app = self.launch(onboarded=False)
-        self.start_recording(app.settings())
-        self.desktop.key("ctrl+shift+super+k")
-        wait_until(lambda: "unavailable (status 10)" in app.log(), 5, message="the refusal")
-        holder.terminate()
-        holder.wait(5)
-        time.sleep(0.3)
-        self.desktop.key("ctrl+shift+super+k")  # still recording: the same combination again
-        wait_until(lambda: '"keyLabel":"K"' in app.preferences().get("shortcut", {}).get("data", ""), 5,
-                   message="the combination, now free")
-        self.desktop.key("ctrl+w")
-        calendar = app.calendar()
-        self.desktop.key("ctrl+shift+super+k")
-        self.wait_viewable(calendar)
 
 
 if __name__ == "__main__":

@@ -1,10 +1,9 @@
 """The status menu, key equivalents, plenhall:// commands and software updates."""
 
-import subprocess
 import time
 import unittest
 
-from harness import BINARY, FIELD_PAGE, SHORTCUT, App, DesktopTest, wait_until
+from harness import FIELD_PAGE, App, DesktopTest, wait_until
 
 APPCAST = """<?xml version="1.0" encoding="utf-8"?>
 <rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"><channel>
@@ -28,9 +27,6 @@ class Integration(DesktopTest):
         wait_until(lambda: any(label == "Quit Plenhall" for _, label, _ in app.status_menu()), 10,
                    message="the status menu on the bus")
         return app, calendar
-
-    def dialog(self, app, role, timeout=15):
-        return app.window(role, timeout)
 
     def test_status_menu_labels_and_actions(self):
         app, calendar = self.started()
@@ -73,11 +69,11 @@ class Integration(DesktopTest):
                     self.desktop.activate(other_window)  # the panel's menu takes the focus
                 else:
                     self.desktop.activate(other_window)
-                    time.sleep(0.2)
+                    self.wait_viewable(calendar, False)
                     app.open_status_menu()
                 self.wait_viewable(calendar, False)
                 app.click_status_item("Show / Hide")
-                time.sleep(0.8)
+                time.sleep(0.8)  # nothing is to happen: long enough for the calendar to be mapped
                 self.assertFalse(self.desktop.is_viewable(calendar), order)
             # Opened while the calendar is away: it shows.
             app.open_status_menu()
@@ -85,13 +81,6 @@ class Integration(DesktopTest):
             self.wait_viewable(calendar)
         finally:
             other.terminate()
-
-    def test_the_menu_title_follows_the_shortcut(self):
-        app, calendar = self.started(onboarded=False)
-        self.start_recording(app.settings())
-        self.desktop.key("ctrl+shift+super+k")
-        wait_until(lambda: app.status_menu()[0][1] == "Show / Hide Calendar  \u2303\u21e7\u2318K", 5,
-                   message="the new title")
 
     def test_key_equivalents(self):
         app, calendar = self.started()
@@ -130,13 +119,8 @@ class Integration(DesktopTest):
         self.wait_active(calendar)
         self.assertEqual(app.xdg_open("plenhall://hide").returncode, 0)
         self.wait_viewable(calendar, False)
-        app.xdg_open("plenhall://")  # no command: toggles
+        app.launch_again("plenhall://hide", "plenhall://show")  # in order
         self.wait_viewable(calendar)
-        app.launch_again("PLENHALL://hide", "https://example.org/", "plenhall://SHOW")  # ignored, ignored, toggle
-        self.wait_viewable(calendar, False)
-        app.launch_again("plenhall://show", "plenhall://hide")  # in order
-        time.sleep(1)
-        self.assertFalse(self.desktop.is_viewable(calendar))
         app.xdg_open("plenhall://settings")
         self.wait_viewable(app.settings())
         self.assertEqual(app.opened(), [])
@@ -150,66 +134,35 @@ class Integration(DesktopTest):
         self.wait_viewable(calendar)
         wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
 
-    def test_an_update_is_offered_after_the_calendar_is_put_away(self):
+    def test_the_scheduled_check_puts_the_calendar_away_and_offers_the_update(self):
         self.site.routes["/appcast.xml"] = (200, "application/rss+xml", APPCAST.format(
             short="9.0", version="900", download=f"http://localhost:{self.site.port}/download", port=self.site.port))
         app, calendar = self.started()
         self.press_shortcut()
         self.wait_viewable(calendar)
-        app.click_status_item("Check for Updates")
-        self.wait_viewable(calendar, False)
-        update = self.dialog(app, "update")
+        update = app.window("update", 30)  # checked by itself a few seconds after launch
         self.wait_viewable(update)
+        self.assertFalse(self.desktop.is_viewable(calendar))
         self.shot("update-offered")
         self.desktop.activate(update)
         self.desktop.key("Return")  # "Download"
         wait_until(lambda: app.opened(), 10, message="the download page in the browser")
         self.assertEqual(app.opened(), [f"http://localhost:{self.site.port}/download"])
 
-    def test_the_scheduled_check_puts_a_visible_calendar_away_before_showing_an_update(self):
-        self.site.routes["/appcast.xml"] = (200, "application/rss+xml", APPCAST.format(
-            short="9.0", version="900", download=f"http://localhost:{self.site.port}/download", port=self.site.port))
+    def test_a_check_that_gets_no_feed_says_so(self):
         app, calendar = self.started()
-        self.press_shortcut()
-        self.wait_viewable(calendar)
-        update = self.dialog(app, "update", timeout=30)  # checked by itself a few seconds after launch
-        self.wait_viewable(update)
-        self.assertFalse(self.desktop.is_viewable(calendar))
-
-    def test_up_to_date_and_broken_feeds_say_so(self):
-        cases = [
-            ("same version", (200, "application/rss+xml", APPCAST.format(short="0.1.0", version="1",
-                                                                         download="http://localhost/", port=1))),
-            ("not a feed", (200, "text/html", "<html><body>Not here</body></html>")),
-            ("missing", (404, "text/plain", "no")),
-            ("garbage", (200, "application/rss+xml", "\x00\xff<rss><item>")),
-        ]
-        app, calendar = self.started()
+        cases = [("missing", (404, "text/plain", "no")),
+                 ("redirect loop", (302, "text/plain", "", {"Location": "/appcast.xml"})),
+                 ("huge", (200, "application/rss+xml", "<rss>" + "x" * (3 * 1024 * 1024) + "</rss>"))]
         for name, route in cases:
             self.site.routes["/appcast.xml"] = route
-            requests = len(self.site.requests_for("/appcast.xml"))
             app.click_status_item("Check for Updates")
-            wait_until(lambda: len(self.site.requests_for("/appcast.xml")) > requests, 10, message=name)
-            status = self.dialog(app, "update-status")
+            status = app.window("update-status", 30)
             self.wait_viewable(status)
             self.shot(name.replace(" ", "-"))
             self.desktop.activate(status)
             self.desktop.key("Return")
             self.wait_viewable(status, False)
-        self.assertIsNone(app.process.poll())
-
-    def test_a_redirect_loop_and_a_huge_feed_fail_cleanly(self):
-        self.site.routes["/appcast.xml"] = (302, "text/plain", "", {"Location": "/appcast.xml"})
-        app, calendar = self.started()
-        app.click_status_item("Check for Updates")
-        status = self.dialog(app, "update-status", timeout=30)
-        self.wait_viewable(status)
-        self.desktop.activate(status)
-        self.desktop.key("Return")
-        self.wait_viewable(status, False)
-        self.site.routes["/appcast.xml"] = (200, "application/rss+xml", "<rss>" + "x" * (3 * 1024 * 1024) + "</rss>")
-        app.click_status_item("Check for Updates")
-        wait_until(lambda: len(app.window_ids("update-status")) >= 1, 30, message="the failure")
         self.assertIsNone(app.process.poll())
 
 

@@ -6,14 +6,12 @@ import unittest
 
 from harness import FIELD_PAGE, MONITORS, App, DesktopTest, wait_until
 
-VERSION = os.environ.get("PLENHALL_E2E_VERSION", "")
-
 
 class LaunchSpine(DesktopTest):
     def test_first_launch_loads_the_calendar_hidden_and_welcomes(self):
         app = self.launch(onboarded=False)
         calendar = app.calendar()
-        request = wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")[0]
+        request = self.site.requests_for("/app")[0]
         # Loaded in the hidden window, before anything of the calendar is on screen.
         self.assertFalse(self.desktop.is_viewable(calendar))
         agent = request["agent"]
@@ -31,15 +29,13 @@ class LaunchSpine(DesktopTest):
         app.stop()
         again = self.launch(home=app.home, onboarded=False)
         calendar = again.calendar()
-        wait_until(lambda: len(self.site.requests_for("/app")) >= 2, 20, message="the second start request")
-        time.sleep(1)
+        time.sleep(1)  # nothing is to happen: long enough for a window to be mapped
         self.assertFalse(self.desktop.is_viewable(again.settings()))
         self.assertFalse(self.desktop.is_viewable(calendar))
 
     def test_shortcut_toggles_full_screen_on_the_pointers_monitor(self):
         app = self.launch()
         calendar = app.calendar()
-        wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
 
         for index, (x, y, width, height) in enumerate(MONITORS if self.desktop.two_monitors else MONITORS[:1]):
             self.desktop.pointer(x + width // 2, y + height // 2)
@@ -52,7 +48,7 @@ class LaunchSpine(DesktopTest):
             self.shot(f"shown-on-monitor-{index}")
             self.press_shortcut()
             self.wait_viewable(calendar, False)
-            time.sleep(0.3)  # hidden for good, not shown again by its own shortcut
+            time.sleep(0.3)  # nothing is to happen: hidden for good, not shown again by its own shortcut
             self.assertFalse(self.desktop.is_viewable(calendar))
         self.shot("hidden")
         # Shown once in full: no reload while it was hidden for less than ten minutes.
@@ -74,41 +70,9 @@ class LaunchSpine(DesktopTest):
             self.press_shortcut()
             self.wait_viewable(calendar, False)
 
-    def test_typing_goes_to_the_page_once_shown(self):
-        self.site.routes["/app"] = (200, "text/html", FIELD_PAGE)
-        self.site.routes["/report"] = (204, "text/plain", "")
-        app = self.launch()
-        calendar = app.calendar()
-        wait_until(lambda: "loaded" in self.site.reports(), 20, message="the page")
-        self.press_shortcut()
-        self.wait_active(calendar)
-        self.desktop.type("hello")
-        self.desktop.key("F2")  # the page reports its field
-        wait_until(lambda: "field=hello" in self.site.reports(), 5, message="the typed text")
-        self.shot("typed")
-
-    def test_clicking_into_another_application_puts_it_away(self):
-        app = self.launch()
-        calendar = app.calendar()
-        wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
-        other, other_window = self.desktop.other_application(1500, 600)
-        try:
-            self.press_shortcut()
-            self.wait_active(calendar)
-            self.desktop.activate(other_window)
-            self.wait_viewable(calendar, False)
-            self.shot("stowed")
-            # The next press shows it again.
-            self.press_shortcut()
-            self.wait_viewable(calendar)
-            self.wait_active(calendar)
-        finally:
-            other.terminate()
-
     def test_a_second_launch_shows_the_running_calendar(self):
         app = self.launch()
         calendar = app.calendar()
-        wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
         second = app.launch_again()
         self.assertEqual(second.returncode, 0, second.stderr)
         self.wait_viewable(calendar)
@@ -120,7 +84,6 @@ class LaunchSpine(DesktopTest):
     def test_large_window_frame_is_remembered_across_a_relaunch(self):
         app = self.launch({"displayMode": "largeWindow"})
         calendar = app.calendar()
-        wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
         self.desktop.pointer(200, 200)
         self.press_shortcut()
         self.wait_viewable(calendar)
@@ -166,14 +129,7 @@ class LaunchSpine(DesktopTest):
         self.wait_viewable(calendar)
         self.wait_geometry(calendar, (64, 40, 1152, 720))
         self.shot("large-left-default")
-        self.press_shortcut()
-        self.wait_viewable(calendar, False)
 
-        # The frame left on the left monitor does not meet the right one either.
-        self.desktop.pointer(1500, 200)
-        self.press_shortcut()
-        self.wait_viewable(calendar)
-        self.wait_geometry(calendar, (1280 + 64, 40, 1152, 720))
 
     def test_a_panel_is_covered_in_full_screen_and_avoided_by_the_large_window(self):
         panel, ready = self.desktop.helper("panel", "0", "0", "1280", "30")
@@ -217,18 +173,16 @@ class LaunchSpine(DesktopTest):
             holder.terminate()
 
     def test_site_data_survives_a_relaunch(self):
-        self.site.routes["/app"] = (200, "text/html", self.site.PAGE,
-                                    {"Set-Cookie": "session=kept; Max-Age=86400; Path=/"})
+        cookie = {"Set-Cookie": "session=kept; Max-Age=86400; Path=/"}
+        self.site.routes["/app"] = (200, "text/html", FIELD_PAGE, cookie)
+        self.site.routes["/report"] = (204, "text/plain", "")
         try:
             app = self.launch()
-            wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")
-            time.sleep(1)
+            wait_until(lambda: "loaded" in self.site.reports(), 20, message="the page, and with it the cookie")
             app.stop()
             self.site.requests.clear()
-            again = self.launch(home=app.home)
-            request = wait_until(lambda: self.site.requests_for("/app"), 20, message="the start request")[0]
-            self.assertIn("session=kept", request["cookie"])
-            self.assertIsNotNone(again.process)
+            self.launch(home=app.home)
+            self.assertIn("session=kept", self.site.requests_for("/app")[0]["cookie"])
         finally:
             self.site.routes["/app"] = (200, "text/html", self.site.PAGE)
 

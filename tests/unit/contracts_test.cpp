@@ -1,6 +1,7 @@
 // What users and stored files rely on, pinned once per surface: a typo here is a fault users see.
 #include "settings/settings_view.h"
 #include "support/app_fixture.h"
+#include "web/offline_page.h"
 #include "web/user_agent.h"
 
 namespace plenhall::testing {
@@ -158,6 +159,14 @@ TEST(ContractsUserAgent, ApplicationNameWithTheVersionOrZero) {
     EXPECT_EQ(applicationNameForUserAgent(
                   InfoDictionary{{"CFBundleShortVersionString", std::string("2.1")}}),
               "Version/17.0 Safari/605.1.15 PlenhallDesktop/2.1");
+}
+
+TEST(ContractsOfflinePage, TextsAndTheWayBack) {
+    const std::string page = offlinePage("https://plenhall.com/app");
+    for (const char* text : {"<h1>Can't reach your calendar</h1>",
+                             "<p>Check your internet connection, then try again.</p>",
+                             "<a href=\"https://plenhall.com/app\">Try again</a>"})
+        EXPECT_NE(page.find(text), std::string::npos) << text;
 }
 
 TEST_F(Contracts, CalendarWindow) {

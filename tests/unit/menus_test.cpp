@@ -62,15 +62,23 @@ TEST_F(Menus, AnUpdateFoundOnScheduleHidesAVisibleCalendarOnly) {
     EXPECT_TRUE(app->hiddenAt());
 }
 
-TEST_F(Menus, QuitAndReloadFromEitherMenu) {
+TEST_F(Menus, ReloadGoesBackToTheStartPageAndQuitQuitsFromEitherMenu) {
+    auto onASubPage = [this] {
+        webView().navigationDelegate->createWebViewForNavigationAction(
+            NavigationAction{"https://plenhall.com/app/week", std::nullopt,
+                             URLRequest{"https://plenhall.com/app/week"}});
+    };
+    onASubPage();
     desktop.application.mainMenuTarget->performMenuAction(MenuAction::reload);
-    EXPECT_EQ(startRequestsLoaded(), 2u);
+    onASubPage();
+    statusItem().click(1);  // "Reload"
+    EXPECT_EQ(startRequestsLoaded(), 3u);
+    EXPECT_EQ(webView().loadedRequests.back(), (URLRequest{kTestStartURL, 0, 60.0}));
     EXPECT_FALSE(calendar().visible);
     desktop.application.mainMenuTarget->performMenuAction(MenuAction::terminate);
     EXPECT_TRUE(desktop.application.terminated);
     desktop.application.terminated = false;
-    ASSERT_EQ(statusItem().menu->items[6].title, "Quit Plenhall");
-    statusItem().click(6);
+    statusItem().click(6);  // "Quit Plenhall"
     EXPECT_TRUE(desktop.application.terminated);
 }
 

@@ -9,6 +9,7 @@
 
 #include <gtk/gtk.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -44,6 +45,7 @@ class FocusTracker final : public NotificationCenter {
     };
 
     static void onActiveChanged(GtkWindow* widget, GParamSpec*, gpointer data);
+    static void onUnmapped(GtkWidget* widget, gpointer data);
     void post(Notification name, const Window* sender);
     void scheduleSettle();
     void settle();
@@ -53,10 +55,15 @@ class FocusTracker final : public NotificationCenter {
     struct Watch {
         std::unique_ptr<Watched> entry;
         SignalConnection connection;
+        SignalConnection unmapped;
     };
     std::vector<Watch> watched_;
     ScheduledCall settleTimer_;
     bool active_ = false;
+    // The window a dialog closed on while it had the focus: the focus is still ours while it
+    // waits, until `handBackUntil_`, for the window manager to give the focus back.
+    GObjectPtr<GtkWindow> handBackTo_;
+    std::chrono::steady_clock::time_point handBackUntil_;
 };
 
 }  // namespace plenhall::gtk

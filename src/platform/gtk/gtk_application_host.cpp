@@ -49,7 +49,7 @@ std::string accelerator(const std::string& keyEquivalent) {
 
 GtkApplicationHost::GtkApplicationHost(int argc, char** argv, PageEditingKeys& editingKeys)
     : argc_(argc), argv_(argv), editingKeys_(editingKeys) {
-    application_ = adopt(gtk_application_new("com.plenhall.Desktop", G_APPLICATION_HANDLES_OPEN));
+    application_ = adopt(gtk_application_new(kApplicationId, G_APPLICATION_HANDLES_OPEN));
     // The connections go before the host does.
     connections_.emplace_back(application_.get(), "startup", G_CALLBACK(onStartup), this);
     connections_.emplace_back(application_.get(), "activate", G_CALLBACK(onActivate), this);

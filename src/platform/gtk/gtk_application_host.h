@@ -17,6 +17,9 @@
 
 namespace plenhall::gtk {
 
+// The application's id: its bus name, and the base name of its desktop entry.
+inline constexpr const char* kApplicationId = "com.plenhall.Desktop";
+
 class GtkApplicationHost final : public Application {
   public:
     GtkApplicationHost(int argc, char** argv, PageEditingKeys& editingKeys);

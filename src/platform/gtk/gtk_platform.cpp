@@ -6,6 +6,13 @@
 #include <climits>
 #include <cstdio>
 
+#include "platform/gtk/portal_global_shortcuts.h"
+#include "platform/gtk/x11_hot_keys.h"
+
+#ifdef GDK_WINDOWING_X11
+#include <gdk/gdkx.h>
+#endif
+
 namespace plenhall::gtk {
 namespace {
 
@@ -72,7 +79,16 @@ std::string GtkPlatform::preferencesPath() {
 GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> info)
     : info_(std::move(info)),
       application_(argc, argv, editingKeys_),
-      windows_(focus_, keyMonitor_),
+      windows_(focus_, keyMonitor_, log_),
+      hotKeys_([this](GdkDisplay* display) -> std::unique_ptr<GlobalHotKeys> {
+#ifdef GDK_WINDOWING_X11
+          // XWayland passes a grab only the keys typed into its own windows.
+          if (GDK_IS_X11_DISPLAY(display) && !screens_.throughXWayland())
+              return std::make_unique<X11HotKeys>(state_);
+#endif
+          // Elsewhere no program can grab keys; the desktop binds the shortcut for us.
+          return std::make_unique<PortalGlobalShortcuts>(log_, "Show or hide the calendar");
+      }),
       loginItem_(runningProgram()) {
     windows_.setApplication(application_.application());
 }

@@ -1,5 +1,6 @@
 // The Linux desktop: every service of the seam, built on GTK 3, WebKitGTK, ayatana-appindicator,
-// Xlib, GIO and libsoup, gathered for the composition root.
+// Xlib, GIO and libsoup, gathered for the composition root. The same services serve X11 and
+// Wayland displays; the few that differ choose by the display the toolkit opened.
 //
 // Thread: main thread only. Ownership: the composition root owns the one GtkPlatform for the life
 // of the process. Nothing here touches the display before the application's "startup".
@@ -13,6 +14,7 @@
 #include "platform/gtk/autostart_login_item.h"
 #include "platform/gtk/ayatana_status_item.h"
 #include "platform/gtk/desktop_state.h"
+#include "platform/gtk/display_hot_keys.h"
 #include "platform/gtk/focus_tracker.h"
 #include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/gtk_application_host.h"
@@ -22,7 +24,6 @@
 #include "platform/gtk/gtk_web_view_adapter.h"
 #include "platform/gtk/gtk_window_adapter.h"
 #include "platform/gtk/soup_http_client.h"
-#include "platform/gtk/x11_hot_keys.h"
 #include "platform/platform.h"
 
 namespace plenhall::gtk {
@@ -82,9 +83,9 @@ class GtkPlatform {
     GtkApplicationHost application_;
     GtkWindowFactory windows_;
     GtkWebViewFactory webViews_{log_, editingKeys_};
-    GtkScreens screens_;
+    GtkScreens screens_{log_};
     AyatanaStatusBar statusBar_{log_};
-    X11HotKeys hotKeys_{state_};
+    DisplayHotKeys hotKeys_;
     GtkSheets sheets_{focus_};
     GioWorkspace workspace_;
     AutostartLoginItem loginItem_;

@@ -3,7 +3,9 @@
 #include <gdk/gdkx.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <string_view>
 
 #include "platform/gtk/gtk_web_view_adapter.h"
 
@@ -54,11 +56,38 @@ int monitorFor(const Screen& screen) {
     return 0;
 }
 
+// Whether the compositor is GNOME's, mutter. mutter covers the monitor at the layout's origin
+// with a window that is full screen from its first frame, whatever the pointer, while it places a
+// framed window on the pointer's monitor; sway (the focused output) and KWin (its active output,
+// the pointer's by default) place a window mapped full screen as they would a framed one. A
+// Wayland client cannot ask which compositor it talks to; the session's desktop names are the
+// hint: GNOME sessions list GNOME among them ("GNOME", "ubuntu:GNOME", "GNOME-Classic:GNOME").
+bool onGnome() {
+    static const bool gnome = [] {
+        const char* names = g_getenv("XDG_CURRENT_DESKTOP");
+        std::string_view rest = names ? names : "";
+        while (!rest.empty()) {
+            const auto end = rest.find(':');
+            const std::string_view name = rest.substr(0, end);
+            if (name.size() == 5 && g_ascii_strncasecmp(name.data(), "GNOME", 5) == 0) return true;
+            if (end == std::string_view::npos) break;
+            rest.remove_prefix(end + 1);
+        }
+        return false;
+    }();
+    return gnome;
+}
+
+// How long a window shown framed waits for the compositor to show it before it goes full screen
+// wherever the compositor then chooses. The compositor answers within a few frames.
+constexpr std::chrono::milliseconds kPlacementDeadline{500};
+
 }  // namespace
 
 GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
-                                   GtkKeyMonitor& keys, const Rect& contentRect,
-                                   WindowStyle style) {
+                                   GtkKeyMonitor& keys, Log& log, const Rect& contentRect,
+                                   WindowStyle style)
+    : log_(log) {
     window_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     if (application) gtk_window_set_application(window_, application);
     gtk_window_set_role(window_, kind == Kind::overlay ? "calendar" : "settings");
@@ -87,6 +116,7 @@ GtkWindowAdapter::~GtkWindowAdapter() {
             g_object_remove_weak_pointer(G_OBJECT(sheet), reinterpret_cast<gpointer*>(&sheet));
     }
     renderPending_.cancel();
+    stopAwaitingPlacement();
     connections_.clear();
     trace_.reset();
     keptFrame_.reset();
@@ -193,12 +223,26 @@ void GtkWindowAdapter::applyFunctions() {
     gdk_window_set_functions(gdkWindow, static_cast<GdkWMFunction>(functions));
 }
 
+bool GtkWindowAdapter::onX11() const {
+    return GDK_IS_X11_DISPLAY(gtk_widget_get_display(GTK_WIDGET(window_)));
+}
+
 Rect GtkWindowAdapter::frame() const {
     GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
     if (!gdkWindow || !gtk_widget_get_mapped(GTK_WIDGET(window_))) return requestedFrame_;
     int x = 0, y = 0, width = 0, height = 0;
-    gdk_window_get_origin(gdkWindow, &x, &y);
     gtk_window_get_size(window_, &width, &height);
+    if (onX11()) {
+        gdk_window_get_origin(gdkWindow, &x, &y);
+    } else if (GdkMonitor* monitor = gdk_display_get_monitor_at_window(
+                   gtk_widget_get_display(GTK_WIDGET(window_)), gdkWindow)) {
+        // A Wayland client never learns where its window is; the corner of the monitor it shows
+        // on stands in, so the frame still lies on a screen.
+        GdkRectangle geometry;
+        gdk_monitor_get_geometry(monitor, &geometry);
+        x = geometry.x;
+        y = geometry.y;
+    }
     return Rect{double(x), double(y), double(width), double(height)};
 }
 
@@ -215,7 +259,8 @@ void GtkWindowAdapter::setFrame(const Rect& requested) {
     if (mapped && mappable(frame()) == target) return;
     gtk_window_move(window_, target.x, target.y);
     gtk_window_resize(window_, target.width, target.height);
-    if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_)); gdkWindow && !mapped) {
+    if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
+        gdkWindow && !mapped && onX11()) {
         // GTK applies a position given while hidden at the first map only; later maps would come
         // back where the window was last, so the hidden window itself is moved.
         gdk_window_move_resize(gdkWindow, target.x, target.y, target.width, target.height);
@@ -235,8 +280,23 @@ void GtkWindowAdapter::enterFullScreen(const std::optional<Screen>& screen) {
         // The desktop puts the window on a screen of its choosing at the next map.
         if (keptFrame_) keptFrame_->prepare(std::nullopt);
         if (fullScreenMonitor_ == kDesktopsMonitor) return;
-        gtk_window_fullscreen(window_);
         fullScreenMonitor_ = kDesktopsMonitor;
+        if (fillsScreenOncePlaced()) {
+            // mutter would put a window mapped full screen on the monitor at the origin: the
+            // window maps framed, where mutter places new windows (the pointer's monitor), and
+            // fills that monitor once it is shown there (makeKeyAndOrderFront).
+            if (gtk_widget_get_mapped(GTK_WIDGET(window_))) {
+                fillPlacedMonitor(true);
+            } else {
+                gtk_window_unfullscreen(window_);
+            }
+            return;
+        }
+        // The desktop puts the window on a screen of its choosing at the next map. Asked for
+        // while hidden, full screen is the state the window is mapped in, so it never shows
+        // framed first. It stays asked for while hidden: GTK names no output with it, so each
+        // showing lands where the desktop then chooses (sway: the focused output).
+        gtk_window_fullscreen(window_);
         return;
     }
     const IntRect geometry = mappable(screen->frame);
@@ -267,8 +327,73 @@ void GtkWindowAdapter::enterFullScreen(const std::optional<Screen>& screen) {
 }
 
 void GtkWindowAdapter::leaveFullScreen() {
+    stopAwaitingPlacement();
     gtk_window_unfullscreen(window_);
     fullScreenMonitor_.reset();
+}
+
+bool GtkWindowAdapter::fillsScreenOncePlaced() const {
+    return !onX11() && onGnome();
+}
+
+void GtkWindowAdapter::awaitPlacement() {
+    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
+    GdkFrameClock* clock = gdkWindow ? gdk_window_get_frame_clock(gdkWindow) : nullptr;
+    if (!clock) return placementEnded(false);
+    // GTK learns the output a surface is on (wl_surface.enter) when the compositor shows it,
+    // which mutter does, placed, before it tells that the surface's first frame is on screen.
+    // Frames from an earlier showing do not count.
+    showingFirstFrame_ = gdk_frame_clock_get_frame_counter(clock) + 1;
+    placementFrames_ = SignalConnection(clock, "after-paint", G_CALLBACK(onAfterPaint), this);
+    gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_AFTER_PAINT);
+    placementDeadline_ = ScheduledCall::after(kPlacementDeadline, [this] {
+        log_.line(
+            "PlenhallDesktop: the desktop did not show the calendar in time; it fills the "
+            "screen the desktop chooses");
+        placementEnded(false);
+    });
+}
+
+void GtkWindowAdapter::onAfterPaint(GdkFrameClock* clock, gpointer data) {
+    auto* self = static_cast<GtkWindowAdapter*>(data);
+    // GTK marks a frame complete when the compositor reports it shown. This runs after GTK has
+    // committed the frame just painted, and the clock waits for that report before the next one.
+    const gint64 last = gdk_frame_clock_get_frame_counter(clock);
+    for (gint64 frame =
+             std::max(self->showingFirstFrame_, gdk_frame_clock_get_history_start(clock));
+         frame <= last; ++frame) {
+        GdkFrameTimings* timings = gdk_frame_clock_get_timings(clock, frame);
+        if (timings && gdk_frame_timings_get_complete(timings)) return self->placementEnded(true);
+    }
+    gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_AFTER_PAINT);
+}
+
+void GtkWindowAdapter::stopAwaitingPlacement() {
+    placementFrames_.disconnect();
+    placementDeadline_.cancel();
+}
+
+void GtkWindowAdapter::placementEnded(bool placed) {
+    stopAwaitingPlacement();
+    fillPlacedMonitor(placed);
+    // Dialogs that come back with the calendar are placed over it where it ends up.
+    presentSheets();
+}
+
+void GtkWindowAdapter::fillPlacedMonitor(bool placed) {
+    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
+    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window_));
+    GdkMonitor* monitor =
+        placed && gdkWindow ? gdk_display_get_monitor_at_window(display, gdkWindow) : nullptr;
+    int index = -1;
+    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n && monitor; ++i) {
+        if (gdk_display_get_monitor(display, i) == monitor) index = i;
+    }
+    if (index >= 0) {
+        gtk_window_fullscreen_on_monitor(window_, gtk_window_get_screen(window_), index);
+    } else {
+        gtk_window_fullscreen(window_);
+    }
 }
 
 bool GtkWindowAdapter::isVisible() const {
@@ -287,6 +412,12 @@ void GtkWindowAdapter::orderOut() {
         if (sheet) gtk_widget_hide(GTK_WIDGET(sheet));
     }
     gtk_widget_hide(GTK_WIDGET(window_));
+    if (fullScreenMonitor_ == kDesktopsMonitor && fillsScreenOncePlaced()) {
+        // Once hidden, so the calendar does not shrink on screen: the next showing maps framed
+        // again, to be placed anew.
+        stopAwaitingPlacement();
+        gtk_window_unfullscreen(window_);
+    }
 }
 
 void GtkWindowAdapter::attachSheet(GtkWindow* sheet) {
@@ -321,20 +452,33 @@ void GtkWindowAdapter::makeKeyAndOrderFront(const UserInput& input) {
     // Presenting with the time of the input that asked for the window tells the window manager
     // this is no focus theft.
     const guint32 time = input.time ? input.time : gtk_get_current_event_time();
+    // The desktop's token goes with the request GTK makes as it presents: on Wayland it is the
+    // xdg-activation token, on X11 the startup notification's id.
     if (!input.activationToken.empty())
         gtk_window_set_startup_id(window_, input.activationToken.c_str());
+    const bool placing = !gtk_widget_get_mapped(GTK_WIDGET(window_)) &&
+                         fullScreenMonitor_ == kDesktopsMonitor && fillsScreenOncePlaced();
     gtk_window_present_with_time(window_, time);
     if (renderer_) {
         // A form comes up with no control focused, so Return goes to its default button and Tab
         // to the first control; showing a window would otherwise focus its first control.
         gtk_window_set_focus(window_, nullptr);
     }
-    // Presenting alone does not take the focus from another application on every window manager
-    // (openbox refuses); an explicit activation request does.
-    focusNow(input.time);
-    // Some window managers ignore activation of a window that is not mapped yet.
-    if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) focusOnMap_ = true;
-    presentSheets();
+    // On Wayland, presenting has asked the compositor to activate the window already, and
+    // compositors focus a window as it appears; another request would only carry a token GTK
+    // minted itself, which a compositor may refuse or answer by marking the window urgent.
+    if (onX11()) {
+        // Presenting alone does not take the focus from another application on every window
+        // manager (openbox refuses); an explicit activation request does.
+        focusNow(input.time);
+        // Some window managers ignore activation of a window that is not mapped yet.
+        if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) focusOnMap_ = true;
+    }
+    if (placing) {
+        awaitPlacement();  // presents the sheets once the window fills its monitor
+    } else {
+        presentSheets();
+    }
     // The map request goes out now, not when the loop next waits: the web engine may hold the
     // loop for a while as it catches up, and the window manager can map meanwhile.
     gdk_display_flush(gtk_widget_get_display(GTK_WIDGET(window_)));
@@ -427,12 +571,12 @@ gboolean GtkWindowAdapter::onDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
 std::unique_ptr<Window> GtkWindowFactory::makeOverlayWindow(const Rect& contentRect,
                                                             WindowStyle style) {
     return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::overlay, application_, focus_,
-                                              keys_, contentRect, style);
+                                              keys_, log_, contentRect, style);
 }
 
 std::unique_ptr<Window> GtkWindowFactory::makeWindow(const Rect& contentRect, WindowStyle style) {
     return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::plain, application_, focus_,
-                                              keys_, contentRect, style);
+                                              keys_, log_, contentRect, style);
 }
 
 }  // namespace plenhall::gtk

@@ -3,7 +3,9 @@
 //
 // Window-system calls whose value has not changed since the last one are skipped, so showing the
 // calendar costs little more than mapping it. Frames are client-area rectangles in root
-// coordinates, the same for setFrame, frame and the remembered text.
+// coordinates, the same for setFrame, frame and the remembered text. On Wayland the compositor
+// places every window: only the size of a frame counts there. On GNOME a calendar full screen on
+// the desktop's screen shows framed for a moment first (see enterFullScreen).
 //
 // Thread: main thread only. Ownership: the core owns the adapter; the adapter owns its GtkWindow
 // and destroys it first thing in its destructor, with every signal handler.
@@ -23,6 +25,7 @@
 #include "platform/gtk/kept_frame.h"
 #include "platform/gtk/show_trace.h"
 #include "platform/gtk/view_renderer.h"
+#include "platform/system.h"
 #include "platform/window.h"
 
 namespace plenhall::gtk {
@@ -32,7 +35,7 @@ class GtkWindowAdapter final : public Window {
     enum class Kind { overlay, plain };
 
     GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
-                     GtkKeyMonitor& keys, const Rect& contentRect, WindowStyle style);
+                     GtkKeyMonitor& keys, Log& log, const Rect& contentRect, WindowStyle style);
     GtkWindowAdapter(const GtkWindowAdapter&) = delete;
     GtkWindowAdapter& operator=(const GtkWindowAdapter&) = delete;
     ~GtkWindowAdapter() override;
@@ -78,6 +81,17 @@ class GtkWindowAdapter final : public Window {
     static gboolean onMapEvent(GtkWidget*, GdkEvent*, gpointer self);
     static void onRealize(GtkWidget*, gpointer self);
     static gboolean onWindowStateEvent(GtkWidget*, GdkEventWindowState* event, gpointer self);
+    static void onAfterPaint(GdkFrameClock* clock, gpointer self);
+    bool onX11() const;
+    // Full screen on the desktop's screen comes after the compositor has placed the window framed.
+    bool fillsScreenOncePlaced() const;
+    void awaitPlacement();
+    void stopAwaitingPlacement();
+    // `placed`: the compositor has shown the window, so GTK knows its monitor.
+    void placementEnded(bool placed);
+    // Full screen on the monitor the compositor put the window on, or where it chooses when that
+    // is not known.
+    void fillPlacedMonitor(bool placed);
     void applyFunctions();
     void applyGeometryHints();
     void leaveFullScreen();
@@ -88,6 +102,7 @@ class GtkWindowAdapter final : public Window {
     void render();
 
     GtkWindow* window_ = nullptr;  // owned: destroyed in the destructor
+    Log& log_;
     GtkWidget* content_ = nullptr;
     std::vector<SignalConnection> connections_;
     bool releasedWhenClosed_ = true;
@@ -106,6 +121,11 @@ class GtkWindowAdapter final : public Window {
     std::optional<int> fullScreenMonitor_;
     Rect requestedFrame_;
     bool focusOnMap_ = false;
+    // While a window shown framed waits for the compositor to place it; the frame counter of the
+    // showing's first frame.
+    SignalConnection placementFrames_;
+    ScheduledCall placementDeadline_;
+    gint64 showingFirstFrame_ = 0;
     // Our window that had the focus when this visible window was sent full screen: some window
     // managers (openbox) focus a window as it enters full screen, and a layout must not.
     GObjectPtr<GtkWindow> focusBeforeFullScreen_;
@@ -121,7 +141,8 @@ class GtkWindowAdapter final : public Window {
 
 class GtkWindowFactory final : public WindowFactory {
   public:
-    GtkWindowFactory(FocusTracker& focus, GtkKeyMonitor& keys) : focus_(focus), keys_(keys) {}
+    GtkWindowFactory(FocusTracker& focus, GtkKeyMonitor& keys, Log& log)
+        : focus_(focus), keys_(keys), log_(log) {}
     void setApplication(GtkApplication* application) { application_ = application; }
 
     std::unique_ptr<Window> makeOverlayWindow(const Rect& contentRect, WindowStyle style) override;
@@ -130,6 +151,7 @@ class GtkWindowFactory final : public WindowFactory {
   private:
     FocusTracker& focus_;
     GtkKeyMonitor& keys_;
+    Log& log_;
     GtkApplication* application_ = nullptr;
 };
 

@@ -77,6 +77,23 @@ GtkAlign align(Alignment alignment) {
     return GTK_ALIGN_FILL;
 }
 
+// Text in a fixed frame is sized in the frame's own units, logical pixels: at the desktop's font
+// size and resolution (GNOME's 11 pt, which GTK reads on Wayland; a larger dpi) the content would
+// outgrow the frame, and GTK grows a window to its content whatever its size hints say. The frames
+// are laid out for GTK's own default, 10 pt at 96 dpi. Both are inherited, so the frame's widget
+// sets them for all inside it.
+void pinTextSize(GtkWidget* widget) {
+    // One for the process: every render uses it again.
+    static GtkCssProvider* const provider = [] {
+        GtkCssProvider* css = gtk_css_provider_new();
+        gtk_css_provider_load_from_data(css, "* { -gtk-dpi: 96; font-size: 10pt; }", -1, nullptr);
+        return css;
+    }();
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
+                                   GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
 GtkWidget* findByName(GtkWidget* widget, const char* name) {
     if (g_strcmp0(gtk_widget_get_name(widget), name) == 0) return widget;
     if (!GTK_IS_CONTAINER(widget)) return nullptr;
@@ -163,6 +180,7 @@ GtkWidget* ViewRenderer::build(const ViewNode& node, GtkOrientation parent) {
     gtk_widget_set_margin_start(widget, int(node.padding.leading));
     gtk_widget_set_margin_end(widget, int(node.padding.trailing));
     if (node.fixedFrame) {
+        pinTextSize(widget);
         // The frame includes the padding around the node.
         gtk_widget_set_size_request(
             widget, int(node.fixedFrame->width - node.padding.leading - node.padding.trailing),
@@ -177,9 +195,22 @@ GtkWidget* ViewRenderer::buildStack(const ViewNode& node) {
     const bool vertical = node.kind == NodeKind::vstack;
     const GtkOrientation orientation =
         vertical ? GTK_ORIENTATION_VERTICAL : GTK_ORIENTATION_HORIZONTAL;
-    GtkWidget* box = gtk_box_new(orientation, int(node.spacing.value_or(kDefaultSpacing)));
+    const int spacing = int(node.spacing.value_or(kDefaultSpacing));
+    GtkWidget* box = gtk_box_new(orientation, 0);
+    bool first = true;
     for (const auto& child : node.children) {
         GtkWidget* built = build(child, orientation);
+        // A spacer is room the stack gives away, not a child to keep apart from its neighbours:
+        // with no room to give, the stack is as long as without it, where the box's own spacing
+        // would add a spacing on either side of it.
+        if (!first && child.kind != NodeKind::spacer) {
+            if (vertical) {
+                gtk_widget_set_margin_top(built, gtk_widget_get_margin_top(built) + spacing);
+            } else {
+                gtk_widget_set_margin_start(built, gtk_widget_get_margin_start(built) + spacing);
+            }
+        }
+        first = false;
         if (vertical) {
             if (child.kind != NodeKind::divider)
                 gtk_widget_set_halign(built, align(node.alignment));
@@ -194,9 +225,11 @@ GtkWidget* ViewRenderer::buildStack(const ViewNode& node) {
 GtkWidget* ViewRenderer::buildText(const ViewNode& node) {
     GtkWidget* label = gtk_label_new(translated(node));
     gtk_label_set_xalign(GTK_LABEL(label), 0);
-    // Text wraps to the width it is given rather than widening the window.
+    // Text wraps to the width it is given rather than widening the window, between words only: a
+    // label may then be no narrower than its longest word, where breaking inside words would let
+    // a row squeeze it to a letter a line.
     gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
-    gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
+    gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD);
     applyFont(label, node);
     return label;
 }

@@ -266,6 +266,9 @@ class Backend(dbus.service.Object):
         self.desktop.note_call("CreateSession")
         code = self.desktop.create_session(app_id, options)
         if code == 0:
+            # A session of a frontend that has gone (a portal restart) is dead; the new frontend
+            # may hand out its path again, as a real desktop's backend must allow.
+            self.desktop.close(str(session))
             self.desktop.sessions[str(session)] = BackendSession(self.bus, session, self.desktop)
             self.desktop.stats["sessions"] += 1
         # Frontend 1.16 copies "shortcuts" from here into its Response unchecked: always send it.
