@@ -93,6 +93,10 @@ void GtkWebViewAdapter::stopLoading() {
     webkit_web_view_stop_loading(view_.get());
 }
 
+void GtkWebViewAdapter::setPageZoom(double factor) {
+    webkit_web_view_set_zoom_level(view_.get(), factor);
+}
+
 gboolean GtkWebViewAdapter::onKeyPressAfter(GtkWidget*, GdkEventKey* event, gpointer data) {
     auto* self = static_cast<GtkWebViewAdapter*>(data);
     // Runs only for keys the page left alone, so editors with their own undo keep it.

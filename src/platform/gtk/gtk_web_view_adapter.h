@@ -38,6 +38,7 @@ class GtkWebViewAdapter final : public WebView {
     void loadHTMLString(const std::string& html,
                         const std::optional<std::string>& baseURL) override;
     void stopLoading() override;
+    void setPageZoom(double factor) override;
 
     GtkWidget* widget() const { return GTK_WIDGET(view_.get()); }
 
