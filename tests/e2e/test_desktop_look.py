@@ -1,6 +1,6 @@
-"""How the calendar looks on this desktop: the desktop's light or dark choice, served by Debian's
-real xdg-desktop-portal with the test desktop's Settings backend (../wayland/portal/), followed
-while the program runs; and the page zoom, kept from one run to the next."""
+"""The calendar on this desktop: the desktop's light or dark choice, served by Debian's real
+xdg-desktop-portal with the test desktop's Settings backend (../wayland/portal/), followed while the
+program runs; the page zoom, kept from one run to the next; spelling in the user's language."""
 
 import os
 import subprocess
@@ -22,6 +22,10 @@ let said = 0;
 function say() { if (innerWidth !== said) { said = innerWidth; fetch("/report?width=" + innerWidth); } }
 say(); addEventListener("resize", say); setInterval(say, 100);
 </script></body></html>"""
+
+FIELD = """<!doctype html><html><body style="background:#fff">
+<textarea id=text style="font:32px sans-serif;width:600px;height:120px;border:0;outline:0"></textarea>
+<script>document.getElementById("text").focus(); fetch("/report?loaded");</script></body></html>"""
 
 
 @unittest.skipUnless(os.path.exists(FRONTEND), "no xdg-desktop-portal")
@@ -98,6 +102,29 @@ class DesktopLook(DesktopTest):
         self.desktop.key("ctrl+0")
         wait_until(lambda: self.last_width() == str(full), 10, message="the page at its own size")
         self.assertEqual(again.preferences().get("pageZoom"), "100")
+
+    def test_spelling_is_checked_in_the_users_language(self):
+        self.site.routes["/app"] = (200, "text/html", FIELD)
+        app = self.launch(start_env={"LANG": "en_US.UTF-8", "LANGUAGE": "", "LC_ALL": "", "LC_MESSAGES": ""})
+        calendar = app.calendar()
+        self.press_shortcut()
+        self.wait_active(calendar)
+        wait_until(lambda: "loaded" in self.site.reports(), 10, message="the page")
+        self.desktop.type("Thiss wrold ")
+        x, y, _, _ = self.desktop.geometry(calendar)
+        wait_until(lambda: self.red_pixels(x, y, 600, 80) > 20, 10, message="misspellings underlined")
+        self.shot("spelling")
+
+    def red_pixels(self, x, y, width, height):
+        out = self.desktop.x("import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}", "-depth", "8",
+                             "txt:-")
+        count = 0
+        for line in out.splitlines()[1:]:
+            colour = line.split("#", 1)[1][:6] if "#" in line else ""
+            if len(colour) == 6:
+                r, g, b = (int(colour[i:i + 2], 16) for i in (0, 2, 4))
+                count += r > 160 and g < 110 and b < 110
+        return count
 
     def last_width(self):
         widths = [r.split("=", 1)[1] for r in self.site.reports() if r.startswith("width=")]

@@ -59,6 +59,7 @@ class GtkWebViewAdapter final : public WebView {
     bool started_ = false;  // the engine has been asked to load something
     URLRequest deferredRequest_;
     ScheduledCall deferredLoad_;
+    ScheduledCall spelling_;
 };
 
 class GtkWebViewFactory final : public WebViewFactory {

@@ -169,7 +169,7 @@ void PortalAppearance::apply(ColorScheme scheme) {
 void PortalAppearance::giveUp(const std::string& why) {
     // A portal that keeps sending nonsense is told once; the appearance stays as it was.
     if (std::exchange(complained_, true)) return;
-    log_.line("appearance: " + why + "; following the GTK theme");
+    log_.line("PlenhallDesktop: appearance: " + why + "; following the GTK theme");
 }
 
 }  // namespace plenhall::gtk

@@ -18,25 +18,6 @@ std::string dataDirectory(const char* base) {
     return takeString(g_build_filename(base, "plenhall-desktop", nullptr));
 }
 
-// Spelling is checked in the user's languages that have a dictionary installed, and not at all
-// when none has: given no language, the engine would check in whichever dictionary it finds.
-void checkSpellingInUsersLanguages(WebKitWebContext* context) {
-    std::vector<const gchar*> languages;
-    for (const gchar* const* name = g_get_language_names(); *name; ++name) {
-        // Locale names with a codeset or modifier ("de_DE.UTF-8", "sr_RS@latin") come again
-        // without it; "C" names no language.
-        if (std::strpbrk(*name, ".@") || g_str_equal(*name, "C") || g_str_equal(*name, "POSIX"))
-            continue;
-        languages.push_back(*name);
-    }
-    if (languages.empty()) return;
-    languages.push_back(nullptr);
-    webkit_web_context_set_spell_checking_languages(context, languages.data());
-    // Languages without a dictionary are dropped by the engine, silently.
-    const gchar* const* checked = webkit_web_context_get_spell_checking_languages(context);
-    webkit_web_context_set_spell_checking_enabled(context, checked && *checked);
-}
-
 }  // namespace
 
 GObjectPtr<WebKitWebContext> makeWebContext() {
@@ -61,8 +42,24 @@ GObjectPtr<WebKitWebContext> makeWebContext() {
     // Pages written by strangers (invitations, shared calendars) run in a confined process. This
     // must happen before the first web process starts.
     webkit_web_context_set_sandbox_enabled(context.get(), TRUE);
-    checkSpellingInUsersLanguages(context.get());
     return context;
+}
+
+void checkSpellingInUsersLanguages(WebKitWebContext* context) {
+    std::vector<const gchar*> languages;
+    for (const gchar* const* name = g_get_language_names(); *name; ++name) {
+        // Locale names with a codeset or modifier ("de_DE.UTF-8", "sr_RS@latin") come again
+        // without it; "C" names no language.
+        if (std::strpbrk(*name, ".@") || g_str_equal(*name, "C") || g_str_equal(*name, "POSIX"))
+            continue;
+        languages.push_back(*name);
+    }
+    if (languages.empty()) return;
+    languages.push_back(nullptr);
+    webkit_web_context_set_spell_checking_languages(context, languages.data());
+    // Languages without a dictionary are dropped by the engine, silently.
+    const gchar* const* checked = webkit_web_context_get_spell_checking_languages(context);
+    webkit_web_context_set_spell_checking_enabled(context, checked && *checked);
 }
 
 }  // namespace plenhall::gtk
