@@ -86,7 +86,8 @@ class DesktopLook(DesktopTest):
         calendar = app.calendar()
         self.press_shortcut()
         self.wait_active(calendar)
-        full = int(wait_until(lambda: self.last_width(), 10, message="the page's width"))
+        full = self.desktop.geometry(calendar)[2]
+        wait_until(lambda: self.last_width() == str(full), 10, message="the page as wide as the window")
         self.desktop.key("ctrl+plus")
         self.desktop.key("ctrl+equal")  # the same key without Shift, as in browsers
         wait_until(lambda: self.last_width() == str(round(full / 1.25)), 10, message="the page at 125 %")
