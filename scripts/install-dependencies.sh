@@ -30,6 +30,8 @@ if [ "${1:-}" = "--tests" ]; then
     mutter
     # desktops for the global-shortcuts portal tests: a test backend in Python behind Debian's portal
     python3-dbus xdg-desktop-portal
+    # the dictionary the spelling scenario checks against
+    hunspell-en-us
     # the format check
     clang-format
   )

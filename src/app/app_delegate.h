@@ -106,6 +106,8 @@ class AppDelegate final : public ApplicationDelegate,
     void statusMenuWillOpen();
     void statusMenuDidClose();
     void toggleFromStatusMenu();
+    // Draws the calendar at `percent` of its size from now on, this run and the next.
+    void zoomPage(int percent);
     // Loads `request` in the web view, which then has its time-out to make progress.
     void load(const URLRequest& request);
     void startLoadDeadline(const std::string& url, double seconds);

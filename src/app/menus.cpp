@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/app_delegate.h"
+#include "prefs/page_zoom.h"
 
 namespace plenhall {
 namespace {
@@ -39,6 +40,9 @@ void AppDelegate::buildMainMenu() {
          MenuItem::separator(), item("Cut", MenuAction::cut, "x", false),
          item("Copy", MenuAction::copy, "c", false), item("Paste", MenuAction::paste, "v", false),
          item("Select All", MenuAction::selectAll, "a", false)}));
+    bar.items.push_back(submenuItem("View", {item("Actual Size", MenuAction::actualSize, "0", true),
+                                             item("Zoom In", MenuAction::zoomIn, "+", true),
+                                             item("Zoom Out", MenuAction::zoomOut, "-", true)}));
     platform_.application.setMainMenu(bar, *this);
 }
 
@@ -119,6 +123,15 @@ void AppDelegate::performMenuAction(MenuAction action) {
         case MenuAction::terminate:
             platform_.application.terminate();
             break;
+        case MenuAction::zoomIn:
+            zoomPage(zoomedIn(prefs_.pageZoom()));
+            break;
+        case MenuAction::zoomOut:
+            zoomPage(zoomedOut(prefs_.pageZoom()));
+            break;
+        case MenuAction::actualSize:
+            zoomPage(kActualSizeZoom);
+            break;
         // The editing actions have no target here; the focused page handles them.
         case MenuAction::undo:
         case MenuAction::redo:
@@ -128,6 +141,14 @@ void AppDelegate::performMenuAction(MenuAction action) {
         case MenuAction::selectAll:
             break;
     }
+}
+
+void AppDelegate::zoomPage(int percent) {
+    // The keys reach the application from any of its windows; the calendar is only zoomed while
+    // the user sees it, never behind the settings window.
+    if (!window_->isKeyWindow()) return;
+    prefs_.setPageZoom(percent);
+    webView_->setPageZoom(percent / 100.0);
 }
 
 void AppDelegate::checkForUpdates() {

@@ -30,6 +30,7 @@ void AppDelegate::buildWindow() {
     webView_->setNavigationDelegate(*this);
     webView_->setUIDelegate(*this);
     webView_->setAllowsBackForwardNavigationGestures(false);
+    webView_->setPageZoom(prefs_.pageZoom() / 100.0);
     window_->setContentView(*webView_);
 }
 

@@ -28,6 +28,9 @@ enum class MenuAction {
     copy,
     paste,
     selectAll,
+    zoomIn,
+    zoomOut,
+    actualSize,
 };
 
 struct Menu;

@@ -151,6 +151,9 @@ class WebView {
                                 const std::optional<std::string>& baseURL) = 0;
     // Stops the main frame's load in progress; the navigation delegate hears of it as cancelled.
     virtual void stopLoading() = 0;
+    // Draws every page this view shows at `factor` times its size (1: its own size), text and
+    // images alike.
+    virtual void setPageZoom(double factor) = 0;
 };
 
 class WebViewFactory {

@@ -1,5 +1,7 @@
 #include "prefs/prefs.h"
 
+#include "prefs/page_zoom.h"
+
 namespace plenhall {
 namespace {
 
@@ -27,7 +29,8 @@ Shortcut defaultShortcut() {
 Prefs::Prefs(UserDefaults& defaults)
     : defaults_(defaults),
       shortcut_(loadShortcut(defaults)),
-      displayMode_(loadDisplayMode(defaults)) {}
+      displayMode_(loadDisplayMode(defaults)),
+      pageZoom_(pageZoomFromStored(defaults.stringForKey(kPageZoomKey))) {}
 
 void Prefs::setShortcut(const Shortcut& shortcut) {
     shortcut_.assign(shortcut, objectWillChange_);
@@ -37,6 +40,11 @@ void Prefs::setShortcut(const Shortcut& shortcut) {
 void Prefs::setDisplayMode(DisplayMode mode) {
     displayMode_.assign(mode, objectWillChange_);
     defaults_.setString(kDisplayModeKey, std::string(rawValue(mode)));
+}
+
+void Prefs::setPageZoom(int percent) {
+    pageZoom_ = percent;
+    defaults_.setString(kPageZoomKey, storedPageZoom(percent));
 }
 
 }  // namespace plenhall

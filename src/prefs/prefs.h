@@ -1,5 +1,6 @@
-// The preference store of the process: the shortcut and the display mode, loaded once from the
-// user-defaults store, written back on every assignment and announced to subscribers.
+// The preference store of the process: the shortcut, the display mode and the page zoom, loaded
+// once from the user-defaults store and written back on every assignment; the shortcut and the
+// display mode are announced to subscribers.
 //
 // Thread: main thread only. Ownership: the composition root creates the one Prefs before the event
 // loop starts and keeps it, and the user-defaults store it refers to, for the life of the process.
@@ -20,6 +21,8 @@ inline constexpr std::string_view kShortcutKey = "shortcut";
 inline constexpr std::string_view kDisplayModeKey = "displayMode";
 inline constexpr std::string_view kLargeWindowFrameKey = "largeWindowFrame";
 inline constexpr std::string_view kHasOnboardedKey = "hasOnboarded";
+// The calendar page's zoom in percent, as text ("125").
+inline constexpr std::string_view kPageZoomKey = "pageZoom";
 
 // ⌃⌥⌘C: key code 8 (the C position) with Control, Option and Command.
 Shortcut defaultShortcut();
@@ -39,6 +42,10 @@ class Prefs {
     DisplayMode displayMode() const { return displayMode_.get(); }
     void setDisplayMode(DisplayMode mode);
 
+    // One of kPageZoomSteps.
+    int pageZoom() const { return pageZoom_; }
+    void setPageZoom(int percent);
+
     Subscription subscribeShortcut(std::function<void(const Shortcut&)> callback,
                                    Delivery delivery = Delivery::currentValueFirst) {
         return shortcut_.subscribe(std::move(callback), delivery);
@@ -57,6 +64,7 @@ class Prefs {
     WillChangeSignal objectWillChange_;
     Published<Shortcut> shortcut_;
     Published<DisplayMode> displayMode_;
+    int pageZoom_;
 };
 
 }  // namespace plenhall

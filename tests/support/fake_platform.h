@@ -199,6 +199,7 @@ class FakeWebView final : public WebView {
                         const std::optional<std::string>& baseURL) override;
     // Reports the stopped load as cancelled, as the engine does.
     void stopLoading() override;
+    void setPageZoom(double factor) override { pageZoom = factor; }
 
     // What the engine would report about the main frame's load.
     void start(const std::string& url);
@@ -218,6 +219,7 @@ class FakeWebView final : public WebView {
     std::vector<std::string> loadedHTML;
     std::optional<std::string> lastBaseURL;
     int stops = 0;
+    double pageZoom = 1.0;
 
   private:
     MainQueue& queue_;

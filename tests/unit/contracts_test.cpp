@@ -54,7 +54,10 @@ TEST_F(Contracts, MenuTitlesAndKeyEquivalents) {
           {"Cut", "x"},
           {"Copy", "c"},
           {"Paste", "v"},
-          {"Select All", "a"}}},
+          {"Select All", "a"},
+          {"Actual Size", "0"},
+          {"Zoom In", "+"},
+          {"Zoom Out", "-"}}},
         {"status",
          {{"Show / Hide Calendar  \u2303\u2325\u2318C", ""},
           {"Reload", ""},
@@ -75,6 +78,7 @@ TEST_F(Contracts, MenuTitlesAndKeyEquivalents) {
         }
     }
     EXPECT_EQ(desktop.application.mainMenu->items[1].submenu->title, "Edit");
+    EXPECT_EQ(desktop.application.mainMenu->items[2].submenu->title, "View");
 }
 
 TEST_F(Contracts, EveryFixedSettingsText) {

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <string>
+#include <vector>
 
 namespace plenhall::gtk {
 
@@ -28,13 +29,20 @@ const char* actionName(MenuAction action) {
             return "hide-calendar";
         case MenuAction::terminate:
             return "quit";
+        case MenuAction::zoomIn:
+            return "zoom-in";
+        case MenuAction::zoomOut:
+            return "zoom-out";
+        case MenuAction::actualSize:
+            return "actual-size";
         default:
             return nullptr;
     }
 }
 
-// "," → "<Primary>comma"; an upper-case letter adds Shift.
-std::string accelerator(const std::string& keyEquivalent) {
+// "," → "<Primary>comma"; an upper-case letter adds Shift. The keypad's keys and, for "+", the
+// key it shares with "=" on most layouts count too, as in browsers.
+std::vector<std::string> accelerators(const std::string& keyEquivalent) {
     if (keyEquivalent.size() != 1) return {};
     char key = keyEquivalent[0];
     GdkModifierType modifiers = GDK_CONTROL_MASK;
@@ -42,7 +50,13 @@ std::string accelerator(const std::string& keyEquivalent) {
         modifiers = GdkModifierType(modifiers | GDK_SHIFT_MASK);
         key = g_ascii_tolower(key);
     }
-    return takeString(gtk_accelerator_name(gdk_unicode_to_keyval(guchar(key)), modifiers));
+    std::vector<guint> keys = {gdk_unicode_to_keyval(guchar(key))};
+    if (key == '+') keys.insert(keys.end(), {GDK_KEY_equal, GDK_KEY_KP_Add});
+    if (key == '-') keys.push_back(GDK_KEY_KP_Subtract);
+    if (key == '0') keys.push_back(GDK_KEY_KP_0);
+    std::vector<std::string> names;
+    for (guint keyval : keys) names.push_back(takeString(gtk_accelerator_name(keyval, modifiers)));
+    return names;
 }
 
 }  // namespace
@@ -127,11 +141,13 @@ void GtkApplicationHost::addAction(const MenuItem& item, MenuTarget& target) {
                                        }),
                                        &entry);
     g_action_map_add_action(G_ACTION_MAP(application_.get()), G_ACTION(action.get()));
-    std::string accel = accelerator(item.keyEquivalent);
-    if (!accel.empty()) {
-        const gchar* accels[] = {accel.c_str(), nullptr};
+    const auto names = accelerators(item.keyEquivalent);
+    if (!names.empty()) {
+        std::vector<const gchar*> accels;
+        for (const auto& accel : names) accels.push_back(accel.c_str());
+        accels.push_back(nullptr);
         gtk_application_set_accels_for_action(application_.get(),
-                                              (std::string("app.") + name).c_str(), accels);
+                                              (std::string("app.") + name).c_str(), accels.data());
     }
 }
 

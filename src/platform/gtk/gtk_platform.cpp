@@ -91,6 +91,13 @@ GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> in
       }),
       loginItem_(runningProgram()) {
     windows_.setApplication(application_.application());
+    // After the toolkit's own start-up, whose settings the appearance changes. The platform owns
+    // both the connection and the appearance.
+    startAppearance_ = SignalConnection(application_.application(), "startup",
+                                        G_CALLBACK(+[](GApplication*, gpointer data) {
+                                            static_cast<PortalAppearance*>(data)->start();
+                                        }),
+                                        &appearance_);
 }
 
 Platform GtkPlatform::platform(UserDefaults& defaults) {

@@ -23,6 +23,7 @@
 #include "platform/gtk/gtk_sheets.h"
 #include "platform/gtk/gtk_web_view_adapter.h"
 #include "platform/gtk/gtk_window_adapter.h"
+#include "platform/gtk/portal_appearance.h"
 #include "platform/gtk/soup_http_client.h"
 #include "platform/platform.h"
 
@@ -90,6 +91,8 @@ class GtkPlatform {
     GioWorkspace workspace_;
     AutostartLoginItem loginItem_;
     SoupHttpClient http_;
+    PortalAppearance appearance_{log_};
+    SignalConnection startAppearance_;
 };
 
 }  // namespace plenhall::gtk

@@ -57,6 +57,11 @@ GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, 
     editingKeysConnection_ = SignalConnection(view_.get(), "key-press-event",
                                               G_CALLBACK(onKeyPressAfter), this, G_CONNECT_AFTER);
     memoryWatch_ = std::make_unique<WebProcessMemoryWatch>(log);
+    // The dictionaries load once launching and the first load are done, so the global shortcut
+    // is not held up by them. The adapter owns the call, so `this` outlives it.
+    spelling_ = ScheduledCall::idle(
+        [this] { checkSpellingInUsersLanguages(webkit_web_view_get_context(view_.get())); },
+        G_PRIORITY_LOW);
 }
 
 GtkWebViewAdapter::~GtkWebViewAdapter() {
@@ -65,6 +70,7 @@ GtkWebViewAdapter::~GtkWebViewAdapter() {
     delegates_.reset();
     memoryWatch_.reset();
     deferredLoad_.cancel();
+    spelling_.cancel();
     if (GtkWidget* parent = gtk_widget_get_parent(widget())) {
         gtk_container_remove(GTK_CONTAINER(parent), widget());
     }
@@ -108,6 +114,10 @@ void GtkWebViewAdapter::loadHTMLString(const std::string& html,
 void GtkWebViewAdapter::stopLoading() {
     deferredLoad_.cancel();
     webkit_web_view_stop_loading(view_.get());
+}
+
+void GtkWebViewAdapter::setPageZoom(double factor) {
+    webkit_web_view_set_zoom_level(view_.get(), factor);
 }
 
 gboolean GtkWebViewAdapter::onKeyPressAfter(GtkWidget*, GdkEventKey* event, gpointer data) {

@@ -38,6 +38,7 @@ class GtkWebViewAdapter final : public WebView {
     void loadHTMLString(const std::string& html,
                         const std::optional<std::string>& baseURL) override;
     void stopLoading() override;
+    void setPageZoom(double factor) override;
 
     GtkWidget* widget() const { return GTK_WIDGET(view_.get()); }
 
@@ -58,6 +59,7 @@ class GtkWebViewAdapter final : public WebView {
     bool started_ = false;  // the engine has been asked to load something
     URLRequest deferredRequest_;
     ScheduledCall deferredLoad_;
+    ScheduledCall spelling_;
 };
 
 class GtkWebViewFactory final : public WebViewFactory {

@@ -1,6 +1,8 @@
 #include "platform/gtk/web_context.h"
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace plenhall::gtk {
 namespace {
@@ -41,6 +43,23 @@ GObjectPtr<WebKitWebContext> makeWebContext() {
     // must happen before the first web process starts.
     webkit_web_context_set_sandbox_enabled(context.get(), TRUE);
     return context;
+}
+
+void checkSpellingInUsersLanguages(WebKitWebContext* context) {
+    std::vector<const gchar*> languages;
+    for (const gchar* const* name = g_get_language_names(); *name; ++name) {
+        // Locale names with a codeset or modifier ("de_DE.UTF-8", "sr_RS@latin") come again
+        // without it; "C" names no language.
+        if (std::strpbrk(*name, ".@") || g_str_equal(*name, "C") || g_str_equal(*name, "POSIX"))
+            continue;
+        languages.push_back(*name);
+    }
+    if (languages.empty()) return;
+    languages.push_back(nullptr);
+    webkit_web_context_set_spell_checking_languages(context, languages.data());
+    // Languages without a dictionary are dropped by the engine, silently.
+    const gchar* const* checked = webkit_web_context_get_spell_checking_languages(context);
+    webkit_web_context_set_spell_checking_enabled(context, checked && *checked);
 }
 
 }  // namespace plenhall::gtk

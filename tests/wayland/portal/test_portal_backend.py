@@ -1,7 +1,8 @@
 #!/usr/bin/python3
-"""A test desktop for the GlobalShortcuts portal, in one of two roles.
+"""A test desktop for the GlobalShortcuts and Settings portals, in one of two roles.
 
-  --role backend   (default) the portal backend org.freedesktop.impl.portal.GlobalShortcuts under
+  --role backend   (default) the portal backends org.freedesktop.impl.portal.GlobalShortcuts and
+                   org.freedesktop.impl.portal.Settings (the appearance's color-scheme only) under
                    org.freedesktop.impl.portal.desktop.plenhalltest, for the real
                    xdg-desktop-portal frontend: put plenhall-test.portal's directory in
                    XDG_DESKTOP_PORTAL_DIR and set XDG_CURRENT_DESKTOP=plenhalltest.
@@ -20,6 +21,7 @@ Control interface com.plenhall.PortalTest at /com/plenhall/PortalTest, on the ro
   TriggerMalformed()                 an Activated signal of the wrong type (frontend).
   ChangeTrigger(s id, s trigger)     the user edits the binding: ShortcutsChanged to live sessions.
   Configure(a{sv})                   changes the configuration for the calls that follow.
+  SetColorScheme(u)                  the user picks light or dark: SettingChanged (backend).
   Stats() -> a{sv}                   binds, lists, sessions, live, closes (u); app_ids (as);
                                      first_call, preferred_trigger (s); legacy_shortcuts (b).
 Configuration keys:
@@ -31,6 +33,7 @@ Configuration keys:
   registry (b)           frontend: offer org.freedesktop.host.portal.Registry (default true)
   global_shortcuts (b)   frontend: offer the GlobalShortcuts interface at all (default true)
   version (v)            frontend: the interface's version property, of whatever type is given
+  color_scheme (u)       backend: org.freedesktop.appearance color-scheme; unset: not found
 """
 
 import argparse
@@ -50,6 +53,8 @@ CONTROL = "com.plenhall.PortalTest"
 PROPERTIES = "org.freedesktop.DBus.Properties"
 SHORTCUTS = "org.freedesktop.portal.GlobalShortcuts"
 IMPL_SHORTCUTS = "org.freedesktop.impl.portal.GlobalShortcuts"
+IMPL_SETTINGS = "org.freedesktop.impl.portal.Settings"
+APPEARANCE = "org.freedesktop.appearance"
 BACKEND_NAME = "org.freedesktop.impl.portal.desktop.plenhalltest"
 DEFAULTS = {
     "bound": {},
@@ -286,13 +291,37 @@ class Backend(dbus.service.Object):
 
     @dbus.service.method(PROPERTIES, in_signature="ss", out_signature="v")
     def Get(self, interface, name):
-        if interface != IMPL_SHORTCUTS or name != "version":
+        if interface not in (IMPL_SHORTCUTS, IMPL_SETTINGS) or name != "version":
             raise error("InvalidArgs", "No such property " + name)
         return dbus.UInt32(1)
 
     @dbus.service.method(PROPERTIES, in_signature="s", out_signature="a{sv}")
     def GetAll(self, interface):
-        return {"version": dbus.UInt32(1)} if interface == IMPL_SHORTCUTS else {}
+        return {"version": dbus.UInt32(1)} if interface in (IMPL_SHORTCUTS, IMPL_SETTINGS) else {}
+
+    def appearance(self):
+        scheme = self.desktop.config.get("color_scheme")
+        return {} if scheme is None else {"color-scheme": dbus.UInt32(scheme)}
+
+    @dbus.service.method(IMPL_SETTINGS, in_signature="as", out_signature="a{sa{sv}}")
+    def ReadAll(self, namespaces):
+        settings = self.appearance()
+        wanted = not namespaces or any(n in ("", APPEARANCE) or (n.endswith("*") and APPEARANCE.startswith(n[:-1]))
+                                       for n in namespaces)
+        return dbus.Dictionary({APPEARANCE: dbus.Dictionary(settings, signature="sv")} if wanted and settings
+                               else {}, signature="sa{sv}")
+
+    @dbus.service.method(IMPL_SETTINGS, in_signature="ss", out_signature="v")
+    def Read(self, namespace, key):
+        settings = self.appearance() if namespace == APPEARANCE else {}
+        if key not in settings:
+            raise dbus.exceptions.DBusException("Requested setting not found",
+                                                name="org.freedesktop.portal.Error.NotFound")
+        return settings[key]
+
+    @dbus.service.signal(IMPL_SETTINGS, signature="ssv")
+    def SettingChanged(self, namespace, key, value):
+        pass
 
     @dbus.service.signal(IMPL_SHORTCUTS, signature="osta{sv}")
     def Activated(self, session, sid, timestamp, options):
@@ -339,6 +368,11 @@ class Control(dbus.service.Object):
     @dbus.service.method(CONTROL, in_signature="a{sv}", out_signature="")
     def Configure(self, config):
         self.desktop.configure(config)
+
+    @dbus.service.method(CONTROL, in_signature="u", out_signature="")
+    def SetColorScheme(self, scheme):
+        self.desktop.config["color_scheme"] = int(scheme)
+        self.portal.SettingChanged(APPEARANCE, "color-scheme", dbus.UInt32(scheme))
 
     @dbus.service.method(CONTROL, in_signature="", out_signature="a{sv}")
     def Stats(self):

@@ -1,0 +1,62 @@
+// The desktop's light or dark appearance, from the XDG Settings portal's
+// org.freedesktop.appearance color-scheme, which GTK 3 does not read by itself (GNOME 42+ and KDE
+// keep the user's choice there). It is applied to the toolkit's settings, where the settings
+// window's theme and the web engine's prefers-color-scheme both look, and followed while the
+// program runs. Without a portal, or with no preference, the GTK theme decides as before.
+//
+// Thread: main thread only; nothing waits on the bus, so start-up is not held up. Ownership: the
+// platform owns this for the life of the process; pending calls and the signal subscriptions end
+// with it.
+#pragma once
+
+#include <gio/gio.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/gtk/glib_ptr.h"
+#include "platform/system.h"
+
+namespace plenhall::gtk {
+
+// The portal's values: 0 no preference, 1 dark, 2 light.
+enum class ColorScheme : std::uint32_t { noPreference = 0, dark = 1, light = 2 };
+
+// The scheme in a value the portal sent, through the variants Read wraps it in; nothing for a value
+// of any other type or range.
+std::optional<ColorScheme> colorSchemeFrom(GVariant* value);
+
+class PortalAppearance {
+  public:
+    explicit PortalAppearance(Log& log) : log_(log) {}
+    PortalAppearance(const PortalAppearance&) = delete;
+    PortalAppearance& operator=(const PortalAppearance&) = delete;
+
+    // Once the toolkit is initialised: connects, reads the preference and follows its changes.
+    void start();
+
+  private:
+    static void onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+                         GVariant*, gpointer);
+    void onConnected(GObjectPtr<GDBusConnection> connection);
+    // Asks the portal with `method` (ReadOne, or Read on portals older than it).
+    void read(const char* method);
+    void received(GVariant* value);
+    void apply(ColorScheme scheme);
+    void giveUp(const std::string& why);
+
+    Log& log_;
+    PendingOperations operations_;
+    GObjectPtr<GDBusConnection> connection_;
+    DBusSignalSubscription changed_;
+    DBusSignalSubscription ownerChanged_;
+    // Counts the preference's changes, so a reply older than a change is not applied over it.
+    unsigned changes_ = 0;
+    // The toolkit's own choice, as it was before the portal's preference was applied.
+    std::optional<bool> themePrefersDark_;
+    std::string themeName_;
+    bool complained_ = false;
+};
+
+}  // namespace plenhall::gtk
