@@ -29,11 +29,14 @@ struct NotifyCompletion {
 
 }  // namespace
 
+GObjectPtr<GDBusConnection> FreedesktopNotifications::sessionBus() {
+    // The application already holds the session bus, so this only hands out its connection.
+    return adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+}
+
 bool FreedesktopNotifications::connect() {
     if (bus_) return true;
-    GErrorHolder error;
-    // The application already holds the session bus, so this only hands out its connection.
-    bus_ = adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+    bus_ = provideBus_();
     if (!bus_) return false;
     // The subscriptions go with this object, so `this` outlives them.
     actionInvoked_ = DBusSignalSubscription(bus_.get(), kName, kInterface, "ActionInvoked", kPath,
@@ -86,10 +89,8 @@ void FreedesktopNotifications::notified(std::uint64_t id, GVariant* reply, const
 
 void FreedesktopNotifications::failed(std::uint64_t id, const std::string& why) {
     if (!failureLogged_) {
-        log_.line(
-            "PlenhallDesktop: a reminder could not be shown, the desktop has no notification "
-            "server: " +
-            why);
+        log_.line("PlenhallDesktop: the desktop's notification server did not show a reminder: " +
+                  why);
         failureLogged_ = true;
     }
     if (id != 0 && delegate_) delegate_->desktopNotificationNotShown(id);

@@ -13,8 +13,12 @@
 #include <gio/gio.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
+#include <string>
+#include <utility>
 
 #include "platform/desktop_notifications.h"
 #include "platform/gtk/glib_ptr.h"
@@ -24,7 +28,11 @@ namespace plenhall::gtk {
 
 class FreedesktopNotifications final : public DesktopNotifications {
   public:
-    explicit FreedesktopNotifications(Log& log) : log_(log) {}
+    // `bus`: the connection to use, asked for at the first notification; nothing when there is
+    // none. The session bus unless told otherwise.
+    using BusProvider = std::function<GObjectPtr<GDBusConnection>()>;
+    explicit FreedesktopNotifications(Log& log, BusProvider bus = sessionBus)
+        : log_(log), provideBus_(std::move(bus)) {}
     FreedesktopNotifications(const FreedesktopNotifications&) = delete;
     FreedesktopNotifications& operator=(const FreedesktopNotifications&) = delete;
 
@@ -33,6 +41,7 @@ class FreedesktopNotifications final : public DesktopNotifications {
     void close(std::uint64_t id) override;
 
   private:
+    static GObjectPtr<GDBusConnection> sessionBus();
     bool connect();
     void notified(std::uint64_t id, GVariant* reply, const GError* error);
     void failed(std::uint64_t id, const std::string& why);
@@ -43,6 +52,7 @@ class FreedesktopNotifications final : public DesktopNotifications {
     std::optional<std::uint64_t> ours(std::uint32_t serverId) const;
 
     Log& log_;
+    BusProvider provideBus_;
     DesktopNotificationsDelegate* delegate_ = nullptr;
     GObjectPtr<GDBusConnection> bus_;
     DBusSignalSubscription actionInvoked_;
