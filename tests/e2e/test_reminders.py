@@ -163,19 +163,6 @@ class Reminders(DesktopTest):
         self.expect_report("page answer=granted")
         self.assertEqual(self.desktop.active_window(), relaunched.calendar())
 
-    def test_without_a_notification_server_nothing_is_shown_and_one_line_is_logged(self):
-        self.server.terminate()
-        self.server.wait(5)
-        app = self.launch(preferences={"reminderPermission": "granted"})
-        self.expect_report("loaded permission=granted", 20)
-        self.order("page", 'notify("Standup")')
-        self.order("page", 'notify("Lunch")')
-        self.order("page", 'report("still here")')
-        self.expect_report("still here")
-        wait_until(lambda: "notification server" in app.log(), 10, message="the log line")
-        self.assertEqual(app.log().count("notification server"), 1, app.log())
-        self.assertIsNone(app.process.poll())
-
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
