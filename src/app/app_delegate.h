@@ -16,6 +16,7 @@
 #include "prefs/prefs.h"
 #include "settings/settings_controller.h"
 #include "update/updater.h"
+#include "web/reminders.h"
 
 namespace plenhall {
 
@@ -83,6 +84,11 @@ class AppDelegate final : public ApplicationDelegate,
     void runOpenPanel(
         const OpenPanelParameters& parameters,
         std::function<void(std::optional<std::vector<std::string>>)> completion) override;
+    void requestNotificationPermission(const std::string& pageURL,
+                                       std::function<void(bool)> completion) override;
+    NotificationPermissions notificationPermissions() override;
+    void showNotification(std::shared_ptr<PageNotification> notification) override;
+    void pageClosedNotification(const PageNotification& notification) override;
 
     // State, for the platform's entry points and for tests.
     Window* window() const { return window_.get(); }
@@ -90,6 +96,7 @@ class AppDelegate final : public ApplicationDelegate,
     StatusItem* statusItem() const { return statusItem_.get(); }
     HotKey* hotKey() const { return hotKey_.get(); }
     SettingsController* settings() const { return settings_.get(); }
+    Reminders* reminders() const { return reminders_.get(); }
     const std::optional<Clock::TimePoint>& hiddenAt() const { return hiddenAt_; }
     bool hadFocus() const { return hadFocus_; }
     bool showingOffline() const { return showingOffline_; }
@@ -124,6 +131,7 @@ class AppDelegate final : public ApplicationDelegate,
 
     std::unique_ptr<Window> window_;
     std::unique_ptr<WebView> webView_;
+    std::unique_ptr<Reminders> reminders_;
     std::unique_ptr<StatusItem> statusItem_;
     std::optional<std::size_t> shortcutMenuItem_;  // index in the status menu
     std::unique_ptr<HotKey> hotKey_;

@@ -41,6 +41,7 @@ void AppDelegate::show(const UserInput& input) {
     hadFocus_ = false;
     window_->makeKeyAndOrderFront(input);
     window_->makeContentFirstResponder();
+    reminders_->calendarShown();
 }
 
 void AppDelegate::hide() {

@@ -23,6 +23,11 @@ void AppDelegate::buildWindow() {
     // away, the same way the shortcut does.
     window_->setWillCloseHandler(weakly([this] { hide(); }));
 
+    // Before the web view, which may ask it about permissions as soon as its page process starts.
+    reminders_ = std::make_unique<Reminders>(
+        Reminders::Services{platform_.sheets, platform_.desktopNotifications, prefs_.defaults()},
+        values_.appURL, values_.appHost, *window_, weakly([this] { show(); }));
+
     WebViewConfiguration configuration;
     configuration.persistentWebsiteDataStore = true;
     configuration.applicationNameForUserAgent = applicationNameForUserAgent(platform_.info);
@@ -176,6 +181,23 @@ void AppDelegate::runOpenPanel(
     const OpenPanelParameters& parameters,
     std::function<void(std::optional<std::vector<std::string>>)> completion) {
     runOpenPanelSheet(platform_.sheets, *window_, parameters, std::move(completion));
+}
+
+void AppDelegate::requestNotificationPermission(const std::string& pageURL,
+                                                std::function<void(bool)> completion) {
+    reminders_->requestPermission(pageURL, std::move(completion));
+}
+
+NotificationPermissions AppDelegate::notificationPermissions() {
+    return reminders_->permissions();
+}
+
+void AppDelegate::showNotification(std::shared_ptr<PageNotification> notification) {
+    reminders_->show(std::move(notification));
+}
+
+void AppDelegate::pageClosedNotification(const PageNotification& notification) {
+    reminders_->pageClosed(notification);
 }
 
 }  // namespace plenhall

@@ -9,6 +9,7 @@
 
 #include "platform/alerts.h"
 #include "platform/application.h"
+#include "platform/desktop_notifications.h"
 #include "platform/global_hot_keys.h"
 #include "platform/http.h"
 #include "platform/key_event.h"
@@ -39,6 +40,7 @@ struct Platform {
     NotificationCenter& notifications;
     LoginItemService& loginItem;
     HttpClient& http;
+    DesktopNotifications& desktopNotifications;
     std::optional<InfoDictionary> info;
 };
 

@@ -112,6 +112,26 @@ class NavigationDelegate {
     virtual void didFailNavigation(const WebError& error) = 0;
 };
 
+// A notification the page shows, from its creation until either side closes it. The engine's
+// object behind it lives as long as this does.
+class PageNotification {
+  public:
+    virtual ~PageNotification() = default;
+    virtual std::string title() const = 0;
+    virtual std::string body() const = 0;
+    // The page hears that the user clicked it (its onclick).
+    virtual void deliverClick() = 0;
+    // The page hears that it went away (its onclose); nothing more is delivered after this.
+    virtual void deliverClose() = 0;
+};
+
+// What the engine tells a new page process before any page asks: origins ("scheme://host[:port]")
+// whose notification permission is already settled.
+struct NotificationPermissions {
+    std::vector<std::string> granted;
+    std::vector<std::string> denied;
+};
+
 class UIDelegate {
   public:
     virtual ~UIDelegate() = default;
@@ -129,6 +149,15 @@ class UIDelegate {
     virtual void runOpenPanel(
         const OpenPanelParameters& parameters,
         std::function<void(std::optional<std::vector<std::string>>)> completion) = 0;
+    // The page at `pageURL` asks to show notifications; completion: true to allow.
+    virtual void requestNotificationPermission(const std::string& pageURL,
+                                               std::function<void(bool)> completion) = 0;
+    // Asked whenever a page process starts.
+    virtual NotificationPermissions notificationPermissions() = 0;
+    // The page shows a notification.
+    virtual void showNotification(std::shared_ptr<PageNotification> notification) = 0;
+    // The page closed one it had shown (its close()); not called for deliverClose().
+    virtual void pageClosedNotification(const PageNotification& notification) = 0;
 };
 
 struct WebViewConfiguration {

@@ -23,6 +23,8 @@ inline constexpr std::string_view kLargeWindowFrameKey = "largeWindowFrame";
 inline constexpr std::string_view kHasOnboardedKey = "hasOnboarded";
 // The calendar page's zoom in percent, as text ("125").
 inline constexpr std::string_view kPageZoomKey = "pageZoom";
+// The user's answer to the reminders question: "granted" or "denied"; absent until answered.
+inline constexpr std::string_view kReminderPermissionKey = "reminderPermission";
 
 // ⌃⌥⌘C: key code 8 (the C position) with Control, Option and Command.
 Shortcut defaultShortcut();

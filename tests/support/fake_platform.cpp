@@ -440,9 +440,42 @@ void FakeApplication::terminate() {
 FakePlatform::FakePlatform() = default;
 
 Platform FakePlatform::platform() {
-    return Platform{application, mainQueue,     clock,     log,     defaults,   screens,
-                    windows,     webViews,      statusBar, hotKeys, keyMonitor, sheets,
-                    workspace,   notifications, loginItem, http,    info};
+    return Platform{application,
+                    mainQueue,
+                    clock,
+                    log,
+                    defaults,
+                    screens,
+                    windows,
+                    webViews,
+                    statusBar,
+                    hotKeys,
+                    keyMonitor,
+                    sheets,
+                    workspace,
+                    notifications,
+                    loginItem,
+                    http,
+                    desktopNotifications,
+                    info};
+}
+
+void FakeDesktopNotifications::show(std::uint64_t id, const DesktopNotificationContent& content) {
+    if (serverMissing) {
+        delegate->desktopNotificationNotShown(id);
+        return;
+    }
+    onScreen[id] = content;
+}
+
+void FakeDesktopNotifications::click(std::uint64_t id) {
+    if (!onScreen.count(id)) return;
+    delegate->desktopNotificationClicked(id);
+    dismiss(id);
+}
+
+void FakeDesktopNotifications::dismiss(std::uint64_t id) {
+    if (onScreen.erase(id)) delegate->desktopNotificationClosed(id);
 }
 
 }  // namespace plenhall::testing

@@ -425,6 +425,38 @@ class FakeApplication final : public Application {
     bool terminated = false;
 };
 
+// A notification server that keeps what it shows until the test clicks, dismisses or refuses it.
+class FakeDesktopNotifications final : public DesktopNotifications {
+  public:
+    void setDelegate(DesktopNotificationsDelegate& d) override { delegate = &d; }
+    void show(std::uint64_t id, const DesktopNotificationContent& content) override;
+    void close(std::uint64_t id) override { onScreen.erase(id); }
+
+    // The user clicks it; the server then closes it, as servers do.
+    void click(std::uint64_t id);
+    void dismiss(std::uint64_t id);
+
+    DesktopNotificationsDelegate* delegate = nullptr;
+    std::map<std::uint64_t, DesktopNotificationContent> onScreen;
+    bool serverMissing = false;  // nothing is shown; every show is reported as not shown
+};
+
+// What a page's notification tells its page.
+class FakePageNotification final : public PageNotification {
+  public:
+    FakePageNotification(std::string t, std::string b)
+        : title_(std::move(t)), body_(std::move(b)) {}
+    std::string title() const override { return title_; }
+    std::string body() const override { return body_; }
+    void deliverClick() override { ++clicks; }
+    void deliverClose() override { ++closes; }
+    int clicks = 0;
+    int closes = 0;
+
+  private:
+    std::string title_, body_;
+};
+
 // The whole fake desktop.
 struct FakePlatform {
     FakePlatform();
@@ -446,6 +478,7 @@ struct FakePlatform {
     FakeNotificationCenter notifications;
     FakeLoginItem loginItem;
     FakeHttpClient http;
+    FakeDesktopNotifications desktopNotifications;
     std::optional<InfoDictionary> info =
         InfoDictionary{{"CFBundleShortVersionString", std::string("1.4.2")},
                        {"CFBundleVersion", std::string("42")},

@@ -101,9 +101,24 @@ GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> in
 }
 
 Platform GtkPlatform::platform(UserDefaults& defaults) {
-    return Platform{application_, mainQueue_, clock_,     log_,     defaults,    screens_,
-                    windows_,     webViews_,  statusBar_, hotKeys_, keyMonitor_, sheets_,
-                    workspace_,   focus_,     loginItem_, http_,    info_};
+    return Platform{application_,
+                    mainQueue_,
+                    clock_,
+                    log_,
+                    defaults,
+                    screens_,
+                    windows_,
+                    webViews_,
+                    statusBar_,
+                    hotKeys_,
+                    keyMonitor_,
+                    sheets_,
+                    workspace_,
+                    focus_,
+                    loginItem_,
+                    http_,
+                    desktopNotifications_,
+                    info_};
 }
 
 }  // namespace plenhall::gtk

@@ -16,6 +16,7 @@
 #include "platform/gtk/desktop_state.h"
 #include "platform/gtk/display_hot_keys.h"
 #include "platform/gtk/focus_tracker.h"
+#include "platform/gtk/freedesktop_notifications.h"
 #include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/gtk_application_host.h"
 #include "platform/gtk/gtk_key_monitor.h"
@@ -93,6 +94,7 @@ class GtkPlatform {
     SoupHttpClient http_;
     PortalAppearance appearance_{log_};
     SignalConnection startAppearance_;
+    FreedesktopNotifications desktopNotifications_{log_};
 };
 
 }  // namespace plenhall::gtk

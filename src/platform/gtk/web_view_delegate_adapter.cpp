@@ -54,6 +54,53 @@ void unrefFileChooser(WebKitFileChooserRequest* request) {
 using PendingDialog = Pending<WebKitScriptDialog, unrefDialog>;
 using PendingFileChooser = Pending<WebKitFileChooserRequest, unrefFileChooser>;
 
+// The engine's notification, for as long as the core holds it. The engine has no icon for it in
+// this API version.
+class WebKitPageNotification final : public PageNotification {
+  public:
+    WebKitPageNotification(WebKitNotification* notification, UIDelegate& ui)
+        : notification_(WEBKIT_NOTIFICATION(g_object_ref(notification))), ui_(ui) {
+        // Disconnected when this goes, so `this` outlives the handler.
+        closed_ = SignalConnection(notification, "closed", G_CALLBACK(onClosed), this);
+    }
+    std::string title() const override { return text(webkit_notification_get_title); }
+    std::string body() const override { return text(webkit_notification_get_body); }
+    void deliverClick() override { webkit_notification_clicked(notification_.get()); }
+    void deliverClose() override {
+        closed_.disconnect();  // the core knows; only the page is told
+        webkit_notification_close(notification_.get());
+    }
+
+  private:
+    std::string text(const gchar* (*get)(WebKitNotification*)) const {
+        const gchar* value = get(notification_.get());
+        return value ? value : "";
+    }
+    static void onClosed(WebKitNotification*, gpointer data) {
+        auto* self = static_cast<WebKitPageNotification*>(data);
+        self->closed_.disconnect();
+        // The core may let go of this here; nothing touches it afterwards.
+        self->ui_.pageClosedNotification(*self);
+    }
+
+    GObjectPtr<WebKitNotification> notification_;
+    UIDelegate& ui_;
+    SignalConnection closed_;
+};
+
+void unrefPermission(WebKitPermissionRequest* request) {
+    GObjectUnref{}(request);
+}
+using PendingPermission = Pending<WebKitPermissionRequest, unrefPermission>;
+
+// A list of origins for the engine; the caller frees it with the origins.
+GList* securityOrigins(const std::vector<std::string>& origins) {
+    GList* list = nullptr;
+    for (const auto& origin : origins)
+        list = g_list_prepend(list, webkit_security_origin_new_for_uri(origin.c_str()));
+    return list;
+}
+
 }  // namespace
 
 WebViewDelegateAdapter::WebViewDelegateAdapter(WebKitWebView* view) {
@@ -66,6 +113,11 @@ WebViewDelegateAdapter::WebViewDelegateAdapter(WebKitWebView* view) {
                               this);
     connections_.emplace_back(view, "script-dialog", G_CALLBACK(onScriptDialog), this);
     connections_.emplace_back(view, "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
+    connections_.emplace_back(view, "permission-request", G_CALLBACK(onPermissionRequest), this);
+    connections_.emplace_back(view, "show-notification", G_CALLBACK(onShowNotification), this);
+    connections_.emplace_back(webkit_web_view_get_context(view),
+                              "initialize-notification-permissions",
+                              G_CALLBACK(onInitializeNotificationPermissions), this);
 }
 
 gboolean WebViewDelegateAdapter::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -223,6 +275,45 @@ gboolean WebViewDelegateAdapter::onRunFileChooser(WebKitWebView*, WebKitFileChoo
         webkit_file_chooser_request_select_files(pending->object, list.data());
     });
     return TRUE;
+}
+
+gboolean WebViewDelegateAdapter::onPermissionRequest(WebKitWebView* view,
+                                                     WebKitPermissionRequest* request,
+                                                     gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    if (!WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request)) return FALSE;
+    auto pending =
+        std::make_shared<PendingPermission>(WEBKIT_PERMISSION_REQUEST(g_object_ref(request)));
+    // The engine does not say which frame asked; the page shown is the one judged, and the engine
+    // itself refuses frames of other sites.
+    self->ui_->requestNotificationPermission(currentURL(view), [pending](bool allowed) {
+        if (allowed) {
+            webkit_permission_request_allow(pending->object);
+        } else {
+            webkit_permission_request_deny(pending->object);
+        }
+    });
+    return TRUE;
+}
+
+gboolean WebViewDelegateAdapter::onShowNotification(WebKitWebView*,
+                                                    WebKitNotification* notification,
+                                                    gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    self->ui_->showNotification(std::make_shared<WebKitPageNotification>(notification, *self->ui_));
+    return TRUE;  // never the engine's own notifications
+}
+
+void WebViewDelegateAdapter::onInitializeNotificationPermissions(WebKitWebContext* context,
+                                                                 gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    if (!self->ui_) return;
+    const NotificationPermissions permissions = self->ui_->notificationPermissions();
+    GList* granted = securityOrigins(permissions.granted);
+    GList* denied = securityOrigins(permissions.denied);
+    webkit_web_context_initialize_notification_permissions(context, granted, denied);
+    g_list_free_full(granted, reinterpret_cast<GDestroyNotify>(webkit_security_origin_unref));
+    g_list_free_full(denied, reinterpret_cast<GDestroyNotify>(webkit_security_origin_unref));
 }
 
 }  // namespace plenhall::gtk

@@ -40,6 +40,9 @@ class WebViewDelegateAdapter {
     static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer);
     static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer);
     static gboolean onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest*, gpointer);
+    static gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest*, gpointer);
+    static gboolean onShowNotification(WebKitWebView*, WebKitNotification*, gpointer);
+    static void onInitializeNotificationPermissions(WebKitWebContext*, gpointer);
 
     gboolean decideResponse(WebKitResponsePolicyDecision* decision);
 

@@ -1,0 +1,139 @@
+#include "web/reminders.h"
+
+#include <utility>
+
+#include "prefs/prefs.h"
+#include "web/navigation_policy.h"
+#include "web/url.h"
+
+namespace plenhall {
+namespace {
+
+constexpr const char* kGranted = "granted";
+constexpr const char* kDenied = "denied";
+
+// "scheme://host[:port]" of a URL the program itself holds.
+std::string originOf(const std::string& url) {
+    auto start = url.find("://");
+    if (start == std::string::npos) return url;
+    auto end = url.find_first_of("/?#", start + 3);
+    return url.substr(0, end);
+}
+
+}  // namespace
+
+Reminders::Reminders(Services services, std::string appURL, std::string appHost, Window& calendar,
+                     std::function<void()> showCalendar)
+    : services_(services),
+      appOrigin_(originOf(appURL)),
+      appHost_(std::move(appHost)),
+      calendar_(calendar),
+      showCalendar_(std::move(showCalendar)) {
+    services_.notifications.setDelegate(*this);
+}
+
+std::optional<bool> Reminders::storedAnswer() const {
+    // Any other stored value counts as never asked, so the question comes again.
+    auto stored = services_.defaults.stringForKey(kReminderPermissionKey);
+    if (stored == kGranted) return true;
+    if (stored == kDenied) return false;
+    return std::nullopt;
+}
+
+void Reminders::requestPermission(const std::string& pageURL,
+                                  std::function<void(bool)> completion) {
+    auto host = urlHost(pageURL);
+    if (!isWebScheme(urlScheme(pageURL).value_or("")) || !host || !isServiceHost(*host, appHost_)) {
+        completion(false);
+        return;
+    }
+    if (auto stored = storedAnswer()) {
+        completion(*stored);
+        return;
+    }
+    waiting_.push_back(std::move(completion));
+    if (calendar_.isVisible()) ask();
+}
+
+void Reminders::calendarShown() {
+    if (!waiting_.empty()) ask();
+}
+
+void Reminders::ask() {
+    if (asking_) return;  // later requests wait for the question on screen
+    asking_ = true;
+    Alert alert{kReminderQuestion, {kReminderDeny, kReminderAllow}, std::nullopt};
+    alert.defaultButton = 1;
+    alert.localized = true;
+    services_.sheets.beginAlertSheet(
+        alert, calendar_,
+        [weak = std::weak_ptr<bool>(alive_), this](int response, std::optional<std::string>) {
+            if (weak.lock()) answer(response);
+        });
+}
+
+void Reminders::answer(int response) {
+    asking_ = false;
+    const bool allowed = response == kAlertSecondButtonReturn;
+    // A question closed unanswered is not an answer: the page is refused this time and the
+    // question comes again at its next request.
+    if (response == kAlertFirstButtonReturn || allowed) {
+        services_.defaults.setString(kReminderPermissionKey, allowed ? kGranted : kDenied);
+    }
+    for (auto& completion : std::exchange(waiting_, {})) completion(allowed);
+}
+
+NotificationPermissions Reminders::permissions() const {
+    NotificationPermissions permissions;
+    if (auto stored = storedAnswer()) {
+        (*stored ? permissions.granted : permissions.denied).push_back(appOrigin_);
+    }
+    return permissions;
+}
+
+void Reminders::show(std::shared_ptr<PageNotification> notification) {
+    // The engine shows nothing for a page without permission; this keeps it so if it did.
+    if (storedAnswer() != true) return;
+    const std::uint64_t id = nextId_++;
+    DesktopNotificationContent content{notification->title(), notification->body(),
+                                       "x-office-calendar", "Show Calendar"};
+    shown_.emplace(id, std::move(notification));
+    services_.notifications.show(id, content);
+}
+
+void Reminders::pageClosed(const PageNotification& notification) {
+    for (auto it = shown_.begin(); it != shown_.end(); ++it) {
+        if (it->second.get() != &notification) continue;
+        const std::uint64_t id = it->first;
+        shown_.erase(it);
+        services_.notifications.close(id);
+        return;
+    }
+}
+
+std::shared_ptr<PageNotification> Reminders::take(std::uint64_t id) {
+    auto it = shown_.find(id);
+    if (it == shown_.end()) return nullptr;
+    auto notification = std::move(it->second);
+    shown_.erase(it);
+    return notification;
+}
+
+void Reminders::desktopNotificationClicked(std::uint64_t id) {
+    auto it = shown_.find(id);
+    if (it == shown_.end()) return;
+    // Kept: the server closes it after the click, and the page hears of that too.
+    auto notification = it->second;
+    showCalendar_();
+    notification->deliverClick();
+}
+
+void Reminders::desktopNotificationClosed(std::uint64_t id) {
+    if (auto notification = take(id)) notification->deliverClose();
+}
+
+void Reminders::desktopNotificationNotShown(std::uint64_t id) {
+    take(id);
+}
+
+}  // namespace plenhall

@@ -1,0 +1,76 @@
+// Reminders: the calendar page's notifications, shown by the desktop's notification server.
+//
+// Who may show them: only pages of the service domain, and only once the user allowed it. The
+// question is asked once, on the calendar window, and the answer is kept; pages of other sites are
+// refused without a question. A question the page asks while the calendar is hidden waits until
+// the calendar is next shown: a dialog of a program the user is not looking at would come out of
+// nowhere, and the page can wait for its answer.
+//
+// Thread: main thread only. Ownership: the application controller owns this for the life of the
+// process; the services, the window and the callback outlive it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/alerts.h"
+#include "platform/desktop_notifications.h"
+#include "platform/user_defaults.h"
+#include "platform/web_view.h"
+#include "platform/window.h"
+
+namespace plenhall {
+
+// The question's texts and buttons, in the order they are added.
+inline constexpr const char* kReminderQuestion = "Allow Plenhall to show reminders?";
+inline constexpr const char* kReminderDeny = "Don't Allow";
+inline constexpr const char* kReminderAllow = "Allow";
+
+class Reminders final : public DesktopNotificationsDelegate {
+  public:
+    struct Services {
+        Sheets& sheets;
+        DesktopNotifications& notifications;
+        UserDefaults& defaults;
+    };
+    // `showCalendar` brings the calendar up the way the shortcut does.
+    Reminders(Services services, std::string appURL, std::string appHost, Window& calendar,
+              std::function<void()> showCalendar);
+    Reminders(const Reminders&) = delete;
+    Reminders& operator=(const Reminders&) = delete;
+
+    void requestPermission(const std::string& pageURL, std::function<void(bool)> completion);
+    // The calendar came on screen: a question that waited for it is asked now.
+    void calendarShown();
+    NotificationPermissions permissions() const;
+    void show(std::shared_ptr<PageNotification> notification);
+    void pageClosed(const PageNotification& notification);
+
+    void desktopNotificationClicked(std::uint64_t id) override;
+    void desktopNotificationClosed(std::uint64_t id) override;
+    void desktopNotificationNotShown(std::uint64_t id) override;
+
+  private:
+    std::optional<bool> storedAnswer() const;
+    void ask();
+    void answer(int response);
+    std::shared_ptr<PageNotification> take(std::uint64_t id);
+
+    Services services_;
+    std::string appOrigin_;
+    std::string appHost_;
+    Window& calendar_;
+    std::function<void()> showCalendar_;
+    std::vector<std::function<void(bool)>> waiting_;  // pages waiting for the user's answer
+    bool asking_ = false;
+    std::map<std::uint64_t, std::shared_ptr<PageNotification>> shown_;
+    std::uint64_t nextId_ = 1;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace plenhall

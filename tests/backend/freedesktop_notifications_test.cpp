@@ -1,0 +1,263 @@
+// The notification client against a notification server of the test's own on a private bus: what
+// it sends, which of the server's signals it believes, and how it takes a server that is missing
+// or answers nonsense.
+
+#include "platform/gtk/freedesktop_notifications.h"
+
+#include <glib/gstdio.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "main_loop.h"
+
+namespace plenhall::gtk {
+namespace {
+
+using testing::runLoopUntil;
+
+constexpr const char* kIntrospection = R"(<node>
+  <interface name="org.freedesktop.Notifications">
+    <method name="Notify">
+      <arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
+      <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
+      <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
+      <arg type="u" direction="out"/>
+    </method>
+    <method name="CloseNotification"><arg type="u" direction="in"/></method>
+  </interface>
+</node>)";
+
+// A private bus with a notification server that answers as the test tells it.
+class Server {
+  public:
+    enum class Reply { id, malformed, held };
+
+    Server() {
+        // No service directories: nothing is started behind the test's back, so "no server"
+        // stays true until the test takes the name.
+        config_ =
+            takeString(g_build_filename(g_get_tmp_dir(), "plenhall-notify-XXXXXX.conf", nullptr));
+        const int fd = g_mkstemp(config_.data());
+        if (fd < 0) return;
+        const std::string config =
+            "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
+            "<auth>EXTERNAL</auth><policy context=\"default\">"
+            "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+            "<allow own=\"*\"/></policy></busconfig>";
+        const bool written = write(fd, config.data(), config.size()) == ssize_t(config.size());
+        close(fd);
+        if (!written) return;
+        const std::string configArg = "--config-file=" + config_;
+        const char* argv[] = {"dbus-daemon", configArg.c_str(), "--nofork", "--print-address=1",
+                              nullptr};
+        int out = -1;
+        if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr,
+                                      GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                                                  G_SPAWN_STDERR_TO_DEV_NULL),
+                                      nullptr, nullptr, &daemon_, nullptr, &out, nullptr, nullptr))
+            return;
+        char c = 0;
+        while (read(out, &c, 1) == 1 && c != '\n') address_ += c;
+        close(out);
+        server_ = connect();
+    }
+    ~Server() {
+        if (registration_) g_dbus_connection_unregister_object(server_.get(), registration_);
+        if (daemon_) {
+            kill(daemon_, SIGTERM);
+            waitpid(daemon_, nullptr, 0);
+        }
+        if (!config_.empty()) g_unlink(config_.c_str());
+    }
+
+    bool ready() const { return server_ != nullptr; }
+    GObjectPtr<GDBusConnection> connect() const {
+        return adopt(g_dbus_connection_new_for_address_sync(
+            address_.c_str(),
+            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, nullptr));
+    }
+
+    // Takes the server's name; until then nobody answers.
+    void start() {
+        GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
+        static const GDBusInterfaceVTable vtable = {onCall, nullptr, nullptr, {}};
+        registration_ =
+            g_dbus_connection_register_object(server_.get(), "/org/freedesktop/Notifications",
+                                              node->interfaces[0], &vtable, this, nullptr, nullptr);
+        g_dbus_node_info_unref(node);
+        GVariantPtr owned(g_dbus_connection_call_sync(
+            server_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            "RequestName", g_variant_new("(su)", "org.freedesktop.Notifications", 4u), nullptr,
+            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr));
+    }
+
+    void emit(const char* signal, GVariant* parameters) {
+        g_dbus_connection_emit_signal(server_.get(), nullptr, "/org/freedesktop/Notifications",
+                                      "org.freedesktop.Notifications", signal, parameters, nullptr);
+        g_dbus_connection_flush_sync(server_.get(), nullptr, nullptr);
+    }
+    void answerHeld(std::uint32_t id) {
+        g_dbus_method_invocation_return_value(held_, g_variant_new("(u)", id));
+        held_ = nullptr;
+    }
+
+    Reply reply = Reply::id;
+    std::vector<std::string> summaries, bodies, icons;
+    std::vector<std::vector<std::string>> actions;
+    std::vector<std::uint32_t> closed;
+    GDBusMethodInvocation* held_ = nullptr;
+
+  private:
+    static void onCall(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                       const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation,
+                       gpointer data) {
+        auto* self = static_cast<Server*>(data);
+        if (g_strcmp0(method, "CloseNotification") == 0) {
+            std::uint32_t id = 0;
+            g_variant_get(parameters, "(u)", &id);
+            self->closed.push_back(id);
+            g_dbus_method_invocation_return_value(invocation, nullptr);
+            return;
+        }
+        const char *icon = nullptr, *summary = nullptr, *body = nullptr;
+        GVariantIter* list = nullptr;
+        g_variant_get(parameters, "(&su&s&s&sasa{sv}i)", nullptr, nullptr, &icon, &summary, &body,
+                      &list, nullptr, nullptr);
+        std::vector<std::string> acts;
+        const char* action = nullptr;
+        while (g_variant_iter_next(list, "&s", &action)) acts.emplace_back(action);
+        g_variant_iter_free(list);
+        self->icons.emplace_back(icon);
+        self->summaries.emplace_back(summary);
+        self->bodies.emplace_back(body);
+        self->actions.push_back(acts);
+        switch (self->reply) {
+            case Reply::id:
+                g_dbus_method_invocation_return_value(
+                    invocation, g_variant_new("(u)", std::uint32_t(self->summaries.size() + 40)));
+                return;
+            case Reply::malformed: {
+                // Past GDBus's own check of what the introspection promises.
+                auto reply = adopt(g_dbus_message_new_method_reply(
+                    g_dbus_method_invocation_get_message(invocation)));
+                g_dbus_message_set_body(reply.get(), g_variant_new("(s)", "nine"));
+                g_dbus_connection_send_message(g_dbus_method_invocation_get_connection(invocation),
+                                               reply.get(), G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr,
+                                               nullptr);
+                GObjectPtr<GDBusMethodInvocation> answered(invocation);
+                return;
+            }
+            case Reply::held:
+                self->held_ = invocation;
+                return;
+        }
+    }
+
+    GPid daemon_ = 0;
+    std::string config_;
+    std::string address_;
+    GObjectPtr<GDBusConnection> server_;
+    guint registration_ = 0;
+};
+
+class RecordingLog : public Log {
+  public:
+    void line(std::string_view text) override { lines.emplace_back(text); }
+    std::vector<std::string> lines;
+};
+
+struct Recorder : DesktopNotificationsDelegate {
+    void desktopNotificationClicked(std::uint64_t id) override { clicked.push_back(id); }
+    void desktopNotificationClosed(std::uint64_t id) override { closed.push_back(id); }
+    void desktopNotificationNotShown(std::uint64_t id) override { notShown.push_back(id); }
+    std::vector<std::uint64_t> clicked, closed, notShown;
+};
+
+class Notifications : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!server.ready()) GTEST_SKIP() << "needs dbus-daemon";
+        client.setDelegate(recorder);
+    }
+    void show(std::uint64_t id, const char* title) {
+        client.show(id, {title, "at ten", "x-office-calendar", "Show Calendar"});
+    }
+    Server server;
+    RecordingLog log;
+    Recorder recorder;
+    FreedesktopNotifications client{log, [this] { return server.connect(); }};
+};
+
+// The server's signals reach the client in the order it sent them, after its replies; so a signal
+// with a visible effect marks that every earlier one has been handled.
+TEST_F(Notifications, ShowsClicksAndClosesOnlyWhatIsOurs) {
+    server.start();
+    show(1, "Standup");
+    show(2, "Lunch");
+    show(3, "Review");
+    ASSERT_TRUE(runLoopUntil([&] { return server.summaries.size() == 3; }));
+    EXPECT_EQ(server.bodies[0], "at ten");
+    EXPECT_EQ(server.icons[0], "x-office-calendar");
+    EXPECT_EQ(server.actions[0], (std::vector<std::string>{"default", "Show Calendar"}));
+    // The server's ids: Standup 41, Lunch 42, Review 43.
+
+    server.emit("ActionInvoked", g_variant_new("(us)", 41u, "snooze"));  // not the click
+    server.emit("ActionInvoked", g_variant_new("(us)", 7u, "default"));  // not ours
+    server.emit("NotificationClosed", g_variant_new("(s)", "41"));       // malformed
+    server.emit("ActionInvoked", g_variant_new("(us)", 41u, "default"));
+    server.emit("NotificationClosed", g_variant_new("(uu)", 41u, 2u));
+    server.emit("NotificationClosed", g_variant_new("(uu)", 41u, 2u));  // told twice
+    server.emit("ActionInvoked", g_variant_new("(us)", 43u, "default"));
+    ASSERT_TRUE(runLoopUntil([&] { return recorder.clicked.size() == 2; }));
+    EXPECT_EQ(recorder.clicked, (std::vector<std::uint64_t>{1, 3}));
+    EXPECT_EQ(recorder.closed, std::vector<std::uint64_t>{1});
+
+    client.close(2);
+    ASSERT_TRUE(runLoopUntil([&] { return !server.closed.empty(); }));
+    EXPECT_EQ(server.closed, std::vector<std::uint32_t>{42});
+    server.emit("NotificationClosed", g_variant_new("(uu)", 42u, 3u));  // we asked: nobody is told
+    server.emit("NotificationClosed", g_variant_new("(uu)", 43u, 1u));  // expired
+    ASSERT_TRUE(runLoopUntil([&] { return recorder.closed.size() == 2; }));
+    EXPECT_EQ(recorder.closed, (std::vector<std::uint64_t>{1, 3}));
+}
+
+TEST_F(Notifications, OneClosedBeforeTheServerAnsweredIsClosedWhenItDoes) {
+    server.start();
+    server.reply = Server::Reply::held;
+    show(1, "Standup");
+    ASSERT_TRUE(runLoopUntil([&] { return server.held_ != nullptr; }));
+    client.close(1);
+    server.answerHeld(77);
+    ASSERT_TRUE(runLoopUntil([&] { return !server.closed.empty(); }));
+    EXPECT_EQ(server.closed, std::vector<std::uint32_t>{77});
+    EXPECT_TRUE(recorder.notShown.empty());
+}
+
+TEST_F(Notifications, AMissingOrNonsensicalServerShowsNothingAndIsLoggedOnce) {
+    show(1, "Standup");  // nobody owns the name yet
+    ASSERT_TRUE(runLoopUntil([&] { return recorder.notShown.size() == 1; }));
+    server.start();
+    server.reply = Server::Reply::malformed;
+    show(2, "Lunch");
+    ASSERT_TRUE(runLoopUntil([&] { return recorder.notShown.size() == 2; }));
+    EXPECT_EQ(recorder.notShown, (std::vector<std::uint64_t>{1, 2}));
+    EXPECT_EQ(log.lines.size(), 1u);
+
+    server.reply = Server::Reply::id;  // it works again; a later failure is news
+    show(3, "Review");
+    ASSERT_TRUE(runLoopUntil([&] { return server.summaries.size() == 2; }));
+    server.reply = Server::Reply::malformed;
+    show(4, "Retro");
+    ASSERT_TRUE(runLoopUntil([&] { return recorder.notShown.size() == 3; }));
+    EXPECT_EQ(log.lines.size(), 2u);
+}
+
+}  // namespace
+}  // namespace plenhall::gtk

@@ -1,0 +1,150 @@
+#include "support/app_fixture.h"
+
+namespace plenhall::testing {
+namespace {
+
+class Reminders : public AppFixture {
+  protected:
+    UIDelegate& ui() { return *webView().uiDelegate; }
+    std::optional<std::string> stored() {
+        return desktop.defaults.stringForKey("reminderPermission");
+    }
+    // Asks as a page at `url` would; the answers it got so far.
+    std::shared_ptr<std::vector<bool>> ask(const std::string& url) {
+        auto answers = std::make_shared<std::vector<bool>>();
+        ui().requestNotificationPermission(
+            url, [answers](bool allowed) { answers->push_back(allowed); });
+        return answers;
+    }
+    std::shared_ptr<FakePageNotification> notify(const std::string& title) {
+        auto page = std::make_shared<FakePageNotification>(title, "at 10:00");
+        ui().showNotification(page);
+        return page;
+    }
+    std::uint64_t onScreenWith(const std::string& title) {
+        for (const auto& [id, content] : desktop.desktopNotifications.onScreen)
+            if (content.title == title) return id;
+        ADD_FAILURE() << "no notification " << title;
+        return 0;
+    }
+};
+
+TEST_F(Reminders, OnlyTheServiceDomainIsAskedAndTheAnswerIsKept) {
+    struct Case {
+        std::string url;
+        std::optional<std::string> stored;
+        std::optional<bool> answer;  // nothing: the question is shown
+    };
+    const Case cases[] = {
+        {"https://plenhall.com/app", std::nullopt, std::nullopt},
+        {"https://team.plenhall.com/week", "maybe", std::nullopt},  // unreadable: never asked
+        {"https://plenhall.com/app", "granted", true},
+        {"https://team.plenhall.com/app", "denied", false},
+        {"https://example.org/", "granted", false},
+        {"https://notplenhall.com/", std::nullopt, false},
+        {"file:///plenhall.com/app", "granted", false},
+    };
+    desktop.defaults.setBool("hasOnboarded", true);
+    launch();
+    pressHotKey();
+    for (const auto& c : cases) {
+        if (c.stored) desktop.defaults.setString("reminderPermission", *c.stored);
+        auto answers = ask(c.url);
+        if (c.answer) {
+            EXPECT_EQ(*answers, std::vector<bool>{*c.answer}) << c.url;
+            EXPECT_TRUE(desktop.sheets.alerts.empty()) << c.url;
+        } else {
+            EXPECT_TRUE(answers->empty()) << c.url;
+            ASSERT_EQ(desktop.sheets.alerts.size(), 1u) << c.url;
+            desktop.sheets.answerAlert(kAlertFirstButtonReturn);
+        }
+        desktop.defaults.entries.clear();
+    }
+}
+
+TEST_F(Reminders, TheQuestionAsksOnceForEveryoneWaitingAndRemembers) {
+    const std::tuple<int, std::vector<bool>, std::optional<std::string>> cases[] = {
+        {kAlertSecondButtonReturn, {true, true}, "granted"},
+        {kAlertFirstButtonReturn, {false, false}, "denied"},
+        {-4, {false, false}, std::nullopt},  // closed unanswered: asked again next time
+    };
+    launchOnboarded();
+    pressHotKey();
+    for (const auto& [response, expected, kept] : cases) {
+        desktop.defaults.entries.erase("reminderPermission");
+        auto first = ask("https://plenhall.com/app");
+        auto second = ask("https://plenhall.com/app");
+        ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
+        const auto& sheet = desktop.sheets.alerts.front();
+        EXPECT_EQ(sheet.alert.messageText, "Allow Plenhall to show reminders?");
+        EXPECT_EQ(sheet.alert.buttons, (std::vector<std::string>{"Don't Allow", "Allow"}));
+        EXPECT_EQ(sheet.alert.defaultButton, 1u);
+        EXPECT_TRUE(sheet.alert.localized);
+        EXPECT_EQ(sheet.window, &calendar());
+        desktop.sheets.answerAlert(response);
+        std::vector<bool> answers = *first;
+        answers.insert(answers.end(), second->begin(), second->end());
+        EXPECT_EQ(answers, expected) << response;
+        EXPECT_EQ(stored(), kept) << response;
+    }
+    // What a new page process is told before any page asks.
+    desktop.defaults.setString("reminderPermission", "granted");
+    EXPECT_EQ(ui().notificationPermissions().granted,
+              std::vector<std::string>{"https://plenhall.com"});
+    desktop.defaults.setString("reminderPermission", "denied");
+    EXPECT_EQ(ui().notificationPermissions().denied,
+              std::vector<std::string>{"https://plenhall.com"});
+}
+
+TEST_F(Reminders, AQuestionWhileHiddenWaitsForTheCalendar) {
+    launchOnboarded();
+    auto answers = ask("https://plenhall.com/app");
+    EXPECT_TRUE(desktop.sheets.alerts.empty());
+    pressHotKey();
+    ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
+    EXPECT_TRUE(calendar().visible);
+    desktop.sheets.answerAlert(kAlertSecondButtonReturn);
+    EXPECT_EQ(*answers, std::vector<bool>{true});
+}
+
+TEST_F(Reminders, ClicksShowTheCalendarAndClosingWorksBothWays) {
+    desktop.defaults.setString("reminderPermission", "granted");
+    launchOnboarded();
+    auto standup = notify("Standup");
+    auto lunch = notify("Lunch");
+    auto review = notify("Review");
+    ASSERT_EQ(desktop.desktopNotifications.onScreen.size(), 3u);
+    EXPECT_EQ(desktop.desktopNotifications.onScreen[onScreenWith("Lunch")].body, "at 10:00");
+    EXPECT_FALSE(calendar().visible);
+
+    desktop.desktopNotifications.click(onScreenWith("Standup"));
+    EXPECT_TRUE(calendar().visible);
+    EXPECT_EQ(standup->clicks, 1);
+    EXPECT_EQ(standup->closes, 1);  // the server closed it after the click
+
+    ui().pageClosedNotification(*lunch);
+    EXPECT_EQ(desktop.desktopNotifications.onScreen.size(), 1u);
+    EXPECT_EQ(lunch->closes, 0);  // the page knows
+
+    desktop.desktopNotifications.dismiss(onScreenWith("Review"));
+    EXPECT_EQ(review->closes, 1);
+    EXPECT_EQ(review->clicks, 0);
+    ui().pageClosedNotification(*review);  // late: nothing left to close
+    EXPECT_TRUE(desktop.desktopNotifications.onScreen.empty());
+}
+
+TEST_F(Reminders, NothingIsShownWithoutPermissionOrServer) {
+    launchOnboarded();
+    notify("Standup");
+    EXPECT_TRUE(desktop.desktopNotifications.onScreen.empty());
+
+    desktop.defaults.setString("reminderPermission", "granted");
+    desktop.desktopNotifications.serverMissing = true;
+    auto page = notify("Standup");
+    ui().pageClosedNotification(*page);
+    EXPECT_EQ(page->closes, 0);
+    EXPECT_TRUE(desktop.desktopNotifications.onScreen.empty());
+}
+
+}  // namespace
+}  // namespace plenhall::testing
