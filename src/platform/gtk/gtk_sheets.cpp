@@ -1,5 +1,6 @@
 #include "platform/gtk/gtk_sheets.h"
 
+#include <glib/gi18n-lib.h>
 #include <gtk/gtk.h>
 
 #include "platform/gtk/glib_ptr.h"
@@ -139,8 +140,8 @@ void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
     // In-process on purpose: a chooser in another process would take the focus from us, and the
     // calendar would be put away as if the user had left.
     GtkWidget* dialog =
-        gtk_file_chooser_dialog_new(nullptr, owner, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
-                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+        gtk_file_chooser_dialog_new(nullptr, owner, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Cancel"),
+                                    GTK_RESPONSE_CANCEL, _("_Open"), GTK_RESPONSE_ACCEPT, nullptr);
     prepare(dialog, owner);
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.allowsMultipleSelection);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
