@@ -78,6 +78,8 @@ void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
         gtk_widget_set_size_request(state->entry, int(alert.accessoryTextField->frame.width), -1);
         gtk_entry_set_text(GTK_ENTRY(state->entry), alert.accessoryTextField->stringValue.c_str());
         gtk_entry_set_activates_default(GTK_ENTRY(state->entry), TRUE);
+        // The page's question names the field for a screen reader.
+        atk_object_set_name(gtk_widget_get_accessible(state->entry), alert.messageText.c_str());
         GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
         gtk_box_pack_start(GTK_BOX(area), state->entry, FALSE, FALSE, 0);
         gtk_widget_show(state->entry);
