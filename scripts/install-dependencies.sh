@@ -9,7 +9,9 @@ packages=(
   # build
   build-essential cmake pkg-config
   libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libdbusmenu-glib-dev libsoup-3.0-dev libx11-dev
-  nlohmann-json3-dev libicu-dev gettext
+  nlohmann-json3-dev libicu-dev
+  # the translations: msgfmt at build time, xgettext and msgcmp for their check
+  gettext
   # the web engine's sandbox
   bubblewrap xdg-dbus-proxy
   # desktop integration
@@ -33,6 +35,9 @@ if [ "${1:-}" = "--tests" ]; then
     python3-dbus xdg-desktop-portal
     # the dictionary the spelling scenario checks against
     hunspell-en-us
+    # what a screen reader sees: the accessibility bus and its Python bindings (GTK 3 joins the bus
+    # through the ATK bridge it links)
+    at-spi2-core gir1.2-atspi-2.0
     # the format check
     clang-format
   )

@@ -1,5 +1,6 @@
 #include "app/app_delegate.h"
 
+#include "text/localized.h"
 #include "web/offline_page.h"
 #include "web/user_agent.h"
 
@@ -21,8 +22,8 @@ std::function<void()> AppDelegate::weakly(std::function<void()> work) {
 
 void AppDelegate::showShortcut(const Shortcut& shortcut) {
     if (statusItem_ && shortcutMenuItem_) {
-        statusItem_->setItemTitle(*shortcutMenuItem_,
-                                  "Show / Hide Calendar  " + hotKey_->triggerText(shortcut));
+        statusItem_->setItemTitle(
+            *shortcutMenuItem_, tr("Show / Hide Calendar") + "  " + hotKey_->triggerText(shortcut));
     }
 }
 

@@ -11,6 +11,7 @@
 #include "build_info.h"
 #include "platform/gtk/gtk_platform.h"
 #include "prefs/preference_file_store.h"
+#include "text/localized.h"
 
 namespace {
 
@@ -23,6 +24,22 @@ std::optional<plenhall::InfoDictionary> infoDictionary() {
     if (*PLENHALL_INFO_UPDATE_FEED)
         info.emplace(plenhall::kFeedURLKey, std::string(PLENHALL_INFO_UPDATE_FEED));
     return info;
+}
+
+// The catalogues beside the program as installed, found from where it runs (a package may
+// install under another prefix than the build was configured for), or the build tree's for a
+// program run where it was built, so tests of the built program see the catalogues built with it.
+std::string localeDirectory() {
+    const std::string program =
+        plenhall::gtk::takeString(g_file_read_link("/proc/self/exe", nullptr));
+    if (program.starts_with(PLENHALL_BUILD_DIR "/")) return PLENHALL_BUILD_LOCALEDIR;
+    if (!program.empty()) {
+        const std::string programDirectory =
+            plenhall::gtk::takeString(g_path_get_dirname(program.c_str()));
+        const std::string beside = programDirectory + "/" PLENHALL_LOCALEDIR_FROM_BINDIR;
+        if (g_file_test(beside.c_str(), G_FILE_TEST_IS_DIR)) return beside;
+    }
+    return PLENHALL_LOCALEDIR;
 }
 
 }  // namespace
@@ -38,10 +55,11 @@ int main(int argc, char** argv) {
     // desktop entry, icon and shortcut permissions by that name.
     g_set_prgname(waylandSession ? plenhall::gtk::kApplicationId : "plenhall-desktop");
     std::setlocale(LC_ALL, "");
-    bindtextdomain(GETTEXT_PACKAGE, PLENHALL_LOCALEDIR);
+    bindtextdomain(GETTEXT_PACKAGE, localeDirectory().c_str());
     bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
 
     plenhall::gtk::GtkPlatform desktop(argc, argv, infoDictionary());
+    plenhall::ScopedLocalization language(desktop.localization());
     plenhall::PreferenceFileStore preferences(plenhall::gtk::GtkPlatform::preferencesPath(),
                                               desktop.log());
     plenhall::Platform platform = desktop.platform(preferences);

@@ -5,6 +5,7 @@
 
 #include "app/app_delegate.h"
 #include "prefs/page_zoom.h"
+#include "text/localized.h"
 
 namespace plenhall {
 namespace {
@@ -30,19 +31,21 @@ MenuItem submenuItem(std::string menuTitle, std::vector<MenuItem> items) {
 void AppDelegate::buildMainMenu() {
     Menu bar;
     bar.items.push_back(
-        submenuItem("", {item("Settings\u2026", MenuAction::openSettings, ",", true),
-                         item("Hide Calendar", MenuAction::hideFromMenu, "w", true),
-                         item("Reload", MenuAction::reload, "r", true),
-                         item("Quit", MenuAction::terminate, "q", true)}));
+        submenuItem("", {item(tr("Settings\u2026"), MenuAction::openSettings, ",", true),
+                         item(tr("Hide Calendar"), MenuAction::hideFromMenu, "w", true),
+                         item(tr("Reload"), MenuAction::reload, "r", true),
+                         item(tr("Quit"), MenuAction::terminate, "q", true)}));
     bar.items.push_back(submenuItem(
-        "Edit",
-        {item("Undo", MenuAction::undo, "z", false), item("Redo", MenuAction::redo, "Z", false),
-         MenuItem::separator(), item("Cut", MenuAction::cut, "x", false),
-         item("Copy", MenuAction::copy, "c", false), item("Paste", MenuAction::paste, "v", false),
-         item("Select All", MenuAction::selectAll, "a", false)}));
-    bar.items.push_back(submenuItem("View", {item("Actual Size", MenuAction::actualSize, "0", true),
-                                             item("Zoom In", MenuAction::zoomIn, "+", true),
-                                             item("Zoom Out", MenuAction::zoomOut, "-", true)}));
+        tr("Edit"), {item(tr("Undo"), MenuAction::undo, "z", false),
+                     item(tr("Redo"), MenuAction::redo, "Z", false), MenuItem::separator(),
+                     item(tr("Cut"), MenuAction::cut, "x", false),
+                     item(tr("Copy"), MenuAction::copy, "c", false),
+                     item(tr("Paste"), MenuAction::paste, "v", false),
+                     item(tr("Select All"), MenuAction::selectAll, "a", false)}));
+    bar.items.push_back(
+        submenuItem(tr("View"), {item(tr("Actual Size"), MenuAction::actualSize, "0", true),
+                                 item(tr("Zoom In"), MenuAction::zoomIn, "+", true),
+                                 item(tr("Zoom Out"), MenuAction::zoomOut, "-", true)}));
     platform_.application.setMainMenu(bar, *this);
 }
 
@@ -50,13 +53,13 @@ void AppDelegate::buildStatusItem() {
     statusItem_ = platform_.statusBar.statusItem(kVariableStatusItemLength);
     if (statusItem_->hasButton()) statusItem_->setButtonImage("calendar", "Plenhall");
     Menu menu;
-    menu.items = {item("Show / Hide Calendar", MenuAction::toggle, "", true),
-                  item("Reload", MenuAction::reload, "", true),
+    menu.items = {item(tr("Show / Hide Calendar"), MenuAction::toggle, "", true),
+                  item(tr("Reload"), MenuAction::reload, "", true),
                   MenuItem::separator(),
-                  item("Settings\u2026", MenuAction::openSettings, ",", true),
-                  item("Check for Updates\u2026", MenuAction::checkForUpdates, "", true),
+                  item(tr("Settings\u2026"), MenuAction::openSettings, ",", true),
+                  item(tr("Check for Updates\u2026"), MenuAction::checkForUpdates, "", true),
                   MenuItem::separator(),
-                  item("Quit Plenhall", MenuAction::terminate, "q", true)};
+                  item(tr("Quit Plenhall"), MenuAction::terminate, "q", true)};
     shortcutMenuItem_ = 0;
     statusItem_->setMenu(menu, *this);
     statusItem_->setMenuWillOpenHandler(weakly([this] { statusMenuWillOpen(); }));

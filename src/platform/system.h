@@ -73,6 +73,16 @@ inline std::optional<std::string> infoString(const std::optional<InfoDictionary>
     return std::nullopt;
 }
 
+// The user's language for the program's fixed texts. Each text is keyed by its English wording;
+// a text built from parts is keyed by its English format, whose %s (or %1$s, %2$s where a
+// language orders the parts differently) stand for the parts.
+class Localization {
+  public:
+    virtual ~Localization() = default;
+    // `english` in the user's language; `english` itself where no translation is known.
+    virtual std::string translate(const char* english) const = 0;
+};
+
 // The desktop's URL opener: hands a URL to the user's default handler for its scheme.
 class Workspace {
   public:

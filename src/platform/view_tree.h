@@ -4,6 +4,7 @@
 // and the backend renders it afresh. Actions are closures that run on the main thread.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -41,6 +42,13 @@ struct PickerSegment {
     bool operator==(const PickerSegment&) const = default;
 };
 
+// A key with its modifiers, as a shortcut stores them (virtual key code, Carbon modifier mask).
+struct KeyCombination {
+    std::uint32_t keyCode = 0;
+    std::uint32_t carbonModifiers = 0;
+    bool operator==(const KeyCombination&) const = default;
+};
+
 struct ViewNode {
     NodeKind kind = NodeKind::vstack;
     std::string id;  // a stable name for tests and accessibility
@@ -55,7 +63,9 @@ struct ViewNode {
 
     // Texts, and the labels of buttons and toggles.
     std::string text;
-    bool localized = false;  // `text` is a localisation key (the English text)
+    // `text` is a localisation key (the English text) the renderer translates; texts the core
+    // translates with tr() come in the user's language already and leave it false.
+    bool localized = false;
     Font font;
     TextColor color = TextColor::primary;
     bool wraps = false;  // grows vertically instead of being cut
@@ -77,6 +87,16 @@ struct ViewNode {
 
     // Application icon.
     Size imageSize;
+
+    // What a screen reader says, where the visible text does not say it. Texts are shown as
+    // given, in the user's language already.
+    std::string accessibleName;         // instead of the visible text
+    std::string accessibleDescription;  // after the name and role
+    // A control showing these keys in symbols: its name and tooltip say them in the desktop's
+    // words instead ("Ctrl+Alt+Super+C").
+    std::optional<KeyCombination> spokenKeys;
+    std::string labelFor;   // a text naming the control with this id
+    bool isStatus = false;  // a text reporting the state of the control before it
 };
 
 }  // namespace plenhall

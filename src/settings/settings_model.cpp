@@ -1,19 +1,31 @@
 #include "settings/settings_model.h"
 
+#include "text/localized.h"
+
 namespace plenhall {
 
-std::string refusalMessage(const Shortcut& shortcut, const HotKeyError& error) {
+std::string refusalMessage(const Shortcut& shortcut, const HotKeyError& error,
+                           RefusalAdvice advice) {
+    // Whole sentences per advice: a language may need to word the sentence around the shortcut
+    // differently when another follows.
+    const bool tryAnother = advice == RefusalAdvice::tryAnother;
+    const std::string keys = shortcut.display();
     switch (error.reason) {
         case HotKeyError::Reason::taken:
-            return shortcut.display() + " is already used by another app.";
+            return tryAnother ? tr("%s is already used by another app. Try another.", {keys})
+                              : tr("%s is already used by another app.", {keys});
         case HotKeyError::Reason::noSuchKey:
-            return shortcut.display() + " can't be used as a shortcut on this keyboard.";
+            return tryAnother
+                       ? tr("%s can't be used as a shortcut on this keyboard. Try another.", {keys})
+                       : tr("%s can't be used as a shortcut on this keyboard.", {keys});
         case HotKeyError::Reason::unsupported:
-            return kDesktopShortcutHint;
+            return tryAnother ? tr(kDesktopShortcutHint) + " " + tr("Try another.")
+                              : tr(kDesktopShortcutHint);
         case HotKeyError::Reason::declined:
-            return "The desktop didn't set up " + shortcut.display() + ".";
+            return tryAnother ? tr("The desktop didn't set up %s. Try another.", {keys})
+                              : tr("The desktop didn't set up %s.", {keys});
     }
-    return shortcut.display() + " is unavailable.";
+    return tr("%s is unavailable.", {keys});
 }
 
 SettingsModel::SettingsModel(Services services, std::function<void()> openCalendar,
@@ -38,11 +50,11 @@ std::optional<std::string> SettingsModel::shortcutNotice() const {
     // Without a way to have a global shortcut the user is told how to bind one by hand.
     if (!recording_ && hotKey_.refusal() &&
         hotKey_.refusal()->reason == HotKeyError::Reason::unsupported)
-        return std::string(kDesktopShortcutHint);
+        return tr(kDesktopShortcutHint);
     if (!recording_ && hotKey_.refusal() &&
         hotKey_.refusal()->reason == HotKeyError::Reason::declined)
         return refusalMessage(prefs_.shortcut(), *hotKey_.refusal()) + " " +
-               kDesktopShortcutHintAfterRefusal;
+               tr(kDesktopShortcutHintAfterRefusal);
     return std::nullopt;
 }
 
@@ -92,23 +104,23 @@ std::optional<KeyEvent> SettingsModel::handleRecordingKeyDown(const KeyEvent& ev
     }
     auto candidate = Shortcut::fromEvent(event);
     if (!candidate) {
-        setShortcutError("Include \u2318, \u2325 or \u2303 in the shortcut.");
+        setShortcutError(tr("Include \u2318, \u2325 or \u2303 in the shortcut."));
         return std::nullopt;
     }
-    hotKey_.registerShortcut(
-        *candidate, [this, candidate = *candidate,
-                     weak = std::weak_ptr<SettingsModel*>(self_)](const HotKeyRegistration& done) {
-            if (!weak.lock()) return;
-            if (done) {
-                prefs_.setShortcut(candidate);
-                setShortcutError(std::nullopt);
-                finishRecording();
-            } else {
-                // Nothing is registered now; the stored shortcut returns with stopRecording() or
-                // a later accepted candidate.
-                setShortcutError(refusalMessage(candidate, done.error()) + " Try another.");
-            }
-        });
+    hotKey_.registerShortcut(*candidate, [this, candidate = *candidate,
+                                          weak = std::weak_ptr<SettingsModel*>(self_)](
+                                             const HotKeyRegistration& done) {
+        if (!weak.lock()) return;
+        if (done) {
+            prefs_.setShortcut(candidate);
+            setShortcutError(std::nullopt);
+            finishRecording();
+        } else {
+            // Nothing is registered now; the stored shortcut returns with stopRecording() or
+            // a later accepted candidate.
+            setShortcutError(refusalMessage(candidate, done.error(), RefusalAdvice::tryAnother));
+        }
+    });
     return std::nullopt;
 }
 
@@ -149,8 +161,8 @@ void SettingsModel::setOpenAtLogin(bool on) {
 }
 
 std::string SettingsModel::version() const {
-    return "Version " + infoString(info_, kShortVersionKey).value_or("?") + " (" +
-           infoString(info_, kBuildVersionKey).value_or("?") + ")";
+    return tr("Version %s (%s)", {infoString(info_, kShortVersionKey).value_or("?"),
+                                  infoString(info_, kBuildVersionKey).value_or("?")});
 }
 
 }  // namespace plenhall

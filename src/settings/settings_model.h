@@ -16,20 +16,25 @@
 #include "platform/system.h"
 #include "prefs/observable.h"
 #include "prefs/prefs.h"
+#include "text/localized.h"
 
 namespace plenhall {
 
-// What the settings window says when the desktop refuses `shortcut`.
-std::string refusalMessage(const Shortcut& shortcut, const HotKeyError& error);
+// What follows the refusal of a shortcut: nothing, or the invitation to record another.
+enum class RefusalAdvice { none, tryAnother };
+
+// What the settings window says when the desktop refuses `shortcut`, in the user's language.
+std::string refusalMessage(const Shortcut& shortcut, const HotKeyError& error,
+                           RefusalAdvice advice = RefusalAdvice::none);
 
 // How to have the shortcut anyway on a desktop that gives programs none: the command a desktop
-// shortcut runs to show or hide the calendar.
-inline constexpr const char* kDesktopShortcutHint =
+// shortcut runs to show or hide the calendar. English keys: shown through tr().
+inline constexpr const char* kDesktopShortcutHint = trKey(
     "This desktop doesn't let apps set global shortcuts: in its keyboard settings, add a shortcut "
-    "that runs plenhall-desktop plenhall:// to show or hide the calendar.";
-inline constexpr const char* kDesktopShortcutHintAfterRefusal =
+    "that runs plenhall-desktop plenhall:// to show or hide the calendar.");
+inline constexpr const char* kDesktopShortcutHintAfterRefusal = trKey(
     "To use a shortcut anyway, add one in the desktop's keyboard settings that runs "
-    "plenhall-desktop plenhall://.";
+    "plenhall-desktop plenhall://.");
 
 class SettingsModel {
   public:

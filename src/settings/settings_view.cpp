@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "text/localized.h"
+
 namespace plenhall {
 namespace {
 
@@ -23,25 +25,23 @@ ViewNode stack(NodeKind kind, std::string id, Alignment alignment, std::optional
     return node;
 }
 
-ViewNode text(std::string id, std::string content, bool localized, Font font,
+ViewNode text(std::string id, std::string content, Font font,
               TextColor color = TextColor::primary) {
     ViewNode node;
     node.kind = NodeKind::text;
     node.id = std::move(id);
     node.text = std::move(content);
-    node.localized = localized;
     node.font = font;
     node.color = color;
     return node;
 }
 
-ViewNode button(std::string id, std::string label, bool localized, ButtonStyle style,
+ViewNode button(std::string id, std::string label, ButtonStyle style,
                 std::function<void()> action) {
     ViewNode node;
     node.kind = NodeKind::button;
     node.id = std::move(id);
     node.text = std::move(label);
-    node.localized = localized;
     node.buttonStyle = style;
     node.action = std::move(action);
     return node;
@@ -57,10 +57,11 @@ ViewNode leaf(NodeKind kind, std::string id = {}) {
 ViewNode header(const SettingsModel& model) {
     ViewNode icon = leaf(NodeKind::appIcon, "icon");
     icon.imageSize = Size{56, 56};
+    icon.accessibleName = "Plenhall";
 
-    ViewNode title = text("title", model.welcome() ? "Welcome to Plenhall" : "Plenhall", true,
+    ViewNode title = text("title", model.welcome() ? tr("Welcome to Plenhall") : "Plenhall",
                           font(TextStyle::title2, FontWeight::semibold));
-    ViewNode subtitle = text("subtitle", "Your whole calendar, one shortcut away.", true, Font{},
+    ViewNode subtitle = text("subtitle", tr("Your whole calendar, one shortcut away."), Font{},
                              TextColor::secondary);
     subtitle.wraps = true;
 
@@ -72,7 +73,7 @@ ViewNode header(const SettingsModel& model) {
 ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
     const bool recording = model.recording();
     ViewNode shortcutButton =
-        button("shortcut", recording ? "Press new shortcut\u2026" : model.shortcutTitle(), false,
+        button("shortcut", recording ? tr("Press new shortcut\u2026") : model.shortcutTitle(),
                ButtonStyle::push, [&model, recording] {
                    if (recording) {
                        model.stopRecording();
@@ -85,12 +86,22 @@ ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
     shortcutButton.font.design = FontDesign::rounded;
     shortcutButton.minWidth = 150;
     shortcutButton.controlSize = ControlSize::large;
+    if (!recording) {
+        // The symbols mean little when read out: the keys are named as the desktop names them,
+        // its own words where it bound other keys than those asked for.
+        const Shortcut& shortcut = prefs.shortcut();
+        if (model.shortcutTitle() == shortcut.display()) {
+            shortcutButton.spokenKeys = KeyCombination{shortcut.keyCode, shortcut.carbonModifiers};
+        } else {
+            shortcutButton.accessibleName = model.shortcutTitle();
+        }
+    }
 
     std::vector<ViewNode> row;
     row.push_back(std::move(shortcutButton));
     if (prefs.shortcut() != defaultShortcut() && !recording) {
         row.push_back(
-            button("reset", "Reset", true, ButtonStyle::link, [&model] { model.resetShortcut(); }));
+            button("reset", tr("Reset"), ButtonStyle::link, [&model] { model.resetShortcut(); }));
     }
 
     const auto notice = model.shortcutNotice();
@@ -98,22 +109,29 @@ ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
     if (notice) {
         message = *notice;
     } else if (recording) {
-        message = "Esc to cancel.";
+        message = tr("Esc to cancel.");
     } else {
-        message = "Press it anywhere to open your calendar. Press it again to hide it.";
+        message = tr("Press it anywhere to open your calendar. Press it again to hide it.");
     }
-    ViewNode messageLine = text("message", message, false, font(TextStyle::callout),
+    ViewNode messageLine = text("message", message, font(TextStyle::callout),
                                 notice ? TextColor::red : TextColor::secondary);
+    messageLine.isStatus = true;
+    // The recorder keeps the focus while it listens, and each change brings it back there: a
+    // screen reader then reads the recorder's description, which says what the line says.
+    row.front().accessibleDescription =
+        recording && !notice ? tr("Listening for a new shortcut. Esc to cancel.") : message;
+    ViewNode heading = text("shortcut-heading", tr("Shortcut"), font(TextStyle::headline));
+    heading.labelFor = "shortcut";
 
     return stack(
         NodeKind::vstack, "shortcut-section", Alignment::leading, 6,
-        {text("shortcut-heading", "Shortcut", true, font(TextStyle::headline)),
+        {std::move(heading),
          stack(NodeKind::hstack, "shortcut-row", Alignment::center, std::nullopt, std::move(row)),
          std::move(messageLine)});
 }
 
 std::string segmentLabel(DisplayMode mode) {
-    return mode == DisplayMode::fullScreen ? "Full screen" : "Large window";
+    return mode == DisplayMode::fullScreen ? tr("Full screen") : tr("Large window");
 }
 
 ViewNode displayModeSection(Prefs& prefs) {
@@ -125,35 +143,36 @@ ViewNode displayModeSection(Prefs& prefs) {
     picker.onSelect = [&prefs](const std::string& tag) {
         if (auto mode = displayModeFromRawValue(tag)) prefs.setDisplayMode(*mode);
     };
-    return stack(
-        NodeKind::vstack, "display-mode-section", Alignment::leading, 6,
-        {text("display-mode-heading", "Show the calendar as", true, font(TextStyle::headline)),
-         std::move(picker)});
+    ViewNode heading =
+        text("display-mode-heading", tr("Show the calendar as"), font(TextStyle::headline));
+    heading.labelFor = picker.id;
+    picker.accessibleName = heading.text;
+    return stack(NodeKind::vstack, "display-mode-section", Alignment::leading, 6,
+                 {std::move(heading), std::move(picker)});
 }
 
 ViewNode openAtLoginToggle(SettingsModel& model) {
     ViewNode toggle = leaf(NodeKind::toggle, "open-at-login");
-    toggle.text = "Open at login";
-    toggle.localized = true;
+    toggle.text = tr("Open at login");
     toggle.isOn = model.openAtLogin();
     toggle.onToggle = [&model](bool on) { model.setOpenAtLogin(on); };
     return toggle;
 }
 
 ViewNode footer(SettingsModel& model) {
-    ViewNode updates = button("check-for-updates", "Check for Updates\u2026", true,
-                              ButtonStyle::link, [&model] { model.checkForUpdates(); });
+    ViewNode updates = button("check-for-updates", tr("Check for Updates\u2026"), ButtonStyle::link,
+                              [&model] { model.checkForUpdates(); });
     updates.font = font(TextStyle::caption);
 
-    ViewNode main = button("open-calendar", model.welcome() ? "Open my calendar" : "Open calendar",
-                           true, ButtonStyle::push, [&model] { model.openCalendar(); });
+    ViewNode main =
+        button("open-calendar", model.welcome() ? tr("Open my calendar") : tr("Open calendar"),
+               ButtonStyle::push, [&model] { model.openCalendar(); });
     main.isDefault = true;
     main.controlSize = ControlSize::large;
 
-    return stack(
-        NodeKind::hstack, "footer", Alignment::center, std::nullopt,
-        {text("version", model.version(), false, font(TextStyle::caption), TextColor::secondary),
-         std::move(updates), leaf(NodeKind::spacer), std::move(main)});
+    return stack(NodeKind::hstack, "footer", Alignment::center, std::nullopt,
+                 {text("version", model.version(), font(TextStyle::caption), TextColor::secondary),
+                  std::move(updates), leaf(NodeKind::spacer), std::move(main)});
 }
 
 }  // namespace

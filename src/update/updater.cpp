@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "text/localized.h"
 #include "web/navigation_policy.h"
 #include "web/url.h"
 
@@ -9,7 +10,6 @@ namespace plenhall {
 namespace {
 
 constexpr const char* kLogPrefix = "PlenhallDesktop: update check failed: ";
-constexpr const char* kCouldNotCheck = "Plenhall couldn't check for updates.";
 
 bool isLoopback(std::string_view host) {
     return host == "127.0.0.1" || host == "localhost" || host == "::1";
@@ -19,21 +19,31 @@ bool isWebLink(std::string_view url) {
     return isWebScheme(urlScheme(url).value_or(""));
 }
 
-std::string failureReason(const HttpError& error) {
+// Why a check failed: in English for the log, in the user's language for the user.
+struct Reason {
+    std::string english;
+    std::string localized;
+};
+
+Reason reason(const char* english, std::initializer_list<std::string_view> parts = {}) {
+    return Reason{fillFormat(english, parts), tr(english, parts)};
+}
+
+Reason failureReason(const HttpError& error) {
     switch (error.failure) {
         case HttpFailure::invalidAddress:
-            return "the update feed address is not a valid URL";
+            return reason(trKey("the update feed address is not a valid URL"));
         case HttpFailure::network:
-            return error.detail;
+            return Reason{error.detail, error.detail};
         case HttpFailure::status:
-            return "the update server answered " + std::to_string(error.status) + " " +
-                   error.detail;
+            return reason(trKey("the update server answered %s %s"),
+                          {std::to_string(error.status), error.detail});
         case HttpFailure::tooLarge:
-            return "the update feed is larger than any feed should be";
+            return reason(trKey("the update feed is larger than any feed should be"));
         case HttpFailure::timedOut:
-            return "the update server did not answer in time";
+            return reason(trKey("the update server did not answer in time"));
     }
-    return error.detail;
+    return Reason{error.detail, error.detail};
 }
 
 }  // namespace
@@ -72,8 +82,8 @@ void Updater::schedule(std::chrono::milliseconds delay) {
 
 void Updater::checkForUpdates() {
     if (settings_.feed.empty()) {
-        showMessage("Updates for Plenhall come from your system's package manager.",
-                    "Use your software centre or package manager to keep it up to date.");
+        showMessage(tr("Updates for Plenhall come from your system's package manager."),
+                    tr("Use your software centre or package manager to keep it up to date."));
         return;
     }
     start(Origin::user);
@@ -82,15 +92,20 @@ void Updater::checkForUpdates() {
 void Updater::start(Origin origin) {
     if (origin == Origin::user) userWaiting_ = true;
     if (request_) return;  // the check in flight answers this request too
+    std::optional<Reason> refused;
     switch (checkFeed(settings_.feed)) {
         case FeedVerdict::invalid:
-            fail("the update feed address is not a valid URL");
-            return;
+            refused = reason(trKey("the update feed address is not a valid URL"));
+            break;
         case FeedVerdict::insecure:
-            fail("the update feed must be an https address");
-            return;
+            refused = reason(trKey("the update feed must be an https address"));
+            break;
         case FeedVerdict::allowed:
             break;
+    }
+    if (refused) {
+        fail(refused->english, refused->localized);
+        return;
     }
     request_ = services_.http.get(
         HttpRequest{settings_.feed, "PlenhallDesktop/" + settings_.currentShortVersion,
@@ -101,14 +116,16 @@ void Updater::start(Origin origin) {
 void Updater::received(HttpResult result) {
     request_.reset();
     if (auto* error = std::get_if<HttpError>(&result)) {
-        fail(failureReason(*error));
+        const Reason why = failureReason(*error);
+        fail(why.english, why.localized);
         return;
     }
     const bool user = std::exchange(userWaiting_, false);
     auto feed = parseAppcast(std::get<std::string>(result));
     if (auto* error = std::get_if<AppcastError>(&feed)) {
         if (user) {
-            showMessage(kCouldNotCheck, "The update feed is unreadable: " + error->reason + ".");
+            showMessage(tr("Plenhall couldn't check for updates."),
+                        tr("The update feed is unreadable: %s.", {error->reason}));
         } else {
             services_.log.line(kLogPrefix + ("the update feed is unreadable: " + error->reason));
         }
@@ -118,17 +135,17 @@ void Updater::received(HttpResult result) {
     if (update) {
         offer(*update);
     } else if (user) {
-        showMessage("You're up to date.", "Plenhall " + settings_.currentShortVersion +
-                                              " is the newest version available.");
+        showMessage(tr("You're up to date."), tr("Plenhall %s is the newest version available.",
+                                                 {settings_.currentShortVersion}));
     }
 }
 
-void Updater::fail(const std::string& reason) {
+void Updater::fail(const std::string& forLog, const std::string& forUser) {
     if (std::exchange(userWaiting_, false)) {
-        showMessage(kCouldNotCheck,
-                    "Check your internet connection, then try again (" + reason + ").");
+        showMessage(tr("Plenhall couldn't check for updates."),
+                    tr("Check your internet connection, then try again (%s).", {forUser}));
     } else {
-        services_.log.line(kLogPrefix + reason);
+        services_.log.line(kLogPrefix + forLog);
     }
 }
 
@@ -140,16 +157,18 @@ void Updater::offer(const AppcastItem& item) {
     const bool notes = isWebLink(item.releaseNotesLink);
     const bool download = isWebLink(item.downloadLink);
     Alert alert;
-    alert.messageText = "Plenhall " + item.shortVersion + " is available.";
-    alert.informativeText = "You have " + settings_.currentShortVersion +
-                            ". Get the new version from its download page.";
+    alert.messageText = tr("Plenhall %s is available.", {item.shortVersion});
+    alert.informativeText = tr("You have %s. Get the new version from its download page.",
+                               {settings_.currentShortVersion});
     alert.role = "update";
-    if (notes) alert.buttons.push_back("Release Notes");
-    alert.buttons.push_back("Later");
-    if (download) alert.buttons.push_back("Download");
+    const std::string notesButton = tr("Release Notes");
+    const std::string downloadButton = tr("Download");
+    if (notes) alert.buttons.push_back(notesButton);
+    alert.buttons.push_back(tr("Later"));
+    if (download) alert.buttons.push_back(downloadButton);
     alert.defaultButton = alert.buttons.size() - 1;  // "Download" when offered, else "Later"
 
-    auto responseOf = [&alert](const char* button) {
+    auto responseOf = [&alert](const std::string& button) {
         for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
             if (alert.buttons[i] == button)
                 return std::optional<int>(kAlertFirstButtonReturn + int(i));
@@ -159,8 +178,8 @@ void Updater::offer(const AppcastItem& item) {
     // The alert may outlive the updater: it holds only the opener, which lives as long as the
     // process.
     services_.sheets.runAlert(
-        alert, [&workspace = services_.workspace, notesResponse = responseOf("Release Notes"),
-                downloadResponse = responseOf("Download"), notesLink = item.releaseNotesLink,
+        alert, [&workspace = services_.workspace, notesResponse = responseOf(notesButton),
+                downloadResponse = responseOf(downloadButton), notesLink = item.releaseNotesLink,
                 downloadLink = item.downloadLink](int response) {
             if (response == notesResponse) workspace.openURL(notesLink);
             if (response == downloadResponse) workspace.openURL(downloadLink);
@@ -171,7 +190,7 @@ void Updater::showMessage(const std::string& primary, const std::string& seconda
     Alert alert;
     alert.messageText = primary;
     alert.informativeText = secondary;
-    alert.buttons = {"OK"};
+    alert.buttons = {tr("OK")};
     alert.role = "update-status";
     services_.sheets.runAlert(alert, [](int) {});
 }

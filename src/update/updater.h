@@ -73,7 +73,8 @@ class Updater {
     void schedule(std::chrono::milliseconds delay);
     void start(Origin origin);
     void received(HttpResult result);
-    void fail(const std::string& reason);
+    // Why a check failed, in English for the log and in the user's language for the user.
+    void fail(const std::string& forLog, const std::string& forUser);
     void offer(const AppcastItem& item);
     void showMessage(const std::string& primary, const std::string& secondary);
 

@@ -3,6 +3,8 @@
 #include <memory>
 #include <utility>
 
+#include "text/localized.h"
+
 namespace plenhall {
 namespace {
 
@@ -28,7 +30,7 @@ void runAlertSheet(Sheets& sheets, Window& window, const std::string& message,
 void runConfirmSheet(Sheets& sheets, Window& window, const std::string& message,
                      std::function<void(bool)> completion) {
     auto done = once(std::move(completion));
-    sheets.beginAlertSheet(Alert{message, {"OK", "Cancel"}, std::nullopt}, window,
+    sheets.beginAlertSheet(Alert{message, {tr("OK"), tr("Cancel")}, std::nullopt}, window,
                            [done](int response, std::optional<std::string>) {
                                done(response == kAlertFirstButtonReturn);
                            });
@@ -39,7 +41,7 @@ void runPromptSheet(Sheets& sheets, Window& window, const std::string& prompt,
                     std::function<void(std::optional<std::string>)> completion) {
     auto done = once(std::move(completion));
     AlertTextField field{Rect{0, 0, 300, 24}, defaultText.value_or("")};
-    sheets.beginAlertSheet(Alert{prompt, {"OK", "Cancel"}, field}, window,
+    sheets.beginAlertSheet(Alert{prompt, {tr("OK"), tr("Cancel")}, field}, window,
                            [done](int response, std::optional<std::string> text) {
                                if (response == kAlertFirstButtonReturn) {
                                    done(text.value_or(""));

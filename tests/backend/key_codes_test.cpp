@@ -65,6 +65,15 @@ TEST(KeyCodes, CarbonModifiersBecomeTheXMasksOfTheGrab) {
     }
 }
 
+TEST(KeyCodes, AcceleratorLabelsNameTheKeysAsGtkWritesThem) {
+    using namespace CarbonModifier;
+    // No display here: the keys are named as a US keyboard types them.
+    EXPECT_EQ(acceleratorLabel(8, controlKey | optionKey | cmdKey), "Ctrl+Alt+Super+C");
+    EXPECT_EQ(acceleratorLabel(40, shiftKey | cmdKey), "Shift+Super+K");
+    EXPECT_EQ(acceleratorLabel(49, controlKey), "Ctrl+Space");
+    EXPECT_EQ(acceleratorLabel(kUnnamedKeyBase + 200, cmdKey), "");  // nothing to name it by
+}
+
 TEST(KeyCodes, GdkStateBecomesTheCoresModifierFlags) {
     struct Case {
         unsigned state;

@@ -24,6 +24,10 @@ PORT = int(os.environ.get("PLENHALL_E2E_PORT", "47613"))
 X_HELPER = os.environ.get("PLENHALL_E2E_X_HELPER", "")
 ARTIFACTS = os.environ.get("PLENHALL_E2E_ARTIFACTS", os.path.join(tempfile.gettempdir(), "plenhall-e2e"))
 
+HELPERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "helpers")
+# Debian's python, which has the accessibility bus's bindings (gir1.2-atspi-2.0).
+SYSTEM_PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else "python3"
+
 MONITORS = [(0, 0, 1280, 800), (1280, 0, 1280, 800)]
 SHORTCUT = "ctrl+alt+super+c"
 
@@ -420,12 +424,12 @@ class App:
             return json.load(f)
 
     def environment(self, **extra):
-        env = {**os.environ, **self.desktop.env, **extra,
+        # No screen reader listens unless a test asks for one (NO_AT_BRIDGE=0).
+        env = {**os.environ, **self.desktop.env, "NO_AT_BRIDGE": "1", **extra,
                "HOME": self.home,
                "XDG_CONFIG_HOME": self.config_dir,
                "XDG_DATA_HOME": os.path.join(self.home, ".local", "share"),
                "XDG_CACHE_HOME": os.path.join(self.home, ".cache"),
-               "NO_AT_BRIDGE": "1",
                "GDK_BACKEND": "x11",
                "WEBKIT_DISABLE_COMPOSITING_MODE": "1"}
         env.pop("WAYLAND_DISPLAY", None)
@@ -501,6 +505,27 @@ class App:
 
     def settings(self):
         return self.window("settings")
+
+    # What a screen reader sees, over the accessibility bus (a run started with NO_AT_BRIDGE=0).
+    def accessible_tree(self):
+        """The program's accessible objects as nested dicts (role, name, description, states,
+        text, relations, children); None until the program is on the bus."""
+        out = self.desktop.x(SYSTEM_PYTHON, os.path.join(HELPERS, "accessible_tree.py"), str(self.process.pid))
+        return json.loads(out)
+
+    def accessibles(self, role=None, name=None, tree=None):
+        """Every accessible object of the program with `role` (and `name`), depth first."""
+        found = []
+
+        def walk(entry):
+            if (role is None or entry["role"] == role) and (name is None or entry["name"] == name):
+                found.append(entry)
+            for child in entry.get("children", []):
+                walk(child)
+        tree = tree if tree is not None else self.accessible_tree()
+        if tree:
+            walk(tree)
+        return found
 
 
 class DesktopTest(unittest.TestCase):

@@ -13,7 +13,8 @@ for file in \
     "$share/metainfo/com.plenhall.Desktop.metainfo.xml" \
     "$share/icons/hicolor/scalable/apps/com.plenhall.Desktop.svg" \
     "$share/icons/hicolor/48x48/apps/com.plenhall.Desktop.png" \
-    "$share/icons/hicolor/256x256/apps/com.plenhall.Desktop.png"; do
+    "$share/icons/hicolor/256x256/apps/com.plenhall.Desktop.png" \
+    "$share/locale/de/LC_MESSAGES/plenhall-desktop.mo"; do
   [ -e "$file" ] || { echo "missing: $file"; exit 1; }
 done
 
@@ -29,4 +30,5 @@ deb="$(ls "$build"/plenhall-desktop_*.deb | head -n 1)"
 dpkg-deb --info "$deb" | grep -E '^ Depends:.*libwebkit2gtk-4.1-0' >/dev/null
 dpkg-deb --info "$deb" | grep -E '^ Depends:.*bubblewrap' >/dev/null
 dpkg-deb --contents "$deb" | grep './usr/share/applications/com.plenhall.Desktop.desktop' >/dev/null
+dpkg-deb --contents "$deb" | grep './usr/share/locale/de/LC_MESSAGES/plenhall-desktop.mo' >/dev/null
 echo "packaging ok: $deb"

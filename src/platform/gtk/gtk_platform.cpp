@@ -1,6 +1,7 @@
 #include "platform/gtk/gtk_platform.h"
 
 #include <gio/gio.h>
+#include <glib/gi18n-lib.h>
 #include <unistd.h>
 
 #include <climits>
@@ -62,6 +63,10 @@ void StderrLog::line(std::string_view text) {
     std::fflush(stderr);
 }
 
+std::string GettextLocalization::translate(const char* english) const {
+    return g_dgettext(GETTEXT_PACKAGE, english);
+}
+
 bool GioWorkspace::openURL(const std::string& url) {
     GErrorHolder error;
     GdkDisplay* display = gdk_display_get_default();
@@ -87,7 +92,7 @@ GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> in
               return std::make_unique<X11HotKeys>(state_);
 #endif
           // Elsewhere no program can grab keys; the desktop binds the shortcut for us.
-          return std::make_unique<PortalGlobalShortcuts>(log_, "Show or hide the calendar");
+          return std::make_unique<PortalGlobalShortcuts>(log_, _("Show or hide the calendar"));
       }),
       loginItem_(runningProgram()) {
     windows_.setApplication(application_.application());

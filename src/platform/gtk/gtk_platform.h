@@ -55,6 +55,12 @@ class StderrLog final : public Log {
     void line(std::string_view text) override;
 };
 
+// The catalogue of the text domain GETTEXT_PACKAGE, bound by the composition root.
+class GettextLocalization final : public Localization {
+  public:
+    std::string translate(const char* english) const override;
+};
+
 class GioWorkspace final : public Workspace {
   public:
     bool openURL(const std::string& url) override;
@@ -72,6 +78,7 @@ class GtkPlatform {
     // Where the preference file lives: the user's configuration directory.
     static std::string preferencesPath();
     Log& log() { return log_; }
+    const Localization& localization() const { return localization_; }
 
   private:
     std::optional<InfoDictionary> info_;
@@ -79,6 +86,7 @@ class GtkPlatform {
     GlibMainQueue mainQueue_;
     SystemClock clock_;
     StderrLog log_;
+    GettextLocalization localization_;
     FocusTracker focus_{state_};
     GtkKeyMonitor keyMonitor_;
     PageEditingKeys editingKeys_;

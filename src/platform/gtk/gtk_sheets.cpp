@@ -1,5 +1,6 @@
 #include "platform/gtk/gtk_sheets.h"
 
+#include <glib/gi18n-lib.h>
 #include <gtk/gtk.h>
 
 #include "platform/gtk/glib_ptr.h"
@@ -80,6 +81,8 @@ void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
         gtk_widget_set_size_request(state->entry, int(alert.accessoryTextField->frame.width), -1);
         gtk_entry_set_text(GTK_ENTRY(state->entry), alert.accessoryTextField->stringValue.c_str());
         gtk_entry_set_activates_default(GTK_ENTRY(state->entry), TRUE);
+        // The page's question names the field for a screen reader.
+        atk_object_set_name(gtk_widget_get_accessible(state->entry), alert.messageText.c_str());
         GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
         gtk_box_pack_start(GTK_BOX(area), state->entry, FALSE, FALSE, 0);
         gtk_widget_show(state->entry);
@@ -142,8 +145,8 @@ void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
     // In-process on purpose: a chooser in another process would take the focus from us, and the
     // calendar would be put away as if the user had left.
     GtkWidget* dialog =
-        gtk_file_chooser_dialog_new(nullptr, owner, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
-                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+        gtk_file_chooser_dialog_new(nullptr, owner, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Cancel"),
+                                    GTK_RESPONSE_CANCEL, _("_Open"), GTK_RESPONSE_ACCEPT, nullptr);
     prepare(dialog, owner);
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.allowsMultipleSelection);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);

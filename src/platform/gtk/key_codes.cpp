@@ -1,11 +1,12 @@
 #include "platform/gtk/key_codes.h"
 
 #include <X11/X.h>
-#include <gdk/gdk.h>
+#include <gtk/gtk.h>
 
 #include <array>
 #include <utility>
 
+#include "platform/gtk/glib_ptr.h"
 #include "platform/key_event.h"
 
 namespace plenhall::gtk {
@@ -104,6 +105,27 @@ std::optional<std::string_view> usKeysymNameForVirtualKey(std::uint32_t virtualK
         if (virtualKey == virtualKeyCode) return name;
     }
     return std::nullopt;
+}
+
+std::string acceleratorLabel(std::uint32_t virtualKeyCode, std::uint32_t carbonModifiers) {
+    guint keyval = 0;
+    GdkDisplay* display = gdk_display_get_default();
+    if (auto xKeycode = xKeycodeForVirtualKey(virtualKeyCode); xKeycode && display) {
+        gdk_keymap_translate_keyboard_state(gdk_keymap_get_for_display(display), *xKeycode,
+                                            GdkModifierType(0), 0, &keyval, nullptr, nullptr,
+                                            nullptr);
+    }
+    if (!keyval) {
+        if (auto name = usKeysymNameForVirtualKey(virtualKeyCode))
+            keyval = gdk_keyval_from_name(std::string(*name).c_str());
+    }
+    if (!keyval || keyval == GDK_KEY_VoidSymbol) return {};
+    unsigned mask = 0;
+    if (carbonModifiers & CarbonModifier::controlKey) mask |= GDK_CONTROL_MASK;
+    if (carbonModifiers & CarbonModifier::optionKey) mask |= GDK_MOD1_MASK;
+    if (carbonModifiers & CarbonModifier::shiftKey) mask |= GDK_SHIFT_MASK;
+    if (carbonModifiers & CarbonModifier::cmdKey) mask |= GDK_SUPER_MASK;
+    return takeString(gtk_accelerator_get_label(keyval, GdkModifierType(mask)));
 }
 
 std::string xdgShortcutTrigger(std::string_view keysymName, std::uint32_t carbonModifiers) {

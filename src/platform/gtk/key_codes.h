@@ -28,6 +28,11 @@ std::uint32_t modifierFlagsForGdkState(unsigned state);
 // modifier on a US keyboard; nothing for a key the table does not name.
 std::optional<std::string_view> usKeysymNameForVirtualKey(std::uint32_t virtualKeyCode);
 
+// A shortcut as GTK writes accelerators, in the user's language ("Ctrl+Alt+Super+C"): the key as
+// the current keyboard layout types it (the US layout's where no display is open). Empty for a
+// key that types no symbol GTK can name.
+std::string acceleratorLabel(std::uint32_t virtualKeyCode, std::uint32_t carbonModifiers);
+
 // A shortcut in the freedesktop shortcuts format the global-shortcuts portal takes as a preferred
 // trigger: modifiers, then the key's keysym name, joined by '+' ("CTRL+ALT+LOGO+c").
 std::string xdgShortcutTrigger(std::string_view keysymName, std::uint32_t carbonModifiers);

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "platform/gtk/glib_ptr.h"
+#include "platform/gtk/key_codes.h"
 
 namespace plenhall::gtk {
 
@@ -94,6 +95,27 @@ void pinTextSize(GtkWidget* widget) {
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
+// What a screen reader says of the node beyond what GTK derives from the widget: buttons,
+// toggles and radio buttons already say their labels and state.
+void describeForScreenReaders(GtkWidget* widget, const ViewNode& node) {
+    AtkObject* accessible = gtk_widget_get_accessible(widget);
+    std::string name = node.accessibleName;
+    if (node.spokenKeys) {
+        const std::string keys =
+            acceleratorLabel(node.spokenKeys->keyCode, node.spokenKeys->carbonModifiers);
+        if (!keys.empty()) {
+            name = keys;
+            gtk_widget_set_tooltip_text(widget, keys.c_str());
+        }
+    }
+    if (!name.empty()) atk_object_set_name(accessible, name.c_str());
+    if (!node.accessibleDescription.empty())
+        atk_object_set_description(accessible, node.accessibleDescription.c_str());
+    // The segments are radio buttons; the box around them is their named group.
+    if (node.kind == NodeKind::picker) atk_object_set_role(accessible, ATK_ROLE_GROUPING);
+    if (node.isStatus) atk_object_set_role(accessible, ATK_ROLE_STATUSBAR);
+}
+
 GtkWidget* findByName(GtkWidget* widget, const char* name) {
     if (g_strcmp0(gtk_widget_get_name(widget), name) == 0) return widget;
     if (!GTK_IS_CONTAINER(widget)) return nullptr;
@@ -123,12 +145,23 @@ void ViewRenderer::render(const ViewNode& root) {
     bindings_.clear();
     if (root_) gtk_widget_destroy(root_);
     root_ = build(root, GTK_ORIENTATION_VERTICAL);
+    linkLabels();
     gtk_container_add(GTK_CONTAINER(window_), root_);
     gtk_widget_show_all(root_);
 
     if (!focusedName.empty()) {
         if (GtkWidget* again = findByName(root_, focusedName.c_str())) gtk_widget_grab_focus(again);
     }
+}
+
+void ViewRenderer::linkLabels() {
+    // A mnemonic widget is what GTK relates a label to (labelled-by, label-for), even without a
+    // mnemonic.
+    for (const auto& [label, id] : labels_) {
+        if (GtkWidget* control = findByName(root_, id.c_str()))
+            gtk_label_set_mnemonic_widget(GTK_LABEL(label), control);
+    }
+    labels_.clear();
 }
 
 // Handlers hand bindings to C unowned: the renderer destroys the widgets before the bindings they
@@ -175,6 +208,7 @@ GtkWidget* ViewRenderer::build(const ViewNode& node, GtkOrientation parent) {
             break;
     }
     if (!node.id.empty()) gtk_widget_set_name(widget, node.id.c_str());
+    describeForScreenReaders(widget, node);
     gtk_widget_set_margin_top(widget, int(node.padding.top));
     gtk_widget_set_margin_bottom(widget, int(node.padding.bottom));
     gtk_widget_set_margin_start(widget, int(node.padding.leading));
@@ -231,6 +265,7 @@ GtkWidget* ViewRenderer::buildText(const ViewNode& node) {
     gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
     gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD);
     applyFont(label, node);
+    if (!node.labelFor.empty()) labels_.emplace_back(label, node.labelFor);
     return label;
 }
 

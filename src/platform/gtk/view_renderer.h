@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/view_tree.h"
@@ -33,10 +34,13 @@ class ViewRenderer {
     GtkWidget* buildToggle(const ViewNode& node);
     GtkWidget* buildIcon(const ViewNode& node);
     Binding* bind(const ViewNode& node);
+    // Links each text that names a control to that control, once the whole tree is built.
+    void linkLabels();
 
     GtkWindow* window_;
     GtkWidget* root_ = nullptr;
     std::vector<std::unique_ptr<Binding>> bindings_;
+    std::vector<std::pair<GtkWidget*, std::string>> labels_;  // a text and its control's id
 };
 
 }  // namespace plenhall::gtk
