@@ -36,8 +36,6 @@ struct Alert {
     std::string informativeText{};  // the smaller text under the message; none when empty
     std::size_t defaultButton = 0;  // index into `buttons`, the one Return presses
     std::string role{};             // names the alert's window for the desktop; may be empty
-    // The texts and buttons are localisation keys (the English text) the desktop translates.
-    bool localized = false;
 };
 
 struct OpenPanel {

@@ -62,9 +62,8 @@ void Reminders::calendarShown() {
 void Reminders::ask() {
     if (asking_) return;  // later requests wait for the question on screen
     asking_ = true;
-    Alert alert{kReminderQuestion, {kReminderDeny, kReminderAllow}, std::nullopt};
+    Alert alert{tr(kReminderQuestion), {tr(kReminderDeny), tr(kReminderAllow)}, std::nullopt};
     alert.defaultButton = 1;
-    alert.localized = true;
     services_.sheets.beginAlertSheet(
         alert, calendar_,
         [weak = std::weak_ptr<bool>(alive_), this](int response, std::optional<std::string>) {
@@ -96,7 +95,7 @@ void Reminders::show(std::shared_ptr<PageNotification> notification) {
     if (storedAnswer() != true) return;
     const std::uint64_t id = nextId_++;
     DesktopNotificationContent content{notification->title(), notification->body(),
-                                       "x-office-calendar", "Show Calendar"};
+                                       "x-office-calendar", tr("Show Calendar")};
     shown_.emplace(id, std::move(notification));
     services_.notifications.show(id, content);
 }

@@ -23,13 +23,14 @@
 #include "platform/user_defaults.h"
 #include "platform/web_view.h"
 #include "platform/window.h"
+#include "text/localized.h"
 
 namespace plenhall {
 
 // The question's texts and buttons, in the order they are added.
-inline constexpr const char* kReminderQuestion = "Allow Plenhall to show reminders?";
-inline constexpr const char* kReminderDeny = "Don't Allow";
-inline constexpr const char* kReminderAllow = "Allow";
+inline constexpr const char* kReminderQuestion = trKey("Allow Plenhall to show reminders?");
+inline constexpr const char* kReminderDeny = trKey("Don't Allow");
+inline constexpr const char* kReminderAllow = trKey("Allow");
 
 class Reminders final : public DesktopNotificationsDelegate {
   public:

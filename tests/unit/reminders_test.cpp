@@ -79,7 +79,6 @@ TEST_F(Reminders, TheQuestionAsksOnceForEveryoneWaitingAndRemembers) {
         EXPECT_EQ(sheet.alert.messageText, "Allow Plenhall to show reminders?");
         EXPECT_EQ(sheet.alert.buttons, (std::vector<std::string>{"Don't Allow", "Allow"}));
         EXPECT_EQ(sheet.alert.defaultButton, 1u);
-        EXPECT_TRUE(sheet.alert.localized);
         EXPECT_EQ(sheet.window, &calendar());
         desktop.sheets.answerAlert(response);
         std::vector<bool> answers = *first;

@@ -36,19 +36,16 @@ GtkWindowAdapter& adapterOf(Window& window) {
 // The parts every alert shares: the texts and the buttons, Return on the default one.
 GtkWidget* alertDialog(const Alert& alert, GtkWindow* parent, GtkMessageType type) {
     const bool hasButtons = !alert.buttons.empty();
-    auto text = [&alert](const std::string& key) {
-        return alert.localized ? g_dgettext(GETTEXT_PACKAGE, key.c_str()) : key.c_str();
-    };
     GtkWidget* dialog = gtk_message_dialog_new(parent, GtkDialogFlags(0), type,
                                                hasButtons ? GTK_BUTTONS_NONE : GTK_BUTTONS_OK, "%s",
-                                               text(alert.messageText));
+                                               alert.messageText.c_str());
     if (!alert.informativeText.empty()) {
         gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
-                                                 text(alert.informativeText));
+                                                 alert.informativeText.c_str());
     }
     if (!alert.role.empty()) gtk_window_set_role(GTK_WINDOW(dialog), alert.role.c_str());
     for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
-        gtk_dialog_add_button(GTK_DIALOG(dialog), text(alert.buttons[i]),
+        gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(),
                               kAlertFirstButtonReturn + int(i));
     }
     const std::size_t chosen = alert.defaultButton < alert.buttons.size() ? alert.defaultButton : 0;
