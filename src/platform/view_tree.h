@@ -63,9 +63,6 @@ struct ViewNode {
 
     // Texts, and the labels of buttons and toggles.
     std::string text;
-    // `text` is a localisation key (the English text) the renderer translates; texts the core
-    // translates with tr() come in the user's language already and leave it false.
-    bool localized = false;
     Font font;
     TextColor color = TextColor::primary;
     bool wraps = false;  // grows vertically instead of being cut

@@ -29,6 +29,7 @@ constexpr const char* kIntrospection = R"(<node>
       <arg type="u" direction="out"/>
     </method>
     <method name="CloseNotification"><arg type="u" direction="in"/></method>
+    <method name="GetCapabilities"><arg type="as" direction="out"/></method>
   </interface>
 </node>)";
 
@@ -109,6 +110,7 @@ class Server {
     }
 
     Reply reply = Reply::id;
+    std::vector<std::string> capabilities{"actions", "body", "body-markup"};
     std::vector<std::string> summaries, bodies, icons;
     std::vector<std::vector<std::string>> actions;
     std::vector<std::uint32_t> closed;
@@ -119,6 +121,14 @@ class Server {
                        const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation,
                        gpointer data) {
         auto* self = static_cast<Server*>(data);
+        if (g_strcmp0(method, "GetCapabilities") == 0) {
+            GVariantBuilder names;
+            g_variant_builder_init(&names, G_VARIANT_TYPE("as"));
+            for (const auto& name : self->capabilities)
+                g_variant_builder_add(&names, "s", name.c_str());
+            g_dbus_method_invocation_return_value(invocation, g_variant_new("(as)", &names));
+            return;
+        }
         if (g_strcmp0(method, "CloseNotification") == 0) {
             std::uint32_t id = 0;
             g_variant_get(parameters, "(u)", &id);
@@ -257,6 +267,34 @@ TEST_F(Notifications, AMissingOrNonsensicalServerShowsNothingAndIsLoggedOnce) {
     show(4, "Retro");
     ASSERT_TRUE(runLoopUntil([&] { return recorder.notShown.size() == 3; }));
     EXPECT_EQ(log.lines.size(), 2u);
+}
+
+// A page's text is shown as written, never read as the server's markup.
+TEST_F(Notifications, ThePagesBodyIsTextNotMarkup) {
+    const struct {
+        std::vector<std::string> capabilities;
+        const char* shown;
+    } cases[] = {
+        {{"actions", "body", "body-markup"}, "&lt;img src=&quot;x&quot;&gt; &amp; tea"},
+        {{"actions", "body"}, "<img src=\"x\"> & tea"},
+    };
+    for (const auto& c : cases) {
+        Server fresh;
+        fresh.capabilities = c.capabilities;
+        fresh.start();
+        Recorder seen;
+        FreedesktopNotifications ours{log, [&fresh] { return fresh.connect(); }};
+        ours.setDelegate(seen);
+        ours.show(1, {"Lunch", "first", "x-office-calendar", "Show Calendar"});
+        ASSERT_TRUE(runLoopUntil([&] { return fresh.summaries.size() == 1; }));
+        // Signals come after the replies sent before them: the capabilities are known once the
+        // click is.
+        fresh.emit("ActionInvoked", g_variant_new("(us)", 41u, "default"));
+        ASSERT_TRUE(runLoopUntil([&] { return seen.clicked.size() == 1; }));
+        ours.show(2, {"Lunch", "<img src=\"x\"> & tea", "x-office-calendar", "Show Calendar"});
+        ASSERT_TRUE(runLoopUntil([&] { return fresh.bodies.size() == 2; }));
+        EXPECT_EQ(fresh.bodies[1], c.shown);
+    }
 }
 
 }  // namespace

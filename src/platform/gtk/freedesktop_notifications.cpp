@@ -43,7 +43,25 @@ bool FreedesktopNotifications::connect() {
                                             nullptr, onSignal, this);
     closed_ = DBusSignalSubscription(bus_.get(), kName, kInterface, "NotificationClosed", kPath,
                                      nullptr, onSignal, this);
+    auto* completion =
+        new NotifyCompletion{pending_.share(), [this](GVariant* reply, const GError*) {
+                                 if (reply) bodyMarkup_ = hasBodyMarkup(reply);
+                             }};
+    g_dbus_connection_call(bus_.get(), kName, kPath, kInterface, "GetCapabilities", nullptr,
+                           G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1, pending_.get(),
+                           NotifyCompletion::run, completion);
     return true;
+}
+
+bool FreedesktopNotifications::hasBodyMarkup(GVariant* capabilities) {
+    GVariantIter* names = nullptr;
+    g_variant_get(capabilities, "(as)", &names);
+    bool found = false;
+    const char* name = nullptr;
+    while (g_variant_iter_next(names, "&s", &name))
+        found = found || g_strcmp0(name, "body-markup") == 0;
+    g_variant_iter_free(names);
+    return found;
 }
 
 void FreedesktopNotifications::show(std::uint64_t id, const DesktopNotificationContent& content) {
@@ -54,10 +72,15 @@ void FreedesktopNotifications::show(std::uint64_t id, const DesktopNotificationC
     GVariantBuilder actions;
     g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
     g_variant_builder_add(&actions, "s", kDefaultAction);
-    g_variant_builder_add(&actions, "s", g_dgettext(GETTEXT_PACKAGE, content.clickLabel.c_str()));
+    g_variant_builder_add(&actions, "s", content.clickLabel.c_str());
     GVariantBuilder hints;
     g_variant_builder_init(&hints, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&hints, "{sv}", "desktop-entry", g_variant_new_string(kDesktopEntry));
+    // A server that reads markup in the body would take a page's "<a href=…>" or "<img src=…>" as
+    // its own; the page's text is shown as written. Until the server has said, it is assumed to
+    // read markup, as nearly all do.
+    CPtr<gchar, g_free> body(bodyMarkup_ == false ? g_strdup(content.body.c_str())
+                                                  : g_markup_escape_text(content.body.c_str(), -1));
     asked_.insert(id);
     auto* completion = new NotifyCompletion{
         pending_.share(),
@@ -65,7 +88,7 @@ void FreedesktopNotifications::show(std::uint64_t id, const DesktopNotificationC
     g_dbus_connection_call(
         bus_.get(), kName, kPath, kInterface, "Notify",
         g_variant_new("(susssasa{sv}i)", "Plenhall", 0u, content.iconName.c_str(),
-                      content.title.c_str(), content.body.c_str(), &actions, &hints, -1),
+                      content.title.c_str(), body.get(), &actions, &hints, -1),
         G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, pending_.get(), NotifyCompletion::run,
         completion);
 }

@@ -43,6 +43,7 @@ class FreedesktopNotifications final : public DesktopNotifications {
   private:
     static GObjectPtr<GDBusConnection> sessionBus();
     bool connect();
+    static bool hasBodyMarkup(GVariant* capabilities);
     void notified(std::uint64_t id, GVariant* reply, const GError* error);
     void failed(std::uint64_t id, const std::string& why);
     void closeOnServer(std::uint32_t serverId);
@@ -60,6 +61,7 @@ class FreedesktopNotifications final : public DesktopNotifications {
     std::map<std::uint64_t, std::uint32_t> onScreen_;  // ours → the server's
     std::set<std::uint64_t> asked_;                    // Notify sent, no answer yet
     bool failureLogged_ = false;
+    std::optional<bool> bodyMarkup_;  // whether the server reads markup in bodies; unknown at first
     PendingOperations pending_;
 };
 

@@ -1,6 +1,5 @@
 #include "platform/gtk/view_renderer.h"
 
-#include <glib/gi18n-lib.h>
 
 #include <functional>
 
@@ -20,10 +19,6 @@ namespace {
 
 // The default spacing between the children of a stack, when the view gives none.
 constexpr int kDefaultSpacing = 8;
-
-const char* translated(const ViewNode& node) {
-    return node.localized ? g_dgettext(GETTEXT_PACKAGE, node.text.c_str()) : node.text.c_str();
-}
 
 double scaleFor(TextStyle style) {
     switch (style) {
@@ -257,7 +252,7 @@ GtkWidget* ViewRenderer::buildStack(const ViewNode& node) {
 }
 
 GtkWidget* ViewRenderer::buildText(const ViewNode& node) {
-    GtkWidget* label = gtk_label_new(translated(node));
+    GtkWidget* label = gtk_label_new(node.text.c_str());
     gtk_label_set_xalign(GTK_LABEL(label), 0);
     // Text wraps to the width it is given rather than widening the window, between words only: a
     // label may then be no narrower than its longest word, where breaking inside words would let
@@ -270,7 +265,7 @@ GtkWidget* ViewRenderer::buildText(const ViewNode& node) {
 }
 
 GtkWidget* ViewRenderer::buildButton(const ViewNode& node) {
-    GtkWidget* button = gtk_button_new_with_label(translated(node));
+    GtkWidget* button = gtk_button_new_with_label(node.text.c_str());
     GtkWidget* label = gtk_bin_get_child(GTK_BIN(button));
     if (GTK_IS_LABEL(label)) applyFont(label, node);
     if (node.buttonStyle == ButtonStyle::link) {
@@ -317,7 +312,7 @@ GtkWidget* ViewRenderer::buildPicker(const ViewNode& node) {
 }
 
 GtkWidget* ViewRenderer::buildToggle(const ViewNode& node) {
-    GtkWidget* check = gtk_check_button_new_with_label(translated(node));
+    GtkWidget* check = gtk_check_button_new_with_label(node.text.c_str());
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(check), node.isOn);
     g_signal_connect(check, "toggled", G_CALLBACK(+[](GtkToggleButton* b, gpointer data) {
                          auto* binding = static_cast<Binding*>(data);
