@@ -1,6 +1,5 @@
 #include "platform/gtk/view_renderer.h"
 
-
 #include <functional>
 
 #include "platform/gtk/glib_ptr.h"
