@@ -295,24 +295,9 @@ bool FakeHttpClient::answer(HttpResult result) {
 FakePlatform::FakePlatform() = default;
 
 Platform FakePlatform::platform() {
-    return Platform{application,
-                    mainQueue,
-                    clock,
-                    log,
-                    defaults,
-                    screens,
-                    windows,
-                    webViews,
-                    statusBar,
-                    hotKeys,
-                    keyMonitor,
-                    sheets,
-                    workspace,
-                    notifications,
-                    loginItem,
-                    http,
-                    desktopNotifications,
-                    info};
+    return Platform(application, mainQueue, clock, log, defaults, screens, windows, webViews,
+                    statusBar, hotKeys, keyMonitor, sheets, workspace, notifications, loginItem,
+                    http, desktopNotifications, info);
 }
 
 void FakeDesktopNotifications::show(std::uint64_t id, const DesktopNotificationContent& content) {
