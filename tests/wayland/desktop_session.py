@@ -215,11 +215,12 @@ class SessionTest(unittest.TestCase):
             if other.poll() is None:
                 other.terminate()
                 other.wait(5)
+        directory = self.logs(self.id().split(".")[-1])
         for index, app in enumerate(self.apps):
             app.stop()
             if app.log_path:
-                os.makedirs(self.logs(self.id().split(".")[-1]), exist_ok=True)
-                shutil.copy(app.log_path, os.path.join(self.logs(self.id().split(".")[-1]), f"program-{index}.log"))
+                os.makedirs(directory, exist_ok=True)
+                shutil.copy(app.log_path, os.path.join(directory, f"program-{index}.log"))
 
     def launch(self, preferences=None, home=None, onboarded=True, env=None):
         """A run of the program; a new home gets `preferences` (onboarded unless told otherwise), a
