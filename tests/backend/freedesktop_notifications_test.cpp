@@ -4,20 +4,18 @@
 
 #include "platform/gtk/freedesktop_notifications.h"
 
-#include <glib/gstdio.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
-#include "main_loop.h"
+#include "private_bus.h"
 
 namespace plenhall::gtk {
 namespace {
 
+using testing::PrivateBus;
+using testing::RecordingLog;
 using testing::runLoopUntil;
 
 constexpr const char* kIntrospection = R"(<node>
@@ -34,55 +32,12 @@ constexpr const char* kIntrospection = R"(<node>
 </node>)";
 
 // A private bus with a notification server that answers as the test tells it.
-class Server {
+class Server : public PrivateBus {
   public:
     enum class Reply { id, malformed, held };
 
-    Server() {
-        // No service directories: nothing is started behind the test's back, so "no server"
-        // stays true until the test takes the name.
-        config_ =
-            takeString(g_build_filename(g_get_tmp_dir(), "plenhall-notify-XXXXXX.conf", nullptr));
-        const int fd = g_mkstemp(config_.data());
-        if (fd < 0) return;
-        const std::string config =
-            "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>"
-            "<auth>EXTERNAL</auth><policy context=\"default\">"
-            "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-            "<allow own=\"*\"/></policy></busconfig>";
-        const bool written = write(fd, config.data(), config.size()) == ssize_t(config.size());
-        close(fd);
-        if (!written) return;
-        const std::string configArg = "--config-file=" + config_;
-        const char* argv[] = {"dbus-daemon", configArg.c_str(), "--nofork", "--print-address=1",
-                              nullptr};
-        int out = -1;
-        if (!g_spawn_async_with_pipes(nullptr, const_cast<char**>(argv), nullptr,
-                                      GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                                  G_SPAWN_STDERR_TO_DEV_NULL),
-                                      nullptr, nullptr, &daemon_, nullptr, &out, nullptr, nullptr))
-            return;
-        char c = 0;
-        while (read(out, &c, 1) == 1 && c != '\n') address_ += c;
-        close(out);
-        server_ = connect();
-    }
     ~Server() {
-        if (registration_) g_dbus_connection_unregister_object(server_.get(), registration_);
-        if (daemon_) {
-            kill(daemon_, SIGTERM);
-            waitpid(daemon_, nullptr, 0);
-        }
-        if (!config_.empty()) g_unlink(config_.c_str());
-    }
-
-    bool ready() const { return server_ != nullptr; }
-    GObjectPtr<GDBusConnection> connect() const {
-        return adopt(g_dbus_connection_new_for_address_sync(
-            address_.c_str(),
-            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, nullptr));
+        if (registration_) g_dbus_connection_unregister_object(bus.get(), registration_);
     }
 
     // Takes the server's name; until then nobody answers.
@@ -90,19 +45,19 @@ class Server {
         GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
         static const GDBusInterfaceVTable vtable = {onCall, nullptr, nullptr, {}};
         registration_ =
-            g_dbus_connection_register_object(server_.get(), "/org/freedesktop/Notifications",
+            g_dbus_connection_register_object(bus.get(), "/org/freedesktop/Notifications",
                                               node->interfaces[0], &vtable, this, nullptr, nullptr);
         g_dbus_node_info_unref(node);
-        GVariantPtr owned(g_dbus_connection_call_sync(
-            server_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        GVariantPtr named(g_dbus_connection_call_sync(
+            bus.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
             "RequestName", g_variant_new("(su)", "org.freedesktop.Notifications", 4u), nullptr,
             G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr));
     }
 
     void emit(const char* signal, GVariant* parameters) {
-        g_dbus_connection_emit_signal(server_.get(), nullptr, "/org/freedesktop/Notifications",
+        g_dbus_connection_emit_signal(bus.get(), nullptr, "/org/freedesktop/Notifications",
                                       "org.freedesktop.Notifications", signal, parameters, nullptr);
-        g_dbus_connection_flush_sync(server_.get(), nullptr, nullptr);
+        g_dbus_connection_flush_sync(bus.get(), nullptr, nullptr);
     }
     void answerHeld(std::uint32_t id) {
         g_dbus_method_invocation_return_value(held_, g_variant_new("(u)", id));
@@ -170,17 +125,7 @@ class Server {
         }
     }
 
-    GPid daemon_ = 0;
-    std::string config_;
-    std::string address_;
-    GObjectPtr<GDBusConnection> server_;
     guint registration_ = 0;
-};
-
-class RecordingLog : public Log {
-  public:
-    void line(std::string_view text) override { lines.emplace_back(text); }
-    std::vector<std::string> lines;
 };
 
 struct Recorder : DesktopNotificationsDelegate {

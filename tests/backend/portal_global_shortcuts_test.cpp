@@ -1,30 +1,28 @@
 #include "platform/gtk/portal_global_shortcuts.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "main_loop.h"
 #include "platform/gtk/key_codes.h"
 #include "platform/key_event.h"
+#include "private_bus.h"
 
 namespace plenhall::gtk {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::PrivateBus;
+using testing::RecordingLog;
 using testing::runLoopUntil;
 using Reason = HotKeyError::Reason;
 
 constexpr std::uint32_t kC = 8, kK = 40;
 constexpr std::uint32_t kCtrlAltCmd =
     CarbonModifier::controlKey | CarbonModifier::optionKey | CarbonModifier::cmdKey;
-const std::string kFixtures = PLENHALL_PORTAL_TEST_DIR;
+const std::string kFixtures = PrivateBus::kConfigDir;
 const char* const kRealPortal = "/usr/libexec/xdg-desktop-portal";
 
 // ---- Pure translations ---------------------------------------------------------------------
@@ -112,34 +110,15 @@ TEST(PortalReplies, CallErrorsTellAMissingPortalFromAMissingInterface) {
 
 // ---- Against a desktop on a private session bus ----------------------------------------------
 
-// A private session bus and the desktop processes on it, all stopped when this goes.
-class PortalDesktop {
+// The desktop processes on a private session bus, which the client under test is pointed at.
+class PortalDesktop : public PrivateBus {
   public:
     PortalDesktop() {
-        int out = -1;
-        if (!spawn({"dbus-daemon", "--nofork", "--print-address=1",
-                    "--config-file=" + kFixtures + "/bus.conf"},
-                   {}, &out))
-            return;
-        std::string address;
-        char c = 0;
-        while (read(out, &c, 1) == 1 && c != '\n') address += c;
-        close(out);
         const char* previous = g_getenv("DBUS_SESSION_BUS_ADDRESS");
         previousAddress_ = previous ? previous : "";
-        g_setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), TRUE);
-        bus_ = adopt(g_dbus_connection_new_for_address_sync(
-            address.c_str(),
-            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, nullptr));
+        if (ready()) g_setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), TRUE);
     }
-    ~PortalDesktop() {
-        while (!children_.empty()) stop(children_.back());
-        g_setenv("DBUS_SESSION_BUS_ADDRESS", previousAddress_.c_str(), TRUE);
-    }
-
-    bool ready() const { return bus_ != nullptr; }
+    ~PortalDesktop() { g_setenv("DBUS_SESSION_BUS_ADDRESS", previousAddress_.c_str(), TRUE); }
 
     // The fake frontend, configured with `config` (JSON), once it owns the portal's name.
     GPid startFrontend(const std::string& config) {
@@ -147,22 +126,17 @@ class PortalDesktop {
             {kFixtures + "/test_portal_backend.py", "--role", "frontend", "--config", config},
             "org.freedesktop.portal.Desktop");
     }
-    // Debian's own frontend over the test backend.
+    // Debian's own frontend over the test backend; it talks on stderr of no concern here.
     void startRealPortal(const std::string& config) {
         control_ = "org.freedesktop.impl.portal.desktop.plenhalltest";
         start({kFixtures + "/test_portal_backend.py", "--config", config}, control_);
         start({kRealPortal}, "org.freedesktop.portal.Desktop",
-              {"XDG_DESKTOP_PORTAL_DIR=" + kFixtures, "XDG_CURRENT_DESKTOP=plenhalltest"});
-    }
-    void stop(GPid pid) {
-        std::erase(children_, pid);
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
+              {"XDG_DESKTOP_PORTAL_DIR=" + kFixtures, "XDG_CURRENT_DESKTOP=plenhalltest"}, true);
     }
 
     GVariantPtr control(const char* method, GVariant* parameters = nullptr) {
         return GVariantPtr(g_dbus_connection_call_sync(
-            bus_.get(), control_.c_str(), "/com/plenhall/PortalTest", "com.plenhall.PortalTest",
+            bus.get(), control_.c_str(), "/com/plenhall/PortalTest", "com.plenhall.PortalTest",
             method, parameters, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr));
     }
     // One entry of the test desktop's Stats.
@@ -189,54 +163,15 @@ class PortalDesktop {
     }
 
   private:
-    GPid spawn(std::vector<std::string> argv, const std::vector<std::string>& environment,
-               int* out = nullptr) {
-        std::vector<char*> args;
-        for (auto& arg : argv) args.push_back(arg.data());
-        args.push_back(nullptr);
-        CPtr<gchar*, g_strfreev> env(g_get_environ());
-        for (const auto& entry : environment) {
-            const auto eq = entry.find('=');
-            env.reset(g_environ_setenv(env.release(), entry.substr(0, eq).c_str(),
-                                       entry.substr(eq + 1).c_str(), TRUE));
-        }
-        // The bus and the real frontend talk on stderr about things of no concern here.
-        const bool quiet = argv[0] == "dbus-daemon" || argv[0] == kRealPortal;
-        GPid pid = 0;
-        if (!g_spawn_async_with_pipes(nullptr, args.data(), env.get(),
-                                      GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
-                                                  (quiet ? G_SPAWN_STDERR_TO_DEV_NULL : 0)),
-                                      nullptr, nullptr, &pid, nullptr, out, nullptr, nullptr))
-            return 0;
-        children_.push_back(pid);
-        return pid;
-    }
     GPid start(std::vector<std::string> argv, const std::string& name,
-               const std::vector<std::string>& environment = {}) {
-        GPid pid = spawn(std::move(argv), environment);
+               const std::vector<std::string>& environment = {}, bool quiet = false) {
+        GPid pid = spawn(std::move(argv), environment, quiet);
         EXPECT_TRUE(runLoopUntil([&] { return owned(name); })) << name << " never appeared";
         return pid;
     }
-    bool owned(const std::string& name) {
-        GVariantPtr reply(g_dbus_connection_call_sync(
-            bus_.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-            "NameHasOwner", g_variant_new("(s)", name.c_str()), G_VARIANT_TYPE("(b)"),
-            G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr));
-        gboolean has = FALSE;
-        if (reply) g_variant_get(reply.get(), "(b)", &has);
-        return has;
-    }
 
-    std::vector<GPid> children_;
     std::string previousAddress_;
     std::string control_ = "org.freedesktop.portal.Desktop";
-    GObjectPtr<GDBusConnection> bus_;
-};
-
-class RecordingLog : public Log {
-  public:
-    void line(std::string_view text) override { lines.emplace_back(text); }
-    std::vector<std::string> lines;
 };
 
 // The shortcut as the core uses it, with everything it is told recorded.

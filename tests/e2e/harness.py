@@ -74,6 +74,23 @@ def wait_until(predicate, timeout=10.0, interval=0.05, message="condition", quie
         time.sleep(interval)
 
 
+def stop_processes(processes, bus_pid=None):
+    """Stops `processes`, newest first, then the session bus."""
+    for process in reversed(processes):
+        if process.poll() is None:
+            process.terminate()
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+    if bus_pid:
+        try:
+            os.kill(bus_pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+
+
 def free_display():
     for number in range(90, 200):
         if not os.path.exists(f"/tmp/.X11-unix/X{number}") and not os.path.exists(f"/tmp/.X{number}-lock"):
@@ -90,13 +107,6 @@ class Desktop:
         self.processes = []
         self.env = {}
         self.server = server
-
-    def __enter__(self):
-        self.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
 
     def start(self):
         display = free_display()
@@ -132,18 +142,7 @@ class Desktop:
         self.pointer(100, 100)
 
     def stop(self):
-        for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-        if getattr(self, "bus_pid", None):
-            try:
-                os.kill(self.bus_pid, signal.SIGTERM)
-            except ProcessLookupError:
-                pass
+        stop_processes(self.processes, getattr(self, "bus_pid", None))
         shutil.rmtree(self.root, ignore_errors=True)
 
     def _spawn(self, command, name):
@@ -264,13 +263,6 @@ class Site:
         self.server = None
         self.lock = threading.Lock()
 
-    def __enter__(self):
-        self.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
-
     def start(self):
         site = self
 
@@ -292,8 +284,9 @@ class Site:
                 path = self.path.split("?")[0]
                 route = site.routes.get(path, (404, "text/plain", "not found"))
                 if callable(route):
-                    route(self)  # the route answers by itself, however it likes
-                    return
+                    route = route(self)  # the route answers by itself, or says what to answer
+                    if route is None:
+                        return
                 status, kind, body, *extra = route
                 data = body.encode() if isinstance(body, str) else body
                 self.send_response(status)
@@ -339,16 +332,57 @@ class Site:
             return [r for r in self.requests if r["path"].split("?")[0] == path]
 
 
-class App:
-    """One run of the program with its own home."""
+class Run:
+    """What one run of the program keeps in its home, and the process, whatever the desktop."""
 
-    def __init__(self, desktop, home=None, preferences=None):
-        self.desktop = desktop
-        self.home = home or tempfile.mkdtemp(prefix="plenhall-home-")
+    def __init__(self, home, preferences=None):
+        self.home = home
         self.process = None
         self.log_path = None
         if preferences is not None:
             self.write_preferences(preferences)
+
+    @property
+    def config_dir(self):
+        return os.path.join(self.home, ".config")
+
+    @property
+    def preferences_path(self):
+        return os.path.join(self.config_dir, "plenhall-desktop", "preferences.json")
+
+    def write_preferences(self, entries):
+        os.makedirs(os.path.dirname(self.preferences_path), exist_ok=True)
+        with open(self.preferences_path, "w") as f:
+            json.dump(entries, f)
+
+    def preferences(self):
+        """The stored preferences; {} while there is no readable file."""
+        try:
+            with open(self.preferences_path) as f:
+                return json.load(f)
+        except (FileNotFoundError, json.JSONDecodeError):
+            return {}
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+    def log(self):
+        with open(self.log_path) as f:
+            return f.read()
+
+
+class App(Run):
+    """One run of the program with its own home on the X desktop."""
+
+    def __init__(self, desktop, home=None, preferences=None):
+        super().__init__(home or tempfile.mkdtemp(prefix="plenhall-home-"), preferences)
+        self.desktop = desktop
         self._install_recorder()
 
     def _install_recorder(self):
@@ -406,23 +440,6 @@ class App:
                 pass
         return ours
 
-    @property
-    def config_dir(self):
-        return os.path.join(self.home, ".config")
-
-    @property
-    def preferences_path(self):
-        return os.path.join(self.config_dir, "plenhall-desktop", "preferences.json")
-
-    def write_preferences(self, entries):
-        os.makedirs(os.path.dirname(self.preferences_path), exist_ok=True)
-        with open(self.preferences_path, "w") as f:
-            json.dump(entries, f)
-
-    def preferences(self):
-        with open(self.preferences_path) as f:
-            return json.load(f)
-
     def environment(self, **extra):
         # No screen reader listens unless a test asks for one (NO_AT_BRIDGE=0).
         env = {**os.environ, **self.desktop.env, "NO_AT_BRIDGE": "1", **extra,
@@ -447,19 +464,6 @@ class App:
         """A second start while this one runs: it hands over to the first and exits."""
         return subprocess.run([BINARY, *arguments], env=self.environment(), capture_output=True, text=True,
                               timeout=timeout)
-
-    def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-
-    def log(self):
-        with open(self.log_path) as f:
-            return f.read()
 
     def window_ids(self, role):
         """Our X windows with WM_WINDOW_ROLE `role`, oldest first."""

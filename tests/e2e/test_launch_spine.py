@@ -1,10 +1,9 @@
 """The launch spine: the shortcut shows and hides the calendar on a real desktop."""
 
-import os
 import time
 import unittest
 
-from harness import FIELD_PAGE, MONITORS, App, DesktopTest, wait_until
+from harness import FIELD_PAGE, MONITORS, DesktopTest, wait_until
 
 
 class LaunchSpine(DesktopTest):
@@ -130,7 +129,6 @@ class LaunchSpine(DesktopTest):
         self.wait_geometry(calendar, (64, 40, 1152, 720))
         self.shot("large-left-default")
 
-
     def test_a_panel_is_covered_in_full_screen_and_avoided_by_the_large_window(self):
         panel, ready = self.desktop.helper("panel", "0", "0", "1280", "30")
         self.assertEqual(ready, "panel")
@@ -185,23 +183,6 @@ class LaunchSpine(DesktopTest):
             self.assertIn("session=kept", self.site.requests_for("/app")[0]["cookie"])
         finally:
             self.site.routes["/app"] = (200, "text/html", self.site.PAGE)
-
-    def test_an_unreadable_preference_file_is_moved_aside_not_lost(self):
-        app = App(self.desktop)
-        self.apps.append(app)
-        os.makedirs(os.path.dirname(app.preferences_path), exist_ok=True)
-        with open(app.preferences_path, "w") as f:
-            f.write('{"displayMode": "largeWindow", "hasOnboarded": tru')
-        app.start()
-        self.wait_viewable(app.settings())  # defaults: the welcome comes up
-        wait_until(lambda: "could not be read" in app.log(), 10, message="the log line")
-        directory = os.path.dirname(app.preferences_path)
-        aside = [name for name in os.listdir(directory) if name.startswith("preferences.json.unreadable-")]
-        self.assertEqual(len(aside), 1)
-        with open(os.path.join(directory, aside[0])) as f:
-            self.assertIn('"hasOnboarded": tru', f.read())
-        self.assertEqual(app.log().count("PlenhallDesktop: preferences file"), 1)
-        self.assertTrue(app.preferences()["hasOnboarded"])
 
 
 if __name__ == "__main__":

@@ -71,14 +71,7 @@ class Reminders(DesktopTest):
     def answer_order(self, handler):
         who = handler.path.split("?", 1)[-1]
         with self.site.lock:
-            order = self.orders[who].pop(0) if self.orders.get(who) else ""
-        data = order.encode()
-        handler.send_response(200)
-        handler.send_header("Content-Type", "text/plain")
-        handler.send_header("Content-Length", str(len(data)))
-        handler.send_header("Cache-Control", "no-store")
-        handler.end_headers()
-        handler.wfile.write(data)
+            return 200, "text/plain", self.orders[who].pop(0) if self.orders.get(who) else ""
 
     def order(self, who, script):
         with self.site.lock:

@@ -182,7 +182,8 @@ class WebContent(DesktopTest):
         self.expect_report("files=agenda.ics")
         self.assertEqual(app.opened(), [])
 
-    def test_offline_at_launch_in_the_dark_then_back(self):
+    def test_offline_at_launch_in_a_dark_theme(self):
+        # The way back from the offline page is the killed web process's below.
         self.site.routes["/app"] = dropped_connection
         app = self.launch(start_env={"GTK_THEME": "Adwaita:dark"})
         calendar = app.calendar()
@@ -190,13 +191,6 @@ class WebContent(DesktopTest):
         self.wait_viewable(calendar)
         wait_until(lambda: self.desktop.pixel(20, 20) == DARK_OFFLINE, 10, message="the dark offline page")
         self.shot("offline-dark")
-        self.press_shortcut()
-        self.wait_viewable(calendar, False)
-        self.site.routes["/app"] = (200, "text/html", CALENDAR)
-        self.press_shortcut()  # the next showing loads the calendar again
-        self.wait_viewable(calendar)
-        self.expect_report("loaded /app")
-        wait_until(lambda: self.desktop.pixel(20, 20) == "#ffffff", 10, message="the calendar page")
 
     def test_a_killed_web_process_gives_the_offline_page_then_a_working_calendar(self):
         app = self.launch()

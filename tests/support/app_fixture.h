@@ -13,6 +13,15 @@ namespace plenhall::testing {
 
 inline constexpr const char* kTestStartURL = "https://plenhall.com/app";
 
+// The node of a rendered view with `id`, depth first; nullptr when there is none.
+inline const ViewNode* findNode(const ViewNode& node, const std::string& id) {
+    if (node.id == id) return &node;
+    for (const auto& child : node.children) {
+        if (const auto* found = findNode(child, id)) return found;
+    }
+    return nullptr;
+}
+
 class AppFixture : public ::testing::Test {
   public:
     // Creates the controller on the desktop as prepared so far and runs the launch sequence.

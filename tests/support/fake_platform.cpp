@@ -57,36 +57,15 @@ void FakeMainQueue::elapse(std::chrono::milliseconds elapsed) {
 
 // FakeDefaults
 
-std::optional<std::string> FakeDefaults::dataForKey(std::string_view key) const {
+std::optional<std::string> FakeDefaults::text(std::string_view key, Entry::Kind kind) const {
     auto it = entries.find(key);
-    if (it == entries.end() || it->second.kind != Entry::Kind::data) return std::nullopt;
-    return it->second.text;
-}
-
-std::optional<std::string> FakeDefaults::stringForKey(std::string_view key) const {
-    auto it = entries.find(key);
-    if (it == entries.end() || it->second.kind != Entry::Kind::string) return std::nullopt;
+    if (it == entries.end() || it->second.kind != kind) return std::nullopt;
     return it->second.text;
 }
 
 bool FakeDefaults::boolForKey(std::string_view key) const {
     auto it = entries.find(key);
     return it != entries.end() && it->second.kind == Entry::Kind::boolean && it->second.flag;
-}
-
-void FakeDefaults::setData(std::string_view key, const std::string& bytes) {
-    entries[std::string(key)] = Entry{Entry::Kind::data, bytes};
-    ++writes;
-}
-
-void FakeDefaults::setString(std::string_view key, const std::string& value) {
-    entries[std::string(key)] = Entry{Entry::Kind::string, value};
-    ++writes;
-}
-
-void FakeDefaults::setBool(std::string_view key, bool value) {
-    entries[std::string(key)] = Entry{Entry::Kind::boolean, "", value};
-    ++writes;
 }
 
 // FakeWindow
@@ -97,21 +76,10 @@ void FakeWindow::setFrame(const Rect& f) {
     frameHistory.push_back(f);
 }
 
-void FakeWindow::setSize(Size s) {
-    fullScreen.reset();
-    currentFrame = Rect{0, 0, s.width, s.height};
-    frameHistory.push_back(currentFrame);
-}
-
 void FakeWindow::enterFullScreen(const std::optional<Screen>& screen) {
     fullScreen = screen.value_or(Screen{{}, {}, kDesktopsChoice});
     currentFrame = fullScreen->frame;
     frameHistory.push_back(fullScreen->frame);
-}
-
-void FakeWindow::orderOut() {
-    visible = false;
-    key = false;
 }
 
 void FakeWindow::makeKeyAndOrderFront(const UserInput& input) {
@@ -121,35 +89,15 @@ void FakeWindow::makeKeyAndOrderFront(const UserInput& input) {
     if (whenOrderedFront && *whenOrderedFront) (*whenOrderedFront)(*this);
 }
 
-void FakeWindow::makeContentFirstResponder() {
-    ++firstResponderCalls;
-}
-
-void FakeWindow::close() {
-    if (willClose) willClose();
-    visible = false;
-    key = false;
-}
-
 // FakeWindowFactory
 
-std::unique_ptr<Window> FakeWindowFactory::makeOverlayWindow(const Rect& contentRect,
-                                                             WindowStyle style) {
-    auto window = std::make_unique<FakeWindow>("calendar");
+std::unique_ptr<Window> FakeWindowFactory::make(const char* name, const Rect& contentRect,
+                                                WindowStyle style, FakeWindow*& slot) {
+    auto window = std::make_unique<FakeWindow>(name);
     window->whenOrderedFront = &whenOrderedFront;
     window->currentFrame = contentRect;
     window->style = style;
-    overlay = window.get();
-    return window;
-}
-
-std::unique_ptr<Window> FakeWindowFactory::makeWindow(const Rect& contentRect, WindowStyle style) {
-    auto window = std::make_unique<FakeWindow>("settings");
-    window->whenOrderedFront = &whenOrderedFront;
-    window->currentFrame = contentRect;
-    window->style = style;
-    settings = window.get();
-    settingsContentRect = contentRect;
+    slot = window.get();
     return window;
 }
 
@@ -178,18 +126,6 @@ void FakeWebView::stopLoading() {
     failProvisional(WebFailure::cancelled);
 }
 
-void FakeWebView::start(const std::string& url) {
-    navigationDelegate->didStartProvisionalNavigation(url);
-}
-
-void FakeWebView::commit() {
-    navigationDelegate->didCommitNavigation();
-}
-
-void FakeWebView::finish() {
-    navigationDelegate->didFinishNavigation();
-}
-
 void FakeWebView::failProvisional(WebFailure failure, std::optional<std::string> url) {
     answer_.reset();
     navigationDelegate->didFailProvisionalNavigation(
@@ -213,17 +149,6 @@ std::unique_ptr<WebView> FakeWebViewFactory::makeWebView(
 
 // FakeStatusItem
 
-bool FakeStatusItem::setButtonImage(const std::string& symbol, const std::string& description) {
-    imageSymbol = symbol;
-    imageDescription = description;
-    return true;
-}
-
-void FakeStatusItem::setMenu(const Menu& m, MenuTarget& t) {
-    menu = m;
-    target = &t;
-}
-
 void FakeStatusItem::setItemTitle(std::size_t index, const std::string& title) {
     menu->items.at(index).title = title;
     titleHistory.push_back(std::to_string(index) + ":" + title);
@@ -234,19 +159,14 @@ void FakeStatusItem::click(std::size_t index) {
     if (item.targetsController) target->performMenuAction(*item.action);
 }
 
-std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double length) {
+std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double) {
     auto item = std::make_unique<FakeStatusItem>();
     item->buttonPresent = nextHasButton;
     last = item.get();
-    lastLength = length;
     return item;
 }
 
 // FakeHotKeys
-
-void FakeHotKeys::installPressHandler(std::function<void(const UserInput&)> onPress) {
-    handler = std::move(onPress);
-}
 
 void FakeHotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
                                  std::function<void(const HotKeyRegistration&)> done) {
@@ -285,16 +205,6 @@ bool FakeHotKeys::press(const UserInput& input) {
 
 // FakeKeyMonitor
 
-std::optional<KeyMonitor::Token> FakeKeyMonitor::addLocalMonitorForKeyDown(Handler handler) {
-    if (refuse) return std::nullopt;
-    monitors[next] = std::move(handler);
-    return next++;
-}
-
-void FakeKeyMonitor::removeMonitor(Token token) {
-    monitors.erase(token);
-}
-
 std::optional<KeyEvent> FakeKeyMonitor::keyDown(const KeyEvent& event) {
     std::optional<KeyEvent> current = event;
     auto snapshot = monitors;
@@ -306,21 +216,6 @@ std::optional<KeyEvent> FakeKeyMonitor::keyDown(const KeyEvent& event) {
 }
 
 // FakeSheets
-
-void FakeSheets::beginAlertSheet(const Alert& alert, Window& window,
-                                 std::function<void(int, std::optional<std::string>)> completion) {
-    alerts.push_back(PendingAlert{alert, &window, std::move(completion)});
-}
-
-void FakeSheets::beginOpenPanelSheet(
-    const OpenPanel& panel, Window& window,
-    std::function<void(int, std::vector<std::string>)> completion) {
-    panels.push_back(PendingPanel{panel, &window, std::move(completion)});
-}
-
-void FakeSheets::runAlert(const Alert& alert, std::function<void(int)> completion) {
-    freeAlerts.push_back(FreeAlert{alert, std::move(completion)});
-}
 
 void FakeSheets::answerFreeAlert(int response) {
     auto pending = std::move(freeAlerts.front());
@@ -343,19 +238,7 @@ void FakeSheets::answerPanel(int response, std::vector<std::string> paths) {
     pending.completion(response, std::move(paths));
 }
 
-// FakeWorkspace
-
-bool FakeWorkspace::openURL(const std::string& url) {
-    opened.push_back(url);
-    return true;
-}
-
 // FakeNotificationCenter
-
-void FakeNotificationCenter::addObserver(Notification name, const Window* sender,
-                                         std::function<void()> callback) {
-    observers.push_back(Observer{name, sender, std::move(callback)});
-}
 
 void FakeNotificationCenter::post(Notification name, const Window* sender) {
     for (auto& observer : observers) {
@@ -409,55 +292,12 @@ bool FakeHttpClient::answer(HttpResult result) {
     return true;
 }
 
-// FakeApplication
-
-void FakeApplication::setDelegate(ApplicationDelegate& d) {
-    delegate = &d;
-}
-
-void FakeApplication::setActivationPolicy(ActivationPolicy p) {
-    policy = p;
-}
-
-int FakeApplication::run() {
-    delegate->applicationDidFinishLaunching();
-    return 0;
-}
-
-void FakeApplication::setMainMenu(const Menu& menu, MenuTarget& target) {
-    mainMenu = menu;
-    mainMenuTarget = &target;
-}
-
-void FakeApplication::hide() {
-    ++hides;
-}
-
-void FakeApplication::terminate() {
-    terminated = true;
-}
-
 FakePlatform::FakePlatform() = default;
 
 Platform FakePlatform::platform() {
-    return Platform{application,
-                    mainQueue,
-                    clock,
-                    log,
-                    defaults,
-                    screens,
-                    windows,
-                    webViews,
-                    statusBar,
-                    hotKeys,
-                    keyMonitor,
-                    sheets,
-                    workspace,
-                    notifications,
-                    loginItem,
-                    http,
-                    desktopNotifications,
-                    info};
+    return Platform(application, mainQueue, clock, log, defaults, screens, windows, webViews,
+                    statusBar, hotKeys, keyMonitor, sheets, workspace, notifications, loginItem,
+                    http, desktopNotifications, info);
 }
 
 void FakeDesktopNotifications::show(std::uint64_t id, const DesktopNotificationContent& content) {

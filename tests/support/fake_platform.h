@@ -50,8 +50,7 @@ class FakeMainQueue final : public MainQueue {
     std::map<std::uint64_t, Entry> timers_;  // by order of creation
 };
 
-// Wall-clock time. Moving it on also moves the main queue's steady time, as real time would;
-// setting it back (`jump`) does not.
+// Wall-clock time. Moving it on also moves the main queue's steady time, as real time would.
 class FakeClock final : public Clock {
   public:
     explicit FakeClock(FakeMainQueue& queue) : queue_(queue) {}
@@ -61,11 +60,6 @@ class FakeClock final : public Clock {
             std::chrono::duration<double>(seconds));
         queue_.elapse(std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::duration<double>(seconds)));
-    }
-    // The user or NTP sets the clock; no time passes.
-    void jump(double seconds) {
-        current += std::chrono::duration_cast<std::chrono::system_clock::duration>(
-            std::chrono::duration<double>(seconds));
     }
     TimePoint current = TimePoint(std::chrono::hours(24 * 365 * 50));
 
@@ -87,15 +81,30 @@ class FakeDefaults final : public UserDefaults {
         std::string text;
         bool flag = false;
     };
-    std::optional<std::string> dataForKey(std::string_view key) const override;
-    std::optional<std::string> stringForKey(std::string_view key) const override;
+    std::optional<std::string> dataForKey(std::string_view key) const override {
+        return text(key, Entry::Kind::data);
+    }
+    std::optional<std::string> stringForKey(std::string_view key) const override {
+        return text(key, Entry::Kind::string);
+    }
     bool boolForKey(std::string_view key) const override;
-    void setData(std::string_view key, const std::string& bytes) override;
-    void setString(std::string_view key, const std::string& value) override;
-    void setBool(std::string_view key, bool value) override;
+    void setData(std::string_view key, const std::string& b) override {
+        put(key, {Entry::Kind::data, b});
+    }
+    void setString(std::string_view key, const std::string& v) override {
+        put(key, {Entry::Kind::string, v});
+    }
+    void setBool(std::string_view key, bool v) override { put(key, {Entry::Kind::boolean, "", v}); }
 
     std::map<std::string, Entry, std::less<>> entries;
     int writes = 0;
+
+  private:
+    std::optional<std::string> text(std::string_view key, Entry::Kind kind) const;
+    void put(std::string_view key, Entry entry) {
+        entries[std::string(key)] = std::move(entry);
+        ++writes;
+    }
 };
 
 class FakeWebView;
@@ -110,25 +119,28 @@ class FakeWindow final : public Window {
     void setReleasedWhenClosed(bool r) override { releasedWhenClosed = r; }
     void setBackgroundColor(Color c) override { backgroundColor = c; }
     void setTitle(const std::string& t) override { title = t; }
-    void setHasShadow(bool s) override { hasShadow = s; }
-    void setMovable(bool m) override { movable = m; }
+    void setHasShadow(bool) override {}
+    void setMovable(bool) override {}
     void setMinSize(Size s) override { minSize = s; }
     bool hasStandardButton(WindowButton b) const override { return !missingButtons.count(int(b)); }
     void setStandardButtonHidden(WindowButton b, bool h) override { hiddenButtons[int(b)] = h; }
     Rect frame() const override { return currentFrame; }
     void setFrame(const Rect& f) override;
-    void setSize(Size s) override;
+    void setSize(Size s) override { setFrame(Rect{0, 0, s.width, s.height}); }
     void enterFullScreen(const std::optional<Screen>& screen) override;
     bool isVisible() const override { return visible; }
     bool isKeyWindow() const override { return key; }
-    void orderOut() override;
+    void orderOut() override { visible = key = false; }
     void makeKeyAndOrderFront(const UserInput& input) override;
-    void makeContentFirstResponder() override;
-    void setContentView(WebView& view) override { contentView = &view; }
+    void makeContentFirstResponder() override { ++firstResponderCalls; }
+    void setContentView(WebView&) override {}
     void setHostedView(std::function<ViewNode()> b) override { body = std::move(b); }
     void invalidateHostedView() override { ++invalidations; }
     void setWillCloseHandler(std::function<void()> h) override { willClose = std::move(h); }
-    void close() override;
+    void close() override {
+        if (willClose) willClose();
+        orderOut();
+    }
 
     // The user clicks the close button.
     void userCloses() { close(); }
@@ -140,8 +152,6 @@ class FakeWindow final : public Window {
     bool releasedWhenClosed = true;
     Color backgroundColor{0, 0, 0, 0};
     std::string title;
-    std::optional<bool> hasShadow;
-    std::optional<bool> movable;
     std::optional<Size> minSize;
     std::set<int> missingButtons;
     std::map<int, bool> hiddenButtons;
@@ -157,7 +167,6 @@ class FakeWindow final : public Window {
     std::optional<UserInput> lastInput;
     const std::function<void(const FakeWindow&)>* whenOrderedFront = nullptr;
     int firstResponderCalls = 0;
-    WebView* contentView = nullptr;
     std::function<ViewNode()> body;
     int invalidations = 0;
     std::function<void()> willClose;
@@ -178,14 +187,21 @@ class FakeScreens final : public Screens {
 
 class FakeWindowFactory final : public WindowFactory {
   public:
-    std::unique_ptr<Window> makeOverlayWindow(const Rect& contentRect, WindowStyle style) override;
-    std::unique_ptr<Window> makeWindow(const Rect& contentRect, WindowStyle style) override;
+    std::unique_ptr<Window> makeOverlayWindow(const Rect& r, WindowStyle style) override {
+        return make("calendar", r, style, overlay);
+    }
+    std::unique_ptr<Window> makeWindow(const Rect& r, WindowStyle style) override {
+        return make("settings", r, style, settings);
+    }
 
     FakeWindow* overlay = nullptr;
     FakeWindow* settings = nullptr;
     // Runs whenever one of the windows is brought forward, with the desktop as it is then.
     std::function<void(const FakeWindow&)> whenOrderedFront;
-    Rect settingsContentRect;
+
+  private:
+    std::unique_ptr<Window> make(const char* name, const Rect& contentRect, WindowStyle style,
+                                 FakeWindow*& slot);
 };
 
 class FakeWebView final : public WebView {
@@ -202,9 +218,9 @@ class FakeWebView final : public WebView {
     void setPageZoom(double factor) override { pageZoom = factor; }
 
     // What the engine would report about the main frame's load.
-    void start(const std::string& url);
-    void commit();
-    void finish();
+    void start(const std::string& url) { navigationDelegate->didStartProvisionalNavigation(url); }
+    void commit() { navigationDelegate->didCommitNavigation(); }
+    void finish() { navigationDelegate->didFinishNavigation(); }
     void failProvisional(WebFailure failure, std::optional<std::string> url = std::nullopt);
     void failCommitted(WebFailure failure);
 
@@ -239,8 +255,14 @@ class FakeWebViewFactory final : public WebViewFactory {
 class FakeStatusItem final : public StatusItem {
   public:
     bool hasButton() const override { return buttonPresent; }
-    bool setButtonImage(const std::string& symbol, const std::string& description) override;
-    void setMenu(const Menu& m, MenuTarget& t) override;
+    bool setButtonImage(const std::string& symbol, const std::string&) override {
+        imageSymbol = symbol;
+        return true;
+    }
+    void setMenu(const Menu& m, MenuTarget& t) override {
+        menu = m;
+        target = &t;
+    }
     void setItemTitle(std::size_t index, const std::string& title) override;
     void setMenuWillOpenHandler(std::function<void()> handler) override {
         willOpen = std::move(handler);
@@ -265,7 +287,6 @@ class FakeStatusItem final : public StatusItem {
 
     bool buttonPresent = true;
     std::string imageSymbol;
-    std::string imageDescription;
     std::optional<Menu> menu;
     MenuTarget* target = nullptr;
     std::vector<std::string> titleHistory;  // every retitle of any item, as "index:title"
@@ -275,13 +296,14 @@ class FakeStatusBar final : public StatusBar {
   public:
     std::unique_ptr<StatusItem> statusItem(double length) override;
     FakeStatusItem* last = nullptr;
-    double lastLength = 0;
     bool nextHasButton = true;
 };
 
 class FakeHotKeys final : public GlobalHotKeys {
   public:
-    void installPressHandler(std::function<void(const UserInput&)> onPress) override;
+    void installPressHandler(std::function<void(const UserInput&)> onPress) override {
+        handler = std::move(onPress);
+    }
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> onChange) override {
         bindingChanged = std::move(onChange);
     }
@@ -314,8 +336,12 @@ class FakeHotKeys final : public GlobalHotKeys {
 
 class FakeKeyMonitor final : public KeyMonitor {
   public:
-    std::optional<Token> addLocalMonitorForKeyDown(Handler handler) override;
-    void removeMonitor(Token token) override;
+    std::optional<Token> addLocalMonitorForKeyDown(Handler handler) override {
+        if (refuse) return std::nullopt;
+        monitors[next] = std::move(handler);
+        return next++;
+    }
+    void removeMonitor(Token token) override { monitors.erase(token); }
 
     // Delivers a key-down to the installed monitors; the event that reaches the window, if any.
     std::optional<KeyEvent> keyDown(const KeyEvent& event);
@@ -328,11 +354,16 @@ class FakeKeyMonitor final : public KeyMonitor {
 class FakeSheets final : public Sheets {
   public:
     void beginAlertSheet(const Alert& alert, Window& window,
-                         std::function<void(int, std::optional<std::string>)> completion) override;
-    void beginOpenPanelSheet(
-        const OpenPanel& panel, Window& window,
-        std::function<void(int, std::vector<std::string>)> completion) override;
-    void runAlert(const Alert& alert, std::function<void(int)> completion) override;
+                         std::function<void(int, std::optional<std::string>)> done) override {
+        alerts.push_back({alert, &window, std::move(done)});
+    }
+    void beginOpenPanelSheet(const OpenPanel& panel, Window& window,
+                             std::function<void(int, std::vector<std::string>)> done) override {
+        panels.push_back({panel, &window, std::move(done)});
+    }
+    void runAlert(const Alert& alert, std::function<void(int)> done) override {
+        freeAlerts.push_back({alert, std::move(done)});
+    }
 
     struct PendingAlert {
         Alert alert;
@@ -361,14 +392,19 @@ class FakeSheets final : public Sheets {
 
 class FakeWorkspace final : public Workspace {
   public:
-    bool openURL(const std::string& url) override;
+    bool openURL(const std::string& url) override {
+        opened.push_back(url);
+        return true;
+    }
     std::vector<std::string> opened;
 };
 
 class FakeNotificationCenter final : public NotificationCenter {
   public:
     void addObserver(Notification name, const Window* sender,
-                     std::function<void()> callback) override;
+                     std::function<void()> callback) override {
+        observers.push_back({name, sender, std::move(callback)});
+    }
     void post(Notification name, const Window* sender = nullptr);
 
     struct Observer {
@@ -409,13 +445,19 @@ class FakeHttpClient final : public HttpClient {
 
 class FakeApplication final : public Application {
   public:
-    void setDelegate(ApplicationDelegate& d) override;
-    void setActivationPolicy(ActivationPolicy p) override;
+    void setDelegate(ApplicationDelegate& d) override { delegate = &d; }
+    void setActivationPolicy(ActivationPolicy p) override { policy = p; }
     // Finishes launching, as the real loop does first, then returns.
-    int run() override;
-    void setMainMenu(const Menu& menu, MenuTarget& target) override;
-    void hide() override;
-    void terminate() override;
+    int run() override {
+        delegate->applicationDidFinishLaunching();
+        return 0;
+    }
+    void setMainMenu(const Menu& menu, MenuTarget& target) override {
+        mainMenu = menu;
+        mainMenuTarget = &target;
+    }
+    void hide() override { ++hides; }
+    void terminate() override { terminated = true; }
 
     ApplicationDelegate* delegate = nullptr;
     std::optional<ActivationPolicy> policy;

@@ -29,13 +29,7 @@ std::vector<Entry> entries(const Menu& menu) {
 class Contracts : public AppFixture {
   public:
     void SetUp() override { launchOnboarded(); }
-    const ViewNode* find(const ViewNode& node, const std::string& id) {
-        if (node.id == id) return &node;
-        for (const auto& child : node.children) {
-            if (const auto* found = find(child, id)) return found;
-        }
-        return nullptr;
-    }
+    const ViewNode* find(const ViewNode& node, const std::string& id) { return findNode(node, id); }
 };
 
 TEST_F(Contracts, MenuTitlesAndKeyEquivalents) {

@@ -16,7 +16,6 @@ const KeyEvent kPlainK = press(40, 0, "k");
 const KeyEvent kShiftK = press(40, shift, "k");
 const KeyEvent kEscape = press(53, 0, "\x1b");
 const KeyEvent kCommandEscape = press(53, command, "\x1b");
-const KeyEvent kControlOptionCommandC = press(8, control | option | command, "c");
 
 class Recorder : public AppFixture {
   public:
@@ -124,17 +123,6 @@ TEST_F(Recorder, EveryPressDuringRecordingIsConsumedAndOthersPassThrough) {
         EXPECT_FALSE(key(event));
     EXPECT_FALSE(model().recording());
     EXPECT_TRUE(key(kPlainK));
-}
-
-TEST_F(Recorder, AcceptedShortcutRetitlesTheStatusMenuAndSurvivesInTheStore) {
-    model().startRecording();
-    key(kControlOptionCommandC);
-    key(kCommandShiftK);  // after acceptance the recorder no longer listens
-    EXPECT_EQ(prefs->shortcut(), defaultShortcut());
-    model().startRecording();
-    key(kCommandShiftK);
-    EXPECT_EQ(statusItem().menu->items[0].title, "Show / Hide Calendar  \u21E7\u2318K");
-    EXPECT_EQ(Prefs(desktop.defaults).shortcut(), (Shortcut{40, 0x300, "K"}));
 }
 
 TEST_F(Recorder, NoMonitorFromThePlatformStillRecordsNothingAndRestores) {

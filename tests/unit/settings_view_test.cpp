@@ -6,11 +6,7 @@ namespace plenhall::testing {
 namespace {
 
 const ViewNode* find(const ViewNode& node, const std::string& id) {
-    if (node.id == id) return &node;
-    for (const auto& child : node.children) {
-        if (const auto* found = find(child, id)) return found;
-    }
-    return nullptr;
+    return findNode(node, id);
 }
 
 std::vector<std::string> childIds(const ViewNode& node) {

@@ -49,28 +49,5 @@ TEST_F(UrlCommands, SchemeAndHostTable) {
     }
 }
 
-TEST_F(UrlCommands, HideKeepsTheApplicationWhileSettingsAreUp) {
-    app->show();
-    app->applicationOpenURLs({"plenhall://settings"});
-    EXPECT_FALSE(app->settings()->model().welcome());
-    app->show();
-    app->applicationOpenURLs({"plenhall://hide"});
-    EXPECT_EQ(desktop.application.hides, 0);
-    settingsWindow().visible = false;
-    app->show();
-    app->applicationOpenURLs({"plenhall://hide"});
-    EXPECT_EQ(desktop.application.hides, 1);
-}
-
-TEST_F(UrlCommands, ShowAfterALongAbsenceReloads) {
-    app->show();
-    app->applicationOpenURLs({"plenhall://hide"});
-    desktop.clock.advance(601);
-    app->applicationOpenURLs({"plenhall://show"});
-    EXPECT_EQ(startRequestsLoaded(), 2u);
-    app->applicationOpenURLs({"plenhall://show"});  // already visible: laid out again, no reload
-    EXPECT_EQ(startRequestsLoaded(), 2u);
-}
-
 }  // namespace
 }  // namespace plenhall::testing

@@ -52,16 +52,6 @@ TEST_F(Visibility, ReloadsOnlyAfterMoreThanStaleAfterOrFromTheOfflinePage) {
     }
 }
 
-TEST_F(Visibility, FirstShowAfterLaunchDoesNotReloadUnlessTheLaunchLoadFailed) {
-    app->show();
-    EXPECT_EQ(startRequestsLoaded(), 1u);
-    app->hide();
-
-    webView().failProvisional(WebFailure::network);
-    app->show();
-    EXPECT_EQ(startRequestsLoaded(), 2u);
-}
-
 TEST_F(Visibility, OffScreenTimeCountsFromTheMostRecentStow) {
     app->show();
     app->hide();

@@ -7,18 +7,19 @@ tests run as root, with their own runtime directory and homes. An App is one run
 such a session.
 """
 
-import json
+import glob
 import os
 import pwd
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import time
+import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from harness import FIELD_PAGE, Site, wait_until  # noqa: E402,F401  (the fixture site is shared)
+# The fixture site, process handling and a run's files are shared with the X11 scenarios.
+from harness import FIELD_PAGE, Run, Site, stop_processes, wait_until  # noqa: E402,F401
 
 BINARY = os.environ.get("PLENHALL_E2E_BINARY", "")
 ARTIFACTS = os.environ.get("PLENHALL_E2E_ARTIFACTS", os.path.join(tempfile.gettempdir(), "plenhall-e2e"))
@@ -66,13 +67,6 @@ class PrivateSession:
             shutil.copy2(BINARY, self.binary)
             os.chmod(self.binary, 0o755)
 
-    def __enter__(self):
-        self.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
-
     def start(self):
         raise NotImplementedError
 
@@ -114,20 +108,13 @@ class PrivateSession:
         self.env["DBUS_SESSION_BUS_ADDRESS"] = out[0]
         self.bus_pid = int(out[1])
 
-    def stop(self):
-        for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
-        if self.bus_pid:
-            try:
-                os.kill(self.bus_pid, signal.SIGTERM)
-            except ProcessLookupError:
-                pass
+    def stop(self, logs_to=None):
+        """Stops everything; the desktop's own logs (the compositor's, the portal's) go to `logs_to`."""
+        stop_processes(self.processes, self.bus_pid)
+        if logs_to:
+            os.makedirs(logs_to, exist_ok=True)
+            for log in glob.glob(os.path.join(self.root, "*.log")):
+                shutil.copy(log, logs_to)
         shutil.rmtree(self.root, ignore_errors=True)
 
     def log(self, name):
@@ -146,39 +133,24 @@ class PrivateSession:
         if line != expected:
             raise AssertionError(f"expected {expected!r} from the helper, got {line!r}")
 
+    def other_window(self, title=None):
+        """Another program's window, mapped where the compositor puts it; returns (process, title)."""
+        title = title or f"other-{time.monotonic_ns()}"
+        process = subprocess.Popen(self.command([SYSTEM_PYTHON, os.path.join(HELPERS, "other_window.py"), title]),
+                                   env=self.base_env(), stdout=subprocess.PIPE, text=True, start_new_session=True)
+        self.processes.append(process)
+        self.assert_line(process, "shown")
+        return process, title
 
-class App:
+
+class App(Run):
     """One run of the program with its own home, as a native Wayland client of `desktop`."""
 
     def __init__(self, desktop, home=None, preferences=None):
+        super().__init__(home or tempfile.mkdtemp(prefix="home-", dir=desktop.root), preferences)
         self.desktop = desktop
-        self.home = home or tempfile.mkdtemp(prefix="home-", dir=desktop.root)
-        self.process = None
-        self.log_path = None
         self.extra_env = {}
-        if preferences is not None:
-            self.write_preferences(preferences)
         self.desktop.own(self.home)
-
-    @property
-    def config_dir(self):
-        return os.path.join(self.home, ".config")
-
-    @property
-    def preferences_path(self):
-        return os.path.join(self.config_dir, "plenhall-desktop", "preferences.json")
-
-    def write_preferences(self, entries):
-        os.makedirs(os.path.dirname(self.preferences_path), exist_ok=True)
-        with open(self.preferences_path, "w") as f:
-            json.dump(entries, f)
-
-    def preferences(self):
-        try:
-            with open(self.preferences_path) as f:
-                return json.load(f)
-        except (FileNotFoundError, json.JSONDecodeError):
-            return {}
 
     def environment(self):
         return self.desktop.base_env(**self.extra_env, HOME=self.home, XDG_CONFIG_HOME=self.config_dir,
@@ -199,15 +171,84 @@ class App:
         return self.desktop.run([self.desktop.binary, *arguments], env=self.environment(), timeout=timeout,
                                 check=False)
 
-    def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
 
-    def log(self):
-        with open(self.log_path) as f:
-            return f.read()
+class SessionTest(unittest.TestCase):
+    """One private desktop (of class `desktop`) and one fixture site for the test class; one
+    program run per test. Logs go to the artifacts, next to the screenshots."""
+
+    desktop = None
+    app_class = App
+    session = None
+    site = None
+
+    @classmethod
+    def logs(cls, name):
+        return os.path.join(ARTIFACTS, "wayland", name)
+
+    @classmethod
+    def setUpClass(cls):
+        if not BINARY:
+            raise unittest.SkipTest("PLENHALL_E2E_BINARY is not set")
+        cls.session = cls.desktop()
+        try:
+            cls.session.start()
+        except Exception:
+            cls.session.stop(logs_to=cls.logs(cls.__name__))
+            raise
+        cls.site = Site()
+        cls.site.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.site:
+            cls.site.stop()
+        if cls.session:
+            cls.session.stop(logs_to=cls.logs(cls.__name__))
+
+    def setUp(self):
+        self.apps = []
+        self.others = []
+        self.site.requests.clear()
+
+    def tearDown(self):
+        for other in self.others:
+            if other.poll() is None:
+                other.terminate()
+                other.wait(5)
+        directory = self.logs(self.id().split(".")[-1])
+        for index, app in enumerate(self.apps):
+            app.stop()
+            if app.log_path:
+                os.makedirs(directory, exist_ok=True)
+                shutil.copy(app.log_path, os.path.join(directory, f"program-{index}.log"))
+
+    def launch(self, preferences=None, home=None, onboarded=True, env=None):
+        """A run of the program; a new home gets `preferences` (onboarded unless told otherwise), a
+        reused home keeps what the earlier run left. Returns once the run has `started`."""
+        if home is None:
+            preferences = dict(preferences or {})
+            if onboarded:
+                preferences.setdefault("hasOnboarded", True)
+        app = self.app_class(self.session, home=home, preferences=preferences if home is None else None)
+        app.extra_env = env or {}
+        self.apps.append(app)
+        requests = len(self.site.requests_for("/app"))
+        app.start()
+        wait_until(lambda: self.started(app, requests) or app.process.poll() is not None, 30,
+                   message="the program under way")
+        self.assertIsNone(app.process.poll(), f"the program exited: {app.log()}")
+        return app
+
+    def started(self, app, requests):
+        return len(self.site.requests_for("/app")) > requests
+
+    def open_url(self, app, url):
+        """Hands `url` to the running program the way the desktop's URL handler does: by starting it
+        again with the URL."""
+        second = app.launch_again(url)
+        self.assertEqual(second.returncode, 0, second.stdout + second.stderr)
+
+    def other_application(self):
+        process, title = self.session.other_window()
+        self.others.append(process)
+        return title

@@ -17,11 +17,9 @@ import os
 import re
 import shutil
 import subprocess
-import time
 import unittest
 
-from desktop_session import ARTIFACTS, BINARY, HELPERS, SYSTEM_PYTHON, PrivateSession, Site, wait_until
-from desktop_session import App
+from desktop_session import HELPERS, SYSTEM_PYTHON, PrivateSession, SessionTest, wait_until
 
 DISPLAY = "wayland-plenhall"
 # mutter names its virtual monitors Meta-0, Meta-1… in the order they are given.
@@ -116,90 +114,28 @@ class Mutter(PrivateSession):
     def key(self, name):
         self.ask(f"keys {KEYSYMS[name]}")
 
-    def other_application(self):
-        """Another program's window, mapped where mutter puts it; returns its process."""
-        process = subprocess.Popen(self.command([SYSTEM_PYTHON, os.path.join(HELPERS, "other_window.py"),
-                                                 f"other-{time.monotonic_ns()}"]),
-                                   env=self.base_env(), stdout=subprocess.PIPE, text=True, start_new_session=True)
-        self.processes.append(process)
-        self.assert_line(process, "shown")
-        return process
 
+class MutterTest(SessionTest):
+    """A mutter desktop for the test class; one program run per test. mutter's log goes with the
+    program's."""
 
-class MutterTest(unittest.TestCase):
-    """One mutter desktop and one fixture site for the test class; one program run per test."""
-
-    mutter = None
-    site = None
+    desktop = Mutter
 
     @classmethod
     def setUpClass(cls):
-        if not BINARY:
-            raise unittest.SkipTest("PLENHALL_E2E_BINARY is not set")
         if not shutil.which("mutter"):
             raise unittest.SkipTest("mutter is not installed")
-        cls.mutter = Mutter()
-        try:
-            cls.mutter.start()
-        except Exception:
-            cls.save_mutter_log()
-            cls.mutter.stop()
-            raise
-        cls.site = Site()
-        cls.site.start()
-
-    @classmethod
-    def tearDownClass(cls):
-        if cls.site:
-            cls.site.stop()
-        if cls.mutter:
-            cls.save_mutter_log()
-            cls.mutter.stop()
-
-    @classmethod
-    def save_mutter_log(cls):
-        directory = os.path.join(ARTIFACTS, "wayland", cls.__name__)
-        os.makedirs(directory, exist_ok=True)
-        with open(os.path.join(directory, "mutter.log"), "w") as f:
-            f.write(cls.mutter.log("mutter"))
+        super().setUpClass()
+        cls.mutter = cls.session
 
     def setUp(self):
-        self.apps = []
-        self.others = []
-        self.site.requests.clear()
+        super().setUp()
         self.site.routes["/app"] = (200, "text/html", STATE_PAGE)
         self.site.routes["/report"] = (204, "text/plain", "")
         self.mutter.arrange(LAYOUT)
 
-    def tearDown(self):
-        for other in self.others:
-            if other.poll() is None:
-                other.terminate()
-                other.wait(5)
-        directory = os.path.join(ARTIFACTS, "wayland", self.id().split(".")[-1])
-        for index, app in enumerate(self.apps):
-            app.stop()
-            if app.log_path:  # what the program said
-                os.makedirs(directory, exist_ok=True)
-                shutil.copy(app.log_path, os.path.join(directory, f"program-{index}.log"))
-
-    def launch(self, preferences=None):
-        """A run of the program, onboarded; returns once its page has said what its window is."""
-        app = App(self.mutter, preferences={"hasOnboarded": True, **(preferences or {})})
-        self.apps.append(app)
-        app.start()
-        wait_until(lambda: self.calendar() or app.process.poll() is not None, 30, message="the page")
-        self.assertIsNone(app.process.poll(), f"the program exited: {app.log()}")
-        return app
-
-    def open_url(self, app, url):
-        """Hands `url` to the running program the way the desktop's URL handler does."""
-        second = app.launch_again(url)
-        self.assertEqual(second.returncode, 0, second.stdout + second.stderr)
-
-    def other_application(self):
-        process = self.mutter.other_application()
-        self.others.append(process)
+    def started(self, app, requests):
+        return self.calendar()  # its page has said what its window is
 
     def calendar(self):
         """What the page last said of its window: visible, size (width, height), focus; None before

@@ -15,11 +15,9 @@ import json
 import os
 import shutil
 import subprocess
-import time
-import unittest
 
-from desktop_session import (APP_ID, ARTIFACTS, BINARY, FIELD_PAGE, HELPERS, SYSTEM_PYTHON,  # noqa: F401
-                             PrivateSession, Site, wait_until)
+from desktop_session import (APP_ID, ARTIFACTS, FIELD_PAGE, HELPERS, SYSTEM_PYTHON,  # noqa: F401
+                             PrivateSession, SessionTest, Site, wait_until)
 from desktop_session import App as SessionApp
 
 OUTPUTS = {"HEADLESS-1": (0, 0, 1280, 800), "HEADLESS-2": (1280, 0, 1280, 800)}
@@ -132,14 +130,9 @@ class Sway(PrivateSession):
     def key(self, name):
         self.run(["wtype", "-s", "300", "-k", name])
 
-    def other_application(self, title=None):
+    def other_window(self, title=None):
         """Another program's window, mapped on the focused output; returns (process, title)."""
-        title = title or f"other-{time.monotonic_ns()}"
-        process = subprocess.Popen(self.command([SYSTEM_PYTHON, os.path.join(HELPERS, "other_window.py"), title]),
-                                   env=self.base_env(), stdout=subprocess.PIPE, text=True,
-                                   start_new_session=True)
-        self.processes.append(process)
-        self.assert_line(process, "shown")
+        process, title = super().other_window(title)
         wait_until(lambda: any(v.get("name") == title for v in self.views()), 10,
                    message="the other application's window")
         return process, title
@@ -191,76 +184,22 @@ def is_settings(view):
     return view["window_rect"]["width"] == SETTINGS_WIDTH
 
 
-class SwayTest(unittest.TestCase):
-    """One sway desktop and one fixture site for the test class; one program run per test."""
+class SwayTest(SessionTest):
+    """A sway desktop (of class `desktop`) for the test class; one program run per test."""
 
-    sway = None
-    site = None
-    desktop = None  # the Sway class to run; None: a plain one
+    desktop = Sway
+    app_class = App
 
     @classmethod
     def setUpClass(cls):
-        if not BINARY:
-            raise unittest.SkipTest("PLENHALL_E2E_BINARY is not set")
-        cls.sway = (cls.desktop or Sway)()
-        cls.sway.start()
-        cls.site = Site()
-        cls.site.start()
-
-    @classmethod
-    def tearDownClass(cls):
-        if cls.site:
-            cls.site.stop()
-        if cls.sway:
-            cls.sway.stop()
+        super().setUpClass()
+        cls.sway = cls.session
 
     def setUp(self):
-        self.apps = []
-        self.others = []
-        self.site.requests.clear()
+        super().setUp()
         self.site.routes.pop("/report", None)
         self.site.routes["/app"] = (200, "text/html", Site.PAGE)
         self.sway.focus_output("HEADLESS-1")
-
-    def tearDown(self):
-        for other in self.others:
-            if other.poll() is None:
-                other.terminate()
-                other.wait(5)
-        directory = os.path.join(ARTIFACTS, "wayland", self.id().split(".")[-1])
-        for index, app in enumerate(self.apps):
-            app.stop()
-            if app.log_path:  # what the program said, next to the screenshots
-                os.makedirs(directory, exist_ok=True)
-                shutil.copy(app.log_path, os.path.join(directory, f"program-{index}.log"))
-
-    def launch(self, preferences=None, home=None, onboarded=True, env=None):
-        """A run of the program; a new home gets `preferences` (onboarded unless told otherwise), a
-        reused home keeps what the earlier run left. Returns once the calendar is loading."""
-        if home is None:
-            preferences = dict(preferences or {})
-            if onboarded:
-                preferences.setdefault("hasOnboarded", True)
-        app = App(self.sway, home=home, preferences=preferences if home is None else None)
-        app.extra_env = env or {}
-        self.apps.append(app)
-        requests = len(self.site.requests_for("/app"))
-        app.start()
-        wait_until(lambda: len(self.site.requests_for("/app")) > requests or app.process.poll() is not None, 30,
-                   message="the start request")
-        self.assertIsNone(app.process.poll(), f"the program exited: {app.log()}")
-        return app
-
-    def open_url(self, app, url):
-        """Hands `url` to the running program the way the desktop's URL handler does: by starting it
-        again with the URL."""
-        second = app.launch_again(url)
-        self.assertEqual(second.returncode, 0, second.stdout + second.stderr)
-
-    def other_application(self):
-        process, title = self.sway.other_application()
-        self.others.append(process)
-        return title
 
     def wait_calendar(self, app, shown=True, timeout=15):
         if shown:
