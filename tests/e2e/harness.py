@@ -108,6 +108,13 @@ class Desktop:
         self.env = {}
         self.server = server
 
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
     def start(self):
         display = free_display()
         self.env = {"DISPLAY": f":{display}"}
@@ -262,6 +269,13 @@ class Site:
         self.routes = {"/app": (200, "text/html", self.PAGE)}
         self.server = None
         self.lock = threading.Lock()
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
 
     def start(self):
         site = self
