@@ -21,6 +21,9 @@ fi
 (cd bench && npm install --no-audit --no-fund --silent)
 bundle=bench/node_modules/fullcalendar/index.global.min.js
 version=$(node -p "require('./bench/node_modules/fullcalendar/package.json').version")
+# The test binary serves its calendar on the port the build was configured with.
+port=$(sed -n 's/^PLENHALL_E2E_PORT:STRING=//p' build/CMakeCache.txt)
+if [ -n "$port" ]; then export PLENHALL_E2E_PORT="$port"; fi
 python3 bench/bench.py --binary build/tests/plenhall-desktop-e2e \
   --x-latency build/plenhall-bench-x-latency --bare-webkit build/plenhall-bench-bare-webkit \
   --fullcalendar "$bundle" --fullcalendar-version "$version" "$@"

@@ -458,6 +458,7 @@ void GtkWindowAdapter::makeKeyAndOrderFront(const UserInput& input) {
         gtk_window_set_startup_id(window_, input.activationToken.c_str());
     const bool placing = !gtk_widget_get_mapped(GTK_WIDGET(window_)) &&
                          fullScreenMonitor_ == kDesktopsMonitor && fillsScreenOncePlaced();
+    if (keptFrame_) keptFrame_->willShow();
     gtk_window_present_with_time(window_, time);
     if (renderer_) {
         // A form comes up with no control focused, so Return goes to its default button and Tab

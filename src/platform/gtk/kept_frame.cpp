@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <memory>
+#include <utility>
 
 #include "platform/gtk/show_trace.h"
 
@@ -14,6 +15,8 @@ namespace {
 using Pattern = CPtr<cairo_pattern_t, cairo_pattern_destroy>;
 
 constexpr std::chrono::seconds kLateRender{3};
+// A window manager that never maps the window must not leave the page asleep in it.
+constexpr std::chrono::milliseconds kReleaseAnyway{250};
 
 // GDK keeps its own record of a window's background and puts it back after some of its own
 // operations, so the background goes through GDK; its call for that is deprecated, and on X11
@@ -39,6 +42,7 @@ KeptFrame::KeptFrame(GtkWindow* window, GtkWidget* content) : window_(window), c
         loadChanged_ = SignalConnection(content_, "load-changed", G_CALLBACK(onLoadChanged), this);
     }
     configured_ = SignalConnection(window_, "configure-event", G_CALLBACK(onConfigured), this);
+    mapped_ = SignalConnection(window_, "map-event", G_CALLBACK(onMapped), this);
     applyBackground();
 }
 
@@ -132,6 +136,7 @@ void KeptFrame::keep(cairo_surface_t* image) {
 }
 
 void KeptFrame::keepShown() {
+    releaseContent();  // hidden again before the window manager mapped it
     GdkWindow* window = x11Window();
     if (!window || !gtk_widget_get_mapped(GTK_WIDGET(window_))) return;
     pendingRender_.cancel();
@@ -148,6 +153,26 @@ void KeptFrame::keepShown() {
     frameSize_ = GdkRectangle{0, 0, width, height};
     applyBackground();
     showTrace("frame kept");
+}
+
+void KeptFrame::willShow() {
+    if (!frame_ || !hidden() || !x11Window() || !WEBKIT_IS_WEB_VIEW(content_)) return;
+    gtk_widget_set_child_visible(content_, FALSE);
+    holdingContent_ = true;
+    releaseAnyway_ = ScheduledCall::after(kReleaseAnyway, [this] { releaseContent(); });
+}
+
+void KeptFrame::releaseContent() {
+    releaseAnyway_.cancel();
+    if (!std::exchange(holdingContent_, false)) return;
+    gtk_widget_set_child_visible(content_, TRUE);
+    showTrace("page told it shows");
+}
+
+gboolean KeptFrame::onMapped(GtkWidget*, GdkEvent*, gpointer data) {
+    // The server painted the frame as it mapped the window, before it sent this.
+    static_cast<KeptFrame*>(data)->releaseContent();
+    return FALSE;
 }
 
 void KeptFrame::setBackground(const GdkRGBA& colour) {

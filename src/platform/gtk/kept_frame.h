@@ -34,6 +34,11 @@ class KeptFrame {
     void prepare(std::optional<GdkRectangle> size);
     // Keeps what the window shows now; called just before it is hidden.
     void keepShown();
+    // Called just before the hidden window is presented. With a frame kept, the engine is told
+    // its page is on screen only once the server shows the frame: waking the page takes the web
+    // process a core for a while, and the window manager and the server, which put the frame on
+    // screen, would wait for it.
+    void willShow();
     // What the window shows where it has no frame yet (the web view's own background).
     void setBackground(const GdkRGBA& colour);
 
@@ -50,6 +55,8 @@ class KeptFrame {
     void applyBackground();
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static gboolean onConfigured(GtkWidget*, GdkEventConfigure* event, gpointer self);
+    static gboolean onMapped(GtkWidget*, GdkEvent*, gpointer self);
+    void releaseContent();
     static void onRendered(GObject* view, GAsyncResult* result, gpointer data);
 
     GtkWindow* window_;
@@ -60,6 +67,9 @@ class KeptFrame {
     GdkRGBA background_{1, 1, 1, 1};
     SignalConnection loadChanged_;
     SignalConnection configured_;
+    SignalConnection mapped_;
+    bool holdingContent_ = false;  // the web view stays unmapped until the window is
+    ScheduledCall releaseAnyway_;
     ScheduledCall pendingRender_;
     ScheduledCall lateRender_;
     PendingOperations renders_;
