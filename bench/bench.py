@@ -160,6 +160,12 @@ def process_names(pids):
     return sorted(name for name in map(process_name, pids) if name)
 
 
+def pss_by_process(pids):
+    """Each process of `pids` above 1 MB with its PSS, for the report."""
+    return ", ".join(f"{name} {pss_kb(pid) / 1024:.1f}" for pid, name in zip(pids, process_names_by_pid(pids))
+                     if pss_kb(pid) > 1024)
+
+
 def process_names_by_pid(pids):
     """A name for each of `pids`, in order; the pid itself for one that has gone."""
     return [process_name(pid) or str(pid) for pid in pids]
@@ -540,6 +546,7 @@ class Bench:
         time.sleep(5)
         ours = descendants(app.process.pid)
         total = sum(pss_kb(p) for p in ours) / 1024
+        self.notes.append("PSS by process while shown (MB): " + pss_by_process(ours))
         own = pss_kb(app.process.pid) / 1024
         desktop.key(harness.SHORTCUT)
         wait_until(lambda: not desktop.is_viewable(calendar), 10, message="hidden")
@@ -559,7 +566,9 @@ class Bench:
         desktop.key("F9")
         wait_until(lambda: desktop.is_viewable(bare_window), 10, message="the bare web view shown")
         time.sleep(5)
-        bare_total = sum(pss_kb(p) for p in descendants(bare.pid)) / 1024
+        bare_processes = descendants(bare.pid)
+        bare_total = sum(pss_kb(p) for p in bare_processes) / 1024
+        self.notes.append("PSS by process of the bare web view while shown (MB): " + pss_by_process(bare_processes))
         bare.terminate()
         bare.wait(10)
         self.record("PSS of all processes (MB)", "bare webkit", [bare_total])
@@ -578,9 +587,7 @@ class Bench:
         self.notes.append(f"the frame kept for the next showing is an X pixmap of {width * height * 4 / 2**20:.1f} MB "
                           "in the X server's memory, not in ours (full screen on 1280x800)")
         self.notes.append("processes counted for us: " + ", ".join(process_names(ours)))
-        self.notes.append("PSS by process (MB): " + ", ".join(
-            f"{name} {pss_kb(pid) / 1024:.1f}" for pid, name in zip(ours, process_names_by_pid(ours))
-            if pss_kb(pid) > 1024))
+        self.notes.append("PSS by process once hidden again (MB): " + pss_by_process(ours))
 
         # Hidden means idle.
         time.sleep(2)
