@@ -57,10 +57,21 @@ GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, 
     editingKeysConnection_ = SignalConnection(view_.get(), "key-press-event",
                                               G_CALLBACK(onKeyPressAfter), this, G_CONNECT_AFTER);
     memoryWatch_ = std::make_unique<WebProcessMemoryWatch>(log);
-    // The dictionaries load once launching and the first load are done, so the global shortcut
-    // is not held up by them. The adapter owns the call, so `this` outlives it.
-    spelling_ = ScheduledCall::idle(
-        [this] { checkSpellingInUsersLanguages(webkit_web_view_get_context(view_.get())); },
+    // Loading a dictionary holds the main loop for a tenth of a second: it waits until the first
+    // load has ended, so launching (the key grab among it) is not held up.
+    firstLoadEnded_ =
+        SignalConnection(view_.get(), "load-changed", G_CALLBACK(onFirstLoadEnded), this);
+}
+
+void GtkWebViewAdapter::onFirstLoadEnded(WebKitWebView* view, WebKitLoadEvent event,
+                                         gpointer data) {
+    // A failed load ends with this event too.
+    if (event != WEBKIT_LOAD_FINISHED) return;
+    auto* self = static_cast<GtkWebViewAdapter*>(data);
+    self->firstLoadEnded_.disconnect();
+    // The adapter owns the call, so `self` outlives it.
+    self->spelling_ = ScheduledCall::idle(
+        [view] { checkSpellingInUsersLanguages(webkit_web_view_get_context(view)); },
         G_PRIORITY_LOW);
 }
 
@@ -71,6 +82,7 @@ GtkWebViewAdapter::~GtkWebViewAdapter() {
     memoryWatch_.reset();
     deferredLoad_.cancel();
     spelling_.cancel();
+    firstLoadEnded_.disconnect();
     if (GtkWidget* parent = gtk_widget_get_parent(widget())) {
         gtk_container_remove(GTK_CONTAINER(parent), widget());
     }

@@ -48,6 +48,7 @@ class GtkWebViewAdapter final : public WebView {
 
   private:
     static gboolean onKeyPressAfter(GtkWidget*, GdkEventKey*, gpointer);
+    static void onFirstLoadEnded(WebKitWebView*, WebKitLoadEvent, gpointer);
 
     GObjectPtr<WebKitWebView> view_;
     GObjectPtr<WebKitSettings> settings_;
@@ -59,6 +60,7 @@ class GtkWebViewAdapter final : public WebView {
     bool started_ = false;  // the engine has been asked to load something
     URLRequest deferredRequest_;
     ScheduledCall deferredLoad_;
+    SignalConnection firstLoadEnded_;
     ScheduledCall spelling_;
 };
 
