@@ -13,20 +13,6 @@ constexpr const char* kInterface = "org.freedesktop.Notifications";
 constexpr const char* kDefaultAction = "default";
 constexpr const char* kDesktopEntry = "com.plenhall.Desktop";
 
-struct NotifyCompletion {
-    GObjectPtr<GCancellable> alive;
-    std::function<void(GVariant*, const GError*)> onReply;
-
-    static void run(GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<NotifyCompletion> self(static_cast<NotifyCompletion*>(data));
-        GErrorHolder error;
-        GVariantPtr reply(
-            g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, error.out()));
-        if (PendingOperations::cancelled(self->alive)) return;
-        self->onReply(reply.get(), error.get());
-    }
-};
-
 }  // namespace
 
 GObjectPtr<GDBusConnection> FreedesktopNotifications::sessionBus() {
@@ -44,12 +30,12 @@ bool FreedesktopNotifications::connect() {
     closed_ = DBusSignalSubscription(bus_.get(), kName, kInterface, "NotificationClosed", kPath,
                                      nullptr, onSignal, this);
     auto* completion =
-        new NotifyCompletion{pending_.share(), [this](GVariant* reply, const GError*) {
-                                 if (reply) bodyMarkup_ = hasBodyMarkup(reply);
-                             }};
+        new DBusCallCompletion{pending_.share(), [this](GVariant* reply, const GError*) {
+                                   if (reply) bodyMarkup_ = hasBodyMarkup(reply);
+                               }};
     g_dbus_connection_call(bus_.get(), kName, kPath, kInterface, "GetCapabilities", nullptr,
                            G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1, pending_.get(),
-                           NotifyCompletion::run, completion);
+                           DBusCallCompletion::run, completion);
     return true;
 }
 
@@ -82,14 +68,14 @@ void FreedesktopNotifications::show(std::uint64_t id, const DesktopNotificationC
     CPtr<gchar, g_free> body(bodyMarkup_ == false ? g_strdup(content.body.c_str())
                                                   : g_markup_escape_text(content.body.c_str(), -1));
     asked_.insert(id);
-    auto* completion = new NotifyCompletion{
+    auto* completion = new DBusCallCompletion{
         pending_.share(),
         [this, id](GVariant* reply, const GError* error) { notified(id, reply, error); }};
     g_dbus_connection_call(
         bus_.get(), kName, kPath, kInterface, "Notify",
         g_variant_new("(susssasa{sv}i)", "Plenhall", 0u, content.iconName.c_str(),
                       content.title.c_str(), body.get(), &actions, &hints, -1),
-        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, pending_.get(), NotifyCompletion::run,
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, pending_.get(), DBusCallCompletion::run,
         completion);
 }
 

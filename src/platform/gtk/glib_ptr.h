@@ -214,6 +214,23 @@ class PendingOperations {
     GObjectPtr<GCancellable> cancellable_;
 };
 
+// An asynchronous D-Bus call's completion, for g_dbus_connection_call with `run` as the callback.
+// It finishes the call even when the owner is gone, and only then runs `onReply`, which may touch
+// the owner.
+struct DBusCallCompletion {
+    GObjectPtr<GCancellable> alive;
+    std::function<void(GVariant*, const GError*)> onReply;
+
+    static void run(GObject* source, GAsyncResult* result, gpointer data) {
+        std::unique_ptr<DBusCallCompletion> self(static_cast<DBusCallCompletion*>(data));
+        GErrorHolder error;
+        GVariantPtr reply(
+            g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, error.out()));
+        if (PendingOperations::cancelled(self->alive)) return;
+        self->onReply(reply.get(), error.get());
+    }
+};
+
 // A timeout or idle that runs a callable; removed, and the callable freed, when this goes. Held as
 // the GSource itself, not its id, so a source that already ended can never be confused with a
 // later one that reuses the id.

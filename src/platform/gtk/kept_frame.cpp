@@ -121,17 +121,25 @@ void KeptFrame::keep(cairo_surface_t* image) {
         cairo_image_surface_get_height(image) != size_->height * scale) {
         return;  // rendered for another size than the one the window will show at
     }
-    Surface pixmap(gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, size_->width,
-                                                     size_->height));
     cairo_surface_set_device_scale(image, scale, scale);
+    keepPainted(window, *size_,
+                [image](cairo_t* cr) { cairo_set_source_surface(cr, image, 0, 0); });
+}
+
+void KeptFrame::keepPainted(GdkWindow* window, GdkRectangle size,
+                            const std::function<void(cairo_t*)>& setSource) {
+    // A new pixmap each time: drawing into one the server already uses as a background has no
+    // defined effect.
+    Surface pixmap(
+        gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, size.width, size.height));
     CPtr<cairo_t, cairo_destroy> cr(cairo_create(pixmap.get()));
-    cairo_set_source_surface(cr.get(), image, 0, 0);
+    setSource(cr.get());
     cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
     cairo_paint(cr.get());
     // Cairo may still hold the drawing on our side; the server must have it before it paints.
     cairo_surface_flush(pixmap.get());
     frame_ = std::move(pixmap);
-    frameSize_ = *size_;
+    frameSize_ = size;
     applyBackground();
 }
 
@@ -140,18 +148,10 @@ void KeptFrame::keepShown() {
     GdkWindow* window = x11Window();
     if (!window || !gtk_widget_get_mapped(GTK_WIDGET(window_))) return;
     pendingRender_.cancel();
-    const int width = gdk_window_get_width(window), height = gdk_window_get_height(window);
-    // A new pixmap each time: drawing into one the server already uses as a background has no
-    // defined effect. The copy is the server's own, from the window to the pixmap.
-    Surface pixmap(gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, width, height));
-    CPtr<cairo_t, cairo_destroy> cr(cairo_create(pixmap.get()));
-    gdk_cairo_set_source_window(cr.get(), window, 0, 0);
-    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr.get());
-    cairo_surface_flush(pixmap.get());
-    frame_ = std::move(pixmap);
-    frameSize_ = GdkRectangle{0, 0, width, height};
-    applyBackground();
+    // The copy is the server's own, from the window to the pixmap.
+    keepPainted(window,
+                GdkRectangle{0, 0, gdk_window_get_width(window), gdk_window_get_height(window)},
+                [window](cairo_t* cr) { gdk_cairo_set_source_window(cr, window, 0, 0); });
     showTrace("frame kept");
 }
 

@@ -15,6 +15,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <functional>
 #include <optional>
 
 #include "platform/gtk/glib_ptr.h"
@@ -51,6 +52,9 @@ class KeptFrame {
     void layOut();
     void render();
     void keep(cairo_surface_t* image);
+    // Paints `size` of what `setSource` gives into a new server pixmap that becomes the frame.
+    void keepPainted(GdkWindow* window, GdkRectangle size,
+                     const std::function<void(cairo_t*)>& setSource);
     void drop();
     void applyBackground();
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);

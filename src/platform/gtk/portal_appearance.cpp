@@ -33,20 +33,6 @@ struct BusCompletion {
     }
 };
 
-struct ReadCompletion {
-    GObjectPtr<GCancellable> alive;
-    std::function<void(GVariant*, const GError*)> onReply;
-
-    static void run(GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<ReadCompletion> self(static_cast<ReadCompletion*>(data));
-        GErrorHolder error;
-        GVariantPtr reply(
-            g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, error.out()));
-        if (PendingOperations::cancelled(self->alive)) return;
-        self->onReply(reply.get(), error.get());
-    }
-};
-
 }  // namespace
 
 std::optional<ColorScheme> colorSchemeFrom(GVariant* value) {
@@ -87,7 +73,7 @@ void PortalAppearance::onConnected(GObjectPtr<GDBusConnection> connection) {
 void PortalAppearance::read(const char* method) {
     const unsigned changesBefore = changes_;
     const bool readOne = g_str_equal(method, "ReadOne");
-    auto* completion = new ReadCompletion{
+    auto* completion = new DBusCallCompletion{
         operations_.share(), [this, changesBefore, readOne](GVariant* reply, const GError* error) {
             if (error) {
                 if (readOne && g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD))
@@ -101,7 +87,7 @@ void PortalAppearance::read(const char* method) {
         }};
     g_dbus_connection_call(connection_.get(), kPortalName, kPortalPath, kSettingsInterface, method,
                            g_variant_new("(ss)", kNamespace, kKey), G_VARIANT_TYPE("(v)"),
-                           G_DBUS_CALL_FLAGS_NONE, -1, operations_.get(), ReadCompletion::run,
+                           G_DBUS_CALL_FLAGS_NONE, -1, operations_.get(), DBusCallCompletion::run,
                            completion);
 }
 

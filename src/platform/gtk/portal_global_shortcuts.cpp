@@ -75,22 +75,6 @@ GVariant* vardict(std::initializer_list<std::pair<const char*, GVariant*>> entri
     return g_variant_builder_end(&builder);
 }
 
-// An asynchronous D-Bus call's completion. It finishes the call even when the owner is gone, and
-// only then runs `onReply`, which may touch the owner.
-struct CallCompletion {
-    GObjectPtr<GCancellable> alive;
-    std::function<void(GVariant*, const GError*)> onReply;
-
-    static void run(GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<CallCompletion> self(static_cast<CallCompletion*>(data));
-        GErrorHolder error;
-        GVariantPtr reply(
-            g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, error.out()));
-        if (PendingOperations::cancelled(self->alive)) return;
-        self->onReply(reply.get(), error.get());
-    }
-};
-
 struct ConnectCompletion {
     GObjectPtr<GCancellable> alive;
     std::function<void(GObjectPtr<GDBusConnection>, const GErrorHolder&)> onConnected;
@@ -541,8 +525,8 @@ void PortalGlobalShortcuts::call(const char* path, const char* interface, const 
     // `onReply` (which holds `this`) runs only while operations_, a member, is not cancelled.
     g_dbus_connection_call(connection_.get(), kPortalName, path, interface, method, parameters,
                            replyType, G_DBUS_CALL_FLAGS_NONE, -1, operations_.get(),
-                           CallCompletion::run,
-                           new CallCompletion{operations_.share(), std::move(onReply)});
+                           DBusCallCompletion::run,
+                           new DBusCallCompletion{operations_.share(), std::move(onReply)});
 }
 
 void PortalGlobalShortcuts::callWithRequest(const char* method, GVariant* parameters,
