@@ -15,6 +15,8 @@ import json
 import os
 import shutil
 import subprocess
+import threading
+import time
 
 from desktop_session import (APP_ID, ARTIFACTS, FIELD_PAGE, HELPERS, SYSTEM_PYTHON,  # noqa: F401
                              PrivateSession, SessionTest, Site, wait_until)
@@ -149,6 +151,28 @@ class Sway(PrivateSession):
         fields = shot.split(maxsplit=4)
         pixels = fields[4]
         return any(sum(pixels[i:i + 3]) < 3 * 32 for i in range(0, len(pixels) - 2, 3))
+
+    def pixel(self, x, y):
+        shot = subprocess.run(self.command(["grim", "-t", "ppm", "-g", f"{x},{y} 1x1", "-"]),
+                              env=self.base_env(), capture_output=True, timeout=20, check=True).stdout
+        return shot[-3:].hex()
+
+    def watch_pixel(self, x, y, until, timeout=10):
+        """Starts reading one point of the screen over and over, until it shows the colour `until`;
+        the returned thread's `colours` are the colours seen there in turn."""
+        watcher = threading.Thread(daemon=True)
+        watcher.colours = []
+
+        def watch():
+            deadline = time.monotonic() + timeout
+            while time.monotonic() < deadline and until not in watcher.colours[-1:]:
+                colour = self.pixel(x, y)
+                if colour not in watcher.colours[-1:]:
+                    watcher.colours.append(colour)
+        watcher.run = watch
+        watcher.start()
+        wait_until(lambda: watcher.colours, 10, message="the screen read")
+        return watcher
 
     def screenshot(self, test, name):
         directory = os.path.join(ARTIFACTS, "wayland", test)

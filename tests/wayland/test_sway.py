@@ -2,6 +2,7 @@
 what the page receives, and what is remembered."""
 
 import re
+import time
 import unittest
 
 from sway_harness import APP_ID, FIELD_PAGE, OUTPUTS, SwayTest, wait_until
@@ -52,6 +53,22 @@ class Sway(SwayTest):
             self.hide(app)
         # Shown three times, loaded once.
         self.assertEqual(len(self.site.requests_for("/app")), 1)
+
+    def test_every_showing_starts_with_the_page(self):
+        # From the desktop straight to the page: no black, white or grey frame first, whether the
+        # engine still has its own frame (a short hide) or has thrown it away (past 10 s).
+        colour = "2a6f97"
+        self.site.routes["/app"] = (200, "text/html", f"<!doctype html><body style='background:#{colour}'>")
+        app = self.launch(env={"PLENHALL_TRACE_SHOW": "1"})
+        wait_until(lambda: "frame rendered" in app.log(), 20, message="the page rendered while hidden")
+        desktop = self.sway.pixel(640, 400)
+        for showing, hidden in (("the first showing", 0), ("after a short hide", 1), ("after a long one", 12)):
+            time.sleep(hidden)  # the engine lets its frame go 10 s after the page is hidden
+            watcher = self.sway.watch_pixel(640, 400, until=colour)
+            self.show(app)
+            watcher.join()
+            self.assertEqual([c for c in watcher.colours if c != desktop], [colour], showing)
+            self.hide(app)
 
     def test_typing_reaches_the_page(self):
         self.site.routes["/app"] = (200, "text/html", FIELD_PAGE)

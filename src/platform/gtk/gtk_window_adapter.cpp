@@ -100,6 +100,7 @@ GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, Focus
     connections_.emplace_back(window_, "map-event", G_CALLBACK(onMapEvent), this);
     connections_.emplace_back(window_, "realize", G_CALLBACK(onRealize), this);
     connections_.emplace_back(window_, "window-state-event", G_CALLBACK(onWindowStateEvent), this);
+    connections_.emplace_back(window_, "configure-event", G_CALLBACK(onConfigureEvent), this);
     requestedFrame_ = contentRect;
     IntRect initial = mappable(contentRect);
     gtk_window_set_default_size(window_, initial.width, initial.height);
@@ -277,8 +278,14 @@ void GtkWindowAdapter::setSize(Size size) {
 
 void GtkWindowAdapter::enterFullScreen(const std::optional<Screen>& screen) {
     if (!screen) {
-        // The desktop puts the window on a screen of its choosing at the next map.
-        if (keptFrame_) keptFrame_->prepare(std::nullopt);
+        // The desktop puts the window on a screen of its choosing at the next map. Mapped at
+        // the size it will fill there, its first frame is the page already laid out at that
+        // size, with the kept frame under it, instead of a frame at the toolkit's own size that
+        // the compositor would show on black, and a second layout.
+        const std::optional<GdkRectangle> size = expectedDesktopsScreenSize();
+        if (keptFrame_) keptFrame_->prepare(size);
+        if (size && !gtk_widget_get_visible(GTK_WIDGET(window_)))
+            gtk_window_resize(window_, size->width, size->height);
         if (fullScreenMonitor_ == kDesktopsMonitor) return;
         fullScreenMonitor_ = kDesktopsMonitor;
         if (fillsScreenOncePlaced()) {
@@ -324,6 +331,32 @@ void GtkWindowAdapter::enterFullScreen(const std::optional<Screen>& screen) {
     gtk_window_resize(window_, geometry.width, geometry.height);
     gtk_window_fullscreen_on_monitor(window_, gtk_window_get_screen(window_), monitor);
     fullScreenMonitor_ = monitor;
+}
+
+std::optional<GdkRectangle> GtkWindowAdapter::expectedDesktopsScreenSize() const {
+    if (desktopsScreenSize_) return desktopsScreenSize_;
+    // Before the first showing: the desktop's main screen, where a single-screen user's
+    // calendar goes.
+    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window_));
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor) return std::nullopt;
+    GdkRectangle geometry;
+    gdk_monitor_get_geometry(monitor, &geometry);
+    if (geometry.width <= 0 || geometry.height <= 0) return std::nullopt;
+    return GdkRectangle{0, 0, geometry.width, geometry.height};
+}
+
+gboolean GtkWindowAdapter::onConfigureEvent(GtkWidget*, GdkEventConfigure* event, gpointer data) {
+    auto* self = static_cast<GtkWindowAdapter*>(data);
+    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(self->window_));
+    // The screen the desktop chose is the one it most likely chooses next time.
+    if (self->fullScreenMonitor_ == kDesktopsMonitor && gdkWindow && event->width > 1 &&
+        event->height > 1 && (gdk_window_get_state(gdkWindow) & GDK_WINDOW_STATE_FULLSCREEN)) {
+        self->desktopsScreenSize_ = GdkRectangle{0, 0, event->width, event->height};
+    }
+    return FALSE;
 }
 
 void GtkWindowAdapter::leaveFullScreen() {

@@ -82,6 +82,9 @@ class GtkWindowAdapter final : public Window {
     static void onRealize(GtkWidget*, gpointer self);
     static gboolean onWindowStateEvent(GtkWidget*, GdkEventWindowState* event, gpointer self);
     static void onAfterPaint(GdkFrameClock* clock, gpointer self);
+    static gboolean onConfigureEvent(GtkWidget*, GdkEventConfigure* event, gpointer self);
+    // The size a full-screen showing where the desktop chooses the screen will most likely have.
+    std::optional<GdkRectangle> expectedDesktopsScreenSize() const;
     bool onX11() const;
     // Full screen on the desktop's screen comes after the compositor has placed the window framed.
     bool fillsScreenOncePlaced() const;
@@ -119,6 +122,7 @@ class GtkWindowAdapter final : public Window {
     // The monitor the window is full screen on, kDesktopsMonitor where the desktop chose it.
     static constexpr int kDesktopsMonitor = -1;
     std::optional<int> fullScreenMonitor_;
+    std::optional<GdkRectangle> desktopsScreenSize_;  // the size it last filled there
     Rect requestedFrame_;
     bool focusOnMap_ = false;
     // While a window shown framed waits for the compositor to place it; the frame counter of the

@@ -90,7 +90,9 @@ void KeptFrame::layOut() {
 }
 
 void KeptFrame::render() {
-    if (!hidden() || !size_ || !x11Window() || !WEBKIT_IS_WEB_VIEW(content_)) return;
+    if (!hidden() || !size_ || !gtk_widget_get_window(GTK_WIDGET(window_)) ||
+        !WEBKIT_IS_WEB_VIEW(content_))
+        return;
     auto* view = WEBKIT_WEB_VIEW(content_);
     // A page still loading is rendered once it has loaded.
     if (webkit_web_view_is_loading(view) || !webkit_web_view_get_uri(view)) return;
@@ -114,7 +116,7 @@ void KeptFrame::onRendered(GObject* view, GAsyncResult* result, gpointer data) {
 }
 
 void KeptFrame::keep(cairo_surface_t* image) {
-    GdkWindow* window = x11Window();
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(window_));
     if (!window || !size_) return;
     const int scale = gdk_window_get_scale_factor(window);
     if (cairo_image_surface_get_width(image) != size_->width * scale ||
@@ -122,20 +124,25 @@ void KeptFrame::keep(cairo_surface_t* image) {
         return;  // rendered for another size than the one the window will show at
     }
     cairo_surface_set_device_scale(image, scale, scale);
-    keepPainted(window, *size_,
-                [image](cairo_t* cr) { cairo_set_source_surface(cr, image, 0, 0); });
+    keepPainted(window, *size_, [image](cairo_t* cr) {
+        cairo_set_source_surface(cr, image, 0, 0);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(cr);
+    });
 }
 
 void KeptFrame::keepPainted(GdkWindow* window, GdkRectangle size,
-                            const std::function<void(cairo_t*)>& setSource) {
+                            const std::function<void(cairo_t*)>& paint) {
     // A new pixmap each time: drawing into one the server already uses as a background has no
-    // defined effect.
-    Surface pixmap(
-        gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, size.width, size.height));
+    // defined effect. On Wayland the frame is our own memory, which GDK paints first into every
+    // buffer the window commits (the window's background), under the web view.
+    Surface pixmap(GDK_IS_X11_WINDOW(window)
+                       ? gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, size.width,
+                                                           size.height)
+                       : gdk_window_create_similar_image_surface(window, CAIRO_FORMAT_RGB24,
+                                                                 size.width, size.height, 0));
     CPtr<cairo_t, cairo_destroy> cr(cairo_create(pixmap.get()));
-    setSource(cr.get());
-    cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr.get());
+    paint(cr.get());
     // Cairo may still hold the drawing on our side; the server must have it before it paints.
     cairo_surface_flush(pixmap.get());
     frame_ = std::move(pixmap);
@@ -145,13 +152,31 @@ void KeptFrame::keepPainted(GdkWindow* window, GdkRectangle size,
 
 void KeptFrame::keepShown() {
     releaseContent();  // hidden again before the window manager mapped it
-    GdkWindow* window = x11Window();
+    GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(window_));
     if (!window || !gtk_widget_get_mapped(GTK_WIDGET(window_))) return;
     pendingRender_.cancel();
-    // The copy is the server's own, from the window to the pixmap.
-    keepPainted(window,
-                GdkRectangle{0, 0, gdk_window_get_width(window), gdk_window_get_height(window)},
-                [window](cairo_t* cr) { gdk_cairo_set_source_window(cr, window, 0, 0); });
+    const GdkRectangle size{0, 0, gdk_window_get_width(window), gdk_window_get_height(window)};
+    if (x11Window()) {
+        // The copy is the server's own, from the window to the pixmap.
+        keepPainted(window, size, [window](cairo_t* cr) {
+            gdk_cairo_set_source_window(cr, window, 0, 0);
+            cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+            cairo_paint(cr);
+        });
+    } else {
+        // A Wayland client cannot read its buffers back once committed: the web view paints
+        // what it shows once more, into the frame. Parts it has not painted keep the frame
+        // they had, as on screen.
+        Surface previous = frame_ ? Surface(cairo_surface_reference(frame_.get())) : Surface();
+        GtkWidget* content = content_;
+        keepPainted(window, size, [&previous, content](cairo_t* cr) {
+            if (previous) {
+                cairo_set_source_surface(cr, previous.get(), 0, 0);
+                cairo_paint(cr);
+            }
+            gtk_widget_draw(content, cr);
+        });
+    }
     showTrace("frame kept");
 }
 

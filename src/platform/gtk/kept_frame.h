@@ -1,11 +1,13 @@
 // The calendar kept ready to be seen. While its window is hidden, the web view is laid out at the
-// size the window will show at, and on X11 the window's last frame stays in the X server as the
-// window's background: the server paints it the moment the window manager maps the window, before
-// the toolkit or the web engine have drawn anything. The engine throws its own frame away while a
-// page is hidden and paints anew once it shows; until it has, the toolkit's paints start from the
-// kept frame, so the user sees the calendar as they left it and never a blank window. Before the
-// first showing, and after a page loaded while hidden, the frame is the page as the engine renders
-// it at the show size.
+// size the window will show at, and the window's last frame stays as the window's background. On
+// X11 it is kept in the X server, which paints it the moment the window manager maps the window,
+// before the toolkit or the web engine have drawn anything. On Wayland, where the client draws
+// every frame, it is kept in our memory, and GDK paints it into each buffer before the web view
+// draws what it has: the first buffer of a showing is the calendar even where the engine has
+// nothing yet. The engine throws its own frame away while a page is hidden and paints anew once
+// it shows; until it has, the toolkit's paints start from the kept frame, so the user sees the
+// calendar as they left it and never a blank window. Before the first showing, and after a page
+// loaded while hidden, the frame is the page as the engine renders it at the show size.
 //
 // Thread: main thread only. Ownership: the window adapter owns it and destroys it before the
 // window and the web view; pending renders end with it.
@@ -52,9 +54,10 @@ class KeptFrame {
     void layOut();
     void render();
     void keep(cairo_surface_t* image);
-    // Paints `size` of what `setSource` gives into a new server pixmap that becomes the frame.
+    // What `paint` draws becomes the frame, `size` large: a new server pixmap on X11, an image in
+    // our memory on Wayland.
     void keepPainted(GdkWindow* window, GdkRectangle size,
-                     const std::function<void(cairo_t*)>& setSource);
+                     const std::function<void(cairo_t*)>& paint);
     void drop();
     void applyBackground();
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
