@@ -30,6 +30,8 @@ if [ "${1:-}" = "--tests" ]; then
     sway wtype grim xwayland python3-gi gir1.2-gtk-3.0
     # GNOME's compositor, headless, for the same scenarios where placement differs most
     mutter
+    # KWin (virtual backend, shortcut daemon built in) and Plasma's portal, on Qt's Wayland plugin
+    kwin-wayland xdg-desktop-portal-kde qtwayland5
     # desktops for the global-shortcuts portal tests (a test backend in Python behind Debian's portal)
     # and a recording notification server for the reminder scenarios
     python3-dbus xdg-desktop-portal

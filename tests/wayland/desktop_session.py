@@ -192,11 +192,12 @@ class SessionTest(unittest.TestCase):
         cls.session = cls.desktop()
         try:
             cls.session.start()
+            cls.site = Site()
+            cls.site.start()
         except Exception:
+            cls.site = None  # not serving: the port was taken
             cls.session.stop(logs_to=cls.logs(cls.__name__))
             raise
-        cls.site = Site()
-        cls.site.start()
 
     @classmethod
     def tearDownClass(cls):
