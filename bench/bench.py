@@ -4,7 +4,9 @@ same run. Writes bench/results/report.md and bench/results/samples.csv.
 
   bench.py --binary BUILD/tests/plenhall-desktop-e2e --x-latency BUILD/plenhall-bench-x-latency
            --bare-webkit BUILD/plenhall-bench-bare-webkit --fullcalendar PATH/index.global.min.js
-           [--quick] [--sections pixels,toggles,launch,memory]
+           [--quick] [--sections pixels,toggles,launch,memory,wayland] [--wl-pixel-probe PATH]
+
+The wayland section runs on a private headless sway instead (bench/wayland_bench.py).
 """
 
 import argparse
@@ -179,6 +181,7 @@ class Bench:
         self.notes = []
         self.showings = []     # (subject, mode, page, hidden, cycles) of the pixel readings
         self.pixel_table = []  # its rows in the report
+        self.wayland = None    # the Wayland section, once run
 
     def record(self, metric, subject, values):
         for run, value in enumerate(values):
@@ -637,13 +640,14 @@ class Bench:
     def run(self):
         with open(self.args.fullcalendar, "rb") as f:
             bundle = f.read()
-        desktop = self.desktop()
+        sections = self.args.sections.split(",")
+        # The Wayland section brings its own desktop; the X one starts only for the others.
+        desktop = self.desktop() if set(sections) - {"wayland"} else None
         try:
             with Site() as site:
                 site.routes["/fullcalendar.js"] = (200, "application/javascript", bundle)
                 site.routes["/loaded"] = (204, "text/plain", "")
                 self.calendar = calendar_page("/fullcalendar.js")
-                sections = self.args.sections.split(",")
                 self.notes.append("load average (1 min) at the start: {:.2f}".format(os.getloadavg()[0]))
                 if "pixels" in sections:
                     self.measure_pixels(desktop, site)
@@ -653,8 +657,14 @@ class Bench:
                     self.measure_launch(desktop, site)
                 if "memory" in sections:
                     self.measure_memory_idle_growth(desktop, site)
+                if "wayland" in sections:
+                    import wayland_bench
+                    self.wayland = wayland_bench.WaylandSection(self, PLAIN_PAGE, PLAIN_COLOUR)
+                    self.wayland.run(site)
+                    self.notes += self.wayland.notes
         finally:
-            desktop.stop()
+            if desktop:
+                desktop.stop()
         self.notes.append("load average (1 min) at the end: {:.2f}".format(os.getloadavg()[0]))
         self.write()
 
@@ -709,6 +719,9 @@ class Bench:
                   f"- Page: FullCalendar {self.args.fullcalendar_version} standard bundle, a month and a week view, "
                   "300 events each; the plain fixture page of the end-to-end tests",
                   f"- Program: {version(['git', '-C', HERE, 'describe', '--always', '--dirty'])}", ""]
+        if self.wayland:
+            lines[-1:-1] = [f"- Wayland: sway {package('sway')}, wlroots {package('libwlroots10')}, "
+                            f"xdg-desktop-portal {package('xdg-desktop-portal')}"]
         if self.pixel_table:
             lines += ["## Pixels", "",
                       "From the synthetic key press (XTest) to the page's own colour at one point of the screen, "
@@ -724,6 +737,34 @@ class Bench:
             lines += [f"| {s} | {m} | {p} | {h} | {n} | {c} | {w:.1f} | {o} | {mf} | {lv} |"
                       for s, m, p, h, n, c, w, o, mf, lv in self.pixel_table]
             lines += [""] + self.kept_findings(os.path.join(out, "report.md"))
+        if self.wayland and self.wayland.table:
+            from wayland_bench import DESKTOP_COLOUR
+            lines += ["## Wayland", "",
+                      "sway on wlroots' headless backend with software rendering (WLR_RENDERER=pixman), two "
+                      "1280x800 outputs at 60 Hz, as tests/wayland starts it, with the test global-shortcuts "
+                      "portal. The program (the end-to-end build, as shipped: without the tests' "
+                      "WEBKIT_DISABLE_COMPOSITING_MODE) is shown and hidden by the portal's Activated signal "
+                      "(the test backend's Trigger over D-Bus, the path a desktop's shortcut takes); the bare "
+                      "web view (bench/bare_webkit.c, a native Wayland client: fullscreen() and present(), "
+                      "hide()) by SIGUSR1. Both on the plain fixture page, full screen on the focused output. "
+                      "bench/wl_pixel_probe copies the pixel in the middle of that output from every frame sway "
+                      "puts on it (wlr-screencopy), from just before the trigger: \"trigger to the page's "
+                      "colour\" runs from the trigger to the presentation time of the first frame with the "
+                      "page's colour there (frames come every 16.7 ms), \"first change\" to the first frame "
+                      "that showed anything else than the desktop there. \"Other colour first\": showings in "
+                      "which a frame of another colour than the desktop's (#" + DESKTOP_COLOUR +
+                      ") and the page's came before the page's; \"first colour\" is what replaced the desktop "
+                      "there (\"theme grey\" is GTK's #f6f5f4). The page then stays up 300 ms, watched. "
+                      "Median / p95 in ms.", "",
+                      "| subject | showing | n | trigger to the page's colour | worst | trigger to the first change "
+                      "| other colour first | first colour where the desktop was | colours before the page's "
+                      "| other colour while up | trigger to the desktop again |",
+                      "|---|---|---|---|---|---|---|---|---|---|---|"]
+            lines += [f"| {s} | {c} | {n} | {t} | {w:.1f} | {fc} | {o} | {f} | {b} | {u} | {h} |"
+                      for s, c, n, t, w, fc, o, f, b, u, h in self.wayland.table]
+            lines += [""]
+        if not self.pixel_table:
+            lines += self.kept_findings(os.path.join(out, "report.md"))
         if self.notes:
             lines += ["## Notes", ""] + [f"- {note}" for note in self.notes] + [""]
         lines += ["Raw samples: `samples.csv` (metric, subject, run, value)."]
@@ -737,11 +778,15 @@ def main():
     parser.add_argument("--binary", required=True)
     parser.add_argument("--x-latency", required=True)
     parser.add_argument("--bare-webkit", required=True)
-    parser.add_argument("--sections", default="pixels,toggles,launch,memory")
+    parser.add_argument("--sections", default="pixels,toggles,launch,memory,wayland")
     parser.add_argument("--modes", default=",".join(CLIENT_AREAS), help="display modes of the pixel readings")
     parser.add_argument("--engine-env", action="append", default=[], metavar="NAME=VALUE",
-                        help="for the program and the bare web view of the pixel readings, e.g. "
+                        help="for the program and the bare web view of the pixel and Wayland readings, e.g. "
                              "WEBKIT_DISABLE_COMPOSITING_MODE=1")
+    parser.add_argument("--wl-pixel-probe", default=None,
+                        help="the Wayland section's probe (built from bench/wl_pixel_probe.c if left out)")
+    parser.add_argument("--keep-logs", action="store_true",
+                        help="the Wayland section's desktop and program logs go to OUT/wayland-logs/")
     parser.add_argument("--fullcalendar", required=True)
     parser.add_argument("--fullcalendar-version", default="")
     parser.add_argument("--out", default=os.path.join(HERE, "results"))
