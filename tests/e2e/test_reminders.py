@@ -120,7 +120,7 @@ class Reminders(DesktopTest):
         self.assertTrue(self.desktop.is_viewable(calendar))
         self.desktop.key("Return")
         self.expect_report("page answer=granted")
-        self.assertEqual(app.preferences().get("reminderPermission"), "granted")
+        wait_until(lambda: app.preferences().get("reminderPermission") == "granted", 5, message="the answer stored")
 
         # Shown while the calendar is hidden.
         self.press_shortcut()
