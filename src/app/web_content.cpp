@@ -25,7 +25,8 @@ void AppDelegate::buildWindow() {
 
     // Before the web view, which may ask it about permissions as soon as its page process starts.
     reminders_ = std::make_unique<Reminders>(
-        Reminders::Services{platform_.sheets, platform_.desktopNotifications, prefs_.defaults()},
+        Reminders::Services{platform_.sheets, platform_.desktopNotifications, prefs_.defaults(),
+                            platform_.clock, platform_.log},
         values_.appURL, values_.appHost, *window_, weakly([this] { show(); }));
 
     WebViewConfiguration configuration;
