@@ -31,8 +31,10 @@ const actions = {{
   g: () => {{ report("popups"); for (let i = 0; i < 300; i++) window.open("{SERVICE}/app/p" + i); }},
   h: () => {{ const hog = []; for (;;) hog.push(new Array(1 << 20).fill(Math.random())); }},
   i: () => {{ location.href = odd[0]; setTimeout(() => {{ location.href = odd[2]; report("assigned"); }}, 50); }},
-  l: () => {{ for (let i = 0; i < 1000; i++) alert("again " + i);
+  l: () => {{ addEventListener("beforeunload", e => e.preventDefault());
+             for (let i = 0; i < 1000; i++) alert("again " + i);
              report("loop done " + confirm("more?") + " " + prompt("name?", "x")); }},
+  n: () => {{ location.href = "/app/p0"; }},
   p: () => report("alive " + location.pathname),
 }};
 document.addEventListener("keydown", e => {{ if (actions[e.key]) actions[e.key](); }});
@@ -168,6 +170,9 @@ class Hardening(DesktopTest):
         self.desktop.key("p")
         self.expect("alive /app")
         self.responsive(calendar, app)
+        # Leaving a page that asks to be kept is not held up, nor does it take the program down.
+        self.desktop.key("n")
+        self.expect("loaded /app/p0")
         self.assertIsNone(app.process.poll())
 
     def test_a_page_that_eats_memory_until_it_is_killed_recovers_with_the_next_showing(self):
