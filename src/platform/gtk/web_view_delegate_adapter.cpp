@@ -101,7 +101,8 @@ GList* securityOrigins(const std::vector<std::string>& origins) {
 
 // A script dialog until its answer has reached the engine. The engine lets go of the dialog only
 // once its signal has returned, and a dialog closed before then is gone when it does: an answer
-// given at once (a blocked page's) reaches it on the next turn of the loop.
+// given at once (a blocked page's) reaches it when the loop is next idle, after any input waiting,
+// so a page asking without end cannot starve the shortcut.
 struct WebViewDelegateAdapter::PendingDialog {
     explicit PendingDialog(WebKitScriptDialog* dialog) : object(webkit_script_dialog_ref(dialog)) {}
     PendingDialog(const PendingDialog&) = delete;
@@ -274,8 +275,8 @@ gboolean WebViewDelegateAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDial
     }
     pending->asking = false;
     if (pending->answered) {
-        self->answerLater_ = ScheduledCall::idle(
-            [pending] { webkit_script_dialog_close(pending->object); }, G_PRIORITY_HIGH);
+        self->answerLater_ =
+            ScheduledCall::idle([pending] { webkit_script_dialog_close(pending->object); });
     }
     return TRUE;
 }

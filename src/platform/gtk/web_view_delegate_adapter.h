@@ -52,8 +52,8 @@ class WebViewDelegateAdapter {
     UIDelegate* ui_ = nullptr;
     int creating_ = 0;
     std::vector<SignalConnection> connections_;
-    // A script dialog answered while the engine asked, closed on the next turn; the engine asks
-    // for one dialog at a time.
+    // A script dialog answered while the engine asked, closed once the loop is idle; the engine
+    // asks for one dialog at a time.
     ScheduledCall answerLater_;
 };
 
