@@ -10,6 +10,7 @@
 #include <string>
 
 #include "prefs/preference_file_store.h"
+#include "support/fake_platform.h"
 
 namespace fs = std::filesystem;
 
@@ -36,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(path, std::ios::binary) << input;
 
     QuietLog log;
-    plenhall::PreferenceFileStore store(path.string(), log);
+    plenhall::testing::FakeMainQueue queue;
+    plenhall::PreferenceFileStore store(path.string(), log, queue);
     (void)store.dataForKey("shortcut");
     (void)store.stringForKey("displayMode");
     (void)store.boolForKey("hasOnboarded");
@@ -51,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!kept) std::abort();
     }
     store.setString("displayMode", "largeWindow");
-    plenhall::PreferenceFileStore again(path.string(), log);
+    store.synchronize();
+    plenhall::PreferenceFileStore again(path.string(), log, queue);
     if (again.stringForKey("displayMode") != "largeWindow") std::abort();
     return 0;
 }

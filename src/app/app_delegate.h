@@ -16,6 +16,7 @@
 #include "prefs/prefs.h"
 #include "settings/settings_controller.h"
 #include "update/updater.h"
+#include "web/page_dialogs.h"
 #include "web/reminders.h"
 
 namespace plenhall {
@@ -131,6 +132,7 @@ class AppDelegate final : public ApplicationDelegate,
 
     std::unique_ptr<Window> window_;
     std::unique_ptr<WebView> webView_;
+    std::unique_ptr<PageDialogs> pageDialogs_;
     std::unique_ptr<Reminders> reminders_;
     std::unique_ptr<StatusItem> statusItem_;
     std::optional<std::size_t> shortcutMenuItem_;  // index in the status menu

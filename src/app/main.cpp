@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     plenhall::gtk::GtkPlatform desktop(argc, argv, infoDictionary());
     plenhall::ScopedLocalization language(desktop.localization());
     plenhall::PreferenceFileStore preferences(plenhall::gtk::GtkPlatform::preferencesPath(),
-                                              desktop.log());
+                                              desktop.log(), desktop.mainQueue());
     plenhall::Platform platform = desktop.platform(preferences);
     return plenhall::runProcess(platform, PLENHALL_INFO_START_URL);
 }

@@ -25,7 +25,10 @@ int runProcess(Platform& platform, const std::string& startURL) {
     AppDelegate delegate(platform, prefs, *values);
     platform.application.setDelegate(delegate);
     platform.application.setActivationPolicy(ActivationPolicy::accessory);
-    return platform.application.run();
+    const int status = platform.application.run();
+    // Quit or asked to stop: nothing the user changed is lost.
+    platform.defaults.synchronize();
+    return status;
 }
 
 }  // namespace plenhall

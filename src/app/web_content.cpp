@@ -6,7 +6,6 @@
 #include "app/app_delegate.h"
 #include "web/navigation_policy.h"
 #include "web/offline_page.h"
-#include "web/page_dialogs.h"
 #include "web/user_agent.h"
 
 namespace plenhall {
@@ -23,9 +22,11 @@ void AppDelegate::buildWindow() {
     // away, the same way the shortcut does.
     window_->setWillCloseHandler(weakly([this] { hide(); }));
 
+    pageDialogs_ = std::make_unique<PageDialogs>(platform_.sheets, *window_, platform_.clock);
     // Before the web view, which may ask it about permissions as soon as its page process starts.
     reminders_ = std::make_unique<Reminders>(
-        Reminders::Services{platform_.sheets, platform_.desktopNotifications, prefs_.defaults()},
+        Reminders::Services{platform_.sheets, platform_.desktopNotifications, prefs_.defaults(),
+                            platform_.clock, platform_.log},
         values_.appURL, values_.appHost, *window_, weakly([this] { show(); }));
 
     WebViewConfiguration configuration;
@@ -118,6 +119,7 @@ void AppDelegate::didReceiveServerRedirectForProvisionalNavigation(const std::st
 
 void AppDelegate::didCommitNavigation() {
     endLoadDeadline();
+    pageDialogs_->pageLoaded();
 }
 
 void AppDelegate::didFinishNavigation() {
@@ -156,18 +158,18 @@ void AppDelegate::reload() {
 
 void AppDelegate::runJavaScriptAlertPanel(const std::string& message,
                                           std::function<void()> completion) {
-    runAlertSheet(platform_.sheets, *window_, message, std::move(completion));
+    pageDialogs_->alert(message, std::move(completion));
 }
 
 void AppDelegate::runJavaScriptConfirmPanel(const std::string& message,
                                             std::function<void(bool)> completion) {
-    runConfirmSheet(platform_.sheets, *window_, message, std::move(completion));
+    pageDialogs_->confirm(message, std::move(completion));
 }
 
 void AppDelegate::runJavaScriptTextInputPanel(
     const std::string& prompt, const std::optional<std::string>& defaultText,
     std::function<void(std::optional<std::string>)> completion) {
-    runPromptSheet(platform_.sheets, *window_, prompt, defaultText, std::move(completion));
+    pageDialogs_->prompt(prompt, defaultText, std::move(completion));
 }
 
 void AppDelegate::runBeforeUnloadConfirmPanel(const std::string& /*message*/,
@@ -180,7 +182,7 @@ void AppDelegate::runBeforeUnloadConfirmPanel(const std::string& /*message*/,
 void AppDelegate::runOpenPanel(
     const OpenPanelParameters& parameters,
     std::function<void(std::optional<std::vector<std::string>>)> completion) {
-    runOpenPanelSheet(platform_.sheets, *window_, parameters, std::move(completion));
+    pageDialogs_->openPanel(parameters, std::move(completion));
 }
 
 void AppDelegate::requestNotificationPermission(const std::string& pageURL,

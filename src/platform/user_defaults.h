@@ -1,8 +1,9 @@
 // The user-defaults store: typed entries (data, string, boolean) under string keys, kept across
 // runs.
 //
-// Thread: main thread only. Every assignment is persisted before it returns (or, when the disk
-// refuses, kept in memory and reported once through the log); readers never see a partial value.
+// Thread: main thread only. Every assignment is read back at once; the store persists it soon
+// after, and at the latest at synchronize() (or, when the disk refuses, keeps it in memory and
+// reports that once through the log); readers never see a partial value.
 #pragma once
 
 #include <optional>
@@ -25,6 +26,8 @@ class UserDefaults {
     virtual void setData(std::string_view key, const std::string& bytes) = 0;
     virtual void setString(std::string_view key, const std::string& value) = 0;
     virtual void setBool(std::string_view key, bool value) = 0;
+    // Persists every assignment not persisted yet, before returning.
+    virtual void synchronize() = 0;
 };
 
 }  // namespace plenhall

@@ -105,18 +105,31 @@ std::string timestamp() {
     return text;
 }
 
+// The file at the end of `path`'s chain of symbolic links, which need not exist yet; `path` itself
+// when it is no link. A chain longer than the kernel follows is left as it is, and opening it
+// fails as a loop.
+std::string followLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0 || std::size_t(length) >= target.size()) return path;
+        target.resize(std::size_t(length));
+        path = target.front() == '/' ? target : directoryOf(path) + "/" + target;
+    }
+    return path;
+}
+
 }  // namespace
 
-PreferenceFileStore::PreferenceFileStore(std::string path, Log& log)
-    : path_(std::move(path)), log_(log) {
-    // Writes go through a symbolic link to its target, so a linked preferences file stays linked.
-    char resolved[PATH_MAX];
-    struct stat info {};
-    if (lstat(path_.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
-        realpath(path_.c_str(), resolved)) {
-        path_ = resolved;
-    }
+PreferenceFileStore::PreferenceFileStore(std::string path, Log& log, MainQueue& queue)
+    : path_(std::move(path)), log_(log), queue_(queue) {
     load();
+}
+
+PreferenceFileStore::~PreferenceFileStore() {
+    synchronize();
 }
 
 void PreferenceFileStore::load() {
@@ -124,7 +137,8 @@ void PreferenceFileStore::load() {
 
     int fd = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return;  // nothing stored yet
+        // Nothing stored yet, or a link to a file not made yet.
+        if (errno == ENOENT || errno == ENOTDIR) return;
         writable_ = false;
         log_.line("PlenhallDesktop: preferences file " + path_ + " could not be read (" +
                   std::strerror(errno) + "); changes will not be saved");
@@ -161,8 +175,9 @@ void PreferenceFileStore::load() {
 
 void PreferenceFileStore::removeLeftoverTemporaryFiles() const {
     // A crash between creating and renaming a temporary file leaves it behind.
-    const std::string prefix = baseNameOf(path_) + std::string(kTemporarySuffix);
-    const std::string directory = directoryOf(path_);
+    const std::string file = followLinks(path_);
+    const std::string prefix = baseNameOf(file) + std::string(kTemporarySuffix);
+    const std::string directory = directoryOf(file);
     DIR* dir = opendir(directory.c_str());
     if (!dir) return;
     while (dirent* item = readdir(dir)) {
@@ -175,16 +190,18 @@ void PreferenceFileStore::removeLeftoverTemporaryFiles() const {
 }
 
 void PreferenceFileStore::moveAside(const std::string& reason) {
-    std::string aside = path_ + ".unreadable-" + timestamp();
+    // The file, not a link to it: the link then names the file written next.
+    const std::string file = followLinks(path_);
+    std::string aside = file + ".unreadable-" + timestamp();
     for (int n = 2; access(aside.c_str(), F_OK) == 0; ++n) {
-        aside = path_ + ".unreadable-" + timestamp() + "-" + std::to_string(n);
+        aside = file + ".unreadable-" + timestamp() + "-" + std::to_string(n);
     }
-    if (rename(path_.c_str(), aside.c_str()) == 0) {
-        log_.line("PlenhallDesktop: preferences file " + path_ + " could not be read (" + reason +
+    if (rename(file.c_str(), aside.c_str()) == 0) {
+        log_.line("PlenhallDesktop: preferences file " + file + " could not be read (" + reason +
                   "); moved it to " + aside + " and started from defaults");
     } else {
         writable_ = false;
-        log_.line("PlenhallDesktop: preferences file " + path_ + " could not be read (" + reason +
+        log_.line("PlenhallDesktop: preferences file " + file + " could not be read (" + reason +
                   ") nor moved aside (" + std::strerror(errno) + "); changes will not be saved");
     }
 }
@@ -222,20 +239,31 @@ void PreferenceFileStore::setData(std::string_view key, const std::string& bytes
     entries_[std::string(key)] = isValidUtf8(bytes)
                                      ? nlohmann::json{{"data", bytes}}
                                      : nlohmann::json{{"base64", base64Encode(bytes)}};
-    save();
+    changed();
 }
 
 void PreferenceFileStore::setString(std::string_view key, const std::string& value) {
     entries_[std::string(key)] = value;
-    save();
+    changed();
 }
 
 void PreferenceFileStore::setBool(std::string_view key, bool value) {
     entries_[std::string(key)] = value;
-    save();
+    changed();
+}
+
+void PreferenceFileStore::changed() {
+    // The store owns the timer, so `this` outlives it.
+    if (!pendingWrite_)
+        pendingWrite_ = queue_.asyncAfter(kPreferenceWriteDelay, [this] { save(); });
+}
+
+void PreferenceFileStore::synchronize() {
+    if (pendingWrite_) save();
 }
 
 void PreferenceFileStore::save() {
+    pendingWrite_.reset();
     if (!writable_) return;
     std::string contents =
         entries_.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
@@ -252,12 +280,13 @@ void PreferenceFileStore::save() {
 }
 
 Result<WriteError> PreferenceFileStore::writeAtomically(const std::string& contents) const {
-    const std::string directory = directoryOf(path_);
+    const std::string file = followLinks(path_);
+    const std::string directory = directoryOf(file);
     if (!makeDirectories(directory)) {
         return WriteError{WriteError::Kind::cannotCreateDirectory,
                           "cannot create " + directory + ": " + std::strerror(errno)};
     }
-    std::string temporary = path_ + std::string(kTemporarySuffix) + "XXXXXX";
+    std::string temporary = file + std::string(kTemporarySuffix) + "XXXXXX";
     int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) return WriteError{WriteError::Kind::cannotWrite, std::strerror(errno)};
     // Leaves nothing behind but the old file.
@@ -280,7 +309,7 @@ Result<WriteError> PreferenceFileStore::writeAtomically(const std::string& conte
     }
     if (fsync(fd) != 0) return fail(true);
     if (close(fd) != 0) return fail(false);
-    if (rename(temporary.c_str(), path_.c_str()) != 0) return fail(false);
+    if (rename(temporary.c_str(), file.c_str()) != 0) return fail(false);
     // The rename itself survives a power cut only once the directory is on disk too.
     int dirfd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirfd >= 0) {

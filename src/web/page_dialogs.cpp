@@ -1,9 +1,6 @@
 #include "web/page_dialogs.h"
 
-#include <memory>
 #include <utility>
-
-#include "text/localized.h"
 
 namespace plenhall {
 namespace {
@@ -20,48 +17,85 @@ std::function<void(Args...)> once(std::function<void(Args...)> completion) {
 
 }  // namespace
 
-void runAlertSheet(Sheets& sheets, Window& window, const std::string& message,
-                   std::function<void()> completion) {
-    auto done = once(std::move(completion));
-    sheets.beginAlertSheet(Alert{message, {}, std::nullopt}, window,
-                           [done](int, std::optional<std::string>) { done(); });
+PageDialogs::PageDialogs(Sheets& sheets, Window& window, Clock& clock)
+    : sheets_(sheets), window_(window), clock_(clock) {}
+
+void PageDialogs::begin(Alert alert, std::function<void(int, std::optional<std::string>)> done) {
+    const auto now = clock_.now();
+    // A clock set back counts as a pause, never as quick.
+    const bool quick =
+        lastEnded_ && now >= *lastEnded_ && now - *lastEnded_ <= kDialogQuickSuccession;
+    inSuccession_ = quick ? inSuccession_ + 1 : 1;
+    std::optional<int> blockResponse;
+    if (inSuccession_ >= kDialogsBeforeBlockOffer) {
+        // The alert's own single button becomes one of two.
+        if (alert.buttons.empty()) alert.buttons.push_back(tr("OK"));
+        blockResponse = kAlertFirstButtonReturn + int(alert.buttons.size());
+        alert.buttons.push_back(tr(kBlockDialogs));
+        alert.informativeText = tr(kBlockDialogsNote);
+    }
+    sheets_.beginAlertSheet(
+        alert, window_,
+        [weak = std::weak_ptr<bool>(alive_), this, blockResponse, done = std::move(done)](
+            int response, std::optional<std::string> text) {
+            if (weak.lock()) {
+                lastEnded_ = clock_.now();
+                if (response == blockResponse) blocked_ = true;
+            }
+            done(response, std::move(text));
+        });
 }
 
-void runConfirmSheet(Sheets& sheets, Window& window, const std::string& message,
-                     std::function<void(bool)> completion) {
+void PageDialogs::alert(const std::string& message, std::function<void()> completion) {
     auto done = once(std::move(completion));
-    sheets.beginAlertSheet(Alert{message, {tr("OK"), tr("Cancel")}, std::nullopt}, window,
-                           [done](int response, std::optional<std::string>) {
-                               done(response == kAlertFirstButtonReturn);
-                           });
+    if (blocked_) return done();
+    begin(Alert{message, {}, std::nullopt}, [done](int, std::optional<std::string>) { done(); });
 }
 
-void runPromptSheet(Sheets& sheets, Window& window, const std::string& prompt,
-                    const std::optional<std::string>& defaultText,
-                    std::function<void(std::optional<std::string>)> completion) {
+void PageDialogs::confirm(const std::string& message, std::function<void(bool)> completion) {
     auto done = once(std::move(completion));
+    if (blocked_) return done(false);
+    begin(Alert{message, {tr("OK"), tr("Cancel")}, std::nullopt},
+          [done](int response, std::optional<std::string>) {
+              done(response == kAlertFirstButtonReturn);
+          });
+}
+
+void PageDialogs::prompt(const std::string& prompt, const std::optional<std::string>& defaultText,
+                         std::function<void(std::optional<std::string>)> completion) {
+    auto done = once(std::move(completion));
+    if (blocked_) return done(std::nullopt);
     AlertTextField field{Rect{0, 0, 300, 24}, defaultText.value_or("")};
-    sheets.beginAlertSheet(Alert{prompt, {tr("OK"), tr("Cancel")}, field}, window,
-                           [done](int response, std::optional<std::string> text) {
-                               if (response == kAlertFirstButtonReturn) {
-                                   done(text.value_or(""));
-                               } else {
-                                   done(std::nullopt);
-                               }
-                           });
+    begin(Alert{prompt, {tr("OK"), tr("Cancel")}, field},
+          [done](int response, std::optional<std::string> text) {
+              if (response == kAlertFirstButtonReturn) {
+                  done(text.value_or(""));
+              } else {
+                  done(std::nullopt);
+              }
+          });
 }
 
-void runOpenPanelSheet(Sheets& sheets, Window& window, const OpenPanelParameters& parameters,
-                       std::function<void(std::optional<std::vector<std::string>>)> completion) {
+void PageDialogs::openPanel(
+    const OpenPanelParameters& parameters,
+    std::function<void(std::optional<std::vector<std::string>>)> completion) {
+    // The engine asks only on the user's click, so the page cannot repeat it on its own.
     auto done = once(std::move(completion));
     OpenPanel panel{parameters.allowsMultipleSelection, parameters.allowsDirectories};
-    sheets.beginOpenPanelSheet(panel, window, [done](int response, std::vector<std::string> paths) {
-        if (response == kModalResponseOK) {
-            done(std::move(paths));
-        } else {
-            done(std::nullopt);
-        }
-    });
+    sheets_.beginOpenPanelSheet(panel, window_,
+                                [done](int response, std::vector<std::string> paths) {
+                                    if (response == kModalResponseOK) {
+                                        done(std::move(paths));
+                                    } else {
+                                        done(std::nullopt);
+                                    }
+                                });
+}
+
+void PageDialogs::pageLoaded() {
+    // The succession goes on: a page that reloads itself between dialogs is offered the block
+    // again at its next one.
+    blocked_ = false;
 }
 
 }  // namespace plenhall

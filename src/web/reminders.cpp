@@ -1,5 +1,7 @@
 #include "web/reminders.h"
 
+#include <chrono>
+#include <string>
 #include <utility>
 
 #include "prefs/prefs.h"
@@ -51,6 +53,11 @@ void Reminders::requestPermission(const std::string& pageURL,
         completion(*stored);
         return;
     }
+    // The user put the question away: a page asking again at once does not bring it back.
+    if (dismissed_ || waiting_.size() >= kMaxWaitingForQuestion) {
+        completion(false);
+        return;
+    }
     waiting_.push_back(std::move(completion));
     if (calendar_.isVisible()) ask();
 }
@@ -74,10 +81,12 @@ void Reminders::ask() {
 void Reminders::answer(int response) {
     asking_ = false;
     const bool allowed = response == kAlertSecondButtonReturn;
-    // A question closed unanswered is not an answer: the page is refused this time and the
-    // question comes again at its next request.
+    // A question closed unanswered is not an answer: the page is refused, and the question comes
+    // again at the next launch.
     if (response == kAlertFirstButtonReturn || allowed) {
         services_.defaults.setString(kReminderPermissionKey, allowed ? kGranted : kDenied);
+    } else {
+        dismissed_ = true;
     }
     for (auto& completion : std::exchange(waiting_, {})) completion(allowed);
 }
@@ -90,9 +99,32 @@ NotificationPermissions Reminders::permissions() const {
     return permissions;
 }
 
+bool Reminders::roomForAnother() {
+    const auto now = services_.clock.now();
+    // A clock set back leaves shows "in the future"; they are forgotten too.
+    while (!recentShows_.empty() &&
+           (now - recentShows_.front() >= std::chrono::minutes(1) || recentShows_.front() > now)) {
+        recentShows_.pop_front();
+    }
+    return shown_.size() < kMaxRemindersOnScreen && recentShows_.size() < kMaxRemindersPerMinute;
+}
+
 void Reminders::show(std::shared_ptr<PageNotification> notification) {
     // The engine shows nothing for a page without permission; this keeps it so if it did.
     if (storedAnswer() != true) return;
+    if (!roomForAnother()) {
+        if (!std::exchange(dropping_, true)) {
+            services_.log.line("PlenhallDesktop: the page shows reminders faster than " +
+                               std::to_string(kMaxRemindersPerMinute) + " a minute or more than " +
+                               std::to_string(kMaxRemindersOnScreen) +
+                               " at once; dropped the rest");
+        }
+        // The page hears it closed: the engine has no way to tell it a notification failed.
+        notification->deliverClose();
+        return;
+    }
+    dropping_ = false;
+    recentShows_.push_back(services_.clock.now());
     const std::uint64_t id = nextId_++;
     DesktopNotificationContent content{notification->title(), notification->body(),
                                        "x-office-calendar", tr("Show Calendar")};

@@ -31,6 +31,10 @@ const actions = {{
   g: () => {{ report("popups"); for (let i = 0; i < 300; i++) window.open("{SERVICE}/app/p" + i); }},
   h: () => {{ const hog = []; for (;;) hog.push(new Array(1 << 20).fill(Math.random())); }},
   i: () => {{ location.href = odd[0]; setTimeout(() => {{ location.href = odd[2]; report("assigned"); }}, 50); }},
+  l: () => {{ addEventListener("beforeunload", e => e.preventDefault());
+             for (let i = 0; i < 1000; i++) alert("again " + i);
+             report("loop done " + confirm("more?") + " " + prompt("name?", "x")); }},
+  n: () => {{ location.href = "/app/p0"; }},
   p: () => report("alive " + location.pathname),
 }};
 document.addEventListener("keydown", e => {{ if (actions[e.key]) actions[e.key](); }});
@@ -132,6 +136,43 @@ class Hardening(DesktopTest):
         self.expect("loaded /app/p299", 30)
         self.responsive(calendar, app)
         self.assertEqual(app.opened(), [])
+        self.assertIsNone(app.process.poll())
+
+    def test_a_page_that_loops_alerts_cannot_hold_the_user(self):
+        app = self.launch()
+        calendar = self.shown(app)
+        self.desktop.key("l")  # a thousand alerts, one after another
+
+        def next_dialog(current):
+            """Escape on `current` until another dialog has the focus; that one."""
+            def other():
+                active = self.desktop.active_window()
+                if active == current:
+                    self.desktop.key("Escape")
+                    return False
+                return active not in (None, calendar) and active
+            return wait_until(other, 10, interval=0.3, message="the next dialog")
+        dialog = next_dialog(calendar)
+        # The shortcut puts the calendar away with its dialog during the loop, and brings both back.
+        self.press_shortcut()
+        self.wait_viewable(calendar, False)
+        self.wait_viewable(dialog, False)
+        self.press_shortcut()
+        self.wait_viewable(calendar)
+        self.wait_active(dialog)
+        # The third dialog in quick succession offers to block the page's dialogs: OK, Block Dialogs.
+        dialog = next_dialog(next_dialog(dialog))
+        self.shot("block-offered")
+        self.desktop.key("Tab")
+        self.desktop.key("space")
+        self.expect("loop done false null", 30)  # the rest answered at once: confirm false, prompt null
+        self.wait_active(calendar)
+        self.desktop.key("p")
+        self.expect("alive /app")
+        self.responsive(calendar, app)
+        # Leaving a page that asks to be kept is not held up, nor does it take the program down.
+        self.desktop.key("n")
+        self.expect("loaded /app/p0")
         self.assertIsNone(app.process.poll())
 
     def test_a_page_that_eats_memory_until_it_is_killed_recovers_with_the_next_showing(self):

@@ -97,7 +97,7 @@ class LaunchSpine(DesktopTest):
                            self.desktop.geometry(calendar), 5, message="the moved window")
         self.press_shortcut()
         self.wait_viewable(calendar, False)
-        stored = app.preferences()["largeWindowFrame"]
+        stored = wait_until(lambda: app.preferences().get("largeWindowFrame"), 5, message="the remembered frame")
         self.assertEqual(stored, "{{%d, %d}, {%d, %d}}" % moved)
 
         app.stop()
@@ -165,7 +165,7 @@ class LaunchSpine(DesktopTest):
             self.wait_viewable(settings)
             wait_until(lambda: "PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)" in app.log(), 10,
                        message="the refusal in the log")
-            self.assertTrue(app.preferences()["hasOnboarded"])
+            wait_until(lambda: app.preferences().get("hasOnboarded") is True, 5, message="the first-run flag")
             self.shot("refused")
         finally:
             holder.terminate()

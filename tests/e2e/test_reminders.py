@@ -120,7 +120,7 @@ class Reminders(DesktopTest):
         self.assertTrue(self.desktop.is_viewable(calendar))
         self.desktop.key("Return")
         self.expect_report("page answer=granted")
-        self.assertEqual(app.preferences().get("reminderPermission"), "granted")
+        wait_until(lambda: app.preferences().get("reminderPermission") == "granted", 5, message="the answer stored")
 
         # Shown while the calendar is hidden.
         self.press_shortcut()
@@ -141,6 +141,13 @@ class Reminders(DesktopTest):
         self.order("page", 'shown["Lunch"].close()')
         wait_until(lambda: [c["id"] for c in self.calls("CloseNotification")] == [notes["Lunch"]["id"]], 10,
                    message="the server asked to close it")
+
+        # A flood: a few reach the desktop, the page hears the others closed, and one line says so.
+        self.order("page", 'for (let i = 0; i < 30; i++) notify("Flood " + i)')
+        wait_until(lambda: sum(r.startswith("closed Flood") for r in self.site.reports()) >= 25, 10,
+                   message="the dropped ones closed")
+        self.assertEqual(len([c for c in self.calls("Notify") if c["summary"].startswith("Flood")]), 5)
+        self.assertEqual(app.log().count("PlenhallDesktop: the page shows reminders faster"), 1)
 
         # Relaunched: the permission is the page's from the start, and asking again gets the answer
         # at once (a question would hold it).

@@ -95,9 +95,11 @@ class FakeDefaults final : public UserDefaults {
         put(key, {Entry::Kind::string, v});
     }
     void setBool(std::string_view key, bool v) override { put(key, {Entry::Kind::boolean, "", v}); }
+    void synchronize() override { ++synchronized; }
 
     std::map<std::string, Entry, std::less<>> entries;
     int writes = 0;
+    int synchronized = 0;
 
   private:
     std::optional<std::string> text(std::string_view key, Entry::Kind kind) const;

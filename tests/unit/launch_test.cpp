@@ -35,6 +35,7 @@ TEST_F(Launch, ProcessEntryLoadsPreferencesAndRunsTheLoop) {
     EXPECT_EQ(runProcess(platform, kTestStartURL), 0);
 
     EXPECT_EQ(desktop.application.policy, ActivationPolicy::accessory);
+    EXPECT_EQ(desktop.defaults.synchronized, 1);  // nothing the user changed is left unwritten
     // The controller is gone once the loop has ended, and its timers with it.
     EXPECT_EQ(desktop.mainQueue.pendingTimers(), 0u);
 }

@@ -11,6 +11,7 @@ class Dialogs : public AppFixture {
 
 TEST_F(Dialogs, AlertAnswersOnceWhateverEndsIt) {
     for (int response : {kAlertFirstButtonReturn, -4, 0}) {
+        desktop.clock.advance(60);  // no quick succession
         int answers = 0;
         ui().runJavaScriptAlertPanel("Saved %s%n", [&] { ++answers; });
         ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
@@ -30,6 +31,7 @@ TEST_F(Dialogs, ConfirmIsTrueOnlyForOK) {
                                           {-4, false},
                                           {0, false}};
     for (const auto& [response, expected] : cases) {
+        desktop.clock.advance(60);
         std::vector<bool> answers;
         ui().runJavaScriptConfirmPanel("Delete?", [&](bool ok) { answers.push_back(ok); });
         EXPECT_EQ(desktop.sheets.alerts.front().alert.buttons,
@@ -87,6 +89,71 @@ TEST_F(Dialogs, ASheetEndingTwiceStillAnswersOnce) {
     completion(kAlertFirstButtonReturn, std::nullopt);
     completion(kAlertSecondButtonReturn, std::nullopt);
     EXPECT_EQ(answers, 1);
+}
+
+TEST_F(Dialogs, DialogsInQuickSuccessionOfferToBlockThePage) {
+    // Pauses in seconds between one dialog's end and the next request; whether the last offers.
+    const std::pair<std::vector<double>, bool> cases[] = {
+        {{1, 1}, true},  {{3, 3}, true}, {{1, 1, 1}, true}, {{1, 3.5}, false},
+        {{4, 1}, false}, {{1}, false},   {{-10, 1}, false},  // a clock set back starts anew
+    };
+    for (const auto& [pauses, offered] : cases) {
+        desktop.clock.advance(60);
+        ui().runJavaScriptAlertPanel("Again", [] {});
+        for (double pause : pauses) {
+            desktop.sheets.answerAlert(kAlertFirstButtonReturn);
+            if (pause < 0) {
+                desktop.clock.current -= std::chrono::seconds(int(-pause));
+            } else {
+                desktop.clock.advance(pause);
+            }
+            ui().runJavaScriptAlertPanel("Again", [] {});
+        }
+        const auto& alert = desktop.sheets.alerts.front().alert;
+        const std::vector<std::string> buttons =
+            offered ? std::vector<std::string>{"OK", "Block Dialogs"} : std::vector<std::string>{};
+        EXPECT_EQ(alert.buttons, buttons);
+        EXPECT_EQ(alert.informativeText.empty(), !offered);
+        desktop.sheets.answerAlert(kAlertFirstButtonReturn);
+    }
+}
+
+TEST_F(Dialogs, ABlockedPageIsAnsweredAtOnceAsCancelledUntilAPageLoads) {
+    desktop.clock.advance(1);  // the calendar page has loaded
+    std::vector<std::string> answers;
+    auto alert = [&] { ui().runJavaScriptAlertPanel("a", [&] { answers.push_back("done"); }); };
+    auto confirm = [&] {
+        ui().runJavaScriptConfirmPanel("c",
+                                       [&](bool ok) { answers.push_back(ok ? "true" : "false"); });
+    };
+    auto prompt = [&] {
+        ui().runJavaScriptTextInputPanel("p", "x", [&](std::optional<std::string> text) {
+            answers.push_back(text.value_or("null"));
+        });
+    };
+    alert();
+    desktop.sheets.answerAlert(kAlertFirstButtonReturn);
+    confirm();
+    desktop.sheets.answerAlert(kAlertFirstButtonReturn);
+    prompt();  // the third: OK, Cancel, Block
+    ASSERT_EQ(desktop.sheets.alerts.front().alert.buttons,
+              (std::vector<std::string>{"OK", "Cancel", "Block Dialogs"}));
+    desktop.sheets.answerAlert(kAlertFirstButtonReturn + 2, "typed");
+    EXPECT_EQ(answers, (std::vector<std::string>{"done", "true", "null"}));
+
+    answers.clear();
+    desktop.clock.advance(60);
+    alert();
+    confirm();
+    prompt();
+    EXPECT_EQ(answers, (std::vector<std::string>{"done", "false", "null"}));
+    EXPECT_TRUE(desktop.sheets.alerts.empty());
+
+    webView().commit();  // the page loads again
+    confirm();
+    ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
+    EXPECT_EQ(desktop.sheets.alerts.front().alert.buttons,
+              (std::vector<std::string>{"OK", "Cancel"}));
 }
 
 TEST_F(Dialogs, LeavingThePageIsNeverHeldUp) {

@@ -32,6 +32,7 @@ class PreferenceFaults : public ::testing::Test {
 
     fs::path directory;
     std::string path;
+    FakeMainQueue queue;
 };
 
 TEST_F(PreferenceFaults, AKillAtAnyMomentLeavesAReadableFileWithOneOfTheValuesWritten) {
@@ -41,10 +42,11 @@ TEST_F(PreferenceFaults, AKillAtAnyMomentLeavesAReadableFileWithOneOfTheValuesWr
         ASSERT_GE(child, 0);
         if (child == 0) {
             FakeLog log;
-            PreferenceFileStore store(path, log);
+            PreferenceFileStore store(path, log, queue);
             for (int i = 0;; ++i) {
                 store.setString("displayMode", "value-" + std::to_string(i));
                 store.setData("shortcut", std::string(200 + i % 300, 'x'));
+                store.synchronize();
             }
         }
         usleep(1000 + random() % 15000);
@@ -52,7 +54,7 @@ TEST_F(PreferenceFaults, AKillAtAnyMomentLeavesAReadableFileWithOneOfTheValuesWr
         waitpid(child, nullptr, 0);
 
         FakeLog log;
-        PreferenceFileStore store(path, log);
+        PreferenceFileStore store(path, log, queue);
         EXPECT_TRUE(log.lines.empty())
             << "round " << round << ": " << (log.lines.empty() ? "" : log.lines[0]);
         auto value = store.stringForKey("displayMode");
@@ -69,7 +71,7 @@ TEST_F(PreferenceFaults, AKillAtAnyMomentLeavesAReadableFileWithOneOfTheValuesWr
 TEST_F(PreferenceFaults, AFullDiskKeepsValuesInMemoryAndSaysSoOnce) {
     {
         FakeLog log;
-        PreferenceFileStore store(path, log);
+        PreferenceFileStore store(path, log, queue);
         store.setString("displayMode", "fullScreen");
     }
     pid_t child = fork();
@@ -80,9 +82,10 @@ TEST_F(PreferenceFaults, AFullDiskKeepsValuesInMemoryAndSaysSoOnce) {
         rlimit limit{16, 16};
         setrlimit(RLIMIT_FSIZE, &limit);
         FakeLog log;
-        PreferenceFileStore store(path, log);
+        PreferenceFileStore store(path, log, queue);
         store.setString("displayMode", "largeWindow");
         store.setBool("hasOnboarded", true);
+        store.synchronize();
         bool ok = store.stringForKey("displayMode") == "largeWindow" &&
                   store.boolForKey("hasOnboarded") && log.lines.size() == 1 &&
                   log.lines[0].find("not saved") != std::string::npos;
@@ -93,7 +96,7 @@ TEST_F(PreferenceFaults, AFullDiskKeepsValuesInMemoryAndSaysSoOnce) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     FakeLog log;
-    PreferenceFileStore store(path, log);
+    PreferenceFileStore store(path, log, queue);
     EXPECT_EQ(store.stringForKey("displayMode"), "fullScreen");  // the old file, whole
     for (const auto& entry : fs::directory_iterator(directory))
         EXPECT_EQ(entry.path().filename(), "preferences.json");

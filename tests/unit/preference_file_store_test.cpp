@@ -47,17 +47,18 @@ class PreferenceFile : public ::testing::Test {
     std::string directory;
     std::string path;
     FakeLog log;
+    FakeMainQueue queue;
 };
 
 TEST_F(PreferenceFile, TypedEntriesSurviveAReload) {
     {
-        PreferenceFileStore store(path, log);
+        PreferenceFileStore store(path, log, queue);
         store.setData("shortcut", R"({"keyCode":8})");
         store.setData("binary", std::string("\xff\x00\x01", 3));
         store.setString("displayMode", "largeWindow");
         store.setBool("hasOnboarded", true);
     }
-    PreferenceFileStore store(path, log);
+    PreferenceFileStore store(path, log, queue);
     EXPECT_EQ(store.dataForKey("shortcut"), R"({"keyCode":8})");
     EXPECT_EQ(store.dataForKey("binary"), std::string("\xff\x00\x01", 3));
     EXPECT_EQ(store.stringForKey("displayMode"), "largeWindow");
@@ -82,11 +83,12 @@ TEST_F(PreferenceFile, UnparsableFileIsMovedAsideNotOverwritten) {
         SetUp();
         write(contents);
         log.lines.clear();
-        PreferenceFileStore store(path, log);
+        PreferenceFileStore store(path, log, queue);
         EXPECT_FALSE(store.stringForKey("displayMode"));
         ASSERT_EQ(log.lines.size(), 1u) << contents;
         EXPECT_NE(log.lines[0].find("moved it to"), std::string::npos);
         store.setBool("hasOnboarded", true);
+        store.synchronize();
         auto names = files();
         ASSERT_EQ(names.size(), 2u);
         EXPECT_EQ(names[0], "preferences.json");
@@ -98,13 +100,14 @@ TEST_F(PreferenceFile, UnparsableFileIsMovedAsideNotOverwritten) {
 TEST_F(PreferenceFile, EmptyFileIsAnEmptyStoreAndUnknownEntriesAreKept) {
     write("  \n");
     {
-        PreferenceFileStore store(path, log);
+        PreferenceFileStore store(path, log, queue);
         EXPECT_TRUE(log.lines.empty());
     }
     write(R"({"future": {"kind": [1, 2]}, "count": 3, "displayMode": "largeWindow"})");
-    PreferenceFileStore store(path, log);
+    PreferenceFileStore store(path, log, queue);
     EXPECT_FALSE(store.stringForKey("count"));
     store.setBool("hasOnboarded", true);
+    store.synchronize();
     auto text = read(path);
     EXPECT_NE(text.find("\"future\""), std::string::npos);
     EXPECT_NE(text.find("\"count\": 3"), std::string::npos);
@@ -114,7 +117,7 @@ TEST_F(PreferenceFile, LeftoverTemporaryFilesAreRemovedAtStart) {
     write(R"({"displayMode": "largeWindow"})");
     std::ofstream(path + ".tmp-AbC123") << "half written";
     std::ofstream(path + ".tmp-notours-long") << "kept";
-    PreferenceFileStore store(path, log);
+    PreferenceFileStore store(path, log, queue);
     EXPECT_EQ(store.stringForKey("displayMode"), "largeWindow");
     EXPECT_EQ(files(),
               (std::vector<std::string>{"preferences.json", "preferences.json.tmp-notours-long"}));
@@ -123,26 +126,73 @@ TEST_F(PreferenceFile, LeftoverTemporaryFilesAreRemovedAtStart) {
 TEST_F(PreferenceFile, UnwritableLocationKeepsValuesInMemoryAndLogsOnce) {
     // A file where the directory should be: the write fails whoever runs the test.
     std::ofstream(directory + "/plenhall-desktop") << "in the way";
-    PreferenceFileStore store(path, log);
+    PreferenceFileStore store(path, log, queue);
     store.setString("displayMode", "largeWindow");
+    queue.elapse(kPreferenceWriteDelay);
     store.setBool("hasOnboarded", true);
+    store.synchronize();
     EXPECT_EQ(store.stringForKey("displayMode"), "largeWindow");
     EXPECT_TRUE(store.boolForKey("hasOnboarded"));
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_NE(log.lines[0].find("not saved"), std::string::npos);
 }
 
-TEST_F(PreferenceFile, WritesThroughASymbolicLink) {
-    write(R"({"displayMode": "fullScreen"})");
-    std::string target = directory + "/dotfiles.json";
-    rename(path.c_str(), target.c_str());
-    ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
-    PreferenceFileStore store(path, log);
-    store.setString("displayMode", "largeWindow");
-    struct stat info {};
-    ASSERT_EQ(lstat(path.c_str(), &info), 0);
-    EXPECT_TRUE(S_ISLNK(info.st_mode));
-    EXPECT_NE(read(target).find("largeWindow"), std::string::npos);
+TEST_F(PreferenceFile, ABurstOfChangesIsWrittenOnceAndNothingIsLostAtQuit) {
+    write(R"({"pageZoom": "100"})");
+    {
+        PreferenceFileStore store(path, log, queue);
+        for (const char* percent : {"110", "125", "150", "175", "200"})
+            store.setString("pageZoom", percent);
+        EXPECT_EQ(store.stringForKey("pageZoom"), "200");
+        queue.elapse(kPreferenceWriteDelay - std::chrono::milliseconds(1));
+        EXPECT_EQ(read(path), R"({"pageZoom": "100"})");  // untouched during the burst
+        queue.elapse(std::chrono::milliseconds(1));
+        EXPECT_NE(read(path).find(R"("pageZoom": "200")"), std::string::npos);
+
+        store.setString("pageZoom", "250");
+        store.synchronize();  // the process ends
+        EXPECT_NE(read(path).find(R"("pageZoom": "250")"), std::string::npos);
+        store.setString("pageZoom", "300");
+    }
+    EXPECT_NE(read(path).find(R"("pageZoom": "300")"), std::string::npos);
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(PreferenceFile, ASymbolicLinkStaysALinkToTheFileItNames) {
+    // Paths below the test's directory; the link may be relative to the link's own directory.
+    struct Case {
+        std::string link;    // what the preferences file links to
+        std::string target;  // the file written
+        bool exists;
+    };
+    const Case cases[] = {
+        {"/dotfiles/prefs.json", "/dotfiles/prefs.json", true},
+        {"../dotfiles/prefs.json", "/dotfiles/prefs.json", true},
+        {"/dotfiles/new/prefs.json", "/dotfiles/new/prefs.json", false},  // not made yet
+        {"/middle.json", "/dotfiles/prefs.json", true},                   // a link to a link
+    };
+    for (const auto& c : cases) {
+        TearDown();
+        SetUp();
+        mkdir((directory + "/dotfiles").c_str(), 0700);
+        mkdir((directory + "/plenhall-desktop").c_str(), 0700);
+        const std::string target = directory + c.target;
+        if (c.exists) std::ofstream(target) << R"({"displayMode": "fullScreen"})";
+        symlink((directory + "/dotfiles/prefs.json").c_str(), (directory + "/middle.json").c_str());
+        const std::string link = c.link.front() == '/' ? directory + c.link : c.link;
+        ASSERT_EQ(symlink(link.c_str(), path.c_str()), 0) << c.link;
+        {
+            PreferenceFileStore store(path, log, queue);
+            EXPECT_EQ(store.stringForKey("displayMode").has_value(), c.exists) << c.link;
+            store.setString("displayMode", "largeWindow");
+        }
+        struct stat info {};
+        ASSERT_EQ(lstat(path.c_str(), &info), 0) << c.link;
+        EXPECT_TRUE(S_ISLNK(info.st_mode)) << c.link;
+        EXPECT_NE(read(target).find("largeWindow"), std::string::npos) << c.link;
+        EXPECT_EQ(files(), std::vector<std::string>{"preferences.json"}) << c.link;
+    }
+    EXPECT_TRUE(log.lines.empty());
 }
 
 }  // namespace

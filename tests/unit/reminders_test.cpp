@@ -86,6 +86,9 @@ TEST_F(Reminders, TheQuestionAsksOnceForEveryoneWaitingAndRemembers) {
         EXPECT_EQ(answers, expected) << response;
         EXPECT_EQ(stored(), kept) << response;
     }
+    // Closed unanswered: a page asking again is refused without the question, until relaunched.
+    EXPECT_EQ(*ask("https://plenhall.com/app"), std::vector<bool>{false});
+    EXPECT_TRUE(desktop.sheets.alerts.empty());
     // What a new page process is told before any page asks.
     desktop.defaults.setString("reminderPermission", "granted");
     EXPECT_EQ(ui().notificationPermissions().granted,
@@ -95,15 +98,57 @@ TEST_F(Reminders, TheQuestionAsksOnceForEveryoneWaitingAndRemembers) {
               std::vector<std::string>{"https://plenhall.com"});
 }
 
-TEST_F(Reminders, AQuestionWhileHiddenWaitsForTheCalendar) {
+TEST_F(Reminders, AQuestionWhileHiddenWaitsForTheCalendarWithAFewOthers) {
     launchOnboarded();
-    auto answers = ask("https://plenhall.com/app");
+    std::vector<std::shared_ptr<std::vector<bool>>> pages;
+    for (std::size_t i = 0; i <= kMaxWaitingForQuestion; ++i)
+        pages.push_back(ask("https://plenhall.com/app"));
     EXPECT_TRUE(desktop.sheets.alerts.empty());
+    EXPECT_EQ(*pages.back(), std::vector<bool>{false});  // one too many: refused at once
     pressHotKey();
     ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
     EXPECT_TRUE(calendar().visible);
     desktop.sheets.answerAlert(kAlertSecondButtonReturn);
-    EXPECT_EQ(*answers, std::vector<bool>{true});
+    pages.pop_back();
+    for (const auto& answers : pages) EXPECT_EQ(*answers, std::vector<bool>{true});
+}
+
+TEST_F(Reminders, AFloodIsBoundedOnScreenAndPerMinuteWithOneLogLineABurst) {
+    desktop.defaults.setString("reminderPermission", "granted");
+    launchOnboarded();
+    // Notifies `count` times; how many of them reached the screen. The others are closed.
+    auto flood = [&](std::size_t count) {
+        std::size_t shown = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            auto page = notify("Flood");
+            shown += page->closes == 0;
+        }
+        return shown;
+    };
+    auto dismissAll = [&] {
+        while (!desktop.desktopNotifications.onScreen.empty())
+            desktop.desktopNotifications.dismiss(
+                desktop.desktopNotifications.onScreen.begin()->first);
+    };
+    auto logged = [&] {
+        return std::count_if(desktop.log.lines.begin(), desktop.log.lines.end(),
+                             [](const auto& line) { return line.find("reminders") != line.npos; });
+    };
+    EXPECT_EQ(flood(kMaxRemindersOnScreen + 3), kMaxRemindersOnScreen);
+    EXPECT_EQ(desktop.desktopNotifications.onScreen.size(), kMaxRemindersOnScreen);
+    EXPECT_EQ(logged(), 1);
+    dismissAll();
+    desktop.clock.advance(30);
+    const std::size_t rest = kMaxRemindersPerMinute - kMaxRemindersOnScreen;
+    EXPECT_EQ(flood(rest), rest);  // room on screen again
+    dismissAll();
+    EXPECT_EQ(flood(2), 0u);    // the minute's share is spent
+    EXPECT_EQ(logged(), 2);     // shown ones in between: a new burst
+    desktop.clock.advance(31);  // the first burst's minute is over
+    EXPECT_EQ(flood(kMaxRemindersOnScreen + 1), kMaxRemindersPerMinute - rest);
+    desktop.clock.current -= std::chrono::hours(1);  // a clock set back forgets, never blocks
+    dismissAll();
+    EXPECT_EQ(flood(1), 1u);
 }
 
 TEST_F(Reminders, ClicksShowTheCalendarAndClosingWorksBothWays) {

@@ -78,6 +78,7 @@ class GtkPlatform {
     // Where the preference file lives: the user's configuration directory.
     static std::string preferencesPath();
     Log& log() { return log_; }
+    MainQueue& mainQueue() { return mainQueue_; }
     const Localization& localization() const { return localization_; }
 
   private:

@@ -44,14 +44,10 @@ struct Pending {
     T* object;
 };
 
-void unrefDialog(WebKitScriptDialog* dialog) {
-    webkit_script_dialog_unref(dialog);
-}
 void unrefFileChooser(WebKitFileChooserRequest* request) {
     GObjectUnref{}(request);
 }
 
-using PendingDialog = Pending<WebKitScriptDialog, unrefDialog>;
 using PendingFileChooser = Pending<WebKitFileChooserRequest, unrefFileChooser>;
 
 // The engine's notification, for as long as the core holds it. The engine has no icon for it in
@@ -102,6 +98,29 @@ GList* securityOrigins(const std::vector<std::string>& origins) {
 }
 
 }  // namespace
+
+// A script dialog until its answer has reached the engine. The engine lets go of the dialog only
+// once its signal has returned, and a dialog closed before then is gone when it does: an answer
+// given at once (a blocked page's) reaches it when the loop is next idle, after any input waiting,
+// so a page asking without end cannot starve the shortcut.
+struct WebViewDelegateAdapter::PendingDialog {
+    explicit PendingDialog(WebKitScriptDialog* dialog) : object(webkit_script_dialog_ref(dialog)) {}
+    PendingDialog(const PendingDialog&) = delete;
+    PendingDialog& operator=(const PendingDialog&) = delete;
+    ~PendingDialog() { webkit_script_dialog_unref(object); }
+
+    void close() {
+        if (asking) {
+            answered = true;
+        } else {
+            webkit_script_dialog_close(object);
+        }
+    }
+
+    WebKitScriptDialog* object;
+    bool asking = true;  // inside the engine's signal
+    bool answered = false;
+};
 
 WebViewDelegateAdapter::WebViewDelegateAdapter(WebKitWebView* view) {
     // The handlers are disconnected with `connections_`, so `this` outlives them.
@@ -221,20 +240,19 @@ gboolean WebViewDelegateAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDial
     auto* self = static_cast<WebViewDelegateAdapter*>(data);
     const char* message = webkit_script_dialog_get_message(dialog);
     const std::string text = message ? message : "";
-    auto pending = std::make_shared<PendingDialog>(webkit_script_dialog_ref(dialog));
+    auto pending = std::make_shared<PendingDialog>(dialog);
     auto confirm = [pending](bool confirmed) {
         webkit_script_dialog_confirm_set_confirmed(pending->object, confirmed);
-        webkit_script_dialog_close(pending->object);
+        pending->close();
     };
 
     switch (webkit_script_dialog_get_dialog_type(dialog)) {
         case WEBKIT_SCRIPT_DIALOG_ALERT:
-            self->ui_->runJavaScriptAlertPanel(
-                text, [pending] { webkit_script_dialog_close(pending->object); });
-            return TRUE;
+            self->ui_->runJavaScriptAlertPanel(text, [pending] { pending->close(); });
+            break;
         case WEBKIT_SCRIPT_DIALOG_CONFIRM:
             self->ui_->runJavaScriptConfirmPanel(text, confirm);
-            return TRUE;
+            break;
         case WEBKIT_SCRIPT_DIALOG_PROMPT: {
             const char* fallback = webkit_script_dialog_prompt_get_default_text(dialog);
             std::optional<std::string> defaultText;
@@ -245,15 +263,22 @@ gboolean WebViewDelegateAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDial
                     if (entered) {
                         webkit_script_dialog_prompt_set_text(pending->object, entered->c_str());
                     }
-                    webkit_script_dialog_close(pending->object);
+                    pending->close();
                 });
-            return TRUE;
+            break;
         }
         case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
             self->ui_->runBeforeUnloadConfirmPanel(text, confirm);
-            return TRUE;
+            break;
+        default:
+            return FALSE;
     }
-    return FALSE;
+    pending->asking = false;
+    if (pending->answered) {
+        self->answerLater_ =
+            ScheduledCall::idle([pending] { webkit_script_dialog_close(pending->object); });
+    }
+    return TRUE;
 }
 
 gboolean WebViewDelegateAdapter::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,

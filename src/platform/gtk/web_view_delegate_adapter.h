@@ -31,6 +31,8 @@ class WebViewDelegateAdapter {
     bool insideNewWindowRequest() const { return creating_ > 0; }
 
   private:
+    struct PendingDialog;
+
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType,
                                    gpointer);
     static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer);
@@ -50,6 +52,9 @@ class WebViewDelegateAdapter {
     UIDelegate* ui_ = nullptr;
     int creating_ = 0;
     std::vector<SignalConnection> connections_;
+    // A script dialog answered while the engine asked, closed once the loop is idle; the engine
+    // asks for one dialog at a time.
+    ScheduledCall answerLater_;
 };
 
 }  // namespace plenhall::gtk
