@@ -1,5 +1,7 @@
 #include "app/app_delegate.h"
 
+#include <algorithm>
+
 #include "text/localized.h"
 #include "web/offline_page.h"
 #include "web/user_agent.h"
@@ -101,6 +103,18 @@ void AppDelegate::applicationDidFinishLaunching() {
         prefs_.defaults().setBool(kHasOnboardedKey, true);
         settings_->present(Presentation::welcome);
     }
+}
+
+int AppDelegate::applicationCannotReachRunningInstance(const UnreachableInstance& instance) {
+    // A second calendar would grab the same shortcut and write the same preferences, so this
+    // launch ends here and says why the running one did not get it.
+    std::string why = instance.noSessionBus
+                          ? "there is no D-Bus session bus (" + *instance.noSessionBus + ")"
+                          : std::string("it is not on this launch's D-Bus session bus");
+    std::replace(why.begin(), why.end(), '\n', ' ');
+    platform_.log.line(
+        "PlenhallDesktop: Plenhall is already running, but this launch cannot reach it: " + why);
+    return 1;
 }
 
 }  // namespace plenhall

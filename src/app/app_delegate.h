@@ -40,6 +40,7 @@ class AppDelegate final : public ApplicationDelegate,
 
     // ApplicationDelegate
     void applicationDidFinishLaunching() override;
+    int applicationCannotReachRunningInstance(const UnreachableInstance& instance) override;
     bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
     void applicationOpenURLs(const std::vector<std::string>& urls) override;
 

@@ -6,11 +6,14 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "app/process_entry.h"
 #include "build_info.h"
 #include "platform/gtk/gtk_platform.h"
 #include "prefs/preference_file_store.h"
+#include "text/catalogues.h"
 #include "text/localized.h"
 
 namespace {
@@ -26,20 +29,12 @@ std::optional<plenhall::InfoDictionary> infoDictionary() {
     return info;
 }
 
-// The catalogues beside the program as installed, found from where it runs (a package may
-// install under another prefix than the build was configured for), or the build tree's for a
-// program run where it was built, so tests of the built program see the catalogues built with it.
 std::string localeDirectory() {
-    const std::string program =
-        plenhall::gtk::takeString(g_file_read_link("/proc/self/exe", nullptr));
-    if (program.starts_with(PLENHALL_BUILD_DIR "/")) return PLENHALL_BUILD_LOCALEDIR;
-    if (!program.empty()) {
-        const std::string programDirectory =
-            plenhall::gtk::takeString(g_path_get_dirname(program.c_str()));
-        const std::string beside = programDirectory + "/" PLENHALL_LOCALEDIR_FROM_BINDIR;
-        if (g_file_test(beside.c_str(), G_FILE_TEST_IS_DIR)) return beside;
-    }
-    return PLENHALL_LOCALEDIR;
+    std::error_code unknown;
+    return plenhall::catalogueDirectory(std::filesystem::read_symlink("/proc/self/exe", unknown),
+                                        {PLENHALL_BUILD_PROGRAM, PLENHALL_BUILD_LOCALEDIR,
+                                         PLENHALL_LOCALEDIR_FROM_BINDIR, PLENHALL_LOCALEDIR})
+        .string();
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // is held by reference and outlives the loop.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,10 +15,19 @@ namespace plenhall {
 
 enum class ActivationPolicy { regular = 0, accessory = 1 };
 
+// Another instance of the program runs for this user, where this launch cannot hand itself to it.
+struct UnreachableInstance {
+    // Why this launch has no session bus; nothing when it has one and the other is not on it.
+    std::optional<std::string> noSessionBus;
+};
+
 class ApplicationDelegate {
   public:
     virtual ~ApplicationDelegate() = default;
     virtual void applicationDidFinishLaunching() = 0;
+    // Instead of the launch, when another instance runs that this one cannot reach. The answer is
+    // the process's exit status.
+    virtual int applicationCannotReachRunningInstance(const UnreachableInstance& instance) = 0;
     // The user opened the running application again. Answer false when nothing further is to
     // be done by the platform.
     virtual bool applicationShouldHandleReopen(bool hasVisibleWindows) = 0;

@@ -1,5 +1,5 @@
 // Fetching a small document over HTTP: one GET with a size limit and a deadline, answered once
-// with the body or with why there is none.
+// with the body, with where the server sent it instead, or with why there is none.
 //
 // Thread: main thread only. The completion never runs from within `get`; it runs later on the
 // main thread, once, unless the request handle is destroyed first.
@@ -23,7 +23,7 @@ struct HttpRequest {
 
 enum class HttpFailure {
     invalidAddress,  // the URL cannot be requested at all
-    network,         // no answer: name lookup, connection, TLS, redirects, a broken transfer
+    network,         // no answer: name lookup, connection, TLS, a broken transfer
     status,          // the server answered with a status other than 200
     tooLarge,        // the body went past maxBytes
     timedOut,        // the deadline passed first
@@ -35,7 +35,13 @@ struct HttpError {
     std::string detail;  // the reason phrase for `status`; the transport's own words for `network`
 };
 
-using HttpResult = std::variant<std::string, HttpError>;
+// The server sent the request on to another address. The client never follows a redirect itself:
+// where a request may go is the caller's decision.
+struct HttpRedirect {
+    std::string location;  // absolute: the Location header resolved against the request's URL
+};
+
+using HttpResult = std::variant<std::string, HttpError, HttpRedirect>;
 
 class HttpClient {
   public:

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "text/utf8.h"
+
 namespace plenhall {
 namespace {
 
@@ -58,6 +60,11 @@ void appendUtf8(std::string& out, std::uint32_t code) {
     }
 }
 
+// A name from the feed as a reason quotes it: the reason reaches a dialog.
+std::string quoted(std::string_view name) {
+    return quotable(name, 40);
+}
+
 std::string trimmed(std::string_view text) {
     auto begin = text.find_first_not_of(" \t\r\n");
     if (begin == std::string_view::npos) return {};
@@ -74,7 +81,8 @@ class Reader {
             bool ok = xml_[i_] == '<' ? markup() : text();
             if (!ok) return AppcastError{error_};
         }
-        if (!stack_.empty()) return AppcastError{"the feed ends inside <" + stack_.back() + ">"};
+        if (!stack_.empty())
+            return AppcastError{"the feed ends inside <" + quoted(stack_.back()) + ">"};
         if (!sawRoot_) return AppcastError{"the feed is empty"};
         if (rootName_ != "rss") return AppcastError{"the feed is not RSS"};
         return std::move(items_);
@@ -152,7 +160,7 @@ class Reader {
                     return fail("character reference out of range");
                 appendUtf8(out, code);
             } else {
-                return fail("unknown entity &" + std::string(reference) + ";");
+                return fail("unknown entity &" + quoted(reference) + ";");
             }
         }
         return true;
@@ -193,7 +201,7 @@ class Reader {
         std::vector<Attribute> attributes;
         for (;;) {
             spaces();
-            if (i_ >= xml_.size()) return fail("unterminated tag <" + element + ">");
+            if (i_ >= xml_.size()) return fail("unterminated tag <" + quoted(element) + ">");
             if (xml_[i_] == '>' || startsWith("/>")) break;
             Attribute attribute;
             if (!name(attribute.name)) return false;
@@ -248,10 +256,10 @@ class Reader {
         if (!name(element)) return false;
         spaces();
         if (i_ >= xml_.size() || xml_[i_] != '>')
-            return fail("malformed end tag </" + element + ">");
+            return fail("malformed end tag </" + quoted(element) + ">");
         ++i_;
         if (stack_.empty() || stack_.back() != element)
-            return fail("mismatched end tag </" + element + ">");
+            return fail("mismatched end tag </" + quoted(element) + ">");
         stack_.pop_back();
 
         if (item_ && stack_.size() == itemDepth_ + 1) {
@@ -324,6 +332,13 @@ int compareNumbers(std::string_view a, std::string_view b) {
     return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
+bool isOfferable(const AppcastItem& item) {
+    auto showable = [](const std::string& version) {
+        return version.size() <= kMaxVersionBytes && isPlainText(version);
+    };
+    return !item.version.empty() && showable(item.version) && showable(item.shortVersion);
+}
+
 }  // namespace
 
 AppcastResult parseAppcast(std::string_view xml) {
@@ -361,7 +376,7 @@ std::optional<AppcastItem> newestUpdate(const std::vector<AppcastItem>& items,
                                         std::string_view current) {
     const AppcastItem* newest = nullptr;
     for (const auto& item : items) {
-        if (item.version.empty()) continue;
+        if (!isOfferable(item)) continue;
         if (!newest || compareVersions(item.version, newest->version) > 0) newest = &item;
     }
     if (!newest || compareVersions(newest->version, current) <= 0) return std::nullopt;

@@ -5,6 +5,7 @@
 // with the items or with a reason the feed is unreadable, in time and memory linear in the input.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,7 +36,11 @@ AppcastResult parseAppcast(std::string_view xml);
 // > "1.0b1"); a longer version with more numbers is newer ("1.0.1" > "1.0").
 int compareVersions(std::string_view a, std::string_view b);
 
-// The newest item strictly newer than `current`, if any.
+// The longest version an item may carry: versions are shown in a dialog.
+inline constexpr std::size_t kMaxVersionBytes = 64;
+
+// The newest item strictly newer than `current`, if any. Items whose versions are missing, longer
+// than kMaxVersionBytes or not plain text (isPlainText) are passed over.
 std::optional<AppcastItem> newestUpdate(const std::vector<AppcastItem>& items,
                                         std::string_view current);
 

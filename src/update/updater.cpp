@@ -15,8 +15,13 @@ bool isLoopback(std::string_view host) {
     return host == "127.0.0.1" || host == "localhost" || host == "::1";
 }
 
-bool isWebLink(std::string_view url) {
-    return isWebScheme(urlScheme(url).value_or(""));
+// Feed links are web pages for the browser. An https feed vouches for a link only as far as the
+// connection it came over, so its links must be https too; a plain http feed (loopback only) may
+// name plain http pages.
+bool isOfferableLink(std::string_view link, std::string_view feed) {
+    auto scheme = urlScheme(link);
+    if (!scheme || !urlHost(link)) return false;
+    return *scheme == "https" || (*scheme == "http" && urlScheme(feed) == "http");
 }
 
 // Why a check failed: in English for the log, in the user's language for the user.
@@ -56,6 +61,11 @@ FeedVerdict checkFeed(std::string_view feed) {
     if (!host) return FeedVerdict::invalid;
     if (*scheme == "http" && !isLoopback(*host)) return FeedVerdict::insecure;
     return FeedVerdict::allowed;
+}
+
+FeedVerdict checkRedirect(std::string_view from, std::string_view to) {
+    if (urlScheme(from) == "https" && urlScheme(to) != "https") return FeedVerdict::insecure;
+    return checkFeed(to);
 }
 
 UpdaterSettings UpdaterSettings::fromInfo(const std::optional<InfoDictionary>& info) {
@@ -107,14 +117,44 @@ void Updater::start(Origin origin) {
         fail(refused->english, refused->localized);
         return;
     }
-    request_ = services_.http.get(
-        HttpRequest{settings_.feed, "PlenhallDesktop/" + settings_.currentShortVersion,
-                    kMaxFeedBytes, kDeadline},
-        [this](HttpResult result) { received(std::move(result)); });
+    redirects_ = 0;
+    // The timer and the requests are ours, so `this` outlives their work.
+    deadline_ = services_.mainQueue.asyncAfter(kDeadline, [this] {
+        received(HttpError{HttpFailure::timedOut, 0, ""});
+    });
+    fetch(settings_.feed);
+}
+
+void Updater::fetch(std::string url) {
+    url_ = std::move(url);
+    request_ =
+        services_.http.get(HttpRequest{url_, "PlenhallDesktop/" + settings_.currentShortVersion,
+                                       kMaxFeedBytes, kDeadline},
+                           [this](HttpResult result) { received(std::move(result)); });
+}
+
+void Updater::redirected(const std::string& location) {
+    std::optional<Reason> refused;
+    if (++redirects_ > kMaxRedirects) {
+        refused = reason(trKey("the update server redirected too many times"));
+    } else if (checkRedirect(url_, location) != FeedVerdict::allowed) {
+        refused = reason(trKey("the update server redirected to an address that is not https"));
+    }
+    if (!refused) {
+        fetch(location);
+        return;
+    }
+    deadline_.reset();
+    fail(refused->english, refused->localized);
 }
 
 void Updater::received(HttpResult result) {
     request_.reset();
+    if (auto* redirect = std::get_if<HttpRedirect>(&result)) {
+        redirected(redirect->location);
+        return;
+    }
+    deadline_.reset();
     if (auto* error = std::get_if<HttpError>(&result)) {
         const Reason why = failureReason(*error);
         fail(why.english, why.localized);
@@ -123,17 +163,20 @@ void Updater::received(HttpResult result) {
     const bool user = std::exchange(userWaiting_, false);
     auto feed = parseAppcast(std::get<std::string>(result));
     if (auto* error = std::get_if<AppcastError>(&feed)) {
-        if (user) {
-            showMessage(tr("Plenhall couldn't check for updates."),
-                        tr("The update feed is unreadable: %s.", {error->reason}));
-        } else {
-            services_.log.line(kLogPrefix + ("the update feed is unreadable: " + error->reason));
-        }
+        unusableFeed(user, "the update feed is unreadable: " + error->reason,
+                     tr("The update feed is unreadable: %s.", {error->reason}));
         return;
     }
-    auto update = newestUpdate(std::get<std::vector<AppcastItem>>(feed), settings_.currentVersion);
-    if (update) {
+    const auto& items = std::get<std::vector<AppcastItem>>(feed);
+    std::vector<AppcastItem> offerable;
+    for (const auto& item : items) {
+        if (isOfferableLink(item.downloadLink, settings_.feed)) offerable.push_back(item);
+    }
+    if (auto update = newestUpdate(offerable, settings_.currentVersion)) {
         offer(*update);
+    } else if (newestUpdate(items, settings_.currentVersion)) {
+        unusableFeed(user, "the update feed has no secure download link for its new version",
+                     tr("The update feed has no secure download link for its new version."));
     } else if (user) {
         showMessage(tr("You're up to date."), tr("Plenhall %s is the newest version available.",
                                                  {settings_.currentShortVersion}));
@@ -149,13 +192,19 @@ void Updater::fail(const std::string& forLog, const std::string& forUser) {
     }
 }
 
+void Updater::unusableFeed(bool user, const std::string& forLog, const std::string& forUser) {
+    if (user) {
+        showMessage(tr("Plenhall couldn't check for updates."), forUser);
+    } else {
+        services_.log.line(kLogPrefix + forLog);
+    }
+}
+
 void Updater::offer(const AppcastItem& item) {
     // The calendar floats above everything; the controller puts it away first.
     if (willShowUpdate_) willShowUpdate_();
 
-    // Feed links are only ever web pages for the browser.
-    const bool notes = isWebLink(item.releaseNotesLink);
-    const bool download = isWebLink(item.downloadLink);
+    const bool notes = isOfferableLink(item.releaseNotesLink, settings_.feed);
     Alert alert;
     alert.messageText = tr("Plenhall %s is available.", {item.shortVersion});
     alert.informativeText = tr("You have %s. Get the new version from its download page.",
@@ -165,8 +214,8 @@ void Updater::offer(const AppcastItem& item) {
     const std::string downloadButton = tr("Download");
     if (notes) alert.buttons.push_back(notesButton);
     alert.buttons.push_back(tr("Later"));
-    if (download) alert.buttons.push_back(downloadButton);
-    alert.defaultButton = alert.buttons.size() - 1;  // "Download" when offered, else "Later"
+    alert.buttons.push_back(downloadButton);
+    alert.defaultButton = alert.buttons.size() - 1;  // "Download"
 
     auto responseOf = [&alert](const std::string& button) {
         for (std::size_t i = 0; i < alert.buttons.size(); ++i) {

@@ -31,6 +31,11 @@ enum class FeedVerdict {
 // connection; plain http is accepted only from a loopback host, for tests and local mirrors.
 FeedVerdict checkFeed(std::string_view feed);
 
+// Where a feed request may be redirected: an address the feed rule allows, and never from https to
+// plain http (a loopback address included), so a feed never ends on a weaker connection than it
+// was asked for on.
+FeedVerdict checkRedirect(std::string_view from, std::string_view to);
+
 struct UpdaterSettings {
     std::string feed;                 // empty: updates come from the package manager
     std::string currentVersion;       // the build, compared with the items' versions
@@ -65,16 +70,21 @@ class Updater {
     static constexpr std::chrono::hours kCheckInterval{24};
     // Limits that keep a broken or hostile feed from hanging or flooding the program.
     static constexpr std::size_t kMaxFeedBytes = 2 * 1024 * 1024;
-    static constexpr std::chrono::seconds kDeadline{60};
+    static constexpr std::chrono::seconds kDeadline{60};  // for a whole check, redirects included
+    static constexpr int kMaxRedirects = 5;
 
   private:
     enum class Origin { scheduled, user };
 
     void schedule(std::chrono::milliseconds delay);
     void start(Origin origin);
+    void fetch(std::string url);
     void received(HttpResult result);
+    void redirected(const std::string& location);
     // Why a check failed, in English for the log and in the user's language for the user.
     void fail(const std::string& forLog, const std::string& forUser);
+    // A feed that came but offers nothing to install: told to the user who asked, else logged.
+    void unusableFeed(bool user, const std::string& forLog, const std::string& forUser);
     void offer(const AppcastItem& item);
     void showMessage(const std::string& primary, const std::string& secondary);
 
@@ -83,6 +93,9 @@ class Updater {
     std::function<void()> willShowUpdate_;
     std::unique_ptr<MainQueue::Timer> nextCheck_;
     std::unique_ptr<HttpClient::Request> request_;
+    std::unique_ptr<MainQueue::Timer> deadline_;
+    std::string url_;  // where the check in flight asks now
+    int redirects_ = 0;
     bool userWaiting_ = false;
 };
 

@@ -455,9 +455,13 @@ class App(Run):
         return ours
 
     def environment(self, **extra):
-        # No screen reader listens unless a test asks for one (NO_AT_BRIDGE=0).
+        # No screen reader listens unless a test asks for one (NO_AT_BRIDGE=0). The runtime
+        # directory is the run's own, as its single-instance lock is.
+        runtime = os.path.join(self.home, "runtime")
+        os.makedirs(runtime, mode=0o700, exist_ok=True)
         env = {**os.environ, **self.desktop.env, "NO_AT_BRIDGE": "1", **extra,
                "HOME": self.home,
+               "XDG_RUNTIME_DIR": runtime,
                "XDG_CONFIG_HOME": self.config_dir,
                "XDG_DATA_HOME": os.path.join(self.home, ".local", "share"),
                "XDG_CACHE_HOME": os.path.join(self.home, ".cache"),
@@ -474,10 +478,10 @@ class App(Run):
         self.desktop.processes.append(self.process)
         return self
 
-    def launch_again(self, *arguments, timeout=20):
+    def launch_again(self, *arguments, timeout=20, env=None):
         """A second start while this one runs: it hands over to the first and exits."""
-        return subprocess.run([BINARY, *arguments], env=self.environment(), capture_output=True, text=True,
-                              timeout=timeout)
+        return subprocess.run([BINARY, *arguments], env=self.environment(**(env or {})), capture_output=True,
+                              text=True, timeout=timeout)
 
     def window_ids(self, role):
         """Our X windows with WM_WINDOW_ROLE `role`, oldest first."""

@@ -80,6 +80,21 @@ class LaunchSpine(DesktopTest):
         # Still one copy: the second did not load the calendar again.
         self.assertEqual(len(self.site.requests_for("/app")), 1)
 
+    def test_without_a_session_bus_a_second_launch_says_why_and_the_first_runs_on(self):
+        nowhere = {"DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent/bus"}
+        app = self.launch(start_env=nowhere)
+        calendar = app.calendar()
+        second = app.launch_again(env=nowhere)  # a second calendar would run on past the time-out
+        self.assertNotEqual(second.returncode, 0)
+        said = [line for line in second.stderr.splitlines() if line.startswith("PlenhallDesktop: ")]
+        self.assertEqual(len(said), 1, second.stderr)
+        self.assertIn("already running, but this launch cannot reach it: there is no D-Bus session bus", said[0])
+        self.assertIsNone(app.process.poll())
+        self.press_shortcut()
+        self.wait_viewable(calendar)
+        self.wait_active(calendar)
+        self.assertEqual(len(self.site.requests_for("/app")), 1)
+
     def test_large_window_frame_is_remembered_across_a_relaunch(self):
         app = self.launch({"displayMode": "largeWindow"})
         calendar = app.calendar()

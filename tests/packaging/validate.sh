@@ -2,11 +2,22 @@
 # Installs the build into a staging prefix and checks what a desktop will read from it.
 set -euo pipefail
 build="$1"
-stage="$(mktemp -d)"
+program="$2"
+probe="$3"
+# Inside the build tree: a copy of the program there is an installed program all the same.
+stage="$(mktemp -d "$(realpath "$build")/packaging-stage.XXXXXX")"
 trap 'rm -rf "$stage"' EXIT
 
 cmake --install "$build" --prefix "$stage/usr" >/dev/null
 share="$stage/usr/share"
+
+# Each program reads its own catalogues: the built one the build's, the installed one those
+# installed with it.
+catalogues() { env -u DISPLAY -u WAYLAND_DISPLAY LD_PRELOAD="$probe" "$1"; }
+[ "$(catalogues "$program")" = "$build/locale" ] ||
+  { echo "the built program reads $(catalogues "$program")"; exit 1; }
+[ "$(catalogues "$stage/usr/bin/plenhall-desktop")" = "$share/locale" ] ||
+  { echo "the installed program reads $(catalogues "$stage/usr/bin/plenhall-desktop")"; exit 1; }
 for file in \
     "$stage/usr/bin/plenhall-desktop" \
     "$share/applications/com.plenhall.Desktop.desktop" \

@@ -451,6 +451,7 @@ class FakeApplication final : public Application {
     void setActivationPolicy(ActivationPolicy p) override { policy = p; }
     // Finishes launching, as the real loop does first, then returns.
     int run() override {
+        if (unreachable) return delegate->applicationCannotReachRunningInstance(*unreachable);
         delegate->applicationDidFinishLaunching();
         return 0;
     }
@@ -467,6 +468,7 @@ class FakeApplication final : public Application {
     MenuTarget* mainMenuTarget = nullptr;
     int hides = 0;
     bool terminated = false;
+    std::optional<UnreachableInstance> unreachable;  // another instance runs out of reach
 };
 
 // A notification server that keeps what it shows until the test clicks, dismisses or refuses it.

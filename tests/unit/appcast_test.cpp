@@ -59,6 +59,26 @@ TEST(Appcast, ReadsItemsFromElementsAndEnclosures) {
     EXPECT_TRUE(std::get<std::vector<AppcastItem>>(empty).empty());
 }
 
+// Versions reach a dialog: an item whose versions are long or not plain text is passed over.
+TEST(Appcast, OnlyItemsWithShowableVersionsAreOffered) {
+    const std::pair<std::string, std::string> unshowable[] = {
+        {"200", std::string(kMaxVersionBytes + 1, '9')},
+        {std::string(kMaxVersionBytes + 1, '9'), "2.0"},
+        {"200", "2.0\xff"},
+        {"200", "2.0\xc0\xae"},  // an overlong "."
+        {"200", "2.0\n\nGet it from example.com"},
+        {"200", "\u202e0.2"},
+    };
+    const AppcastItem older{"", "150", "1.5", "", "https://plenhall.com/d"};
+    for (const auto& [version, shortVersion] : unshowable) {
+        const AppcastItem item{"", version, shortVersion, "", "https://plenhall.com/d"};
+        EXPECT_EQ(newestUpdate({item, older}, "100"), older) << shortVersion;
+    }
+    const AppcastItem longest{"", "200", std::string(kMaxVersionBytes - 2, '9') + "\u00fc", "",
+                              "https://plenhall.com/d"};
+    EXPECT_EQ(newestUpdate({longest, older}, "100"), longest);
+}
+
 TEST(Appcast, MalformedFeedsAreFailuresNotGuesses) {
     const std::pair<std::string, std::string> cases[] = {
         {"", "the feed is empty"},
@@ -79,6 +99,10 @@ TEST(Appcast, MalformedFeedsAreFailuresNotGuesses) {
         {"garbage<rss></rss>", "text outside the root element"},
         {std::string(1000, '<'), "malformed name"},
         {"<rss><a>", "the feed ends inside <a>"},
+        // What a reason quotes of the feed is plain text and short: reasons reach a dialog.
+        {"<rss><a\xff\xe2\x80\xae>", "the feed ends inside <a\uFFFD\uFFFD>"},
+        {"<rss></" + std::string(100, 'a') + ">",
+         "mismatched end tag </" + std::string(40, 'a') + "\u2026>"},
     };
     for (const auto& [xml, reason] : cases) {
         auto result = parseAppcast(xml);

@@ -48,6 +48,26 @@ TEST_F(Launch, ProcessEntryRefusesAStartURLWithoutHost) {
     EXPECT_EQ(makeAppValues("https://Plenhall.COM/app")->appHost, "plenhall.com");
 }
 
+// A launch that cannot hand itself to the running instance ends with one line: it does not become
+// a second calendar.
+TEST_F(Launch, AnInstanceOutOfReachEndsTheLaunchWithOneLine) {
+    const std::pair<UnreachableInstance, std::string> cases[] = {
+        {{"Cannot autolaunch D-Bus\nwithout X11 $DISPLAY"},
+         "there is no D-Bus session bus (Cannot autolaunch D-Bus without X11 $DISPLAY)"},
+        {{std::nullopt}, "it is not on this launch's D-Bus session bus"},
+    };
+    for (const auto& [instance, why] : cases) {
+        desktop.log.lines.clear();
+        desktop.application.unreachable = instance;
+        EXPECT_EQ(runProcess(platform, kTestStartURL), 1);
+        EXPECT_THAT(desktop.log.lines,
+                    ElementsAre("PlenhallDesktop: Plenhall is already running, but this launch "
+                                "cannot reach it: " +
+                                why));
+    }
+    EXPECT_FALSE(desktop.webViews.last);
+}
+
 TEST_F(Launch, LaterRunsShowNothing) {
     launchOnboarded();
     EXPECT_FALSE(settingsWindow().visible);

@@ -1,9 +1,12 @@
 #include "text/localized.h"
 
+#include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "settings/settings_model.h"
 #include "support/app_fixture.h"
+#include "text/catalogues.h"
 
 namespace plenhall::testing {
 namespace {
@@ -66,6 +69,37 @@ TEST_F(Localized, TextsAndTheirPartsReachTheUserInTheInstalledLanguage) {
     }
     // The language goes with its scope.
     EXPECT_EQ(tr("Quit Plenhall"), "Quit Plenhall");
+}
+
+// The build's catalogues are for the build's own program alone: any copy of it is an installed one.
+TEST(Catalogues, TheBuildsOnlyForTheProgramItBuilt) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::path(::testing::TempDir()) / "catalogues";
+    fs::remove_all(root);
+    auto program = [](const fs::path& path) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << "program";
+        return path;
+    };
+    const CatalogueLocations where{root / "build/plenhall-desktop", root / "build/locale",
+                                   "../share/locale", "/usr/share/locale"};
+    program(where.buildProgram);
+    fs::create_directories(root / "build/stage/usr/share/locale");
+    fs::create_directories(root / "opt/share/locale");
+    fs::create_directory_symlink(root / "build", root / "build-link");
+    const std::pair<fs::path, fs::path> cases[] = {
+        {where.buildProgram, where.buildCatalogues},
+        {root / "build-link/plenhall-desktop", where.buildCatalogues},
+        {program(root / "build/stage/usr/bin/plenhall-desktop"),
+         root / "build/stage/usr/share/locale"},
+        {program(root / "build/plenhall-desktop-copy"), where.configured},
+        {program(root / "opt/bin/plenhall-desktop"), root / "opt/share/locale"},
+        {program(root / "elsewhere/plenhall-desktop"), where.configured},
+        {"", where.configured},
+    };
+    for (const auto& [running, catalogues] : cases)
+        EXPECT_EQ(catalogueDirectory(running, where), catalogues) << running;
+    fs::remove_all(root);
 }
 
 }  // namespace

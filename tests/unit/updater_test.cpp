@@ -94,6 +94,19 @@ TEST(FeedRule, HttpsOrPlainHttpOnLoopback) {
         {"https:appcast.xml", FeedVerdict::invalid},
     };
     for (const auto& [feed, verdict] : cases) EXPECT_EQ(checkFeed(feed), verdict) << feed;
+
+    // A redirect never ends on a weaker connection than the one it came from.
+    const std::tuple<const char*, const char*, FeedVerdict> redirects[] = {
+        {"https://plenhall.com/appcast.xml", "https://cdn.example.net/a.xml", FeedVerdict::allowed},
+        {"https://plenhall.com/appcast.xml", "http://plenhall.com/a.xml", FeedVerdict::insecure},
+        {"https://plenhall.com/appcast.xml", "http://127.0.0.1/a.xml", FeedVerdict::insecure},
+        {"https://plenhall.com/appcast.xml", "file:///etc/a.xml", FeedVerdict::insecure},
+        {"http://127.0.0.1/appcast.xml", "https://plenhall.com/a.xml", FeedVerdict::allowed},
+        {"http://127.0.0.1/appcast.xml", "http://localhost/a.xml", FeedVerdict::allowed},
+        {"http://127.0.0.1/appcast.xml", "http://plenhall.com/a.xml", FeedVerdict::insecure},
+    };
+    for (const auto& [from, to, verdict] : redirects)
+        EXPECT_EQ(checkRedirect(from, to), verdict) << from << " to " << to;
 }
 
 // What people read: a contract, pinned once.
@@ -131,12 +144,17 @@ TEST_F(Updates, EveryTextAUserCheckShows) {
     }
 
     // A check that got no feed: the reason in brackets.
-    const std::pair<HttpError, std::string> failures[] = {
-        {{HttpFailure::network, 0, "Could not resolve host"}, "Could not resolve host"},
-        {{HttpFailure::status, 404, "Not Found"}, "the update server answered 404 Not Found"},
-        {{HttpFailure::tooLarge, 0, ""}, "the update feed is larger than any feed should be"},
-        {{HttpFailure::timedOut, 0, ""}, "the update server did not answer in time"},
-        {{HttpFailure::invalidAddress, 0, ""}, "the update feed address is not a valid URL"},
+    const std::pair<HttpResult, std::string> failures[] = {
+        {HttpError{HttpFailure::network, 0, "Could not resolve host"}, "Could not resolve host"},
+        {HttpError{HttpFailure::status, 404, "Not Found"},
+         "the update server answered 404 Not Found"},
+        {HttpError{HttpFailure::tooLarge, 0, ""},
+         "the update feed is larger than any feed should be"},
+        {HttpError{HttpFailure::timedOut, 0, ""}, "the update server did not answer in time"},
+        {HttpError{HttpFailure::invalidAddress, 0, ""},
+         "the update feed address is not a valid URL"},
+        {HttpRedirect{"http://plenhall.com/appcast.xml"},
+         "the update server redirected to an address that is not https"},
     };
     const std::pair<std::string, std::string> refusedFeeds[] = {
         {"appcast.xml", "the update feed address is not a valid URL"},
@@ -179,6 +197,7 @@ TEST_F(Updates, OffersTheNewestItemAfterTheNotice) {
     desktop.clock.advance(10);
     desktop.http.answer(feedOf({{"45", "1.4.5", "", "https://plenhall.com/d145"},
                                 {"60", "1.6", "", "https://plenhall.com/d16"},
+                                {"70", "1.7", "", "http://plenhall.com/d17"},  // not offerable
                                 {"30", "1.3", "", "https://plenhall.com/d13"}}));
     ASSERT_EQ(desktop.sheets.freeAlerts.size(), 1u);
     EXPECT_EQ(shown().messageText, "Plenhall 1.6 is available.");
@@ -187,37 +206,85 @@ TEST_F(Updates, OffersTheNewestItemAfterTheNotice) {
     EXPECT_THAT(desktop.workspace.opened, ElementsAre("https://plenhall.com/d16"));
 }
 
-TEST_F(Updates, OnlyWebLinksAreOfferedOrOpened) {
+// An https feed vouches only for https pages; a loopback feed over plain http may name http ones.
+// An update without such a download page is not offered.
+TEST_F(Updates, OnlyLinksAsSecureAsTheFeedAreOfferedOrOpened) {
+    const std::string loopback = "http://127.0.0.1/appcast.xml";
     struct Case {
+        std::optional<std::string> feed;
         std::string notes, download;
-        std::vector<std::string> buttons;
-        std::size_t defaultButton;
+        std::vector<std::string> buttons;  // none: the update is not offered
     };
     const Case cases[] = {
-        {"https://plenhall.com/n",
-         "http://plenhall.com/d",
-         {"Release Notes", "Later", "Download"},
-         2},
-        {"javascript:alert(1)", "file:///bin/sh", {"Later"}, 0},
-        {"", "smb://share/p", {"Later"}, 0},
-        {"https://plenhall.com/n", "mailto:a@plenhall.com", {"Release Notes", "Later"}, 1},
+        {{},
+         "https://plenhall.com/n",
+         "https://plenhall.com/d",
+         {"Release Notes", "Later", "Download"}},
+        {{}, "http://plenhall.com/n", "https://plenhall.com/d", {"Later", "Download"}},
+        {{}, "javascript:alert(1)", "https://plenhall.com/d", {"Later", "Download"}},
+        {{}, "https://plenhall.com/n", "http://plenhall.com/d", {}},
+        {{}, "", "file:///bin/sh", {}},
+        {{}, "", "mailto:a@plenhall.com", {}},
+        {{}, "", "https:plenhall.com/d", {}},
+        {loopback,
+         "http://127.0.0.1/n",
+         "http://localhost/d",
+         {"Release Notes", "Later", "Download"}},
+        {loopback, "", "smb://share/p", {}},
     };
-    make(UpdateSchedule::onRequestOnly);
     for (const auto& c : cases) {
+        make(UpdateSchedule::onRequestOnly, c.feed);
+        desktop.sheets.freeAlerts.clear();
         updater->checkForUpdates();
         desktop.http.answer(feedOf({{"50", "1.5", c.notes, c.download}}));
+        ASSERT_EQ(desktop.sheets.freeAlerts.size(), 1u) << c.download;
+        if (c.buttons.empty()) {
+            EXPECT_EQ(shown().informativeText,
+                      "The update feed has no secure download link for its new version.")
+                << c.download;
+            continue;
+        }
         EXPECT_EQ(shown().buttons, c.buttons) << c.download;
-        EXPECT_EQ(shown().defaultButton, c.defaultButton) << c.download;
+        EXPECT_EQ(shown().defaultButton, c.buttons.size() - 1) << c.download;
         // Every button in turn, and closing unanswered.
         for (int response = kAlertFirstButtonReturn - 5; response < kAlertFirstButtonReturn + 3;
              ++response) {
             desktop.sheets.freeAlerts.back().completion(response);
         }
-        desktop.sheets.freeAlerts.clear();
     }
     EXPECT_THAT(
         desktop.workspace.opened,
-        ElementsAre("https://plenhall.com/n", "http://plenhall.com/d", "https://plenhall.com/n"));
+        ElementsAre("https://plenhall.com/n", "https://plenhall.com/d", "https://plenhall.com/d",
+                    "https://plenhall.com/d", "http://127.0.0.1/n", "http://localhost/d"));
+}
+
+// The client follows no redirect; the updater follows a few, on https, within the one deadline.
+TEST_F(Updates, RedirectsAreFollowedOnlyOnHttpsAndWithinOneDeadline) {
+    make(UpdateSchedule::onRequestOnly);
+    updater->checkForUpdates();
+    desktop.http.answer(HttpRedirect{"https://cdn.example.net/feed.xml"});
+    ASSERT_EQ(desktop.http.sent.size(), 2u);
+    EXPECT_EQ(desktop.http.sent[1].url, "https://cdn.example.net/feed.xml");
+    EXPECT_EQ(desktop.http.sent[1].userAgent, "PlenhallDesktop/1.4.2");
+    desktop.http.answer(kNewer);
+    EXPECT_EQ(shown().messageText, "Plenhall 1.5 is available.");
+
+    auto failedWith = [this](const std::string& reason) {
+        EXPECT_EQ(desktop.http.waiting(), 0u) << reason;
+        EXPECT_EQ(shown().informativeText,
+                  "Check your internet connection, then try again (" + reason + ").");
+    };
+    updater->checkForUpdates();
+    for (int hop = 0; hop <= Updater::kMaxRedirects; ++hop)
+        desktop.http.answer(HttpRedirect{"https://plenhall.com/appcast.xml"});
+    failedWith("the update server redirected too many times");
+
+    updater->checkForUpdates();
+    desktop.clock.advance(40);
+    desktop.http.answer(HttpRedirect{"https://cdn.example.net/feed.xml"});
+    desktop.clock.advance(20);
+    failedWith("the update server did not answer in time");
+    EXPECT_EQ(desktop.mainQueue.pendingTimers(), 0u);
 }
 
 TEST_F(Updates, ACheckInFlightAnswersTheUserToo) {

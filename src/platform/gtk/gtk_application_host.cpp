@@ -1,6 +1,12 @@
 #include "platform/gtk/gtk_application_host.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -61,8 +67,20 @@ std::vector<std::string> accelerators(const std::string& keyEquivalent) {
 
 }  // namespace
 
-GtkApplicationHost::GtkApplicationHost(int argc, char** argv, PageEditingKeys& editingKeys)
-    : argc_(argc), argv_(argv), editingKeys_(editingKeys) {
+GtkApplicationHost::GtkApplicationHost(int argc, char** argv, PageEditingKeys& editingKeys,
+                                       Log& log)
+    : argc_(argc), argv_(argv), editingKeys_(editingKeys), log_(log) {
+    // A session bus address that leads nowhere is as good as none, and goes while the process
+    // still has one thread: WebKit hands the address to its sandbox's bus proxy and aborts the
+    // program when the proxy cannot reach it.
+    const char* bus = g_getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (bus && *bus) {
+        GErrorHolder error;
+        if (!adopt(g_dbus_address_get_stream_sync(bus, nullptr, nullptr, error.out()))) {
+            unreachableBus_ = error.message();
+            g_unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        }
+    }
     application_ = adopt(gtk_application_new(kApplicationId, G_APPLICATION_HANDLES_OPEN));
     // The connections go before the host does.
     connections_.emplace_back(application_.get(), "startup", G_CALLBACK(onStartup), this);
@@ -70,7 +88,9 @@ GtkApplicationHost::GtkApplicationHost(int argc, char** argv, PageEditingKeys& e
     connections_.emplace_back(application_.get(), "open", G_CALLBACK(onOpen), this);
 }
 
-GtkApplicationHost::~GtkApplicationHost() = default;
+GtkApplicationHost::~GtkApplicationHost() {
+    releaseInstanceLock();
+}
 
 int GtkApplicationHost::run() {
     // Asked to stop (logout, kill), the program quits like Quit does, so the web engine can write
@@ -79,11 +99,46 @@ int GtkApplicationHost::run() {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         signalWatches_.push_back(ScheduledCall::onUnixSignal(signal, [this] { terminate(); }));
     }
-    return g_application_run(G_APPLICATION(application_.get()), argc_, argv_);
+    const int status = g_application_run(G_APPLICATION(application_.get()), argc_, argv_);
+    // The bus name is gone now; the lock goes with it, not at the end of the process, so a launch
+    // right after this one finds neither.
+    releaseInstanceLock();
+    return endedEarly_.value_or(status);
+}
+
+bool GtkApplicationHost::takeInstanceLock() {
+    const std::string directory = g_get_user_runtime_dir();
+    g_mkdir_with_parents(directory.c_str(), 0700);
+    const std::string path = directory + "/" + kApplicationId + ".lock";
+    instanceLock_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (instanceLock_ >= 0 && flock(instanceLock_, LOCK_EX | LOCK_NB) == 0) return true;
+    if (instanceLock_ >= 0 && errno == EWOULDBLOCK) {
+        releaseInstanceLock();
+        return false;
+    }
+    // Without the lock the bus still finds this instance for launches on it.
+    log_.line("PlenhallDesktop: cannot lock " + path + ": " + std::strerror(errno));
+    releaseInstanceLock();
+    return true;
+}
+
+void GtkApplicationHost::releaseInstanceLock() {
+    if (instanceLock_ >= 0) close(std::exchange(instanceLock_, -1));
 }
 
 void GtkApplicationHost::onStartup(GApplication* application, gpointer data) {
     auto* self = static_cast<GtkApplicationHost*>(data);
+    // Only the first instance of this bus starts up; another may run elsewhere all the same.
+    if (!self->takeInstanceLock()) {
+        UnreachableInstance instance;
+        if (!g_application_get_dbus_connection(application)) {
+            GErrorHolder error;
+            auto bus = adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
+            if (!bus) instance.noSessionBus = self->unreachableBus_.value_or(error.message());
+        }
+        self->endedEarly_ = self->delegate_->applicationCannotReachRunningInstance(instance);
+        return;
+    }
     // The program lives in the status area: no window on screen is no reason to quit.
     g_application_hold(application);
     self->delegate_->applicationDidFinishLaunching();
@@ -91,7 +146,7 @@ void GtkApplicationHost::onStartup(GApplication* application, gpointer data) {
 
 void GtkApplicationHost::onActivate(GApplication*, gpointer data) {
     auto* self = static_cast<GtkApplicationHost*>(data);
-    if (std::exchange(self->launchPending_, false)) return;
+    if (std::exchange(self->launchPending_, false) || self->endedEarly_) return;
     bool anyVisible = false;
     for (GList* w = gtk_application_get_windows(self->application_.get()); w; w = w->next) {
         anyVisible = anyVisible || gtk_widget_get_visible(GTK_WIDGET(w->data));
@@ -104,6 +159,7 @@ void GtkApplicationHost::onOpen(GApplication*, GFile** files, gint count, const 
                                 gpointer data) {
     auto* self = static_cast<GtkApplicationHost*>(data);
     self->launchPending_ = false;
+    if (self->endedEarly_) return;
     std::vector<std::string> urls;
     for (gint i = 0; i < count; ++i) {
         // The URI as given: GIO's scheme accessors lower-case the scheme, and the command test

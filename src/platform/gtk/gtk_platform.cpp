@@ -83,7 +83,7 @@ std::string GtkPlatform::preferencesPath() {
 
 GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> info)
     : info_(std::move(info)),
-      application_(argc, argv, editingKeys_),
+      application_(argc, argv, editingKeys_, log_),
       windows_(focus_, keyMonitor_, log_),
       hotKeys_([this](GdkDisplay* display) -> std::unique_ptr<GlobalHotKeys> {
 #ifdef GDK_WINDOWING_X11
@@ -96,13 +96,15 @@ GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> in
       }),
       loginItem_(runningProgram()) {
     windows_.setApplication(application_.application());
-    // After the toolkit's own start-up, whose settings the appearance changes. The platform owns
-    // both the connection and the appearance.
+    // After the toolkit's own start-up, whose settings the appearance changes, for a launch that
+    // goes on. The platform owns the connection, so `this` outlives it.
     startAppearance_ = SignalConnection(application_.application(), "startup",
                                         G_CALLBACK(+[](GApplication*, gpointer data) {
-                                            static_cast<PortalAppearance*>(data)->start();
+                                            auto* self = static_cast<GtkPlatform*>(data);
+                                            if (!self->application_.endedEarly())
+                                                self->appearance_.start();
                                         }),
-                                        &appearance_);
+                                        this);
 }
 
 Platform GtkPlatform::platform(UserDefaults& defaults) {

@@ -1,5 +1,6 @@
 #include "platform/gtk/soup_http_client.h"
 
+#include <optional>
 #include <string>
 
 namespace plenhall::gtk {
@@ -50,6 +51,30 @@ HttpError failure(HttpFailure kind, const GErrorHolder& error) {
     return HttpError{kind, 0, error.message()};
 }
 
+// Where a redirect sends the request, resolved against the request's URL; nothing for any other
+// answer, or a redirect whose Location cannot be resolved (it stays a status failure). The
+// statuses are the ones libsoup itself follows.
+std::optional<std::string> redirectLocation(SoupMessage* message) {
+    switch (soup_message_get_status(message)) {
+        case SOUP_STATUS_MOVED_PERMANENTLY:
+        case SOUP_STATUS_FOUND:
+        case SOUP_STATUS_SEE_OTHER:
+        case SOUP_STATUS_TEMPORARY_REDIRECT:
+        case SOUP_STATUS_PERMANENT_REDIRECT:
+            break;
+        default:
+            return std::nullopt;
+    }
+    const char* location =
+        soup_message_headers_get_one(soup_message_get_response_headers(message), "Location");
+    if (!location) return std::nullopt;
+    GErrorHolder error;
+    CPtr<GUri, g_uri_unref> target(g_uri_parse_relative(
+        soup_message_get_uri(message), location, GUriFlags(SOUP_HTTP_URI_FLAGS), error.out()));
+    if (!target) return std::nullopt;
+    return takeString(g_uri_to_string(target.get()));
+}
+
 void onRead(GObject* source, GAsyncResult* result, gpointer data);
 
 void readMore(TransferRef* pending) {
@@ -69,6 +94,10 @@ void onSent(GObject* source, GAsyncResult* result, gpointer data) {
         return;
     }
     const guint status = soup_message_get_status(transfer.message.get());
+    if (auto location = redirectLocation(transfer.message.get())) {
+        transfer.finish(HttpRedirect{std::move(*location)});
+        return;
+    }
     if (status != SOUP_STATUS_OK) {
         const char* reason = soup_message_get_reason_phrase(transfer.message.get());
         transfer.finish(HttpError{HttpFailure::status, int(status), reason ? reason : ""});
@@ -124,6 +153,8 @@ std::unique_ptr<HttpClient::Request> SoupHttpClient::get(
         });
         return std::make_unique<SoupRequest>(std::move(transfer));
     }
+    // A redirect is answered to the caller, who decides whether the request may go there.
+    soup_message_add_flags(transfer->message.get(), SOUP_MESSAGE_NO_REDIRECT);
     if (!request.userAgent.empty()) {
         soup_message_headers_replace(soup_message_get_request_headers(transfer->message.get()),
                                      "User-Agent", request.userAgent.c_str());

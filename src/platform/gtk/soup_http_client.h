@@ -1,5 +1,5 @@
 // HTTP GET over libsoup: the body is read in chunks so an oversized one is cut off as soon as it
-// passes the limit, and a deadline covers the whole exchange.
+// passes the limit, a deadline covers the whole exchange, and a redirect is answered, not followed.
 //
 // Thread: main thread only; the work is asynchronous on the main loop. Ownership: the composition
 // root owns the client; each request's state is shared with its pending callbacks, so a request
