@@ -62,7 +62,8 @@ class GlobalHotKeys {
     virtual void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
                                 std::function<void(const HotKeyRegistration&)> done) = 0;
 
-    // Stops delivering presses (and releases the grab where the program holds one).
+    // Stops delivering presses (and releases the grab where the program holds one). A request
+    // the desktop has not answered yet is withdrawn, and its dialog, if any, put away.
     virtual void unregisterHotKey() = 0;
 };
 
