@@ -17,9 +17,9 @@ using testing::RecordingLog;
 using testing::runLoopUntil;
 using testing::TestProcesses;
 
-// Xvfb may use 400 MB: a 300 px square window's frame fits, a 12000 px square one's (576 MB)
-// does not.
-constexpr int kFits = 300, kTooLarge = 12000;
+// Xvfb, without GLX, starts in about 22 MB and may use 200: a 300 px square window's frame fits,
+// an 8000 px square one's (256 MB) does not.
+constexpr int kFits = 300, kTooLarge = 8000;
 
 class KeptFrameOnX : public ::testing::Test {
   protected:
@@ -27,8 +27,8 @@ class KeptFrameOnX : public ::testing::Test {
         if (takeString(g_find_program_in_path("Xvfb")).empty()) GTEST_SKIP() << "needs Xvfb";
         int out = -1;
         ASSERT_TRUE(server.spawn({"sh", "-c",
-                                  "ulimit -v 400000 && exec Xvfb -displayfd 1 -nolisten tcp "
-                                  "-screen 0 640x480x24"},
+                                  "ulimit -v 200000 && exec Xvfb -displayfd 1 -nolisten tcp "
+                                  "-extension GLX -screen 0 640x480x24"},
                                  {}, true, &out));
         const std::string number = TestProcesses::firstLine(out);
         ASSERT_FALSE(number.empty());
@@ -93,6 +93,9 @@ TEST_F(KeptFrameOnX, AFrameTheServerCannotHoldLeavesThePlainBackground) {
         EXPECT_EQ(frameIsTheBackground(), step.kept);
         EXPECT_EQ(log.lines.size(), step.logLines);
     }
+
+    EXPECT_NE(log.lines[0].find("8000x8000 (the X server refused it)"), std::string::npos)
+        << log.lines[0];
 
     // Another scale factor: the frame drawn for the old one goes.
     g_object_notify(G_OBJECT(window), "scale-factor");

@@ -168,30 +168,33 @@ void KeptFrame::keepPainted(GdkWindow* window, GdkRectangle size,
     // defined effect. On Wayland the frame is our own memory, which GDK paints first into every
     // buffer the window commits (the window's background), under the web view.
     const bool x11 = GDK_IS_X11_WINDOW(window);
-    XErrorTrap trap(window);
+    XErrorTrap making(window);
     Surface pixmap(x11 ? gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, size.width,
                                                            size.height)
                        : gdk_window_create_similar_image_surface(window, CAIRO_FORMAT_RGB24,
                                                                  size.width, size.height, 0));
+    // Waits for the server: a pixmap it refused is neither drawn into nor shown.
+    int xError = making.end();
     cairo_status_t status = cairo_surface_status(pixmap.get());
     // Where cairo cannot have a pixmap it makes an image in our memory, which the server cannot
     // show.
     if (status == CAIRO_STATUS_SUCCESS && x11 &&
         cairo_surface_get_type(pixmap.get()) != CAIRO_SURFACE_TYPE_XLIB)
         status = CAIRO_STATUS_SURFACE_TYPE_MISMATCH;
-    if (status == CAIRO_STATUS_SUCCESS) {
+    if (status == CAIRO_STATUS_SUCCESS && xError == 0) {
+        XErrorTrap drawing(window);
         CPtr<cairo_t, cairo_destroy> cr(cairo_create(pixmap.get()));
         paint(cr.get());
         // Cairo may still hold the drawing on our side; the server must have it before it paints.
         cairo_surface_flush(pixmap.get());
         status = cairo_status(cr.get());
+        xError = drawing.end();
     }
-    // Waits for the server: a pixmap it refused must not become the background.
-    const int xError = trap.end();
     if (status != CAIRO_STATUS_SUCCESS || xError != 0) {
         XErrorTrap freeing(window);  // the server may hold no pixmap by the id cairo frees
         pixmap.reset();
-        return notKept(size, xError != 0 ? "the X server answered error " + std::to_string(xError)
+        // GDK keeps the last error, which follows from the first: the line names neither.
+        return notKept(size, xError != 0 ? std::string("the X server refused it")
                                          : std::string(cairo_status_to_string(status)));
     }
     failureLogged_ = false;
