@@ -33,9 +33,17 @@ void HotKey::registerShortcut(const Shortcut& shortcut,
     setState(State::waiting, std::nullopt, "");
     platform_.registerHotKey(
         shortcut.keyCode, shortcut.carbonModifiers,
-        [this, generation, shortcut, done = std::move(done),
+        [this, generation, shortcut, done,
          alive = std::weak_ptr<bool>(alive_)](const HotKeyRegistration& registration) {
             if (alive.lock()) answered(generation, shortcut, registration, done);
+        });
+    if (generation != generation_ || state_ != State::waiting) return;  // answered at once
+    // The timer is a member, so `this` outlives it.
+    answerDeadline_ =
+        mainQueue_.asyncAfter(kAnswerBound, [this, generation, shortcut, done = std::move(done)] {
+            if (generation != generation_ || state_ != State::waiting) return;
+            platform_.unregisterHotKey();
+            answered(generation, shortcut, HotKeyError{HotKeyError::Reason::noAnswer, 0}, done);
         });
 }
 
@@ -43,6 +51,7 @@ void HotKey::answered(std::uint64_t generation, const Shortcut& shortcut,
                       const HotKeyRegistration& registration,
                       const std::function<void(const HotKeyRegistration&)>& done) {
     if (generation != generation_ || state_ != State::waiting) return;
+    answerDeadline_.reset();
     if (registration) {
         setState(State::registered, std::nullopt, registration.value().trigger);
     } else {
@@ -55,6 +64,7 @@ void HotKey::answered(std::uint64_t generation, const Shortcut& shortcut,
 
 void HotKey::unregister() {
     if (state_ == State::registered || state_ == State::waiting) platform_.unregisterHotKey();
+    answerDeadline_.reset();
     ++generation_;
     if (state_ != State::unregistered) setState(State::unregistered, std::nullopt, "");
 }

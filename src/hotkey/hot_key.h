@@ -5,6 +5,7 @@
 // life of the process. Presses and answers already queued when a HotKey is destroyed do nothing.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +23,11 @@ class HotKey {
   public:
     enum class State { unregistered, waiting, registered, refused };
 
+    // How long a desktop may take to answer a registration, its dialog to the user included.
+    // Unanswered by then, the registration is withdrawn and ends refused as `noAnswer`: a desktop
+    // that never answers must not leave the shortcut waiting for good.
+    static constexpr std::chrono::seconds kAnswerBound{120};
+
     // `action` gets the press it runs for, to bring windows forward on its behalf.
     HotKey(GlobalHotKeys& platform, MainQueue& mainQueue, Log& log,
            std::function<void(const UserInput&)> action);
@@ -30,9 +36,9 @@ class HotKey {
     ~HotKey();
 
     // Replaces whatever is registered by `shortcut`. `done` runs once with the desktop's answer:
-    // before this returns where the desktop answers at once, later where it first asks the user.
-    // A registration replaced (or dropped) before its answer never completes. After a refusal
-    // nothing is registered and one log line says why.
+    // before this returns where the desktop answers at once, later where it first asks the user,
+    // and at the latest after kAnswerBound. A registration replaced (or dropped) before its
+    // answer never completes. After a refusal nothing is registered and one log line says why.
     void registerShortcut(const Shortcut& shortcut,
                           std::function<void(const HotKeyRegistration&)> done = {});
     // Drops the live or waiting registration, if any.
@@ -66,6 +72,7 @@ class HotKey {
     std::string trigger_;
     // Answers for an earlier registration are dropped even where a desktop delivers them late.
     std::uint64_t generation_ = 0;
+    std::unique_ptr<MainQueue::Timer> answerDeadline_;
     Subscribers<> changes_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

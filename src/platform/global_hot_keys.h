@@ -25,6 +25,8 @@ struct HotKeyError {
         noSuchKey,    // the keyboard has no key at that position
         unsupported,  // this desktop offers no way for a program to have a global shortcut
         declined,     // the desktop asked the user, who refused or dismissed its dialog
+        noAnswer,     // the desktop left it unanswered for too long (the core's bound, never a
+                      // backend's answer)
     };
     Reason reason;
     // The desktop's own code for the refusal (a window-system error code or a portal response),
@@ -62,7 +64,8 @@ class GlobalHotKeys {
     virtual void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
                                 std::function<void(const HotKeyRegistration&)> done) = 0;
 
-    // Stops delivering presses (and releases the grab where the program holds one).
+    // Stops delivering presses (and releases the grab where the program holds one). A request
+    // the desktop has not answered yet is withdrawn, and its dialog, if any, put away.
     virtual void unregisterHotKey() = 0;
 };
 

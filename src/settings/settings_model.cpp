@@ -24,6 +24,10 @@ std::string refusalMessage(const Shortcut& shortcut, const HotKeyError& error,
         case HotKeyError::Reason::declined:
             return tryAnother ? tr("The desktop didn't set up %s. Try another.", {keys})
                               : tr("The desktop didn't set up %s.", {keys});
+        case HotKeyError::Reason::noAnswer:
+            return tryAnother
+                       ? tr("The desktop didn't answer when asked to set up %s. Try again.", {keys})
+                       : tr("The desktop didn't answer when asked to set up %s.", {keys});
     }
     return tr("%s is unavailable.", {keys});
 }
@@ -52,7 +56,8 @@ std::optional<std::string> SettingsModel::shortcutNotice() const {
         hotKey_.refusal()->reason == HotKeyError::Reason::unsupported)
         return tr(kDesktopShortcutHint);
     if (!recording_ && hotKey_.refusal() &&
-        hotKey_.refusal()->reason == HotKeyError::Reason::declined)
+        (hotKey_.refusal()->reason == HotKeyError::Reason::declined ||
+         hotKey_.refusal()->reason == HotKeyError::Reason::noAnswer))
         return refusalMessage(prefs_.shortcut(), *hotKey_.refusal()) + " " +
                tr(kDesktopShortcutHintAfterRefusal);
     return std::nullopt;

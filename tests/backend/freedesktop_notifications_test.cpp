@@ -54,10 +54,29 @@ class Server : public PrivateBus {
             G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr));
     }
 
+    // Leaves the bus as a server that crashed does, and a new one takes the name.
+    void restart() {
+        g_dbus_connection_unregister_object(bus.get(), registration_);
+        g_dbus_connection_close_sync(bus.get(), nullptr, nullptr);
+        bus = connect();
+        start();
+    }
+
     void emit(const char* signal, GVariant* parameters) {
         g_dbus_connection_emit_signal(bus.get(), nullptr, "/org/freedesktop/Notifications",
                                       "org.freedesktop.Notifications", signal, parameters, nullptr);
         g_dbus_connection_flush_sync(bus.get(), nullptr, nullptr);
+    }
+    // Another program on the bus sends `signal` in the server's words, straight to `client`; the
+    // bus has passed it on when this returns.
+    void forge(GDBusConnection* client, const char* signal, GVariant* parameters) {
+        auto forger = connect();
+        g_dbus_connection_emit_signal(forger.get(), g_dbus_connection_get_unique_name(client),
+                                      "/org/freedesktop/Notifications",
+                                      "org.freedesktop.Notifications", signal, parameters, nullptr);
+        GVariantPtr(g_dbus_connection_call_sync(
+            forger.get(), "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            "GetId", nullptr, nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr));
     }
     void answerHeld(std::uint32_t id) {
         g_dbus_method_invocation_return_value(held_, g_variant_new("(u)", id));
@@ -66,6 +85,9 @@ class Server : public PrivateBus {
 
     Reply reply = Reply::id;
     std::vector<std::string> capabilities{"actions", "body", "body-markup"};
+    // The client asks each server it sees once it listens to it: a signal sent after the question
+    // reaches the client.
+    int capabilityQueries = 0;
     std::vector<std::string> summaries, bodies, icons;
     std::vector<std::vector<std::string>> actions;
     std::vector<std::uint32_t> closed;
@@ -77,6 +99,7 @@ class Server : public PrivateBus {
                        gpointer data) {
         auto* self = static_cast<Server*>(data);
         if (g_strcmp0(method, "GetCapabilities") == 0) {
+            ++self->capabilityQueries;
             GVariantBuilder names;
             g_variant_builder_init(&names, G_VARIANT_TYPE("as"));
             for (const auto& name : self->capabilities)
@@ -147,7 +170,12 @@ class Notifications : public ::testing::Test {
     Server server;
     RecordingLog log;
     Recorder recorder;
-    FreedesktopNotifications client{log, [this] { return server.connect(); }};
+    GDBusConnection* clientBus = nullptr;  // the client's, which holds it
+    FreedesktopNotifications client{log, [this] {
+                                        auto bus = server.connect();
+                                        clientBus = bus.get();
+                                        return bus;
+                                    }};
 };
 
 // The server's signals reach the client in the order it sent them, after its replies; so a signal
@@ -157,12 +185,14 @@ TEST_F(Notifications, ShowsClicksAndClosesOnlyWhatIsOurs) {
     show(1, "Standup");
     show(2, "Lunch");
     show(3, "Review");
-    ASSERT_TRUE(runLoopUntil([&] { return server.summaries.size() == 3; }));
+    ASSERT_TRUE(runLoopUntil(
+        [&] { return server.summaries.size() == 3 && server.capabilityQueries == 1; }));
     EXPECT_EQ(server.bodies[0], "at ten");
     EXPECT_EQ(server.icons[0], "x-office-calendar");
     EXPECT_EQ(server.actions[0], (std::vector<std::string>{"default", "Show Calendar"}));
     // The server's ids: Standup 41, Lunch 42, Review 43.
 
+    server.forge(clientBus, "ActionInvoked", g_variant_new("(us)", 41u, "default"));
     server.emit("ActionInvoked", g_variant_new("(us)", 41u, "snooze"));  // not the click
     server.emit("ActionInvoked", g_variant_new("(us)", 7u, "default"));  // not ours
     server.emit("NotificationClosed", g_variant_new("(s)", "41"));       // malformed
@@ -181,6 +211,27 @@ TEST_F(Notifications, ShowsClicksAndClosesOnlyWhatIsOurs) {
     server.emit("NotificationClosed", g_variant_new("(uu)", 43u, 1u));  // expired
     ASSERT_TRUE(runLoopUntil([&] { return recorder.closed.size() == 2; }));
     EXPECT_EQ(recorder.closed, (std::vector<std::uint64_t>{1, 3}));
+}
+
+// A server that restarts has forgotten what it showed, and gives its ids to others.
+TEST_F(Notifications, WhatTheServerShowedIsClosedWhenItLeavesTheBus) {
+    server.start();
+    show(1, "Standup");
+    show(2, "Lunch");
+    ASSERT_TRUE(runLoopUntil(
+        [&] { return server.summaries.size() == 2 && server.capabilityQueries == 1; }));
+    server.restart();
+    ASSERT_TRUE(runLoopUntil([&] { return recorder.closed.size() == 2; }));
+    EXPECT_EQ(recorder.closed, (std::vector<std::uint64_t>{1, 2}));
+
+    ASSERT_TRUE(runLoopUntil([&] { return server.capabilityQueries == 2; }));
+    show(3, "Review");
+    ASSERT_TRUE(runLoopUntil([&] { return server.summaries.size() == 3; }));
+    server.emit("ActionInvoked", g_variant_new("(us)", 41u, "default"));  // no longer ours
+    server.emit("ActionInvoked", g_variant_new("(us)", 43u, "default"));
+    ASSERT_TRUE(runLoopUntil([&] { return !recorder.clicked.empty(); }));
+    EXPECT_EQ(recorder.clicked, std::vector<std::uint64_t>{3});
+    EXPECT_EQ(recorder.closed.size(), 2u);
 }
 
 TEST_F(Notifications, OneClosedBeforeTheServerAnsweredIsClosedWhenItDoes) {
@@ -231,7 +282,8 @@ TEST_F(Notifications, ThePagesBodyIsTextNotMarkup) {
         FreedesktopNotifications ours{log, [&fresh] { return fresh.connect(); }};
         ours.setDelegate(seen);
         ours.show(1, {"Lunch", "first", "x-office-calendar", "Show Calendar"});
-        ASSERT_TRUE(runLoopUntil([&] { return fresh.summaries.size() == 1; }));
+        ASSERT_TRUE(runLoopUntil(
+            [&] { return fresh.summaries.size() == 1 && fresh.capabilityQueries == 1; }));
         // Signals come after the replies sent before them: the capabilities are known once the
         // click is.
         fresh.emit("ActionInvoked", g_variant_new("(us)", 41u, "default"));

@@ -154,12 +154,15 @@ class PortalDesktop : public PrivateBus {
         auto value = stat(key);
         return value ? g_variant_get_string(value.get(), nullptr) : "";
     }
+    // How many sessions a Trigger… control method signalled.
+    std::uint32_t signalled(const char* method, GVariant* parameters) {
+        auto answer = control(method, parameters);
+        guint32 sessions = 0;
+        if (answer) g_variant_get(answer.get(), "(u)", &sessions);
+        return sessions;
+    }
     std::uint32_t trigger(std::uint64_t timestamp, const char* token) {
-        auto answer =
-            control("Trigger", g_variant_new("(sts)", "toggle-calendar", timestamp, token));
-        guint32 signalled = 0;
-        if (answer) g_variant_get(answer.get(), "(u)", &signalled);
-        return signalled;
+        return signalled("Trigger", g_variant_new("(sts)", "toggle-calendar", timestamp, token));
     }
 
   private:
@@ -286,8 +289,10 @@ TEST_F(PortalShortcuts, PressesOfOurSessionArriveWithTimeAndTokenWhileRegistered
     client.registerKey(kC);
     ASSERT_TRUE(client.settle() && client.outcomes.back().ok());
 
-    // Another client's session first: signals of one sender arrive in order.
+    // Another client's session first, then our session's press in the portal's words from
+    // another program on the bus: signals of one sender arrive in order.
     desktop.control("TriggerForeign", g_variant_new("(s)", "toggle-calendar"));
+    ASSERT_EQ(desktop.signalled("TriggerForged", g_variant_new("(s)", "toggle-calendar")), 1u);
     ASSERT_EQ(desktop.trigger((std::uint64_t(1) << 32) + 1234, "token-1"), 1u);
     ASSERT_TRUE(runLoopUntil([&] { return !client.presses.empty(); }));
     ASSERT_EQ(client.presses.size(), 1u);
@@ -349,6 +354,40 @@ TEST_F(PortalShortcuts, ASupersededRegistrationNeverCompletes) {
     ASSERT_TRUE(outcome && outcome->ok());
     EXPECT_EQ(outcome->value().trigger, "CTRL+ALT+LOGO+k");
     EXPECT_FALSE(firstDone);
+}
+
+// The core gives a registration up when the desktop leaves it unanswered: the request is
+// withdrawn, and the next registration goes ahead.
+TEST_F(PortalShortcuts, ARequestTheDesktopNeverAnswersIsWithdrawnWithTheRegistration) {
+    const struct {
+        const char* method;
+        const char* asked;  // the Stats entry that counts the method's calls
+    } cases[] = {
+        {"CreateSession", "sessions"},
+        {"ListShortcuts", "lists"},
+        {"BindShortcuts", "binds"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.method);
+        PortalDesktop desktop;
+        ASSERT_TRUE(desktop.ready());
+        desktop.startFrontend(std::string(R"({"silent": ")") + c.method + "\"}");
+        RecordingLog log;
+        Client client(log);
+        client.registerKey(kC);
+        ASSERT_TRUE(runLoopUntil([&] { return desktop.count(c.asked) == 1; }));
+        client.shortcuts->unregisterHotKey();
+        ASSERT_TRUE(runLoopUntil([&] { return desktop.count("request_closes") == 1; }));
+
+        desktop.control("Configure", g_variant_new_parsed("({'silent': <''>},)"));
+        client.registerKey(kC);
+        auto* outcome = client.settle();
+        ASSERT_TRUE(outcome && outcome->ok());
+        EXPECT_EQ(outcome->value().trigger, "CTRL+ALT+LOGO+c");
+        EXPECT_EQ(client.outcomes.size(), 1u);
+        EXPECT_EQ(desktop.count("live"), 1u);
+        EXPECT_TRUE(log.lines.empty());
+    }
 }
 
 TEST_F(PortalShortcuts, ARestartedPortalGetsTheSameBindingWithoutAskingAgain) {

@@ -1,5 +1,5 @@
 // A private D-Bus session bus for backend tests that talk to desktop services, and the processes
-// started on it; everything is stopped when it goes.
+// started on it (or any a test needs); everything is stopped when it goes.
 #pragma once
 
 #include <gio/gio.h>
@@ -24,37 +24,18 @@ class RecordingLog : public Log {
     std::vector<std::string> lines;
 };
 
-class PrivateBus {
+// Processes a test starts; each is stopped when this goes.
+class TestProcesses {
   public:
-    // Its configuration has no service directories: nothing is started behind the test's back,
-    // so "no service" stays true until the test starts one.
-    static inline const std::string kConfigDir = PLENHALL_PORTAL_TEST_DIR;
-
-    PrivateBus() {
-        int out = -1;
-        if (!spawn({"dbus-daemon", "--nofork", "--print-address=1",
-                    "--config-file=" + kConfigDir + "/bus.conf"},
-                   {}, true, &out))
-            return;
-        char c = 0;
-        while (read(out, &c, 1) == 1 && c != '\n') address += c;
-        close(out);
-        bus = connect();
-    }
-    ~PrivateBus() {
+    TestProcesses() = default;
+    TestProcesses(const TestProcesses&) = delete;
+    TestProcesses& operator=(const TestProcesses&) = delete;
+    ~TestProcesses() {
         while (!children_.empty()) stop(children_.back());
     }
 
-    bool ready() const { return bus != nullptr; }
-    GObjectPtr<GDBusConnection> connect() const {
-        return adopt(g_dbus_connection_new_for_address_sync(
-            address.c_str(),
-            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-            nullptr, nullptr, nullptr));
-    }
-
-    // `environment` entries are NAME=value; `quiet` sends the child's stderr nowhere.
+    // `environment` entries are NAME=value; `quiet` sends the child's stderr nowhere; `out`, when
+    // given, receives the read end of its stdout.
     GPid spawn(std::vector<std::string> argv, const std::vector<std::string>& environment,
                bool quiet = false, int* out = nullptr) {
         std::vector<char*> args;
@@ -80,6 +61,43 @@ class PrivateBus {
         kill(pid, SIGTERM);
         waitpid(pid, nullptr, 0);
     }
+    // The first line `fd` gives, which it then closes.
+    static std::string firstLine(int fd) {
+        std::string line;
+        char c = 0;
+        while (read(fd, &c, 1) == 1 && c != '\n') line += c;
+        close(fd);
+        return line;
+    }
+
+  private:
+    std::vector<GPid> children_;
+};
+
+class PrivateBus : public TestProcesses {
+  public:
+    // Its configuration has no service directories: nothing is started behind the test's back,
+    // so "no service" stays true until the test starts one.
+    static inline const std::string kConfigDir = PLENHALL_PORTAL_TEST_DIR;
+
+    PrivateBus() {
+        int out = -1;
+        if (!spawn({"dbus-daemon", "--nofork", "--print-address=1",
+                    "--config-file=" + kConfigDir + "/bus.conf"},
+                   {}, true, &out))
+            return;
+        address = firstLine(out);
+        bus = connect();
+    }
+
+    bool ready() const { return bus != nullptr; }
+    GObjectPtr<GDBusConnection> connect() const {
+        return adopt(g_dbus_connection_new_for_address_sync(
+            address.c_str(),
+            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, nullptr));
+    }
 
     bool owned(const std::string& name) const {
         GVariantPtr reply(g_dbus_connection_call_sync(
@@ -93,9 +111,6 @@ class PrivateBus {
 
     std::string address;
     GObjectPtr<GDBusConnection> bus;
-
-  private:
-    std::vector<GPid> children_;
 };
 
 }  // namespace plenhall::gtk::testing

@@ -99,6 +99,32 @@ TEST_F(HotKeyTest, AnAnswerForAReplacedOrDroppedRegistrationIsIgnored) {
     EXPECT_TRUE(log.lines.empty());
 }
 
+TEST_F(HotKeyTest, ADesktopThatNeverAnswersIsGivenUpAtTheBound) {
+    using namespace std::chrono_literals;
+    platform.answerLater = true;
+    hotKey.registerShortcut(kC, recordAnswer());
+    auto lateAnswer = platform.waitingDone;
+    queue.elapse(HotKey::kAnswerBound - 1ms);
+    EXPECT_EQ(hotKey.state(), HotKey::State::waiting);
+
+    queue.elapse(1ms);
+    EXPECT_THAT(answers, ElementsAre(false));
+    EXPECT_EQ(hotKey.state(), HotKey::State::refused);
+    EXPECT_EQ(hotKey.refusal()->reason, HotKeyError::Reason::noAnswer);
+    EXPECT_FALSE(platform.waiting);  // withdrawn from the desktop
+    EXPECT_THAT(log.lines,
+                ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 0)"));
+    lateAnswer(HotKeyBinding{"Super+C"});
+    EXPECT_EQ(hotKey.state(), HotKey::State::refused);
+
+    // Answered in time, a registration stays as the desktop said.
+    hotKey.registerShortcut(kK, recordAnswer());
+    ASSERT_TRUE(platform.answer(HotKeyBinding{"Super+K"}));
+    queue.elapse(HotKey::kAnswerBound);
+    EXPECT_THAT(answers, ElementsAre(false, true));
+    EXPECT_TRUE(hotKey.isRegistered());
+}
+
 TEST_F(HotKeyTest, UnregisterWithNothingRegisteredDoesNothing) {
     hotKey.unregister();
     EXPECT_EQ(platform.unregisterCalls, 0);

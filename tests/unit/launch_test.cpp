@@ -113,6 +113,17 @@ TEST_F(Launch, WithoutAGlobalShortcutTheSettingsSayHowToBindOneAndTheWelcomeStay
     }
 }
 
+TEST_F(Launch, ADesktopThatNeverAnswersIsToldOfInTheSettingsAndTheWelcomeStaysAway) {
+    desktop.hotKeys.answerLater = true;
+    launchOnboarded();
+    desktop.clock.advance(HotKey::kAnswerBound.count());
+    EXPECT_TRUE(desktop.defaults.boolForKey("hasOnboarded"));
+    EXPECT_EQ(app->settings()->model().shortcutNotice(),
+              "The desktop didn't answer when asked to set up \u2303\u2325\u2318C. To use a "
+              "shortcut anyway, add one in the desktop's keyboard settings that runs "
+              "plenhall-desktop plenhall://.");
+}
+
 TEST_F(Launch, TheShortcutReadsAsTheDesktopBoundIt) {
     desktop.hotKeys.answerLater = true;
     launchOnboarded();

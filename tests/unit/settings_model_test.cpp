@@ -212,6 +212,8 @@ TEST(RefusalMessage, EachReasonHasItsOwnText) {
          "This desktop doesn't let apps set global shortcuts: in its keyboard settings, add a "
          "shortcut that runs plenhall-desktop plenhall:// to show or hide the calendar."},
         {HotKeyError::Reason::declined, "The desktop didn't set up \u21E7\u2318K."},
+        {HotKeyError::Reason::noAnswer,
+         "The desktop didn't answer when asked to set up \u21E7\u2318K."},
     };
     for (const auto& c : cases)
         EXPECT_EQ(refusalMessage(shortcut, HotKeyError{c.reason, 2}), c.message);
@@ -237,6 +239,13 @@ TEST_F(Recorder, ADesktopThatAsksTheUserFirstDecidesWhenRecordingEnds) {
     EXPECT_EQ(model().shortcutError(), "The desktop didn't set up \u21E7\u2318K. Try another.");
     EXPECT_TRUE(model().recording());
     EXPECT_EQ(prefs->shortcut(), defaultShortcut());
+
+    key(kCommandShiftK);  // its dialog never comes back
+    desktop.clock.advance(HotKey::kAnswerBound.count());
+    EXPECT_EQ(model().shortcutError(),
+              "The desktop didn't answer when asked to set up \u21E7\u2318K. Try again.");
+    EXPECT_TRUE(model().recording());
+    EXPECT_FALSE(desktop.hotKeys.waiting);
 
     key(kCommandShiftK);
     desktop.hotKeys.answer(HotKeyBinding{"Shift+Super+K"});

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace plenhall::gtk {
 namespace {
@@ -24,19 +25,39 @@ bool FreedesktopNotifications::connect() {
     if (bus_) return true;
     bus_ = provideBus_();
     if (!bus_) return false;
-    // The subscriptions go with this object, so `this` outlives them.
-    actionInvoked_ = DBusSignalSubscription(bus_.get(), kName, kInterface, "ActionInvoked", kPath,
-                                            nullptr, onSignal, this);
-    closed_ = DBusSignalSubscription(bus_.get(), kName, kInterface, "NotificationClosed", kPath,
-                                     nullptr, onSignal, this);
-    auto* completion =
-        new DBusCallCompletion{pending_.share(), [this](GVariant* reply, const GError*) {
-                                   if (reply) bodyMarkup_ = hasBodyMarkup(reply);
-                               }};
-    g_dbus_connection_call(bus_.get(), kName, kPath, kInterface, "GetCapabilities", nullptr,
-                           G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1, pending_.get(),
-                           DBusCallCompletion::run, completion);
+    // The watch goes with this object, so `this` outlives it.
+    server_ = DBusNameWatch(bus_.get(), kName,
+                            [this](const std::string& owner) { onServerOwner(owner); });
     return true;
+}
+
+void FreedesktopNotifications::onServerOwner(const std::string& owner) {
+    if (!owner_.empty()) {
+        // The server that showed ours has gone, and a new one knows nothing of them.
+        auto shown = std::exchange(onScreen_, {});
+        bodyMarkup_.reset();
+        if (delegate_)
+            for (const auto& [id, serverId] : shown) delegate_->desktopNotificationClosed(id);
+    }
+    owner_ = owner;
+    if (owner_.empty()) {
+        actionInvoked_.unsubscribe();
+        closed_.unsubscribe();
+        return;
+    }
+    // The subscriptions go with this object, so `this` outlives them.
+    actionInvoked_ = DBusSignalSubscription(bus_.get(), owner_.c_str(), kInterface, "ActionInvoked",
+                                            kPath, nullptr, onSignal, this);
+    closed_ = DBusSignalSubscription(bus_.get(), owner_.c_str(), kInterface, "NotificationClosed",
+                                     kPath, nullptr, onSignal, this);
+    // Each server reads markup or not; asked once the signals above are heard.
+    auto* completion =
+        new DBusCallCompletion{pending_.share(), [this, owner](GVariant* reply, const GError*) {
+                                   if (reply && owner == owner_) bodyMarkup_ = hasBodyMarkup(reply);
+                               }};
+    g_dbus_connection_call(bus_.get(), owner_.c_str(), kPath, kInterface, "GetCapabilities",
+                           nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1,
+                           pending_.get(), DBusCallCompletion::run, completion);
 }
 
 bool FreedesktopNotifications::hasBodyMarkup(GVariant* capabilities) {

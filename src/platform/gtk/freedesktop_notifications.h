@@ -3,8 +3,9 @@
 // CloseNotification.
 //
 // A missing server, a refused call or a malformed reply leaves that notification unshown and is
-// logged once until a notification is shown again. Signals from the server are trusted only for
-// the ids it gave us.
+// logged once until a notification is shown again. Signals are believed only from the process that
+// owns the server's name now, and only for the ids it gave us. A server that leaves the bus takes
+// its notifications with it: each of ours it showed counts as closed.
 //
 // Thread: main thread only. Ownership: the composition root owns this for the life of the process;
 // the delegate outlives it. Calls still under way when it goes are cancelled and answer nothing.
@@ -43,6 +44,7 @@ class FreedesktopNotifications final : public DesktopNotifications {
   private:
     static GObjectPtr<GDBusConnection> sessionBus();
     bool connect();
+    void onServerOwner(const std::string& owner);
     static bool hasBodyMarkup(GVariant* capabilities);
     void notified(std::uint64_t id, GVariant* reply, const GError* error);
     void failed(std::uint64_t id, const std::string& why);
@@ -56,6 +58,8 @@ class FreedesktopNotifications final : public DesktopNotifications {
     BusProvider provideBus_;
     DesktopNotificationsDelegate* delegate_ = nullptr;
     GObjectPtr<GDBusConnection> bus_;
+    DBusNameWatch server_;
+    std::string owner_;  // the unique name of the server's process while it runs
     DBusSignalSubscription actionInvoked_;
     DBusSignalSubscription closed_;
     std::map<std::uint64_t, std::uint32_t> onScreen_;  // ours → the server's

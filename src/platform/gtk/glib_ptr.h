@@ -1,6 +1,6 @@
 // One ownership vocabulary for GLib and GObject resources in the backend: object references,
-// strings, lists, variants, errors, signal connections, D-Bus signal subscriptions, pending
-// asynchronous operations and main-loop sources. No bare unref or free elsewhere.
+// strings, lists, variants, errors, signal connections, D-Bus signal subscriptions and name
+// watches, pending asynchronous operations and main-loop sources. No bare unref or free elsewhere.
 #pragma once
 
 #include <gio/gio.h>
@@ -188,6 +188,48 @@ class DBusSignalSubscription {
 
   private:
     GObjectPtr<GDBusConnection> connection_;
+    guint id_ = 0;
+};
+
+// Who owns a well-known name on a bus, followed for as long as this lives: `onOwner` gets the
+// owner's unique name when one takes the name, and an empty one when nobody holds it (at the start
+// too, when nobody does). A signal subscription with that unique name as its sender hears that
+// process alone; one with the well-known name also hears, where GLib lacks the fix for
+// CVE-2024-34397 (2.80.1), any program that addresses a signal to us. No call comes once this
+// has gone.
+class DBusNameWatch {
+  public:
+    using OnOwner = std::function<void(const std::string& owner)>;
+    DBusNameWatch() = default;
+    DBusNameWatch(GDBusConnection* connection, const char* name, OnOwner onOwner)
+        : id_(g_bus_watch_name_on_connection(
+              connection, name, G_BUS_NAME_WATCHER_FLAGS_NONE,
+              [](GDBusConnection*, const char*, const char* owner, gpointer data) {
+                  (*static_cast<OnOwner*>(data))(owner);
+              },
+              [](GDBusConnection*, const char*, gpointer data) {
+                  (*static_cast<OnOwner*>(data))(std::string());
+              },
+              new OnOwner(std::move(onOwner)),
+              [](gpointer data) { delete static_cast<OnOwner*>(data); })) {}
+    DBusNameWatch(DBusNameWatch&& other) noexcept : id_(std::exchange(other.id_, 0)) {}
+    DBusNameWatch& operator=(DBusNameWatch&& other) noexcept {
+        if (this != &other) {
+            stop();
+            id_ = std::exchange(other.id_, 0);
+        }
+        return *this;
+    }
+    DBusNameWatch(const DBusNameWatch&) = delete;
+    DBusNameWatch& operator=(const DBusNameWatch&) = delete;
+    ~DBusNameWatch() { stop(); }
+
+    void stop() {
+        if (id_ != 0) g_bus_unwatch_name(id_);
+        id_ = 0;
+    }
+
+  private:
     guint id_ = 0;
 };
 

@@ -567,7 +567,7 @@ void GtkWindowAdapter::setContentView(WebView& view) {
     trace_ = std::make_unique<ShowTrace>(window_, content_);
     gtk_container_add(GTK_CONTAINER(window_), content_);
     gtk_widget_show(content_);
-    keptFrame_ = std::make_unique<KeptFrame>(window_, content_);
+    keptFrame_ = std::make_unique<KeptFrame>(window_, content_, log_);
     if (background_) setBackgroundColor(*background_);
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "platform/gtk/show_trace.h"
@@ -27,6 +28,30 @@ void setWindowBackground(GdkWindow* window, cairo_pattern_t* pattern) {
     G_GNUC_END_IGNORE_DEPRECATIONS
 }
 
+// The X calls made in its scope are trapped here: GDK ends the process on an X error nobody
+// trapped, and a server short of memory answers BadAlloc to a pixmap the window's size. Nothing on
+// Wayland.
+class XErrorTrap {
+  public:
+    explicit XErrorTrap(GdkWindow* window)
+        : display_(window && GDK_IS_X11_WINDOW(window) ? gdk_window_get_display(window) : nullptr) {
+        if (display_) gdk_x11_display_error_trap_push(display_);
+    }
+    XErrorTrap(const XErrorTrap&) = delete;
+    XErrorTrap& operator=(const XErrorTrap&) = delete;
+    ~XErrorTrap() {
+        if (display_) gdk_x11_display_error_trap_pop_ignored(display_);
+    }
+    // Ends the trap once the server has run every call made in it: the code of an error one of
+    // them met, or 0.
+    int end() {
+        return display_ ? gdk_x11_display_error_trap_pop(std::exchange(display_, nullptr)) : 0;
+    }
+
+  private:
+    GdkDisplay* display_;
+};
+
 struct RenderCompletion {
     GObjectPtr<GCancellable> alive;
     KeptFrame* frame;
@@ -34,7 +59,8 @@ struct RenderCompletion {
 
 }  // namespace
 
-KeptFrame::KeptFrame(GtkWindow* window, GtkWidget* content) : window_(window), content_(content) {
+KeptFrame::KeptFrame(GtkWindow* window, GtkWidget* content, Log& log)
+    : window_(window), content_(content), log_(log) {
     // The window paints no background of its own: its paints start from the window's background,
     // the kept frame, which the web view then covers once it has something to show.
     gtk_widget_set_app_paintable(GTK_WIDGET(window_), TRUE);
@@ -43,10 +69,14 @@ KeptFrame::KeptFrame(GtkWindow* window, GtkWidget* content) : window_(window), c
     }
     configured_ = SignalConnection(window_, "configure-event", G_CALLBACK(onConfigured), this);
     mapped_ = SignalConnection(window_, "map-event", G_CALLBACK(onMapped), this);
+    scaleChanged_ =
+        SignalConnection(window_, "notify::scale-factor", G_CALLBACK(onScaleChanged), this);
     applyBackground();
 }
 
-KeptFrame::~KeptFrame() = default;
+KeptFrame::~KeptFrame() {
+    replaceFrame({});
+}
 
 GdkWindow* KeptFrame::x11Window() const {
     GdkWindow* window = gtk_widget_get_window(GTK_WIDGET(window_));
@@ -77,6 +107,7 @@ void KeptFrame::layOut() {
     // The X window takes the size too: mapped at another one, the window manager would show its
     // own frame around it until the window had been resized.
     if (GdkWindow* window = gtk_widget_get_window(widget)) {
+        XErrorTrap trap(window);
         gdk_window_resize(window, size_->width, size_->height);
     }
     GtkAllocation current;
@@ -136,18 +167,54 @@ void KeptFrame::keepPainted(GdkWindow* window, GdkRectangle size,
     // A new pixmap each time: drawing into one the server already uses as a background has no
     // defined effect. On Wayland the frame is our own memory, which GDK paints first into every
     // buffer the window commits (the window's background), under the web view.
-    Surface pixmap(GDK_IS_X11_WINDOW(window)
-                       ? gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, size.width,
+    const bool x11 = GDK_IS_X11_WINDOW(window);
+    XErrorTrap making(window);
+    Surface pixmap(x11 ? gdk_window_create_similar_surface(window, CAIRO_CONTENT_COLOR, size.width,
                                                            size.height)
                        : gdk_window_create_similar_image_surface(window, CAIRO_FORMAT_RGB24,
                                                                  size.width, size.height, 0));
-    CPtr<cairo_t, cairo_destroy> cr(cairo_create(pixmap.get()));
-    paint(cr.get());
-    // Cairo may still hold the drawing on our side; the server must have it before it paints.
-    cairo_surface_flush(pixmap.get());
-    frame_ = std::move(pixmap);
+    // Waits for the server: a pixmap it refused is neither drawn into nor shown.
+    int xError = making.end();
+    cairo_status_t status = cairo_surface_status(pixmap.get());
+    // Where cairo cannot have a pixmap it makes an image in our memory, which the server cannot
+    // show.
+    if (status == CAIRO_STATUS_SUCCESS && x11 &&
+        cairo_surface_get_type(pixmap.get()) != CAIRO_SURFACE_TYPE_XLIB)
+        status = CAIRO_STATUS_SURFACE_TYPE_MISMATCH;
+    if (status == CAIRO_STATUS_SUCCESS && xError == 0) {
+        XErrorTrap drawing(window);
+        CPtr<cairo_t, cairo_destroy> cr(cairo_create(pixmap.get()));
+        paint(cr.get());
+        // Cairo may still hold the drawing on our side; the server must have it before it paints.
+        cairo_surface_flush(pixmap.get());
+        status = cairo_status(cr.get());
+        xError = drawing.end();
+    }
+    if (status != CAIRO_STATUS_SUCCESS || xError != 0) {
+        XErrorTrap freeing(window);  // the server may hold no pixmap by the id cairo frees
+        pixmap.reset();
+        // GDK keeps the last error, which follows from the first: the line names neither.
+        return notKept(size, xError != 0 ? std::string("the X server refused it")
+                                         : std::string(cairo_status_to_string(status)));
+    }
+    failureLogged_ = false;
+    replaceFrame(std::move(pixmap));
     frameSize_ = size;
     applyBackground();
+}
+
+void KeptFrame::notKept(GdkRectangle size, const std::string& why) {
+    if (!std::exchange(failureLogged_, true)) {
+        log_.line("PlenhallDesktop: the calendar's last frame could not be kept at " +
+                  std::to_string(size.width) + "x" + std::to_string(size.height) + " (" + why +
+                  "); showings start from the plain background");
+    }
+    drop();
+}
+
+void KeptFrame::replaceFrame(Surface frame) {
+    XErrorTrap trap(gtk_widget_get_window(GTK_WIDGET(window_)));
+    frame_ = std::move(frame);
 }
 
 void KeptFrame::keepShown() {
@@ -206,7 +273,7 @@ void KeptFrame::setBackground(const GdkRGBA& colour) {
 }
 
 void KeptFrame::drop() {
-    frame_.reset();
+    replaceFrame({});
     applyBackground();
     showTrace("frame dropped");
 }
@@ -217,7 +284,17 @@ void KeptFrame::applyBackground() {
     Pattern pattern(frame_ ? cairo_pattern_create_for_surface(frame_.get())
                            : cairo_pattern_create_rgba(background_.red, background_.green,
                                                        background_.blue, background_.alpha));
+    XErrorTrap trap(window);
     setWindowBackground(window, pattern.get());
+}
+
+void KeptFrame::onScaleChanged(GObject*, GParamSpec*, gpointer data) {
+    auto* self = static_cast<KeptFrame*>(data);
+    // Drawn for the old scale, the frame would show at the wrong size. A hidden page is rendered
+    // anew at the new one.
+    if (self->frame_) self->drop();
+    if (self->hidden() && self->size_)
+        self->pendingRender_ = ScheduledCall::idle([self] { self->render(); });
 }
 
 gboolean KeptFrame::onConfigured(GtkWidget*, GdkEventConfigure* event, gpointer data) {

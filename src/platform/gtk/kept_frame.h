@@ -7,7 +7,10 @@
 // nothing yet. The engine throws its own frame away while a page is hidden and paints anew once
 // it shows; until it has, the toolkit's paints start from the kept frame, so the user sees the
 // calendar as they left it and never a blank window. Before the first showing, and after a page
-// loaded while hidden, the frame is the page as the engine renders it at the show size.
+// loaded while hidden, the frame is the page as the engine renders it at the show size. A frame
+// the X server or cairo cannot hold (a server short of memory refuses the pixmap) leaves the plain
+// background, with one log line until a frame is kept again; a frame drawn for another scale
+// factor is let go.
 //
 // Thread: main thread only. Ownership: the window adapter owns it and destroys it before the
 // window and the web view; pending renders end with it.
@@ -19,15 +22,17 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "platform/gtk/glib_ptr.h"
+#include "platform/system.h"
 
 namespace plenhall::gtk {
 
 class KeptFrame {
   public:
     // `content` fills `window`; a web view's page is rendered for the first frame.
-    KeptFrame(GtkWindow* window, GtkWidget* content);
+    KeptFrame(GtkWindow* window, GtkWidget* content, Log& log);
     KeptFrame(const KeptFrame&) = delete;
     KeptFrame& operator=(const KeptFrame&) = delete;
     ~KeptFrame();
@@ -58,23 +63,30 @@ class KeptFrame {
     // our memory on Wayland.
     void keepPainted(GdkWindow* window, GdkRectangle size,
                      const std::function<void(cairo_t*)>& paint);
+    void notKept(GdkRectangle size, const std::string& why);
+    // Frees the frame (an X call where it is a pixmap) and keeps `frame` instead.
+    void replaceFrame(Surface frame);
     void drop();
     void applyBackground();
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static gboolean onConfigured(GtkWidget*, GdkEventConfigure* event, gpointer self);
     static gboolean onMapped(GtkWidget*, GdkEvent*, gpointer self);
+    static void onScaleChanged(GObject*, GParamSpec*, gpointer self);
     void releaseContent();
     static void onRendered(GObject* view, GAsyncResult* result, gpointer data);
 
     GtkWindow* window_;
     GtkWidget* content_;
+    Log& log_;
+    bool failureLogged_ = false;
     std::optional<GdkRectangle> size_;  // what the hidden window will show at
-    Surface frame_;                     // an X pixmap the window's size, or nothing
+    Surface frame_;  // an X pixmap, or on Wayland an image, the window's size; or nothing
     GdkRectangle frameSize_{};
     GdkRGBA background_{1, 1, 1, 1};
     SignalConnection loadChanged_;
     SignalConnection configured_;
     SignalConnection mapped_;
+    SignalConnection scaleChanged_;
     bool holdingContent_ = false;  // the web view stays unmapped until the window is
     ScheduledCall releaseAnyway_;
     ScheduledCall pendingRender_;

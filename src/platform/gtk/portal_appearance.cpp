@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace plenhall::gtk {
 namespace {
@@ -60,14 +61,20 @@ void PortalAppearance::start() {
 
 void PortalAppearance::onConnected(GObjectPtr<GDBusConnection> connection) {
     connection_ = std::move(connection);
-    // Both subscriptions are members, dropped before `this` goes.
-    changed_ = DBusSignalSubscription(connection_.get(), kPortalName, kSettingsInterface,
-                                      "SettingChanged", kPortalPath, kNamespace, onSignal, this);
-    // A portal that starts (or restarts) after us is asked again.
-    ownerChanged_ = DBusSignalSubscription(connection_.get(), "org.freedesktop.DBus",
-                                           "org.freedesktop.DBus", "NameOwnerChanged",
-                                           "/org/freedesktop/DBus", kPortalName, onSignal, this);
-    read("ReadOne");
+    // The watch and the subscription are members, dropped before `this` goes.
+    portal_ = DBusNameWatch(connection_.get(), kPortalName,
+                            [this](const std::string& owner) { onPortalOwner(owner); });
+}
+
+void PortalAppearance::onPortalOwner(const std::string& owner) {
+    const bool first = !std::exchange(ownerSeen_, true);
+    changed_ = owner.empty() ? DBusSignalSubscription()
+                             : DBusSignalSubscription(connection_.get(), owner.c_str(),
+                                                      kSettingsInterface, "SettingChanged",
+                                                      kPortalPath, kNamespace, onSignal, this);
+    // A portal that starts (or restarts) after us is asked again; one not running at first is
+    // started by the question, where the bus can start it.
+    if (!owner.empty() || first) read("ReadOne");
 }
 
 void PortalAppearance::read(const char* method) {
@@ -92,15 +99,8 @@ void PortalAppearance::read(const char* method) {
 }
 
 void PortalAppearance::onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                                const gchar* signal, GVariant* parameters, gpointer data) {
+                                const gchar*, GVariant* parameters, gpointer data) {
     auto* self = static_cast<PortalAppearance*>(data);
-    if (g_str_equal(signal, "NameOwnerChanged")) {
-        const char* newOwner = nullptr;
-        if (g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sss)")))
-            g_variant_get(parameters, "(&s&s&s)", nullptr, nullptr, &newOwner);
-        if (newOwner && *newOwner) self->read("ReadOne");
-        return;
-    }
     if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)"))) {
         return self->giveUp("the desktop's settings portal sent a change of an unknown form");
     }

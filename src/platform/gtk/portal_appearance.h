@@ -40,6 +40,7 @@ class PortalAppearance {
     static void onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
                          GVariant*, gpointer);
     void onConnected(GObjectPtr<GDBusConnection> connection);
+    void onPortalOwner(const std::string& owner);
     // Asks the portal with `method` (ReadOne, or Read on portals older than it).
     void read(const char* method);
     void received(GVariant* value);
@@ -49,8 +50,10 @@ class PortalAppearance {
     Log& log_;
     PendingOperations operations_;
     GObjectPtr<GDBusConnection> connection_;
+    DBusNameWatch portal_;
+    bool ownerSeen_ = false;  // whether the watch has said anything yet
+    // Changes are believed only from the process that owns the portal's name now.
     DBusSignalSubscription changed_;
-    DBusSignalSubscription ownerChanged_;
     // Counts the preference's changes, so a reply older than a change is not applied over it.
     unsigned changes_ = 0;
     // The toolkit's own choice, as it was before the portal's preference was applied.

@@ -17,8 +17,6 @@ constexpr const char* kShortcutsInterface = "org.freedesktop.portal.GlobalShortc
 constexpr const char* kRequestInterface = "org.freedesktop.portal.Request";
 constexpr const char* kSessionInterface = "org.freedesktop.portal.Session";
 constexpr const char* kRegistryInterface = "org.freedesktop.host.portal.Registry";
-constexpr const char* kBusName = "org.freedesktop.DBus";
-constexpr const char* kBusPath = "/org/freedesktop/DBus";
 
 // The basename of our desktop entry: portals that know apps by id match it there.
 constexpr const char* kAppId = "com.plenhall.Desktop";
@@ -155,6 +153,7 @@ PortalGlobalShortcuts::PortalGlobalShortcuts(Log& log, std::string shortcutDescr
 
 PortalGlobalShortcuts::~PortalGlobalShortcuts() {
     closed_.disconnect();
+    portal_.stop();
     if (!connection_) return;
     closeSession();
     // Written out before the connection goes. The bus socket is local: this waits on no portal.
@@ -186,6 +185,7 @@ void PortalGlobalShortcuts::registerHotKey(std::uint32_t keyCode, std::uint32_t 
 
 void PortalGlobalShortcuts::unregisterHotKey() {
     ++serial_;
+    withdrawRequest();
     wanted_.reset();
     deliverPresses_ = false;
     awaitingPortal_ = false;
@@ -207,6 +207,8 @@ void PortalGlobalShortcuts::advance() {
     }
     if (!appRegistered_) return registerApp();
     if (!versionChecked_) return checkVersion();
+    // The portal has answered, so its owner is known at once or about to be (onPortalOwner).
+    if (owner_.empty()) return;
     const bool ours = !session_.empty() && sessionHoldsOurs_;
     if (ours && (!boundCombination_ || *boundCombination_ == wanted_->combination))
         return succeed(trigger_);
@@ -249,15 +251,8 @@ void PortalGlobalShortcuts::connect() {
 void PortalGlobalShortcuts::onConnected(GObjectPtr<GDBusConnection> connection) {
     connection_ = std::move(connection);
     GDBusConnection* bus = connection_.get();
-    // Every subscription below is a member, dropped before `this` goes.
-    activated_ = DBusSignalSubscription(bus, kPortalName, kShortcutsInterface, "Activated",
-                                        kPortalPath, nullptr, onSignal, this);
-    shortcutsChanged_ =
-        DBusSignalSubscription(bus, kPortalName, kShortcutsInterface, "ShortcutsChanged",
-                               kPortalPath, nullptr, onSignal, this);
-    ownerChanged_ = DBusSignalSubscription(bus, kBusName, kBusName, "NameOwnerChanged", kBusPath,
-                                           kPortalName, onSignal, this);
-    // Disconnected first thing in the destructor.
+    // Disconnected first thing in the destructor. Connected before the watch below, which also
+    // hears of a closed connection, and would take it for the portal leaving.
     closed_ = SignalConnection(bus, "closed",
                                G_CALLBACK(+[](GDBusConnection*, gboolean, GError*, gpointer data) {
                                    auto* self = static_cast<PortalGlobalShortcuts*>(data);
@@ -265,6 +260,9 @@ void PortalGlobalShortcuts::onConnected(GObjectPtr<GDBusConnection> connection) 
                                    self->portalLost();
                                }),
                                this);
+    // Stopped first thing in the destructor after that.
+    portal_ =
+        DBusNameWatch(bus, kPortalName, [this](const std::string& owner) { onPortalOwner(owner); });
     connectionState_ = Connection::ready;
     advance();
 }
@@ -452,6 +450,29 @@ void PortalGlobalShortcuts::closeSession() {
     sessionBound_ = sessionListed_ = sessionHoldsOurs_ = false;
 }
 
+// Gives up the request the portal has not answered, so the next exchange can start.
+void PortalGlobalShortcuts::withdrawRequest() {
+    if (!request_) return;
+    closeRequest(request_->path);
+    withdrawnToken_ = request_->token;
+    request_.reset();
+    busy_ = false;
+    // The portal may be making a session under our token: it is closed before another is made
+    // there.
+    if (session_.empty()) {
+        session_ = handlePath("session", kSessionToken);
+        sessionBound_ = true;
+    }
+}
+
+void PortalGlobalShortcuts::closeRequest(const std::string& path) {
+    // Ends the desktop's dialog, if it shows one; no Response follows. Nothing waits for the
+    // answer: a request already answered is gone, which is no error of ours.
+    g_dbus_connection_call(connection_.get(), kPortalName, path.c_str(), kRequestInterface, "Close",
+                           nullptr, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, -1, nullptr, nullptr,
+                           nullptr);
+}
+
 void PortalGlobalShortcuts::succeed(const std::string& trigger) {
     deliverPresses_ = true;
     restartsWithoutSuccess_ = 0;
@@ -504,6 +525,9 @@ void PortalGlobalShortcuts::portalLost() {
     ++epoch_;
     busy_ = false;
     request_.reset();
+    owner_.clear();
+    activated_.unsubscribe();
+    shortcutsChanged_.unsubscribe();
     appRegistered_ = versionChecked_ = false;
     session_.clear();
     sessionBound_ = sessionListed_ = sessionHoldsOurs_ = false;
@@ -534,15 +558,15 @@ void PortalGlobalShortcuts::callWithRequest(const char* method, GVariant* parame
                                             std::function<void(guint32, GVariant*)> onResponse) {
     // Subscribed before the call: the portal may answer before its reply reaches us. The
     // subscription lives in request_, a member, so it goes before `this`.
-    const auto path = requestPath(token);
+    const auto path = handlePath("request", token);
     request_ =
         PendingRequest{token, path,
-                       DBusSignalSubscription(connection_.get(), kPortalName, kRequestInterface,
+                       DBusSignalSubscription(connection_.get(), owner_.c_str(), kRequestInterface,
                                               "Response", path.c_str(), nullptr, onSignal, this),
                        std::move(onResponse)};
     const auto epoch = epoch_;
     call(kPortalPath, kShortcutsInterface, method, parameters, G_VARIANT_TYPE("(o)"),
-         [this, epoch, token, method](GVariant* reply, const GError* error) {
+         [this, epoch, token, path, method](GVariant* reply, const GError* error) {
              if (epoch != epoch_) return;
              const bool pending = request_ && request_->token == token;
              if (error) {
@@ -553,11 +577,16 @@ void PortalGlobalShortcuts::callWithRequest(const char* method, GVariant* parame
              }
              const char* handle = nullptr;
              g_variant_get(reply, "(&o)", &handle);
-             if (!pending || request_->path == handle) return;
+             if (!pending) {
+                 // Given up before the portal said where it put the request: closed there too.
+                 if (token == withdrawnToken_ && path != handle) closeRequest(handle);
+                 return;
+             }
+             if (request_->path == handle) return;
              // The portal chose another path (it adds a suffix when ours is taken).
              request_->path = handle;
              request_->response =
-                 DBusSignalSubscription(connection_.get(), kPortalName, kRequestInterface,
+                 DBusSignalSubscription(connection_.get(), owner_.c_str(), kRequestInterface,
                                         "Response", handle, nullptr, onSignal, this);
          });
 }
@@ -580,13 +609,13 @@ std::string PortalGlobalShortcuts::nextToken() {
     return "plenhall_" + std::to_string(++tokens_);
 }
 
-std::string PortalGlobalShortcuts::requestPath(const std::string& token) const {
+std::string PortalGlobalShortcuts::handlePath(const char* kind, const std::string& token) const {
     std::string sender = g_dbus_connection_get_unique_name(connection_.get());
     if (!sender.empty() && sender.front() == ':') sender.erase(0, 1);
     for (char& c : sender) {
         if (c == '.') c = '_';
     }
-    return "/org/freedesktop/portal/desktop/request/" + sender + "/" + token;
+    return std::string("/org/freedesktop/portal/desktop/") + kind + "/" + sender + "/" + token;
 }
 
 GVariant* PortalGlobalShortcuts::shortcutList() const {
@@ -610,7 +639,6 @@ void PortalGlobalShortcuts::onSignal(GDBusConnection*, const char*, const char* 
     if (name == "Response") return self->onResponse(path, parameters);
     if (name == "Activated") return self->onActivated(parameters);
     if (name == "ShortcutsChanged") return self->onShortcutsChanged(parameters);
-    if (name == "NameOwnerChanged") return self->onNameOwnerChanged(parameters);
 }
 
 void PortalGlobalShortcuts::onResponse(const char* path, GVariant* parameters) {
@@ -670,19 +698,19 @@ void PortalGlobalShortcuts::onShortcutsChanged(GVariant* parameters) {
     if (onBindingChanged_) onBindingChanged_(HotKeyBinding{trigger_});
 }
 
-void PortalGlobalShortcuts::onNameOwnerChanged(GVariant* parameters) {
-    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(sss)"))) return;
-    const char* name = nullptr;
-    const char* oldOwner = nullptr;
-    const char* newOwner = nullptr;
-    g_variant_get(parameters, "(&s&s&s)", &name, &oldOwner, &newOwner);
-    if (std::string_view(name) != kPortalName) return;
+void PortalGlobalShortcuts::onPortalOwner(const std::string& owner) {
     // One owner at a time: whoever held the name held our session.
-    if (*oldOwner) portalLost();
-    if (*newOwner && awaitingPortal_) {
-        awaitingPortal_ = false;
-        advance();
-    }
+    if (!owner_.empty()) portalLost();
+    if (owner.empty()) return;
+    owner_ = owner;
+    // Both subscriptions are members, dropped before `this` goes.
+    activated_ = DBusSignalSubscription(connection_.get(), owner_.c_str(), kShortcutsInterface,
+                                        "Activated", kPortalPath, nullptr, onSignal, this);
+    shortcutsChanged_ =
+        DBusSignalSubscription(connection_.get(), owner_.c_str(), kShortcutsInterface,
+                               "ShortcutsChanged", kPortalPath, nullptr, onSignal, this);
+    awaitingPortal_ = false;
+    advance();
 }
 
 }  // namespace plenhall::gtk

@@ -60,7 +60,8 @@ class PortalGlobalShortcuts final : public GlobalHotKeys {
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> onChange) override;
     void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
                         std::function<void(const HotKeyRegistration&)> done) override;
-    // Keeps the session (and so the desktop's binding); presses are no longer delivered.
+    // Keeps the session (and so the desktop's binding); presses are no longer delivered, and a
+    // request the portal has not answered is closed.
     void unregisterHotKey() override;
 
   private:
@@ -90,6 +91,8 @@ class PortalGlobalShortcuts final : public GlobalHotKeys {
     void onBound(std::uint64_t serial, std::uint64_t combination, guint32 code, GVariant* results);
     void replaceSession();
     void closeSession();
+    void withdrawRequest();
+    void closeRequest(const std::string& path);
 
     void succeed(const std::string& trigger);
     // Ends the wanted registration; `detail` goes to the log when it says more than the reason.
@@ -107,7 +110,8 @@ class PortalGlobalShortcuts final : public GlobalHotKeys {
     void callWithRequest(const char* method, GVariant* parameters, const std::string& token,
                          std::function<void(guint32, GVariant*)> onResponse);
     std::string nextToken();
-    std::string requestPath(const std::string& token) const;
+    // Where the portal puts a request or a session of ours with `token`.
+    std::string handlePath(const char* kind, const std::string& token) const;
     GVariant* shortcutList() const;
 
     static void onSignal(GDBusConnection*, const char* sender, const char* path,
@@ -115,7 +119,7 @@ class PortalGlobalShortcuts final : public GlobalHotKeys {
                          gpointer self);
     void onActivated(GVariant* parameters);
     void onShortcutsChanged(GVariant* parameters);
-    void onNameOwnerChanged(GVariant* parameters);
+    void onPortalOwner(const std::string& owner);
     void onResponse(const char* path, GVariant* parameters);
 
     Log& log_;
@@ -125,11 +129,15 @@ class PortalGlobalShortcuts final : public GlobalHotKeys {
 
     PendingOperations operations_;
     GObjectPtr<GDBusConnection> connection_;
+    DBusNameWatch portal_;
+    // The unique name of the portal's process while it runs: its signals are believed from it
+    // alone.
+    std::string owner_;
     DBusSignalSubscription activated_;
     DBusSignalSubscription shortcutsChanged_;
-    DBusSignalSubscription ownerChanged_;
     SignalConnection closed_;
     std::optional<PendingRequest> request_;
+    std::string withdrawnToken_;  // of the last request given up before its Response
 
     enum class Connection { none, connecting, ready, failed };
     Connection connectionState_ = Connection::none;

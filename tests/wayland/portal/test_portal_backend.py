@@ -18,11 +18,15 @@ Control interface com.plenhall.PortalTest at /com/plenhall/PortalTest, on the ro
       emits Activated for every live session holding `id` (timestamp 0: now, in ms); an empty
       token sends no activation_token. Answers how many sessions were signalled.
   TriggerForeign(s id)               Activated for a session that belongs to nobody (frontend).
+  TriggerForged(s id) -> u           Activated for every live session holding `id`, sent straight
+                                     to the session's client by another program on the bus; the bus
+                                     has passed it on by the answer (frontend).
   TriggerMalformed()                 an Activated signal of the wrong type (frontend).
   ChangeTrigger(s id, s trigger)     the user edits the binding: ShortcutsChanged to live sessions.
   Configure(a{sv})                   changes the configuration for the calls that follow.
   SetColorScheme(u)                  the user picks light or dark: SettingChanged (backend).
-  Stats() -> a{sv}                   binds, lists, sessions, live, closes (u); app_ids (as);
+  Stats() -> a{sv}                   binds, lists, sessions, live, closes, request_closes (u);
+                                     app_ids (as);
                                      first_call, preferred_trigger (s); legacy_shortcuts (b).
 Configuration keys:
   bound (a{ss})          shortcut id -> trigger description the desktop already holds
@@ -30,6 +34,8 @@ Configuration keys:
   bind_result (s)        "ours" (bind what was asked), "empty" (bind nothing), "malformed"
   bind_trigger (s)       the trigger description of a bind; default: the preferred trigger
   session_response (u)   the Response code of CreateSession
+  silent (s)             frontend: the method (CreateSession, ListShortcuts, BindShortcuts) whose
+                         Request gets no Response, only a Close
   registry (b)           frontend: offer org.freedesktop.host.portal.Registry (default true)
   global_shortcuts (b)   frontend: offer the GlobalShortcuts interface at all (default true)
   version (v)            frontend: the interface's version property, of whatever type is given
@@ -38,10 +44,12 @@ Configuration keys:
 
 import argparse
 import json
+import os
 import signal
 import time
 
 import dbus
+import dbus.bus
 import dbus.lowlevel
 import dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
@@ -65,6 +73,7 @@ DEFAULTS = {
     "registry": True,
     "global_shortcuts": True,
     "version": dbus.UInt32(1),
+    "silent": "",
 }
 
 
@@ -87,7 +96,8 @@ class Desktop:
         self.config = dict(DEFAULTS)
         self.configure(config)
         self.sessions = {}  # path -> exported session object, while live
-        self.stats = {"binds": 0, "lists": 0, "sessions": 0, "closes": 0, "app_ids": [],
+        self.stats = {"binds": 0, "lists": 0, "sessions": 0, "closes": 0, "request_closes": 0,
+                      "app_ids": [],
                       "first_call": "", "preferred_trigger": "", "legacy_shortcuts": False}
 
     def configure(self, config):
@@ -170,6 +180,15 @@ class BackendSession(Session):
 
 
 class Request(dbus.service.Object):
+    def __init__(self, bus, path, desktop):
+        super().__init__(bus, path)
+        self.desktop = desktop
+
+    @dbus.service.method("org.freedesktop.portal.Request", in_signature="", out_signature="")
+    def Close(self):
+        self.desktop.stats["request_closes"] += 1
+        self.remove_from_connection()
+
     @dbus.service.signal("org.freedesktop.portal.Request", signature="ua{sv}")
     def Response(self, code, results):
         pass
@@ -193,10 +212,12 @@ class Frontend(dbus.service.Object):
         if not enabled:
             raise error("UnknownMethod", "No such interface on object at path " + PORTAL_PATH)
 
-    def respond(self, sender, options, code, results):
+    def respond(self, method, sender, options, code, results):
         path = "/org/freedesktop/portal/desktop/request/%s/%s" % (
             escaped(sender), options.get("handle_token", "t"))
-        request = Request(self.bus, path)
+        request = Request(self.bus, path, self.desktop)
+        if self.desktop.config["silent"] == method:
+            return dbus.ObjectPath(path)
 
         def emit():
             request.Response(dbus.UInt32(code), dbus.Dictionary(results, signature="sv"))
@@ -220,21 +241,22 @@ class Frontend(dbus.service.Object):
             path = "/org/freedesktop/portal/desktop/session/%s/%s" % (
                 escaped(sender), options.get("session_handle_token", "s"))
             self.desktop.sessions[path] = FrontendSession(self.bus, path, self.desktop)
+            self.desktop.sessions[path].client = str(sender)
             self.desktop.stats["sessions"] += 1
             results = {"session_handle": dbus.String(path)}
-        return self.respond(sender, options, code, results)
+        return self.respond("CreateSession", sender, options, code, results)
 
     @dbus.service.method(SHORTCUTS, in_signature="oa{sv}", out_signature="o",
                          sender_keyword="sender")
     def ListShortcuts(self, session, options, sender=None):
         self.check("ListShortcuts")
-        return self.respond(sender, options, *self.desktop.list())
+        return self.respond("ListShortcuts", sender, options, *self.desktop.list())
 
     @dbus.service.method(SHORTCUTS, in_signature="oa(sa{sv})sa{sv}", out_signature="o",
                          sender_keyword="sender")
     def BindShortcuts(self, session, shortcuts, parent_window, options, sender=None):
         self.check("BindShortcuts")
-        return self.respond(sender, options, *self.desktop.bind(shortcuts))
+        return self.respond("BindShortcuts", sender, options, *self.desktop.bind(shortcuts))
 
     @dbus.service.method(PROPERTIES, in_signature="ss", out_signature="v")
     def Get(self, interface, name):
@@ -351,6 +373,24 @@ class Control(dbus.service.Object):
     def TriggerForeign(self, sid):
         self.portal.Activated(dbus.ObjectPath("/org/freedesktop/portal/desktop/session/1_999/x"),
                               sid, dbus.UInt64(1), dbus.Dictionary({}, signature="sv"))
+
+    @dbus.service.method(CONTROL, in_signature="s", out_signature="u")
+    def TriggerForged(self, sid):
+        forger = dbus.bus.BusConnection(os.environ["DBUS_SESSION_BUS_ADDRESS"])
+        sessions = self.desktop.sessions_holding(sid)
+        for path in sessions:
+            message = dbus.lowlevel.SignalMessage(PORTAL_PATH, SHORTCUTS, "Activated")
+            message.set_destination(self.desktop.sessions[path].client)
+            message.append(dbus.ObjectPath(path), sid, dbus.UInt64(1),
+                           dbus.Dictionary({"activation_token": "forged"}, signature="sv"),
+                           signature="osta{sv}")
+            forger.send_message(message)
+        # The bus handles one connection's messages in order: once it answers, it has passed
+        # the signals on.
+        forger.call_blocking("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus", "GetId", "", ())
+        forger.close()
+        return dbus.UInt32(len(sessions))
 
     @dbus.service.method(CONTROL, in_signature="", out_signature="")
     def TriggerMalformed(self):
