@@ -370,15 +370,11 @@ bool GtkWindowAdapter::fillsScreenOncePlaced() const {
 }
 
 void GtkWindowAdapter::awaitPlacement() {
-    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
-    GdkFrameClock* clock = gdkWindow ? gdk_window_get_frame_clock(gdkWindow) : nullptr;
-    if (!clock) return placementEnded(false);
     // GTK learns the output a surface is on (wl_surface.enter) when the compositor shows it,
     // which mutter does, placed, before it tells that the surface's first frame is on screen.
-    // Frames from an earlier showing do not count.
-    showingFirstFrame_ = gdk_frame_clock_get_frame_counter(clock) + 1;
-    placementFrames_ = SignalConnection(clock, "after-paint", G_CALLBACK(onAfterPaint), this);
-    gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_AFTER_PAINT);
+    if (!placementFrames_.watch(gtk_widget_get_window(GTK_WIDGET(window_)),
+                                [this] { placementEnded(true); }))
+        return placementEnded(false);
     placementDeadline_ = ScheduledCall::after(kPlacementDeadline, [this] {
         log_.line(
             "PlenhallDesktop: the desktop did not show the calendar in time; it fills the "
@@ -387,22 +383,8 @@ void GtkWindowAdapter::awaitPlacement() {
     });
 }
 
-void GtkWindowAdapter::onAfterPaint(GdkFrameClock* clock, gpointer data) {
-    auto* self = static_cast<GtkWindowAdapter*>(data);
-    // GTK marks a frame complete when the compositor reports it shown. This runs after GTK has
-    // committed the frame just painted, and the clock waits for that report before the next one.
-    const gint64 last = gdk_frame_clock_get_frame_counter(clock);
-    for (gint64 frame =
-             std::max(self->showingFirstFrame_, gdk_frame_clock_get_history_start(clock));
-         frame <= last; ++frame) {
-        GdkFrameTimings* timings = gdk_frame_clock_get_timings(clock, frame);
-        if (timings && gdk_frame_timings_get_complete(timings)) return self->placementEnded(true);
-    }
-    gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_AFTER_PAINT);
-}
-
 void GtkWindowAdapter::stopAwaitingPlacement() {
-    placementFrames_.disconnect();
+    placementFrames_.stop();
     placementDeadline_.cancel();
 }
 

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "platform/gtk/focus_tracker.h"
+#include "platform/gtk/frame_presented.h"
 #include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/gtk_key_monitor.h"
 #include "platform/gtk/kept_frame.h"
@@ -81,7 +82,6 @@ class GtkWindowAdapter final : public Window {
     static gboolean onMapEvent(GtkWidget*, GdkEvent*, gpointer self);
     static void onRealize(GtkWidget*, gpointer self);
     static gboolean onWindowStateEvent(GtkWidget*, GdkEventWindowState* event, gpointer self);
-    static void onAfterPaint(GdkFrameClock* clock, gpointer self);
     static gboolean onConfigureEvent(GtkWidget*, GdkEventConfigure* event, gpointer self);
     // The size a full-screen showing where the desktop chooses the screen will most likely have.
     std::optional<GdkRectangle> expectedDesktopsScreenSize() const;
@@ -125,11 +125,9 @@ class GtkWindowAdapter final : public Window {
     std::optional<GdkRectangle> desktopsScreenSize_;  // the size it last filled there
     Rect requestedFrame_;
     bool focusOnMap_ = false;
-    // While a window shown framed waits for the compositor to place it; the frame counter of the
-    // showing's first frame.
-    SignalConnection placementFrames_;
+    // While a window shown framed waits for the compositor to place it.
+    FramePresented placementFrames_;
     ScheduledCall placementDeadline_;
-    gint64 showingFirstFrame_ = 0;
     // Our window that had the focus when this visible window was sent full screen: some window
     // managers (openbox) focus a window as it enters full screen, and a layout must not.
     GObjectPtr<GtkWindow> focusBeforeFullScreen_;

@@ -248,22 +248,33 @@ void KeptFrame::keepShown() {
 }
 
 void KeptFrame::willShow() {
-    if (!frame_ || !hidden() || !x11Window() || !WEBKIT_IS_WEB_VIEW(content_)) return;
+    if (!frame_ || !hidden() || !WEBKIT_IS_WEB_VIEW(content_)) return;
     gtk_widget_set_child_visible(content_, FALSE);
     holdingContent_ = true;
     releaseAnyway_ = ScheduledCall::after(kReleaseAnyway, [this] { releaseContent(); });
+    // On Wayland the map is the toolkit's own, at once: the page is told once the compositor
+    // has shown a frame of the showing, the kept frame alone, which costs a copy to paint; the
+    // page drawn then would hold the toolkit's first frames while the engine catches up.
+    if (!x11Window()) {
+        presented_.watch(gtk_widget_get_window(GTK_WIDGET(window_)), [this] {
+            showTrace("frame presented");
+            releaseContent();
+        });
+    }
 }
 
 void KeptFrame::releaseContent() {
     releaseAnyway_.cancel();
+    presented_.stop();
     if (!std::exchange(holdingContent_, false)) return;
     gtk_widget_set_child_visible(content_, TRUE);
     showTrace("page told it shows");
 }
 
 gboolean KeptFrame::onMapped(GtkWidget*, GdkEvent*, gpointer data) {
-    // The server painted the frame as it mapped the window, before it sent this.
-    static_cast<KeptFrame*>(data)->releaseContent();
+    // The X server painted the frame as it mapped the window, before it sent this.
+    auto* self = static_cast<KeptFrame*>(data);
+    if (self->x11Window()) self->releaseContent();
     return FALSE;
 }
 

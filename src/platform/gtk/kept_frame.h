@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/gtk/frame_presented.h"
 #include "platform/gtk/glib_ptr.h"
 #include "platform/system.h"
 
@@ -43,9 +44,10 @@ class KeptFrame {
     // Keeps what the window shows now; called just before it is hidden.
     void keepShown();
     // Called just before the hidden window is presented. With a frame kept, the engine is told
-    // its page is on screen only once the server shows the frame: waking the page takes the web
-    // process a core for a while, and the window manager and the server, which put the frame on
-    // screen, would wait for it.
+    // its page is on screen only once the frame is (the X server's map, the compositor's report
+    // of the first frame on Wayland): waking the page takes the web process a core for a while,
+    // and the window manager, the server or the compositor, which put the frame on screen, would
+    // wait for it.
     void willShow();
     // What the window shows where it has no frame yet (the web view's own background).
     void setBackground(const GdkRGBA& colour);
@@ -89,6 +91,7 @@ class KeptFrame {
     SignalConnection scaleChanged_;
     bool holdingContent_ = false;  // the web view stays unmapped until the window is
     ScheduledCall releaseAnyway_;
+    FramePresented presented_;
     ScheduledCall pendingRender_;
     ScheduledCall lateRender_;
     PendingOperations renders_;
