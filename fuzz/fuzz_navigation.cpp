@@ -1,5 +1,5 @@
-// Any URL text in a navigation or a new-window request: only http and https URLs on a foreign
-// host ever reach the desktop's opener.
+// Any URL text in a navigation or a new-window request: only http and https URLs that are not
+// pages of the (https) service ever reach the desktop's opener.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -35,9 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         app->decidePolicyForNavigationAction(action);
     }
     for (const auto& opened : desktop->workspace.opened) {
-        auto host = urlHost(opened);
-        if (!isWebScheme(urlScheme(opened).value_or("")) || !host ||
-            isServiceHost(*host, "plenhall.com")) {
+        if (!isWebScheme(urlScheme(opened).value_or("")) || !urlHost(opened) ||
+            isServicePage(opened, Service{"plenhall.com", true})) {
             std::abort();
         }
     }

@@ -10,6 +10,7 @@ AppDelegate::AppDelegate(Platform& platform, Prefs& prefs, AppValues values)
     : platform_(platform),
       prefs_(prefs),
       values_(std::move(values)),
+      service_(Service::ofStartURL(values_.appURL, values_.appHost)),
       offlinePage_(offlinePage(values_.appURL)) {}
 
 AppDelegate::~AppDelegate() = default;

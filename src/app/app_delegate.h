@@ -16,6 +16,7 @@
 #include "prefs/prefs.h"
 #include "settings/settings_controller.h"
 #include "update/updater.h"
+#include "web/navigation_policy.h"
 #include "web/reminders.h"
 
 namespace plenhall {
@@ -128,6 +129,7 @@ class AppDelegate final : public ApplicationDelegate,
     Platform& platform_;
     Prefs& prefs_;
     AppValues values_;
+    Service service_;
 
     std::unique_ptr<Window> window_;
     std::unique_ptr<WebView> webView_;

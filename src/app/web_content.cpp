@@ -26,7 +26,7 @@ void AppDelegate::buildWindow() {
     // Before the web view, which may ask it about permissions as soon as its page process starts.
     reminders_ = std::make_unique<Reminders>(
         Reminders::Services{platform_.sheets, platform_.desktopNotifications, prefs_.defaults()},
-        values_.appURL, values_.appHost, *window_, weakly([this] { show(); }));
+        values_.appURL, service_, *window_, weakly([this] { show(); }));
 
     WebViewConfiguration configuration;
     configuration.persistentWebsiteDataStore = true;
@@ -41,7 +41,7 @@ void AppDelegate::buildWindow() {
 
 NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(
     const NavigationAction& action) {
-    if (decideNavigation(action, values_.appHost) == NavigationDecision::allow) {
+    if (decideNavigation(action, service_) == NavigationDecision::allow) {
         return NavigationActionPolicy::allow;
     }
     platform_.workspace.openURL(*action.url);
@@ -51,7 +51,7 @@ NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(
 
 NavigationResponsePolicy AppDelegate::decidePolicyForNavigationResponse(
     const NavigationResponse& response) {
-    switch (decideNavigationResponse(response, values_.appHost)) {
+    switch (decideNavigationResponse(response, service_)) {
         case ResponseDecision::allow:
             return NavigationResponsePolicy::allow;
         case ResponseDecision::openInBrowser:
@@ -65,7 +65,7 @@ NavigationResponsePolicy AppDelegate::decidePolicyForNavigationResponse(
 }
 
 void AppDelegate::createWebViewForNavigationAction(const NavigationAction& action) {
-    switch (decideNewWindow(action, values_.appHost)) {
+    switch (decideNewWindow(action, service_)) {
         case NewWindowDecision::ignore:
             return;
         case NewWindowDecision::openInBrowser:

@@ -8,6 +8,8 @@
 namespace plenhall::testing {
 namespace {
 
+const Service kService{"plenhall.com", true};
+
 NavigationAction action(std::optional<std::string> url,
                         std::optional<FrameInfo> frame = FrameInfo{true}) {
     NavigationAction a;
@@ -28,6 +30,29 @@ TEST(ServiceHost, EqualOrASubdomainExactly) {
     };
     for (const auto& [host, passes] : cases)
         EXPECT_EQ(isServiceHost(host, "plenhall.com"), passes) << host;
+}
+
+TEST(ServicePage, OverHttpsAloneWhenTheStartURLIsHttps) {
+    const Service httpsService = Service::ofStartURL("HTTPS://Plenhall.com/app", "plenhall.com");
+    const Service httpService = Service::ofStartURL("http://plenhall.com/app", "plenhall.com");
+    EXPECT_TRUE(httpsService.httpsOnly);
+    EXPECT_FALSE(httpService.httpsOnly);
+    const std::tuple<const char*, bool, bool> cases[] = {
+        // url, a page of the https service, a page of the http service
+        {"https://plenhall.com/app", true, true},
+        {"https://team.plenhall.com:8443/week", true, true},
+        {"http://plenhall.com/app", false, true},
+        {"http://team.plenhall.com/", false, true},
+        {"HTTPS://plenhall.com/app", false, false},
+        {"ftp://plenhall.com/", false, false},
+        {"https://evilplenhall.com/", false, false},
+        {"https:///app", false, false},
+        {"data:text/html,plenhall.com", false, false},
+    };
+    for (const auto& [url, ofHttps, ofHttp] : cases) {
+        EXPECT_EQ(isServicePage(url, httpsService), ofHttps) << url;
+        EXPECT_EQ(isServicePage(url, httpService), ofHttp) << url;
+    }
 }
 
 TEST(Url, SchemeAndHostAsWritten) {
@@ -64,6 +89,8 @@ TEST(NavigationRules, OnlyForeignWebPagesInTheMainFrameGoToTheBrowser) {
         {"web scheme without host", action("http:///path"), NavigationDecision::allow},
         {"the service host", action("https://plenhall.com/app/week"), NavigationDecision::allow},
         {"a subdomain", action("https://help.plenhall.com/"), NavigationDecision::allow},
+        {"the service host over plain http", action("http://plenhall.com/app"),
+         NavigationDecision::openInBrowser},
         {"suffix without a dot", action("https://evilplenhall.com/"),
          NavigationDecision::openInBrowser},
         {"another site", action("https://example.org/"), NavigationDecision::openInBrowser},
@@ -73,7 +100,7 @@ TEST(NavigationRules, OnlyForeignWebPagesInTheMainFrameGoToTheBrowser) {
          NavigationDecision::openInBrowser},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(decideNavigation(c.action, "plenhall.com"), c.expected) << c.name;
+        EXPECT_EQ(decideNavigation(c.action, kService), c.expected) << c.name;
 }
 
 TEST(NewWindowRules, NeverASecondWindowAndOnlyWebPagesToTheOpener) {
@@ -89,6 +116,8 @@ TEST(NewWindowRules, NeverASecondWindowAndOnlyWebPagesToTheOpener) {
         {"data: has no host", "data:text/html,hi", NewWindowDecision::loadInWebView},
         {"another site", "https://example.org/x", NewWindowDecision::openInBrowser},
         {"another site over http", "http://example.org/x", NewWindowDecision::openInBrowser},
+        {"the service host over plain http", "http://plenhall.com/app",
+         NewWindowDecision::openInBrowser},
         {"smb share", "smb://fileserver.evil.org/share", NewWindowDecision::ignore},
         {"sftp", "sftp://me@evil.org/", NewWindowDecision::ignore},
         {"an application's own scheme", "zoommtg://evil.org/join", NewWindowDecision::ignore},
@@ -98,8 +127,7 @@ TEST(NewWindowRules, NeverASecondWindowAndOnlyWebPagesToTheOpener) {
         {"a file on another host", "file://evil.org/share/x", NewWindowDecision::ignore},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(decideNewWindow(action(c.url, std::nullopt), "plenhall.com"), c.expected)
-            << c.name;
+        EXPECT_EQ(decideNewWindow(action(c.url, std::nullopt), kService), c.expected) << c.name;
     }
 }
 
@@ -118,6 +146,9 @@ TEST(ResponseRules, ForeignMainFramePagesGoOutAndNothingIsSaved) {
         {"a main-frame page of another site",
          {true, "https://example.org/", true, false},
          ResponseDecision::openInBrowser},
+        {"a main-frame service page over plain http",
+         {true, "http://plenhall.com/app", true, false},
+         ResponseDecision::openInBrowser},
         {"a service page the view cannot show",
          {true, "https://plenhall.com/a.zip", false, false},
          ResponseDecision::refuse},
@@ -130,7 +161,7 @@ TEST(ResponseRules, ForeignMainFramePagesGoOutAndNothingIsSaved) {
         {"no URL", {true, std::nullopt, true, false}, ResponseDecision::allow},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(decideNavigationResponse(c.response, "plenhall.com"), c.expected) << c.name;
+        EXPECT_EQ(decideNavigationResponse(c.response, kService), c.expected) << c.name;
 }
 
 class Navigation : public AppFixture {
