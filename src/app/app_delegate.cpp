@@ -11,6 +11,7 @@ AppDelegate::AppDelegate(Platform& platform, Prefs& prefs, AppValues values)
       prefs_(prefs),
       values_(std::move(values)),
       service_(Service::ofStartURL(values_.appURL, values_.appHost)),
+      popUps_(platform_.clock, platform_.log),
       offlinePage_(offlinePage(values_.appURL)) {}
 
 AppDelegate::~AppDelegate() = default;

@@ -17,6 +17,7 @@
 #include "settings/settings_controller.h"
 #include "update/updater.h"
 #include "web/navigation_policy.h"
+#include "web/pop_ups.h"
 #include "web/reminders.h"
 
 namespace plenhall {
@@ -130,6 +131,7 @@ class AppDelegate final : public ApplicationDelegate,
     Prefs& prefs_;
     AppValues values_;
     Service service_;
+    PopUps popUps_;
 
     std::unique_ptr<Window> window_;
     std::unique_ptr<WebView> webView_;

@@ -44,6 +44,10 @@ NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(
     if (decideNavigation(action, service_) == NavigationDecision::allow) {
         return NavigationActionPolicy::allow;
     }
+    // A request for a new window (it targets no frame) is a pop-up.
+    if (!action.targetFrame && !popUps_.mayOpenInBrowser(action.userGesture)) {
+        return NavigationActionPolicy::cancel;
+    }
     platform_.workspace.openURL(*action.url);
     hide();
     return NavigationActionPolicy::cancel;
@@ -65,16 +69,21 @@ NavigationResponsePolicy AppDelegate::decidePolicyForNavigationResponse(
 }
 
 void AppDelegate::createWebViewForNavigationAction(const NavigationAction& action) {
-    switch (decideNewWindow(action, service_)) {
+    const auto decision = decideNewWindow(action, service_);
+    switch (decision) {
         case NewWindowDecision::ignore:
             return;
+        case NewWindowDecision::refuseNotWebPage:
+        case NewWindowDecision::refuseBody:
+            popUps_.refused(decision);
+            return;
         case NewWindowDecision::openInBrowser:
+            if (!popUps_.mayOpenInBrowser(action.userGesture)) return;
             platform_.workspace.openURL(*action.url);
             hide();
             return;
         case NewWindowDecision::loadInWebView:
-            // The page's own request, unchanged: a form's method and body go with it.
-            load(action.request.value_or(URLRequest{*action.url}));
+            load(URLRequest{*action.url});
             return;
     }
 }
@@ -130,9 +139,9 @@ void AppDelegate::didFailProvisionalNavigation(const WebError& error) {
     // A page of another site that could not even be reached never answered, so where the view
     // judges main-frame pages by their answer it was never judged: it belongs to the browser, not
     // to the offline page.
-    if (error.failingURL && decidePolicyForNavigationAction(NavigationAction{
-                                error.failingURL, FrameInfo{true},
-                                URLRequest{*error.failingURL}}) == NavigationActionPolicy::cancel) {
+    if (error.failingURL &&
+        decidePolicyForNavigationAction(NavigationAction{error.failingURL, FrameInfo{true}}) ==
+            NavigationActionPolicy::cancel) {
         return;
     }
     showOffline(error);

@@ -14,19 +14,10 @@
 
 namespace plenhall {
 
-// The engine's own form of a request the page made. The core never looks inside; handing it back
-// in a load keeps what the URL alone does not carry (method, headers, body).
-class EngineRequest {
-  public:
-    virtual ~EngineRequest() = default;
-};
-
 struct URLRequest {
     std::string url;
     int cachePolicy = 0;            // 0: the protocol's own cache policy
     double timeoutInterval = 60.0;  // seconds without progress before the load fails
-    // Nothing for a request the core builds itself.
-    std::shared_ptr<const EngineRequest> engineRequest = nullptr;
     bool operator==(const URLRequest&) const = default;
 };
 
@@ -39,8 +30,10 @@ struct NavigationAction {
     std::optional<std::string> url;
     // The frame the navigation targets; nothing for a request to open a new window.
     std::optional<FrameInfo> targetFrame;
-    // The request as the page made it.
-    std::optional<URLRequest> request;
+    // The request's method as the engine gives it: "POST" for a form sent with a body.
+    std::string httpMethod = "GET";
+    // The engine counts it as coming from the user's own click or key press in the page.
+    bool userGesture = false;
 };
 
 enum class NavigationActionPolicy { cancel = 0, allow = 1 };

@@ -43,15 +43,16 @@ NavigationDecision decideNavigation(const NavigationAction& action, const Servic
 
 NewWindowDecision decideNewWindow(const NavigationAction& action, const Service& service) {
     if (!action.url) return NewWindowDecision::ignore;
-    if (urlHost(*action.url) && !isServicePage(*action.url, service)) {
-        // Links from strangers (invitations) can carry smb:, file: or an application's own
-        // scheme; handing those to the desktop could mount shares or start programs.
-        return isWebScheme(urlScheme(*action.url).value_or("")) ? NewWindowDecision::openInBrowser
-                                                                : NewWindowDecision::ignore;
+    // The calendar window has no address bar: whatever loads in it passes for the calendar. Links
+    // from strangers (invitations) can carry smb:, file: or an application's own scheme, and
+    // handing those to the desktop could mount shares or start programs.
+    if (!isWebScheme(urlScheme(*action.url).value_or("")) || !urlHost(*action.url)) {
+        return NewWindowDecision::refuseNotWebPage;
     }
-    // The engine never lets a page navigate to local files; a load made on the page's behalf
-    // would step around that.
-    if (urlScheme(*action.url) == "file") return NewWindowDecision::ignore;
+    if (!isServicePage(*action.url, service)) return NewWindowDecision::openInBrowser;
+    // The engine does not say which frame asked: the body may be a form of another site's frame,
+    // which, loaded as the program's own request, would go with every cookie of the user's.
+    if (action.httpMethod != "GET") return NewWindowDecision::refuseBody;
     return NewWindowDecision::loadInWebView;
 }
 

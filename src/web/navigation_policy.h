@@ -35,9 +35,11 @@ enum class NavigationDecision {
 NavigationDecision decideNavigation(const NavigationAction& action, const Service& service);
 
 enum class NewWindowDecision {
-    ignore,
-    openInBrowser,  // hand the URL to the desktop's opener and hide the calendar
-    loadInWebView,  // load the request into the calendar's own web view
+    ignore,            // no URL: nothing to do
+    refuseNotWebPage,  // data:, blob:, about:, javascript:, file: or another program's link
+    refuseBody,        // a service page asked for with a body (a form sent into a new window)
+    openInBrowser,     // hand the URL to the desktop's opener and hide the calendar
+    loadInWebView,     // load the URL alone into the calendar's own web view
 };
 
 NewWindowDecision decideNewWindow(const NavigationAction& action, const Service& service);

@@ -4,21 +4,19 @@
 #include <string>
 
 #include "platform/gtk/web_error_mapping.h"
-#include "platform/gtk/webkit_engine_request.h"
 
 namespace plenhall::gtk {
 namespace {
 
-// A new-window request: it targets no frame, and its request is kept whole for the load.
+// A new-window request: it targets no frame.
 NavigationAction newWindowAction(WebKitNavigationAction* navigation) {
     NavigationAction action;
     WebKitURIRequest* request = webkit_navigation_action_get_request(navigation);
     const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
-    if (uri && *uri) {
-        action.url = uri;
-        action.request = URLRequest{uri};
-        action.request->engineRequest = std::make_shared<WebKitEngineRequest>(request);
-    }
+    if (uri && *uri) action.url = uri;
+    const char* method = request ? webkit_uri_request_get_http_method(request) : nullptr;
+    action.httpMethod = method ? method : "";
+    action.userGesture = webkit_navigation_action_is_user_gesture(navigation);
     return action;
 }
 
