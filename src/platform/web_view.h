@@ -45,7 +45,8 @@ struct NavigationResponse {
     std::optional<std::string> url;
     // The view can show the answer's MIME type itself.
     bool canShowMIMEType = true;
-    // The server asks for the answer to be saved as a file rather than shown.
+    // The answer is to be saved as a file rather than shown: the server says so, or the page's link
+    // asked for it (its download attribute).
     bool isAttachment = false;
 };
 
@@ -83,9 +84,10 @@ class NavigationDelegate {
     // Called once per navigation; answered before returning.
     virtual NavigationActionPolicy decidePolicyForNavigationAction(
         const NavigationAction& action) = 0;
-    // Called once per answer to a navigation, in any frame; answered before returning. A view
-    // that cannot tell a main-frame navigation from a frame's when it is asked lets both through
-    // and leaves the main frame's page to be judged here.
+    // Called once per answer to a navigation, in any frame, and once per file the view would save
+    // without asking about an answer; answered before returning. A view that cannot tell a
+    // main-frame navigation from a frame's when it is asked lets both through and leaves the main
+    // frame's page to be judged here.
     virtual NavigationResponsePolicy decidePolicyForNavigationResponse(
         const NavigationResponse& response) = 0;
     // The page asks for a new window. No second web view is ever created; the request is dealt

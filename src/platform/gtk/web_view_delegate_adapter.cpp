@@ -116,6 +116,8 @@ WebViewDelegateAdapter::WebViewDelegateAdapter(WebKitWebView* view) {
     connections_.emplace_back(webkit_web_view_get_context(view),
                               "initialize-notification-permissions",
                               G_CALLBACK(onInitializeNotificationPermissions), this);
+    connections_.emplace_back(webkit_web_view_get_context(view), "download-started",
+                              G_CALLBACK(onDownloadStarted), this);
 }
 
 gboolean WebViewDelegateAdapter::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -160,6 +162,23 @@ gboolean WebViewDelegateAdapter::decideResponse(WebKitResponsePolicyDecision* de
         webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
     }
     return TRUE;
+}
+
+void WebViewDelegateAdapter::onDownloadStarted(WebKitWebContext*, WebKitDownload* download,
+                                               gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    // A link's download attribute makes the engine save what the page allowed to load, without
+    // asking about the answer: the save is put to the delegate like an answer to be saved.
+    NavigationResponse response;
+    response.isForMainFrame = false;
+    WebKitURIRequest* request = webkit_download_get_request(download);
+    const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+    if (uri && *uri) response.url = uri;
+    response.isAttachment = true;
+    if (self->navigation_->decidePolicyForNavigationResponse(response) ==
+        NavigationResponsePolicy::cancel) {
+        webkit_download_cancel(download);
+    }
 }
 
 GtkWidget* WebViewDelegateAdapter::onCreate(WebKitWebView*, WebKitNavigationAction* navigation,
