@@ -1,5 +1,5 @@
-// Any URL text in a navigation or a new-window request: only http and https URLs on a foreign
-// host ever reach the desktop's opener.
+// Any URL text in a navigation or a new-window request: only http and https URLs that are not
+// pages of the (https) service ever reach the desktop's opener.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -19,11 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t mode = data[0];
     std::string url(reinterpret_cast<const char*>(data) + 1, size - 1);
     NavigationAction action;
-    if (mode & 1) {
-        action.url = url;
-        action.request = URLRequest{url};
-    }
+    if (mode & 1) action.url = url;
     if (mode & 2) action.targetFrame = FrameInfo{(mode & 4) != 0};
+    action.userGesture = (mode & 16) != 0;
+    if (mode & 32) action.httpMethod = "POST";
 
     // The fake keeps a record of everything; over millions of runs that record must not grow.
     desktop->workspace.opened.clear();
@@ -35,9 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         app->decidePolicyForNavigationAction(action);
     }
     for (const auto& opened : desktop->workspace.opened) {
-        auto host = urlHost(opened);
-        if (!isWebScheme(urlScheme(opened).value_or("")) || !host ||
-            isServiceHost(*host, "plenhall.com")) {
+        if (!isWebScheme(urlScheme(opened).value_or("")) || !urlHost(opened) ||
+            isServicePage(opened, Service{"plenhall.com", true})) {
             std::abort();
         }
     }

@@ -12,6 +12,8 @@ AppDelegate::AppDelegate(Platform& platform, Prefs& prefs, AppValues values)
     : platform_(platform),
       prefs_(prefs),
       values_(std::move(values)),
+      service_(Service::ofStartURL(values_.appURL, values_.appHost)),
+      popUps_(platform_.clock, platform_.log),
       offlinePage_(offlinePage(values_.appURL)) {}
 
 AppDelegate::~AppDelegate() = default;

@@ -16,7 +16,9 @@
 #include "prefs/prefs.h"
 #include "settings/settings_controller.h"
 #include "update/updater.h"
+#include "web/navigation_policy.h"
 #include "web/page_dialogs.h"
+#include "web/pop_ups.h"
 #include "web/reminders.h"
 
 namespace plenhall {
@@ -130,6 +132,8 @@ class AppDelegate final : public ApplicationDelegate,
     Platform& platform_;
     Prefs& prefs_;
     AppValues values_;
+    Service service_;
+    PopUps popUps_;
 
     std::unique_ptr<Window> window_;
     std::unique_ptr<WebView> webView_;

@@ -27,7 +27,7 @@ void AppDelegate::buildWindow() {
     reminders_ = std::make_unique<Reminders>(
         Reminders::Services{platform_.sheets, platform_.desktopNotifications, prefs_.defaults(),
                             platform_.clock, platform_.log},
-        values_.appURL, values_.appHost, *window_, weakly([this] { show(); }));
+        values_.appURL, service_, *window_, weakly([this] { show(); }));
 
     WebViewConfiguration configuration;
     configuration.persistentWebsiteDataStore = true;
@@ -42,8 +42,12 @@ void AppDelegate::buildWindow() {
 
 NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(
     const NavigationAction& action) {
-    if (decideNavigation(action, values_.appHost) == NavigationDecision::allow) {
+    if (decideNavigation(action, service_) == NavigationDecision::allow) {
         return NavigationActionPolicy::allow;
+    }
+    // A request for a new window (it targets no frame) is a pop-up.
+    if (!action.targetFrame && !popUps_.mayOpenInBrowser(action.userGesture)) {
+        return NavigationActionPolicy::cancel;
     }
     platform_.workspace.openURL(*action.url);
     hide();
@@ -52,7 +56,7 @@ NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(
 
 NavigationResponsePolicy AppDelegate::decidePolicyForNavigationResponse(
     const NavigationResponse& response) {
-    switch (decideNavigationResponse(response, values_.appHost)) {
+    switch (decideNavigationResponse(response, service_)) {
         case ResponseDecision::allow:
             return NavigationResponsePolicy::allow;
         case ResponseDecision::openInBrowser:
@@ -66,16 +70,21 @@ NavigationResponsePolicy AppDelegate::decidePolicyForNavigationResponse(
 }
 
 void AppDelegate::createWebViewForNavigationAction(const NavigationAction& action) {
-    switch (decideNewWindow(action, values_.appHost)) {
+    const auto decision = decideNewWindow(action, service_);
+    switch (decision) {
         case NewWindowDecision::ignore:
             return;
+        case NewWindowDecision::refuseNotWebPage:
+        case NewWindowDecision::refuseBody:
+            popUps_.refused(decision);
+            return;
         case NewWindowDecision::openInBrowser:
+            if (!popUps_.mayOpenInBrowser(action.userGesture)) return;
             platform_.workspace.openURL(*action.url);
             hide();
             return;
         case NewWindowDecision::loadInWebView:
-            // The page's own request, unchanged: a form's method and body go with it.
-            load(action.request.value_or(URLRequest{*action.url}));
+            load(URLRequest{*action.url});
             return;
     }
 }
@@ -132,9 +141,9 @@ void AppDelegate::didFailProvisionalNavigation(const WebError& error) {
     // A page of another site that could not even be reached never answered, so where the view
     // judges main-frame pages by their answer it was never judged: it belongs to the browser, not
     // to the offline page.
-    if (error.failingURL && decidePolicyForNavigationAction(NavigationAction{
-                                error.failingURL, FrameInfo{true},
-                                URLRequest{*error.failingURL}}) == NavigationActionPolicy::cancel) {
+    if (error.failingURL &&
+        decidePolicyForNavigationAction(NavigationAction{error.failingURL, FrameInfo{true}}) ==
+            NavigationActionPolicy::cancel) {
         return;
     }
     showOffline(error);

@@ -14,19 +14,10 @@
 
 namespace plenhall {
 
-// The engine's own form of a request the page made. The core never looks inside; handing it back
-// in a load keeps what the URL alone does not carry (method, headers, body).
-class EngineRequest {
-  public:
-    virtual ~EngineRequest() = default;
-};
-
 struct URLRequest {
     std::string url;
     int cachePolicy = 0;            // 0: the protocol's own cache policy
     double timeoutInterval = 60.0;  // seconds without progress before the load fails
-    // Nothing for a request the core builds itself.
-    std::shared_ptr<const EngineRequest> engineRequest = nullptr;
     bool operator==(const URLRequest&) const = default;
 };
 
@@ -39,8 +30,10 @@ struct NavigationAction {
     std::optional<std::string> url;
     // The frame the navigation targets; nothing for a request to open a new window.
     std::optional<FrameInfo> targetFrame;
-    // The request as the page made it.
-    std::optional<URLRequest> request;
+    // The request's method as the engine gives it: "POST" for a form sent with a body.
+    std::string httpMethod = "GET";
+    // The engine counts it as coming from the user's own click or key press in the page.
+    bool userGesture = false;
 };
 
 enum class NavigationActionPolicy { cancel = 0, allow = 1 };
@@ -52,7 +45,8 @@ struct NavigationResponse {
     std::optional<std::string> url;
     // The view can show the answer's MIME type itself.
     bool canShowMIMEType = true;
-    // The server asks for the answer to be saved as a file rather than shown.
+    // The answer is to be saved as a file rather than shown: the server says so, or the page's link
+    // asked for it (its download attribute).
     bool isAttachment = false;
 };
 
@@ -90,9 +84,10 @@ class NavigationDelegate {
     // Called once per navigation; answered before returning.
     virtual NavigationActionPolicy decidePolicyForNavigationAction(
         const NavigationAction& action) = 0;
-    // Called once per answer to a navigation, in any frame; answered before returning. A view
-    // that cannot tell a main-frame navigation from a frame's when it is asked lets both through
-    // and leaves the main frame's page to be judged here.
+    // Called once per answer to a navigation, in any frame, and once per file the view would save
+    // without asking about an answer; answered before returning. A view that cannot tell a
+    // main-frame navigation from a frame's when it is asked lets both through and leaves the main
+    // frame's page to be judged here.
     virtual NavigationResponsePolicy decidePolicyForNavigationResponse(
         const NavigationResponse& response) = 0;
     // The page asks for a new window. No second web view is ever created; the request is dealt

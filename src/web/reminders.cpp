@@ -5,8 +5,6 @@
 #include <utility>
 
 #include "prefs/prefs.h"
-#include "web/navigation_policy.h"
-#include "web/url.h"
 
 namespace plenhall {
 namespace {
@@ -24,11 +22,11 @@ std::string originOf(const std::string& url) {
 
 }  // namespace
 
-Reminders::Reminders(Services services, std::string appURL, std::string appHost, Window& calendar,
+Reminders::Reminders(Services services, std::string appURL, Service service, Window& calendar,
                      std::function<void()> showCalendar)
     : services_(services),
       appOrigin_(originOf(appURL)),
-      appHost_(std::move(appHost)),
+      service_(std::move(service)),
       calendar_(calendar),
       showCalendar_(std::move(showCalendar)) {
     services_.notifications.setDelegate(*this);
@@ -44,8 +42,9 @@ std::optional<bool> Reminders::storedAnswer() const {
 
 void Reminders::requestPermission(const std::string& pageURL,
                                   std::function<void(bool)> completion) {
-    auto host = urlHost(pageURL);
-    if (!isWebScheme(urlScheme(pageURL).value_or("")) || !host || !isServiceHost(*host, appHost_)) {
+    // Over plain http anyone on the network can speak for the service's host; when the service is
+    // https, a remembered "granted" does not reach such a page.
+    if (!isServicePage(pageURL, service_)) {
         completion(false);
         return;
     }

@@ -1,6 +1,7 @@
 // Reminders: the calendar page's notifications, shown by the desktop's notification server.
 //
-// Who may show them: only pages of the service domain, and only once the user allowed it. The
+// Who may show them: only pages of the service (over https alone when the start URL is https), and
+// only once the user allowed it. The
 // question is asked once, on the calendar window, and the answer is kept; pages of other sites are
 // refused without a question. A question the page asks while the calendar is hidden waits until
 // the calendar is next shown: a dialog of a program the user is not looking at would come out of
@@ -32,6 +33,7 @@
 #include "platform/web_view.h"
 #include "platform/window.h"
 #include "text/localized.h"
+#include "web/navigation_policy.h"
 
 namespace plenhall {
 
@@ -56,7 +58,7 @@ class Reminders final : public DesktopNotificationsDelegate {
         Log& log;
     };
     // `showCalendar` brings the calendar up the way the shortcut does.
-    Reminders(Services services, std::string appURL, std::string appHost, Window& calendar,
+    Reminders(Services services, std::string appURL, Service service, Window& calendar,
               std::function<void()> showCalendar);
     Reminders(const Reminders&) = delete;
     Reminders& operator=(const Reminders&) = delete;
@@ -82,7 +84,7 @@ class Reminders final : public DesktopNotificationsDelegate {
 
     Services services_;
     std::string appOrigin_;
-    std::string appHost_;
+    Service service_;
     Window& calendar_;
     std::function<void()> showCalendar_;
     std::vector<std::function<void(bool)>> waiting_;  // pages waiting for the user's answer

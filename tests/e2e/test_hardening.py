@@ -7,9 +7,13 @@ import unittest
 from harness import PORT, DesktopTest, dropped_connection, wait_until
 
 SERVICE = f"http://127.0.0.1:{PORT}"
+FOREIGN = f"http://localhost:{PORT}"
 LIGHT_OFFLINE = "#f7f5f0"
+POP_UP_PAGE = "#e0f0ff"
 
+# At /app/pop-up?<kind> the page opens a window of that kind as it loads, with no click.
 HOSTILE = f"""<!doctype html><html><body style="background:#fff"><h1>Hostile</h1>
+<a id=clicked target=_blank href="{FOREIGN}/clicked">clicked</a>
 <a id=smb href="smb://fileserver.localhost/share">smb</a>
 <a id=file href="file:///etc/hostname">file</a>
 <a id=sftp target=_blank href="sftp://me@localhost/x">sftp</a>
@@ -35,10 +39,30 @@ const actions = {{
              for (let i = 0; i < 1000; i++) alert("again " + i);
              report("loop done " + confirm("more?") + " " + prompt("name?", "x")); }},
   n: () => {{ location.href = "/app/p0"; }},
-  p: () => report("alive " + location.pathname),
+  k: () => document.getElementById("clicked").click(),
+  p: () => report("alive " + location.pathname + location.search),
 }};
-document.addEventListener("keydown", e => {{ if (actions[e.key]) actions[e.key](); }});
+const kinds = {{1: "data", 2: "blob", 3: "about", 4: "frame"}};
+document.addEventListener("keydown", e => {{
+  if (actions[e.key]) actions[e.key]();
+  if (kinds[e.key]) location.href = "/app/pop-up?" + kinds[e.key];
+}});
+const red = "<body style='background:#f00'>red</body>";
+const popUps = {{
+  data: () => window.open("data:text/html," + red),
+  blob: () => window.open(URL.createObjectURL(new Blob([red], {{type: "text/html"}}))),
+  about: () => window.open("about:blank"),
+  frame: () => {{ const f = document.createElement("iframe"); f.src = "{FOREIGN}/advert"; document.body.append(f); }},
+}};
+const kind = location.search.slice(1);
+if (popUps[kind]) {{ document.body.style.background = "{POP_UP_PAGE}"; popUps[kind](); report("opened " + kind); }}
 report("loaded " + location.pathname);
+</script></body></html>"""
+
+# A frame of another site that opens twenty windows on its own site as it loads.
+ADVERT = f"""<!doctype html><html><body>advert<script>
+for (let i = 0; i < 20; i++) window.open("{FOREIGN}/ad?" + i);
+fetch("/report?advert-done");
 </script></body></html>"""
 
 PAGE = """<!doctype html><html><body style="background:#fff"><h1>Calendar</h1><script>
@@ -76,7 +100,8 @@ def garbage(handler):
 class Hardening(DesktopTest):
     def setUp(self):
         super().setUp()
-        self.site.routes = {"/app": (200, "text/html", HOSTILE), "/report": (204, "text/plain", "")}
+        self.site.routes = {"/app": (200, "text/html", HOSTILE), "/app/pop-up": (200, "text/html", HOSTILE),
+                            "/advert": (200, "text/html", ADVERT), "/report": (204, "text/plain", "")}
         for i in range(300):
             self.site.routes[f"/app/p{i}"] = (200, "text/html", PAGE)
 
@@ -174,6 +199,31 @@ class Hardening(DesktopTest):
         self.desktop.key("n")
         self.expect("loaded /app/p0")
         self.assertIsNone(app.process.poll())
+
+    def test_pop_ups_no_click_asked_for_neither_replace_the_calendar_nor_flood_the_browser(self):
+        app = self.launch()
+        calendar = self.shown(app)
+        for key, kind in (("1", "data"), ("2", "blob"), ("3", "about")):
+            self.desktop.key(key)
+            self.expect(f"opened {kind}")
+            self.desktop.key("p")
+            self.expect(f"alive /app/pop-up?{kind}")
+            self.assertEqual(self.desktop.pixel(20, 20), POP_UP_PAGE, kind)
+        wait_until(lambda: "not a web page" in app.log(), 10, message="the line about what was not opened")
+
+        # A frame of another site asks for twenty windows of its own: the browser gets a few.
+        self.desktop.key("4")
+        self.expect("advert-done")
+        wait_until(lambda: "pop-ups to other sites" in app.log(), 10, message="the line about dropped pop-ups")
+        wait_until(lambda: len(app.opened()) == 3, 10, message="the pop-ups the browser gets")
+        self.assertEqual(sorted(app.opened()), [f"{FOREIGN}/ad?{i}" for i in range(3)])
+        # A link the user clicks goes to the browser all the same.
+        self.press_shortcut()
+        self.wait_active(calendar)
+        self.desktop.key("k")
+        wait_until(lambda: f"{FOREIGN}/clicked" in app.opened(), 10, message="the clicked link in the browser")
+        self.assertEqual(len(app.opened()), 4)
+        self.assertEqual(app.log().count("pop-ups to other sites"), 1)
 
     def test_a_page_that_eats_memory_until_it_is_killed_recovers_with_the_next_showing(self):
         app = self.launch()

@@ -65,8 +65,7 @@ TEST_F(Menus, AnUpdateFoundOnScheduleHidesAVisibleCalendarOnly) {
 TEST_F(Menus, ReloadGoesBackToTheStartPageAndQuitQuitsFromEitherMenu) {
     auto onASubPage = [this] {
         webView().navigationDelegate->createWebViewForNavigationAction(
-            NavigationAction{"https://plenhall.com/app/week", std::nullopt,
-                             URLRequest{"https://plenhall.com/app/week"}});
+            NavigationAction{"https://plenhall.com/app/week", std::nullopt});
     };
     onASubPage();
     desktop.application.mainMenuTarget->performMenuAction(MenuAction::reload);

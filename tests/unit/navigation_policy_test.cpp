@@ -8,13 +8,17 @@
 namespace plenhall::testing {
 namespace {
 
+const Service kService{"plenhall.com", true};
+
 NavigationAction action(std::optional<std::string> url,
                         std::optional<FrameInfo> frame = FrameInfo{true}) {
-    NavigationAction a;
-    a.url = url;
-    a.targetFrame = frame;
-    if (url) a.request = URLRequest{*url};
-    return a;
+    return NavigationAction{url, frame};
+}
+
+// A request for a new window, as a page's script or a link of a frame makes it.
+NavigationAction newWindow(std::optional<std::string> url, const char* method = "GET",
+                           bool userGesture = false) {
+    return NavigationAction{url, std::nullopt, method, userGesture};
 }
 
 TEST(ServiceHost, EqualOrASubdomainExactly) {
@@ -28,6 +32,29 @@ TEST(ServiceHost, EqualOrASubdomainExactly) {
     };
     for (const auto& [host, passes] : cases)
         EXPECT_EQ(isServiceHost(host, "plenhall.com"), passes) << host;
+}
+
+TEST(ServicePage, OverHttpsAloneWhenTheStartURLIsHttps) {
+    const Service httpsService = Service::ofStartURL("HTTPS://Plenhall.com/app", "plenhall.com");
+    const Service httpService = Service::ofStartURL("http://plenhall.com/app", "plenhall.com");
+    EXPECT_TRUE(httpsService.httpsOnly);
+    EXPECT_FALSE(httpService.httpsOnly);
+    const std::tuple<const char*, bool, bool> cases[] = {
+        // url, a page of the https service, a page of the http service
+        {"https://plenhall.com/app", true, true},
+        {"https://team.plenhall.com:8443/week", true, true},
+        {"http://plenhall.com/app", false, true},
+        {"http://team.plenhall.com/", false, true},
+        {"HTTPS://plenhall.com/app", false, false},
+        {"ftp://plenhall.com/", false, false},
+        {"https://evilplenhall.com/", false, false},
+        {"https:///app", false, false},
+        {"data:text/html,plenhall.com", false, false},
+    };
+    for (const auto& [url, ofHttps, ofHttp] : cases) {
+        EXPECT_EQ(isServicePage(url, httpsService), ofHttps) << url;
+        EXPECT_EQ(isServicePage(url, httpService), ofHttp) << url;
+    }
 }
 
 TEST(Url, SchemeAndHostAsWritten) {
@@ -64,6 +91,8 @@ TEST(NavigationRules, OnlyForeignWebPagesInTheMainFrameGoToTheBrowser) {
         {"web scheme without host", action("http:///path"), NavigationDecision::allow},
         {"the service host", action("https://plenhall.com/app/week"), NavigationDecision::allow},
         {"a subdomain", action("https://help.plenhall.com/"), NavigationDecision::allow},
+        {"the service host over plain http", action("http://plenhall.com/app"),
+         NavigationDecision::openInBrowser},
         {"suffix without a dot", action("https://evilplenhall.com/"),
          NavigationDecision::openInBrowser},
         {"another site", action("https://example.org/"), NavigationDecision::openInBrowser},
@@ -73,34 +102,47 @@ TEST(NavigationRules, OnlyForeignWebPagesInTheMainFrameGoToTheBrowser) {
          NavigationDecision::openInBrowser},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(decideNavigation(c.action, "plenhall.com"), c.expected) << c.name;
+        EXPECT_EQ(decideNavigation(c.action, kService), c.expected) << c.name;
 }
 
-TEST(NewWindowRules, NeverASecondWindowAndOnlyWebPagesToTheOpener) {
+TEST(NewWindowRules, OnlyServicePagesLoadOnlyOtherWebPagesGoToTheOpener) {
     struct Case {
         const char* name;
-        std::optional<std::string> url;
+        NavigationAction action;
         NewWindowDecision expected;
     } cases[] = {
-        {"no URL", std::nullopt, NewWindowDecision::ignore},
-        {"service page", "https://plenhall.com/app/event/1", NewWindowDecision::loadInWebView},
-        {"subdomain", "https://files.plenhall.com/a.pdf", NewWindowDecision::loadInWebView},
-        {"about:blank has no host", "about:blank", NewWindowDecision::loadInWebView},
-        {"data: has no host", "data:text/html,hi", NewWindowDecision::loadInWebView},
-        {"another site", "https://example.org/x", NewWindowDecision::openInBrowser},
-        {"another site over http", "http://example.org/x", NewWindowDecision::openInBrowser},
-        {"smb share", "smb://fileserver.evil.org/share", NewWindowDecision::ignore},
-        {"sftp", "sftp://me@evil.org/", NewWindowDecision::ignore},
-        {"an application's own scheme", "zoommtg://evil.org/join", NewWindowDecision::ignore},
-        {"ftp", "ftp://evil.org/", NewWindowDecision::ignore},
-        {"web scheme in capitals", "HTTPS://example.org/", NewWindowDecision::ignore},
-        {"a local file", "file:///etc/passwd", NewWindowDecision::ignore},
-        {"a file on another host", "file://evil.org/share/x", NewWindowDecision::ignore},
+        {"no URL", newWindow(std::nullopt), NewWindowDecision::ignore},
+        {"service page", newWindow("https://plenhall.com/app/event/1"),
+         NewWindowDecision::loadInWebView},
+        {"subdomain", newWindow("https://files.plenhall.com/a.pdf"),
+         NewWindowDecision::loadInWebView},
+        {"a form sent to the service", newWindow("https://plenhall.com/app/event", "POST"),
+         NewWindowDecision::refuseBody},
+        {"no method given", newWindow("https://plenhall.com/app/event", ""),
+         NewWindowDecision::refuseBody},
+        {"a form sent to another site", newWindow("https://example.org/x", "POST"),
+         NewWindowDecision::openInBrowser},
+        {"about:blank", newWindow("about:blank"), NewWindowDecision::refuseNotWebPage},
+        {"data:", newWindow("data:text/html,<body bgcolor=red>"),
+         NewWindowDecision::refuseNotWebPage},
+        {"blob:", newWindow("blob:https://plenhall.com/5b1c"), NewWindowDecision::refuseNotWebPage},
+        {"javascript:", newWindow("javascript:alert(1)"), NewWindowDecision::refuseNotWebPage},
+        {"web scheme without host", newWindow("https:///app"), NewWindowDecision::refuseNotWebPage},
+        {"the service host over plain http", newWindow("http://plenhall.com/app"),
+         NewWindowDecision::openInBrowser},
+        {"another site", newWindow("https://example.org/x"), NewWindowDecision::openInBrowser},
+        {"another site over http", newWindow("http://example.org/x"),
+         NewWindowDecision::openInBrowser},
+        {"smb share", newWindow("smb://fileserver.evil.org/share"),
+         NewWindowDecision::refuseNotWebPage},
+        {"an application's own scheme", newWindow("zoommtg://evil.org/join"),
+         NewWindowDecision::refuseNotWebPage},
+        {"web scheme in capitals", newWindow("HTTPS://example.org/"),
+         NewWindowDecision::refuseNotWebPage},
+        {"a local file", newWindow("file:///etc/passwd"), NewWindowDecision::refuseNotWebPage},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(decideNewWindow(action(c.url, std::nullopt), "plenhall.com"), c.expected)
-            << c.name;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(decideNewWindow(c.action, kService), c.expected) << c.name;
 }
 
 TEST(ResponseRules, ForeignMainFramePagesGoOutAndNothingIsSaved) {
@@ -118,6 +160,9 @@ TEST(ResponseRules, ForeignMainFramePagesGoOutAndNothingIsSaved) {
         {"a main-frame page of another site",
          {true, "https://example.org/", true, false},
          ResponseDecision::openInBrowser},
+        {"a main-frame service page over plain http",
+         {true, "http://plenhall.com/app", true, false},
+         ResponseDecision::openInBrowser},
         {"a service page the view cannot show",
          {true, "https://plenhall.com/a.zip", false, false},
          ResponseDecision::refuse},
@@ -130,7 +175,7 @@ TEST(ResponseRules, ForeignMainFramePagesGoOutAndNothingIsSaved) {
         {"no URL", {true, std::nullopt, true, false}, ResponseDecision::allow},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(decideNavigationResponse(c.response, "plenhall.com"), c.expected) << c.name;
+        EXPECT_EQ(decideNavigationResponse(c.response, kService), c.expected) << c.name;
 }
 
 class Navigation : public AppFixture {
@@ -154,23 +199,93 @@ TEST_F(Navigation, ForeignLinkOpensInTheBrowserHidesAndCancels) {
 
 TEST_F(Navigation, NewWindowRequestsStayInTheOneViewOrGoOut) {
     app->show();
+    desktop.log.lines.clear();
+    NavigationDelegate& delegate = *webView().navigationDelegate;
     auto before = webView().loadedRequests.size();
-    webView().navigationDelegate->createWebViewForNavigationAction(
-        action("https://plenhall.com/app/e", std::nullopt));
+    delegate.createWebViewForNavigationAction(newWindow("https://plenhall.com/app/e"));
     ASSERT_EQ(webView().loadedRequests.size(), before + 1);
-    EXPECT_EQ(webView().loadedRequests.back().url, "https://plenhall.com/app/e");
+    // The URL alone: nothing of the page's request is loaded as the program's own.
+    EXPECT_EQ(webView().loadedRequests.back(), URLRequest{"https://plenhall.com/app/e"});
     EXPECT_TRUE(calendar().visible);
 
-    webView().navigationDelegate->createWebViewForNavigationAction(
-        action("smb://evil.org/s", std::nullopt));
+    // Whatever is not a web page of the service stays out, with a line for the burst.
+    for (const char* url :
+         {"data:text/html,x", "blob:https://plenhall.com/1", "about:blank", "smb://evil.org/s"}) {
+        delegate.createWebViewForNavigationAction(newWindow(url));
+    }
+    delegate.createWebViewForNavigationAction(newWindow("https://plenhall.com/app/e", "POST"));
+    delegate.createWebViewForNavigationAction(newWindow("https://plenhall.com/app/f", "POST"));
     EXPECT_TRUE(desktop.workspace.opened.empty());
     EXPECT_EQ(webView().loadedRequests.size(), before + 1);
     EXPECT_TRUE(calendar().visible);
+    ASSERT_EQ(desktop.log.lines.size(), 2u);
+    EXPECT_THAT(desktop.log.lines[0], ::testing::StartsWith("PlenhallDesktop: "));
+    EXPECT_THAT(desktop.log.lines[1], ::testing::HasSubstr("form"));
 
-    webView().navigationDelegate->createWebViewForNavigationAction(
-        action("https://example.org/", std::nullopt));
+    delegate.createWebViewForNavigationAction(newWindow("https://example.org/"));
     EXPECT_EQ(desktop.workspace.opened, std::vector<std::string>{"https://example.org/"});
     EXPECT_FALSE(calendar().visible);
+}
+
+TEST_F(Navigation, PopUpsToOtherSitesWithoutAClickAreLimitedClicksAlwaysWork) {
+    desktop.log.lines.clear();
+    NavigationDelegate& delegate = *webView().navigationDelegate;
+    // A link with a target asks first, a script's window.open only creates: both are pop-ups.
+    auto byLink = [&](bool click) {
+        return delegate.decidePolicyForNavigationAction(
+            NavigationAction{"https://ads.example.org/", std::nullopt, "GET", click});
+    };
+    auto byScript = [&](bool click) {
+        delegate.createWebViewForNavigationAction(
+            newWindow("https://ads.example.org/", "GET", click));
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::size_t opened;  // in the browser so far
+        std::size_t lines;   // logged so far
+    } steps[] = {
+        {"first without a click", [&] { byScript(false); }, 1, 0},
+        {"second", [&] { byLink(false); }, 2, 0},
+        {"third", [&] { byScript(false); }, 3, 0},
+        {"fourth within 10 s", [&] { byScript(false); }, 3, 1},
+        {"fifth, by a link", [&] { EXPECT_EQ(byLink(false), NavigationActionPolicy::cancel); }, 3,
+         1},
+        {"a clicked link", [&] { byLink(true); }, 4, 1},
+        {"a click's window.open", [&] { byScript(true); }, 5, 1},
+        {"a main-frame link is no pop-up",
+         [&] { delegate.decidePolicyForNavigationAction(action("https://example.org/")); }, 6, 1},
+        {"9.9 s after the first three",
+         [&] {
+             desktop.clock.advance(9.9);
+             byScript(false);
+         },
+         6, 1},
+        {"10 s after them: three more",
+         [&] {
+             desktop.clock.advance(0.1);
+             for (int i = 0; i < 4; ++i) byScript(false);
+         },
+         9, 1},
+        {"a burst 10 s after the last drop has a line of its own",
+         [&] {
+             desktop.clock.advance(10);
+             for (int i = 0; i < 4; ++i) byScript(false);
+         },
+         12, 2},
+        {"the wall clock set back an hour",
+         [&] {
+             desktop.clock.current -= std::chrono::hours(1);
+             byScript(false);
+         },
+         13, 2},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        EXPECT_EQ(desktop.workspace.opened.size(), step.opened) << step.what;
+        EXPECT_EQ(desktop.log.lines.size(), step.lines) << step.what;
+    }
+    EXPECT_THAT(desktop.log.lines.back(), ::testing::HasSubstr("3 in 10 s"));
 }
 
 TEST_F(Navigation, AForeignPageAnsweringTheMainFrameGoesToTheBrowserADownloadNowhere) {
@@ -186,22 +301,6 @@ TEST_F(Navigation, AForeignPageAnsweringTheMainFrameGoesToTheBrowserADownloadNow
               NavigationResponsePolicy::cancel);
     EXPECT_EQ(desktop.workspace.opened, std::vector<std::string>{"https://example.org/p"});
     EXPECT_FALSE(calendar().visible);
-}
-
-// The engine's request as the page made it: a form posted into a new window.
-struct PostedForm final : EngineRequest {
-    std::string method = "POST";
-    std::string body = "title=Lunch";
-};
-
-TEST_F(Navigation, ANewWindowRequestIsLoadedAsThePageMadeIt) {
-    auto posted = std::make_shared<PostedForm>();
-    NavigationAction action{"https://plenhall.com/app/event", std::nullopt,
-                            URLRequest{"https://plenhall.com/app/event", 1, 20.0, posted}};
-    webView().navigationDelegate->createWebViewForNavigationAction(action);
-    ASSERT_FALSE(webView().loadedRequests.empty());
-    EXPECT_EQ(webView().loadedRequests.back(), *action.request);
-    EXPECT_EQ(webView().loadedRequests.back().engineRequest, posted);
 }
 
 }  // namespace

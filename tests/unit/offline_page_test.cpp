@@ -98,8 +98,7 @@ TEST_F(LoadDeadline, SixtySecondsWithoutProgressStopTheLoadOnceAndANewLoadStarts
         {"the page opens a new window",
          [](FakeWebView& v) {
              v.navigationDelegate->createWebViewForNavigationAction(
-                 NavigationAction{"https://plenhall.com/app/e", std::nullopt,
-                                  URLRequest{"https://plenhall.com/app/e"}});
+                 NavigationAction{"https://plenhall.com/app/e", std::nullopt});
          },
          90},
     };

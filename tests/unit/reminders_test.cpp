@@ -42,6 +42,9 @@ TEST_F(Reminders, OnlyTheServiceDomainIsAskedAndTheAnswerIsKept) {
         {"https://team.plenhall.com/app", "denied", false},
         {"https://example.org/", "granted", false},
         {"https://notplenhall.com/", std::nullopt, false},
+        // The service is https: the same hosts over plain http are other sites.
+        {"http://plenhall.com/app", "granted", false},
+        {"http://team.plenhall.com/app", std::nullopt, false},
         {"file:///plenhall.com/app", "granted", false},
     };
     desktop.defaults.setBool("hasOnboarded", true);

@@ -1,7 +1,6 @@
 #include "platform/gtk/gtk_web_view_adapter.h"
 
 #include "platform/gtk/web_context.h"
-#include "platform/gtk/webkit_engine_request.h"
 
 namespace plenhall::gtk {
 namespace {
@@ -107,11 +106,6 @@ void GtkWebViewAdapter::loadRequest(const URLRequest& request) {
         return;
     }
     started_ = true;
-    // The page's own request keeps its method, headers and body; the core's has only a URL.
-    if (auto* engine = dynamic_cast<const WebKitEngineRequest*>(request.engineRequest.get())) {
-        webkit_web_view_load_request(view_.get(), engine->get());
-        return;
-    }
     auto uriRequest = adopt(webkit_uri_request_new(request.url.c_str()));
     webkit_web_view_load_request(view_.get(), uriRequest.get());
 }

@@ -4,21 +4,19 @@
 #include <string>
 
 #include "platform/gtk/web_error_mapping.h"
-#include "platform/gtk/webkit_engine_request.h"
 
 namespace plenhall::gtk {
 namespace {
 
-// A new-window request: it targets no frame, and its request is kept whole for the load.
+// A new-window request: it targets no frame.
 NavigationAction newWindowAction(WebKitNavigationAction* navigation) {
     NavigationAction action;
     WebKitURIRequest* request = webkit_navigation_action_get_request(navigation);
     const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
-    if (uri && *uri) {
-        action.url = uri;
-        action.request = URLRequest{uri};
-        action.request->engineRequest = std::make_shared<WebKitEngineRequest>(request);
-    }
+    if (uri && *uri) action.url = uri;
+    const char* method = request ? webkit_uri_request_get_http_method(request) : nullptr;
+    action.httpMethod = method ? method : "";
+    action.userGesture = webkit_navigation_action_is_user_gesture(navigation);
     return action;
 }
 
@@ -137,6 +135,8 @@ WebViewDelegateAdapter::WebViewDelegateAdapter(WebKitWebView* view) {
     connections_.emplace_back(webkit_web_view_get_context(view),
                               "initialize-notification-permissions",
                               G_CALLBACK(onInitializeNotificationPermissions), this);
+    connections_.emplace_back(webkit_web_view_get_context(view), "download-started",
+                              G_CALLBACK(onDownloadStarted), this);
 }
 
 gboolean WebViewDelegateAdapter::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
@@ -181,6 +181,23 @@ gboolean WebViewDelegateAdapter::decideResponse(WebKitResponsePolicyDecision* de
         webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
     }
     return TRUE;
+}
+
+void WebViewDelegateAdapter::onDownloadStarted(WebKitWebContext*, WebKitDownload* download,
+                                               gpointer data) {
+    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+    // A link's download attribute makes the engine save what the page allowed to load, without
+    // asking about the answer: the save is put to the delegate like an answer to be saved.
+    NavigationResponse response;
+    response.isForMainFrame = false;
+    WebKitURIRequest* request = webkit_download_get_request(download);
+    const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+    if (uri && *uri) response.url = uri;
+    response.isAttachment = true;
+    if (self->navigation_->decidePolicyForNavigationResponse(response) ==
+        NavigationResponsePolicy::cancel) {
+        webkit_download_cancel(download);
+    }
 }
 
 GtkWidget* WebViewDelegateAdapter::onCreate(WebKitWebView*, WebKitNavigationAction* navigation,

@@ -45,6 +45,7 @@ class WebViewDelegateAdapter {
     static gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest*, gpointer);
     static gboolean onShowNotification(WebKitWebView*, WebKitNotification*, gpointer);
     static void onInitializeNotificationPermissions(WebKitWebContext*, gpointer);
+    static void onDownloadStarted(WebKitWebContext*, WebKitDownload*, gpointer);
 
     gboolean decideResponse(WebKitResponsePolicyDecision* decision);
 
