@@ -11,6 +11,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "text/utf8.h"
+
 namespace plenhall {
 namespace {
 
@@ -35,30 +37,6 @@ bool makeDirectories(const std::string& directory) {
     auto parent = directoryOf(directory);
     if (parent != directory && !makeDirectories(parent)) return false;
     return mkdir(directory.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-bool isValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = c < 0x80           ? 1
-                             : (c >> 5) == 0x6  ? 2
-                             : (c >> 4) == 0xE  ? 3
-                             : (c >> 3) == 0x1E ? 4
-                                                : 0;
-        if (length == 0 || i + length > text.size()) return false;
-        std::uint32_t code = length == 1 ? c : c & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < kMinimum[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
 }
 
 constexpr char kBase64Alphabet[] =
@@ -236,7 +214,7 @@ bool PreferenceFileStore::boolForKey(std::string_view key) const {
 
 void PreferenceFileStore::setData(std::string_view key, const std::string& bytes) {
     // Data that is text (the shortcut's JSON) stays readable in the file.
-    entries_[std::string(key)] = isValidUtf8(bytes)
+    entries_[std::string(key)] = isWellFormed(bytes)
                                      ? nlohmann::json{{"data", bytes}}
                                      : nlohmann::json{{"base64", base64Encode(bytes)}};
     changed();

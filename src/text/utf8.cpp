@@ -41,6 +41,15 @@ bool isPlain(std::uint32_t code) {
 
 }  // namespace
 
+bool isWellFormed(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        auto character = decode(text, i);
+        if (!character) return false;
+        i += character->length;
+    }
+    return true;
+}
+
 bool isPlainText(std::string_view text) {
     for (std::size_t i = 0; i < text.size();) {
         auto character = decode(text, i);

@@ -7,6 +7,10 @@
 
 namespace plenhall {
 
+// Well-formed UTF-8: no stray or missing continuation bytes, overlong forms, surrogates or code
+// points past U+10FFFF.
+bool isWellFormed(std::string_view text);
+
 // Well-formed UTF-8 (no stray or missing continuation bytes, overlong forms, surrogates or code
 // points past U+10FFFF) that reads the same wherever it is shown: no control characters, which
 // could break a line or a log, and no direction marks or overrides, which could reorder the
