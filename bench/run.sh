@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the benchmarks and writes bench/results/report.md and bench/results/samples.csv.
-#   bench/run.sh           the full run (about 20 minutes; the wayland section about 4 of them)
+#   bench/run.sh           the full run (about 45 minutes; pixels 30 of them, wayland 4)
 #   bench/run.sh --quick   fewer samples, for trying things out
 #   bench/run.sh --sections pixels   only some of the measures (pixels, toggles, launch, memory, wayland)
 #   bench/run.sh --sections wayland --quick   the Wayland readings alone (headless sway), about a minute
