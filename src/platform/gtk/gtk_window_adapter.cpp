@@ -370,10 +370,15 @@ bool GtkWindowAdapter::fillsScreenOncePlaced() const {
 }
 
 void GtkWindowAdapter::awaitPlacement() {
-    // GTK learns the output a surface is on (wl_surface.enter) when the compositor shows it,
-    // which mutter does, placed, before it tells that the surface's first frame is on screen.
-    if (!placementFrames_.watch(gtk_widget_get_window(GTK_WIDGET(window_)),
-                                [this] { placementEnded(true); }))
+    // GTK learns the output a surface is on (wl_surface.enter) when the compositor shows it.
+    // mutter may report the first frame shown before it says where (a frame painted quickly, the
+    // kept frame alone, makes that likely); by the next frame it has: GTK then knows the monitor.
+    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
+    if (!placementFrames_.watch(gdkWindow, [this, gdkWindow] {
+            gtk_widget_queue_draw(GTK_WIDGET(window_));
+            if (!placementFrames_.watch(gdkWindow, [this] { placementEnded(true); }))
+                placementEnded(false);
+        }))
         return placementEnded(false);
     placementDeadline_ = ScheduledCall::after(kPlacementDeadline, [this] {
         log_.line(
