@@ -130,7 +130,8 @@ std::string acceleratorLabel(std::uint32_t virtualKeyCode, std::uint32_t carbonM
 
 std::string xdgShortcutTrigger(std::string_view keysymName, std::uint32_t carbonModifiers) {
     std::string trigger;
-    // The spec's modifier names; Carbon's command key is Super, which xkbcommon calls LOGO.
+    // The XDG shortcuts format's modifier names; Carbon's command key is Super, which xkbcommon
+    // calls LOGO.
     constexpr std::pair<std::uint32_t, std::string_view> kModifiers[] = {
         {CarbonModifier::controlKey, "CTRL"},
         {CarbonModifier::optionKey, "ALT"},
