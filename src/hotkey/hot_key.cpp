@@ -55,7 +55,7 @@ void HotKey::answered(std::uint64_t generation, const Shortcut& shortcut,
     if (registration) {
         setState(State::registered, std::nullopt, registration.value().trigger);
     } else {
-        log_.line("PlenhallDesktop: " + shortcut.display() + " unavailable (status " +
+        log_.line("PlenhallDesktop: " + shortcut.englishDisplay() + " unavailable (status " +
                   std::to_string(registration.error().status) + ")");
         setState(State::refused, registration.error(), "");
     }

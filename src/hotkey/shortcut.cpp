@@ -5,6 +5,9 @@
 
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <utility>
+
+#include "text/localized.h"
 
 namespace plenhall {
 namespace {
@@ -37,11 +40,24 @@ std::optional<std::uint32_t> wholeUInt32(const nlohmann::json& value) {
 
 const std::vector<NamedKey>& namedKeys() {
     static const std::vector<NamedKey> table = {
-        {49, "Space"},   {36, "\u21A9"},  {48, "\u21E5"},  {51, "\u232B"},  {117, "\u2326"},
-        {123, "\u2190"}, {124, "\u2192"}, {126, "\u2191"}, {125, "\u2193"}, {115, "\u2196"},
-        {119, "\u2198"}, {116, "\u21DE"}, {121, "\u21DF"}, {122, "F1"},     {120, "F2"},
-        {99, "F3"},      {118, "F4"},     {96, "F5"},      {97, "F6"},      {98, "F7"},
-        {100, "F8"},     {101, "F9"},     {109, "F10"},    {103, "F11"},    {111, "F12"},
+        // Translators: names of keys in shortcuts, as GTK's keyboard labels write them.
+        {49, "Space", trKey("Space")},
+        {36, "\u21A9", trKey("Return")},
+        {48, "\u21E5", trKey("Tab")},
+        {51, "\u232B", trKey("BackSpace")},
+        {117, "\u2326", trKey("Delete")},
+        {123, "\u2190", trKey("Left")},
+        {124, "\u2192", trKey("Right")},
+        {126, "\u2191", trKey("Up")},
+        {125, "\u2193", trKey("Down")},
+        {115, "\u2196", trKey("Home")},
+        {119, "\u2198", trKey("End")},
+        {116, "\u21DE", trKey("Page Up")},
+        {121, "\u21DF", trKey("Page Down")},
+        // clang-format off
+        {122, "F1"}, {120, "F2"}, {99, "F3"}, {118, "F4"}, {96, "F5"}, {97, "F6"}, {98, "F7"},
+        {100, "F8"}, {101, "F9"}, {109, "F10"}, {103, "F11"}, {111, "F12"},
+        // clang-format on
     };
     return table;
 }
@@ -109,13 +125,31 @@ std::optional<std::string> Shortcut::toJSON() const {
     }
 }
 
-std::string Shortcut::display() const {
+std::string Shortcut::label(std::string (*word)(const char*)) const {
+    // GTK's order and words.
+    constexpr std::pair<std::uint32_t, const char*> kModifiers[] = {
+        // Translators: modifier keys in shortcuts ("Ctrl+Alt+Super+C"), as GTK writes them.
+        {CarbonModifier::shiftKey, trKey("Shift")},
+        {CarbonModifier::controlKey, trKey("Ctrl")},
+        {CarbonModifier::optionKey, trKey("Alt")},
+        {CarbonModifier::cmdKey, trKey("Super")},
+    };
     std::string text;
-    if (carbonModifiers & CarbonModifier::controlKey) text += "\u2303";
-    if (carbonModifiers & CarbonModifier::optionKey) text += "\u2325";
-    if (carbonModifiers & CarbonModifier::shiftKey) text += "\u21E7";
-    if (carbonModifiers & CarbonModifier::cmdKey) text += "\u2318";
+    for (auto [mask, name] : kModifiers) {
+        if (carbonModifiers & mask) text += word(name) + "+";
+    }
+    for (const auto& named : namedKeys()) {
+        if (named.keyCode == keyCode && named.name) return text + word(named.name);
+    }
     return text + keyLabel;
+}
+
+std::string Shortcut::display() const {
+    return label([](const char* english) { return tr(english); });
+}
+
+std::string Shortcut::englishDisplay() const {
+    return label([](const char* english) { return std::string(english); });
 }
 
 }  // namespace plenhall

@@ -26,7 +26,7 @@ inline constexpr std::string_view kPageZoomKey = "pageZoom";
 // The user's answer to the reminders question: "granted" or "denied"; absent until answered.
 inline constexpr std::string_view kReminderPermissionKey = "reminderPermission";
 
-// ⌃⌥⌘C: key code 8 (the C position) with Control, Option and Command.
+// Ctrl+Alt+Super+C: key code 8 (the C position) with Ctrl, Alt and Super.
 Shortcut defaultShortcut();
 
 class Prefs {

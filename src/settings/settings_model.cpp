@@ -109,7 +109,7 @@ std::optional<KeyEvent> SettingsModel::handleRecordingKeyDown(const KeyEvent& ev
     }
     auto candidate = Shortcut::fromEvent(event);
     if (!candidate) {
-        setShortcutError(tr("Include \u2318, \u2325 or \u2303 in the shortcut."));
+        setShortcutError(tr("Include Ctrl, Alt or Super in the shortcut."));
         return std::nullopt;
     }
     hotKey_.registerShortcut(*candidate, [this, candidate = *candidate,

@@ -87,8 +87,9 @@ ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
     shortcutButton.minWidth = 150;
     shortcutButton.controlSize = ControlSize::large;
     if (!recording) {
-        // The symbols mean little when read out: the keys are named as the desktop names them,
-        // its own words where it bound other keys than those asked for.
+        // The tooltip and screen readers name the keys as the keyboard layout in use types them
+        // (the stored label is the one at recording time), or in the desktop's own words where it
+        // bound other keys than those asked for.
         const Shortcut& shortcut = prefs.shortcut();
         if (model.shortcutTitle() == shortcut.display()) {
             shortcutButton.spokenKeys = KeyCombination{shortcut.keyCode, shortcut.carbonModifiers};

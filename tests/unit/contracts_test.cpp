@@ -53,7 +53,7 @@ TEST_F(Contracts, MenuTitlesAndKeyEquivalents) {
           {"Zoom In", "+"},
           {"Zoom Out", "-"}}},
         {"status",
-         {{"Show / Hide Calendar  \u2303\u2325\u2318C", ""},
+         {{"Show / Hide Calendar  Ctrl+Alt+Super+C", ""},
           {"Reload", ""},
           {"-", ""},
           {"Settings\u2026", ","},
@@ -120,7 +120,7 @@ TEST_F(Contracts, EveryFixedSettingsText) {
     EXPECT_EQ(find(settingsView(app->settings()->model(), *prefs), "reset")->text, "Reset");
     EXPECT_EQ(app->settings()->model().shortcutError(), std::nullopt);
     EXPECT_EQ(refusalMessage(Shortcut{1, 0x100, "S"}, HotKeyError{HotKeyError::Reason::taken, 10}),
-              "\u2318S is already used by another app.");
+              "Super+S is already used by another app.");
 }
 
 TEST_F(Contracts, LogLinesOfTheController) {
@@ -130,22 +130,29 @@ TEST_F(Contracts, LogLinesOfTheController) {
     app->settings()->model().setOpenAtLogin(true);
     EXPECT_THAT(
         desktop.log.lines,
-        ::testing::ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)",
+        ::testing::ElementsAre("PlenhallDesktop: Ctrl+Alt+Super+C unavailable (status 10)",
                                "PlenhallDesktop: login item change failed: Read-only file system"));
 }
 
-TEST(ContractsKeys, NamedKeyLabels) {
-    const std::vector<std::pair<std::uint32_t, std::string>> expected = {
-        {49, "Space"},   {36, "\u21A9"},  {48, "\u21E5"},  {51, "\u232B"},  {117, "\u2326"},
-        {123, "\u2190"}, {124, "\u2192"}, {126, "\u2191"}, {125, "\u2193"}, {115, "\u2196"},
-        {119, "\u2198"}, {116, "\u21DE"}, {121, "\u21DF"}, {122, "F1"},     {120, "F2"},
-        {99, "F3"},      {118, "F4"},     {96, "F5"},      {97, "F6"},      {98, "F7"},
-        {100, "F8"},     {101, "F9"},     {109, "F10"},    {103, "F11"},    {111, "F12"},
+TEST(ContractsKeys, NamedKeyLabelsStoredAndShown) {
+    // clang-format off
+    const std::vector<std::tuple<std::uint32_t, std::string, std::string>> expected = {
+        {49, "Space", "Space"}, {36, "\u21A9", "Return"}, {48, "\u21E5", "Tab"},
+        {51, "\u232B", "BackSpace"}, {117, "\u2326", "Delete"}, {123, "\u2190", "Left"},
+        {124, "\u2192", "Right"}, {126, "\u2191", "Up"}, {125, "\u2193", "Down"},
+        {115, "\u2196", "Home"}, {119, "\u2198", "End"}, {116, "\u21DE", "Page Up"},
+        {121, "\u21DF", "Page Down"}, {122, "F1", "F1"}, {120, "F2", "F2"}, {99, "F3", "F3"},
+        {118, "F4", "F4"}, {96, "F5", "F5"}, {97, "F6", "F6"}, {98, "F7", "F7"},
+        {100, "F8", "F8"}, {101, "F9", "F9"}, {109, "F10", "F10"}, {103, "F11", "F11"},
+        {111, "F12", "F12"},
     };
+    // clang-format on
     ASSERT_EQ(namedKeys().size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(namedKeys()[i].keyCode, expected[i].first);
-        EXPECT_EQ(namedKeys()[i].label, expected[i].second);
+        const auto& [keyCode, stored, shown] = expected[i];
+        EXPECT_EQ(namedKeys()[i].keyCode, keyCode);
+        EXPECT_EQ(namedKeys()[i].label, stored);
+        EXPECT_EQ((Shortcut{keyCode, 0, stored}).display(), shown);
     }
 }
 

@@ -46,12 +46,12 @@ TEST_F(HotKeyTest, RefusalLogsOneLineAndLeavesNothingRegistered) {
     EXPECT_EQ(hotKey.state(), HotKey::State::refused);
     EXPECT_EQ(hotKey.refusal()->reason, HotKeyError::Reason::taken);
     EXPECT_THAT(log.lines,
-                ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)"));
+                ElementsAre("PlenhallDesktop: Ctrl+Alt+Super+C unavailable (status 10)"));
 
     platform.refusal.status = -9878;
     hotKey.registerShortcut(Shortcut{8, 6400, "%s%n"});
     EXPECT_EQ(log.lines.back(),
-              "PlenhallDesktop: \u2303\u2325\u2318%s%n unavailable (status -9878)");
+              "PlenhallDesktop: Ctrl+Alt+Super+%s%n unavailable (status -9878)");
 }
 
 TEST_F(HotKeyTest, ADesktopThatAsksFirstAnswersLaterInItsOwnWords) {
@@ -113,7 +113,7 @@ TEST_F(HotKeyTest, ADesktopThatNeverAnswersIsGivenUpAtTheBound) {
     EXPECT_EQ(hotKey.refusal()->reason, HotKeyError::Reason::noAnswer);
     EXPECT_FALSE(platform.waiting);  // withdrawn from the desktop
     EXPECT_THAT(log.lines,
-                ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 0)"));
+                ElementsAre("PlenhallDesktop: Ctrl+Alt+Super+C unavailable (status 0)"));
     lateAnswer(HotKeyBinding{"Super+C"});
     EXPECT_EQ(hotKey.state(), HotKey::State::refused);
 

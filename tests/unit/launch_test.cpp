@@ -83,7 +83,7 @@ TEST_F(Launch, RefusedShortcutBringsTheWelcomeBack) {
     EXPECT_TRUE(desktop.defaults.boolForKey("hasOnboarded"));
     EXPECT_FALSE(desktop.hotKeys.registered);
     EXPECT_THAT(desktop.log.lines,
-                ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)"));
+                ElementsAre("PlenhallDesktop: Ctrl+Alt+Super+C unavailable (status 10)"));
 }
 
 TEST_F(Launch, WithoutAGlobalShortcutTheSettingsSayHowToBindOneAndTheWelcomeStaysAway) {
@@ -93,7 +93,7 @@ TEST_F(Launch, WithoutAGlobalShortcutTheSettingsSayHowToBindOneAndTheWelcomeStay
     } cases[] = {
         {HotKeyError::Reason::unsupported, kDesktopShortcutHint},
         {HotKeyError::Reason::declined,
-         "The desktop didn't set up \u2303\u2325\u2318C. To use a shortcut anyway, add one in the "
+         "The desktop didn't set up Ctrl+Alt+Super+C. To use a shortcut anyway, add one in the "
          "desktop's keyboard settings that runs plenhall-desktop plenhall://."},
     };
     for (const auto& c : cases) {
@@ -119,7 +119,7 @@ TEST_F(Launch, ADesktopThatNeverAnswersIsToldOfInTheSettingsAndTheWelcomeStaysAw
     desktop.clock.advance(HotKey::kAnswerBound.count());
     EXPECT_TRUE(desktop.defaults.boolForKey("hasOnboarded"));
     EXPECT_EQ(app->settings()->model().shortcutNotice(),
-              "The desktop didn't answer when asked to set up \u2303\u2325\u2318C. To use a "
+              "The desktop didn't answer when asked to set up Ctrl+Alt+Super+C. To use a "
               "shortcut anyway, add one in the desktop's keyboard settings that runs "
               "plenhall-desktop plenhall://.");
 }
@@ -127,7 +127,7 @@ TEST_F(Launch, ADesktopThatNeverAnswersIsToldOfInTheSettingsAndTheWelcomeStaysAw
 TEST_F(Launch, TheShortcutReadsAsTheDesktopBoundIt) {
     desktop.hotKeys.answerLater = true;
     launchOnboarded();
-    EXPECT_EQ(statusItem().menu->items[0].title, "Show / Hide Calendar  \u2303\u2325\u2318C");
+    EXPECT_EQ(statusItem().menu->items[0].title, "Show / Hide Calendar  Ctrl+Alt+Super+C");
     desktop.hotKeys.answer(HotKeyBinding{"Ctrl+Alt+Super+C"});
     EXPECT_EQ(statusItem().titleHistory.back(), "0:Show / Hide Calendar  Ctrl+Alt+Super+C");
     EXPECT_EQ(app->settings()->model().shortcutTitle(), "Ctrl+Alt+Super+C");
@@ -137,14 +137,14 @@ TEST_F(Launch, TheShortcutReadsAsTheDesktopBoundIt) {
 
 TEST_F(Launch, StatusMenuShowsTheShortcutAndFollowsEveryAssignment) {
     launchOnboarded();
-    EXPECT_EQ(statusItem().menu->items[0].title, "Show / Hide Calendar  \u2303\u2325\u2318C");
+    EXPECT_EQ(statusItem().menu->items[0].title, "Show / Hide Calendar  Ctrl+Alt+Super+C");
 
     prefs->setShortcut(defaultShortcut());
     prefs->setShortcut(Shortcut{40, 0x300, "K"});
     EXPECT_THAT(statusItem().titleHistory,
-                ElementsAre("0:Show / Hide Calendar  \u2303\u2325\u2318C",
-                            "0:Show / Hide Calendar  \u2303\u2325\u2318C",
-                            "0:Show / Hide Calendar  \u21E7\u2318K"));
+                ElementsAre("0:Show / Hide Calendar  Ctrl+Alt+Super+C",
+                            "0:Show / Hide Calendar  Ctrl+Alt+Super+C",
+                            "0:Show / Hide Calendar  Shift+Super+K"));
     // Retitling does not register the shortcut again; the settings model does that.
     EXPECT_EQ(desktop.hotKeys.registered, (FakeHotKeys::Combination{8, 6400}));
 }

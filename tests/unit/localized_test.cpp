@@ -42,6 +42,7 @@ class FakeLocalization final : public Localization {
         {"%s is already used by another app. Try another.",
          "Versuchen Sie ein anderes: %s ist belegt."},
         {"Version %s (%s)", "Fassung %2$s/%1$s"},
+        {"Shift", "Umschalt"},
     };
 };
 
@@ -64,8 +65,9 @@ TEST_F(Localized, TextsAndTheirPartsReachTheUserInTheInstalledLanguage) {
         EXPECT_EQ(
             refusalMessage(Shortcut{40, 0x300, "K"}, HotKeyError{HotKeyError::Reason::taken, 10},
                            RefusalAdvice::tryAnother),
-            "Versuchen Sie ein anderes: \u21E7\u2318K ist belegt.");
-        EXPECT_EQ(app->settings()->model().version(), "Fassung 77/2.1");  // parts reordered
+            "Versuchen Sie ein anderes: Umschalt+Super+K ist belegt.");
+        EXPECT_EQ((Shortcut{40, 0x300, "K"}).englishDisplay(), "Shift+Super+K");  // for the log
+        EXPECT_EQ(app->settings()->model().version(), "Fassung 77/2.1");          // parts reordered
     }
     // The language goes with its scope.
     EXPECT_EQ(tr("Quit Plenhall"), "Quit Plenhall");

@@ -74,8 +74,8 @@ TEST_F(PrefsTest, AnnouncesBeforeStoringThenWrites) {
 
     EXPECT_THAT(
         events,
-        ElementsAre("delivered \u2303\u2325\u2318C, stored \u2303\u2325\u2318C, written 0",
-                    "willChange", "delivered \u21E7\u2318K, stored \u2303\u2325\u2318C, written 0",
+        ElementsAre("delivered Ctrl+Alt+Super+C, stored Ctrl+Alt+Super+C, written 0",
+                    "willChange", "delivered Shift+Super+K, stored Ctrl+Alt+Super+C, written 0",
                     "willChange", "mode largeWindow, stored fullScreen", "willChange",
                     "mode largeWindow, stored largeWindow"));
     EXPECT_EQ(defaults.dataForKey("shortcut"),

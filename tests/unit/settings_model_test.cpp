@@ -36,8 +36,8 @@ TEST_F(Recorder, StateTable) {
     };
     const Shortcut original = defaultShortcut();
     const Shortcut commandShiftK{40, 0x300, "K"};
-    const std::string taken = "\u21E7\u2318K is already used by another app. Try another.";
-    const std::string modifierMessage = "Include \u2318, \u2325 or \u2303 in the shortcut.";
+    const std::string taken = "Shift+Super+K is already used by another app. Try another.";
+    const std::string modifierMessage = "Include Ctrl, Alt or Super in the shortcut.";
     const std::vector<Step> steps = {
         {"start: the live hot key is suspended", [](Recorder& t) { t.model().startRecording(); },
          true, std::nullopt, std::nullopt, original},
@@ -93,7 +93,7 @@ TEST_F(Recorder, StateTable) {
              t.desktop.hotKeys.takenByOthers = {{8, 6400}};
              t.model().resetShortcut();
          },
-         false, "\u2303\u2325\u2318C is already used by another app.",
+         false, "Ctrl+Alt+Super+C is already used by another app.",
          FakeHotKeys::Combination{40, 0x300}, commandShiftK},
         {"reset while recording and the default is free",
          [](Recorder& t) {
@@ -205,15 +205,15 @@ TEST(RefusalMessage, EachReasonHasItsOwnText) {
         HotKeyError::Reason reason;
         std::string message;
     } cases[] = {
-        {HotKeyError::Reason::taken, "\u21E7\u2318K is already used by another app."},
+        {HotKeyError::Reason::taken, "Shift+Super+K is already used by another app."},
         {HotKeyError::Reason::noSuchKey,
-         "\u21E7\u2318K can't be used as a shortcut on this keyboard."},
+         "Shift+Super+K can't be used as a shortcut on this keyboard."},
         {HotKeyError::Reason::unsupported,
          "This desktop doesn't let apps set global shortcuts: in its keyboard settings, add a "
          "shortcut that runs plenhall-desktop plenhall:// to show or hide the calendar."},
-        {HotKeyError::Reason::declined, "The desktop didn't set up \u21E7\u2318K."},
+        {HotKeyError::Reason::declined, "The desktop didn't set up Shift+Super+K."},
         {HotKeyError::Reason::noAnswer,
-         "The desktop didn't answer when asked to set up \u21E7\u2318K."},
+         "The desktop didn't answer when asked to set up Shift+Super+K."},
     };
     for (const auto& c : cases)
         EXPECT_EQ(refusalMessage(shortcut, HotKeyError{c.reason, 2}), c.message);
@@ -225,7 +225,7 @@ TEST_F(Recorder, AKeyTheKeyboardLacksIsRefusedWithItsOwnMessage) {
     model().startRecording();
     key(kCommandShiftK);
     EXPECT_EQ(model().shortcutError(),
-              "\u21E7\u2318K can't be used as a shortcut on this keyboard. Try another.");
+              "Shift+Super+K can't be used as a shortcut on this keyboard. Try another.");
     EXPECT_TRUE(model().recording());
 }
 
@@ -236,14 +236,14 @@ TEST_F(Recorder, ADesktopThatAsksTheUserFirstDecidesWhenRecordingEnds) {
     EXPECT_TRUE(model().recording());  // the desktop's dialog is up
 
     desktop.hotKeys.answer(HotKeyError{HotKeyError::Reason::declined, 1});
-    EXPECT_EQ(model().shortcutError(), "The desktop didn't set up \u21E7\u2318K. Try another.");
+    EXPECT_EQ(model().shortcutError(), "The desktop didn't set up Shift+Super+K. Try another.");
     EXPECT_TRUE(model().recording());
     EXPECT_EQ(prefs->shortcut(), defaultShortcut());
 
     key(kCommandShiftK);  // its dialog never comes back
     desktop.clock.advance(HotKey::kAnswerBound.count());
     EXPECT_EQ(model().shortcutError(),
-              "The desktop didn't answer when asked to set up \u21E7\u2318K. Try again.");
+              "The desktop didn't answer when asked to set up Shift+Super+K. Try again.");
     EXPECT_TRUE(model().recording());
     EXPECT_FALSE(desktop.hotKeys.waiting);
 

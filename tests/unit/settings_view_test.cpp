@@ -43,14 +43,14 @@ TEST_F(SettingsViewTest, ShortcutButtonMessageAndReset) {
         TextColor color;
         bool reset;
     } cases[] = {
-        {"default, idle", defaultShortcut(), false, std::nullopt, "\u2303\u2325\u2318C",
+        {"default, idle", defaultShortcut(), false, std::nullopt, "Ctrl+Alt+Super+C",
          "Press it anywhere to open your calendar. Press it again to hide it.",
          TextColor::secondary, false},
-        {"label differs only", Shortcut{8, 6400, "c"}, false, std::nullopt, "\u2303\u2325\u2318c",
+        {"label differs only", Shortcut{8, 6400, "c"}, false, std::nullopt, "Ctrl+Alt+Super+c",
          "Press it anywhere to open your calendar. Press it again to hide it.",
          TextColor::secondary, true},
         {"modifiers differ only", Shortcut{8, 6912, "C"}, false, std::nullopt,
-         "\u2303\u2325\u21E7\u2318C",
+         "Shift+Ctrl+Alt+Super+C",
          "Press it anywhere to open your calendar. Press it again to hide it.",
          TextColor::secondary, true},
         {"recording hides Reset", Shortcut{40, 0x300, "K"}, true, std::nullopt,
@@ -59,7 +59,7 @@ TEST_F(SettingsViewTest, ShortcutButtonMessageAndReset) {
          "X is already used by another app. Try another.", "Press new shortcut\u2026",
          "X is already used by another app. Try another.", TextColor::red, false},
         {"error after cancelling", Shortcut{40, 0x300, "K"}, false,
-         "X is already used by another app. Try another.", "\u21E7\u2318K",
+         "X is already used by another app. Try another.", "Shift+Super+K",
          "X is already used by another app. Try another.", TextColor::red, true},
     };
     for (const auto& c : cases) {
@@ -75,7 +75,7 @@ TEST_F(SettingsViewTest, ShortcutButtonMessageAndReset) {
         const ViewNode& message = *find(root, "message");
         EXPECT_EQ(find(root, "shortcut")->text, c.button) << c.name;
         EXPECT_EQ(message.text,
-                  c.error ? "\u2318S is already used by another app. Try another." : c.message)
+                  c.error ? "Super+S is already used by another app. Try another." : c.message)
             << c.name;
         EXPECT_EQ(message.color, c.color) << c.name;
         EXPECT_EQ(find(root, "reset") != nullptr, c.reset) << c.name;
@@ -103,7 +103,7 @@ TEST_F(SettingsViewTest, ScreenReadersHearTheKeysInWordsAndWhatTheRecorderDoes) 
               "Listening for a new shortcut. Esc to cancel.");
     desktop.keyMonitor.keyDown(KeyEvent{1, 0, "s", "s"});  // no modifier: refused
     EXPECT_EQ(find(tree(), "shortcut")->accessibleDescription,
-              "Include \u2318, \u2325 or \u2303 in the shortcut.");
+              "Include Ctrl, Alt or Super in the shortcut.");
 }
 
 TEST_F(SettingsViewTest, ControlsActThroughTheModelAndTheStore) {

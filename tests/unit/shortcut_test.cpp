@@ -49,14 +49,16 @@ TEST(ShortcutFromEvent, BuildsOnlyWithControlOptionOrCommand) {
     }
 }
 
-TEST(ShortcutDisplay, GlyphsInFixedOrderThenLabel) {
+TEST(ShortcutDisplay, ModifiersInGtksOrderThenTheKey) {
     const std::pair<Shortcut, std::string> cases[] = {
-        {defaultShortcut(), "\u2303\u2325\u2318C"},
-        {Shortcut{0, 0x300, "A"}, "\u21E7\u2318A"},
-        {Shortcut{49, 0x1800, "Space"}, "\u2303\u2325Space"},
-        {Shortcut{8, 0x1B00, "C"}, "\u2303\u2325\u21E7\u2318C"},
-        {Shortcut{8, 0x1901, "C"}, "\u2303\u2325\u2318C"},  // unknown bits are not shown
+        {defaultShortcut(), "Ctrl+Alt+Super+C"},
+        {Shortcut{0, 0x300, "A"}, "Shift+Super+A"},
+        {Shortcut{49, 0x1800, "Space"}, "Ctrl+Alt+Space"},
+        {Shortcut{8, 0x1B00, "C"}, "Shift+Ctrl+Alt+Super+C"},
+        {Shortcut{8, 0x1901, "C"}, "Ctrl+Alt+Super+C"},  // unknown bits are not shown
         {Shortcut{8, 0, "C"}, "C"},
+        {Shortcut{116, 0x1000, "\u21DE"}, "Ctrl+Page Up"},  // named keys by name, not label
+        {Shortcut{96, 0x100, "F5"}, "Super+F5"},
     };
     for (const auto& [shortcut, text] : cases) EXPECT_EQ(shortcut.display(), text);
 }
