@@ -19,6 +19,12 @@ namespace {
 // The default spacing between the children of a stack, when the view gives none.
 constexpr int kDefaultSpacing = 8;
 
+// Views are laid out for GTK's default font, 10 pt at 96 dpi: their fixed frames are the size
+// at that font, and a minimum, since GTK grows a window to its content whatever its size hints
+// say. Text follows the user's font and scale instead of being pinned to that size, which would
+// leave a user who asked for large text with small text.
+constexpr double kLayoutFontPoints = 10;
+
 double scaleFor(TextStyle style) {
     switch (style) {
         case TextStyle::title2:
@@ -39,8 +45,9 @@ void applyFont(GtkWidget* label, const ViewNode& node) {
     CPtr<PangoAttrList, pango_attr_list_unref> owned(pango_attr_list_new());
     PangoAttrList* attributes = owned.get();
     if (node.font.pointSize) {
+        // The size asked for at the layout font; it grows and shrinks with the user's font.
         pango_attr_list_insert(attributes,
-                               pango_attr_size_new(int(*node.font.pointSize * PANGO_SCALE)));
+                               pango_attr_scale_new(*node.font.pointSize / kLayoutFontPoints));
     } else if (double scale = scaleFor(node.font.style); scale != 1.0) {
         pango_attr_list_insert(attributes, pango_attr_scale_new(scale));
     }
@@ -70,23 +77,6 @@ GtkAlign align(Alignment alignment) {
             return GTK_ALIGN_END;
     }
     return GTK_ALIGN_FILL;
-}
-
-// Text in a fixed frame is sized in the frame's own units, logical pixels: at the desktop's font
-// size and resolution (GNOME's 11 pt, which GTK reads on Wayland; a larger dpi) the content would
-// outgrow the frame, and GTK grows a window to its content whatever its size hints say. The frames
-// are laid out for GTK's own default, 10 pt at 96 dpi. Both are inherited, so the frame's widget
-// sets them for all inside it.
-void pinTextSize(GtkWidget* widget) {
-    // One for the process: every render uses it again.
-    static GtkCssProvider* const provider = [] {
-        GtkCssProvider* css = gtk_css_provider_new();
-        gtk_css_provider_load_from_data(css, "* { -gtk-dpi: 96; font-size: 10pt; }", -1, nullptr);
-        return css;
-    }();
-    gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
-                                   GTK_STYLE_PROVIDER(provider),
-                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
 // What a screen reader says of the node beyond what GTK derives from the widget: buttons,
@@ -208,7 +198,6 @@ GtkWidget* ViewRenderer::build(const ViewNode& node, GtkOrientation parent) {
     gtk_widget_set_margin_start(widget, int(node.padding.leading));
     gtk_widget_set_margin_end(widget, int(node.padding.trailing));
     if (node.fixedFrame) {
-        pinTextSize(widget);
         // The frame includes the padding around the node.
         gtk_widget_set_size_request(
             widget, int(node.fixedFrame->width - node.padding.leading - node.padding.trailing),
