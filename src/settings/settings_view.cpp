@@ -171,7 +171,7 @@ ViewNode footer(SettingsModel& model) {
     main.isDefault = true;
     main.controlSize = ControlSize::large;
 
-    return stack(NodeKind::hstack, "footer", Alignment::center, std::nullopt,
+    return stack(NodeKind::hstack, "footer", Alignment::center, 4,
                  {text("version", model.version(), font(TextStyle::caption), TextColor::secondary),
                   std::move(updates), leaf(NodeKind::spacer), std::move(main)});
 }
@@ -179,7 +179,9 @@ ViewNode footer(SettingsModel& model) {
 }  // namespace
 
 ViewNode settingsView(SettingsModel& model, Prefs& prefs) {
-    ViewNode root = stack(NodeKind::vstack, "root", Alignment::leading, 18,
+    // Room enough for the desktop's default font (GNOME's is 11 pt) within the window's size;
+    // larger text makes the window larger.
+    ViewNode root = stack(NodeKind::vstack, "root", Alignment::leading, 14,
                           {header(model), leaf(NodeKind::divider), shortcutSection(model, prefs),
                            displayModeSection(prefs), openAtLoginToggle(model),
                            leaf(NodeKind::spacer), footer(model)});
