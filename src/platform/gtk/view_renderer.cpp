@@ -19,10 +19,10 @@ namespace {
 // The default spacing between the children of a stack, when the view gives none.
 constexpr int kDefaultSpacing = 8;
 
-// Views are laid out for GTK's default font, 10 pt at 96 dpi: their fixed frames are the size
-// at that font, and a minimum, since GTK grows a window to its content whatever its size hints
-// say. Text follows the user's font and scale instead of being pinned to that size, which would
-// leave a user who asked for large text with small text.
+// Views are laid out at GTK's default font, 10 pt at 96 dpi, with room for GNOME's 11 pt: their
+// fixed frames are the size at that font, and a minimum, since GTK grows a window to its content
+// whatever its size hints say. Text follows the user's font and scale rather than that size, so
+// a user who asked for large text gets it, in a larger window.
 constexpr double kLayoutFontPoints = 10;
 
 double scaleFor(TextStyle style) {
