@@ -71,7 +71,7 @@ def stop_process(process):
 
 # The scenarios' calendar: says when it loaded, what its window is whenever that changes, and what
 # its field holds when F2 is pressed.
-STATE_PAGE = """<!doctype html><html><body style="background:#fff"><h1>Fixture calendar</h1><input id=field>
+STATE_PAGE = """<!doctype html><html><body style="background:#fff"><h1>Fixture calendar</h1><input id=field style="font:32px sans-serif;width:600px">
 <script>
 const field = document.getElementById("field"), report = what => fetch("/report?" + encodeURIComponent(what));
 let last = "";
@@ -966,6 +966,7 @@ class DesktopTest(unittest.TestCase):
             if app.log_path:
                 os.makedirs(directory, exist_ok=True)
                 shutil.copy(app.log_path, os.path.join(directory, f"program-{index}.log"))
+        for app in self.apps:
             shutil.rmtree(app.home, ignore_errors=True)
 
     def launch(self, preferences=None, home=None, onboarded=True, start_env=None):
