@@ -828,8 +828,10 @@ class Mutter(Compositor):
         self.start_compositor(["mutter", "--headless", "--wayland", "--no-x11", f"--wayland-display={self.SOCKET}",
                                "--virtual-monitor", "1280x800", "--virtual-monitor", "1440x900"],
                               {"XDG_CURRENT_DESKTOP": "GNOME"})
-        monitors = json.loads(self.ask("monitors"))
-        assert {m["connector"]: (m["x"], m["y"], m["width"], m["height"]) for m in monitors} == self.outputs, monitors
+        self.ask("arrange " + " ".join(f"{n} {x} {y}" for n, (x, y, *_) in self.outputs.items()))
+        monitors = wait_until(lambda: (lambda m: m if {c["connector"]: (c["x"], c["y"], c["width"], c["height"])
+                                                       for c in m} == self.outputs else None)(json.loads(self.ask("monitors"))),
+                              10, message="the monitors arranged")
 
     def press_shortcut(self, app):
         assert app.launch_again("plenhall://").returncode == 0

@@ -68,6 +68,16 @@ class Mutter:
         return json.dumps([{"connector": m[0], "x": x, "y": y, "width": modes[m[0]][1], "height": modes[m[0]][2]}
                            for x, y, _, _, _, (m, *_), _ in logical])
 
+    def arrange(self, *layout):
+        """CONNECTOR X Y… where the monitors go, the first the primary, until mutter ends."""
+        serial, physical, _, _ = call(self.CONFIG, "/org/gnome/Mutter/DisplayConfig", self.CONFIG, "GetCurrentState",
+                                      reply="(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})")
+        modes = {name: next(m[0] for m in found if m[6].get("is-current")) for (name, *_), found, _ in physical}
+        logical = [(int(layout[i + 1]), int(layout[i + 2]), 1.0, 0, i == 0, [(layout[i], modes[layout[i]], {})])
+                   for i in range(0, len(layout), 3)]
+        call(self.CONFIG, "/org/gnome/Mutter/DisplayConfig", self.CONFIG, "ApplyMonitorsConfig",
+             "(uua(iiduba(ssa{sv}))a{sv})", serial, 1, logical, {})  # 1: temporary, nothing to confirm
+
     def pointer(self, x, y):
         # Relative motion only (absolute motion needs a screen cast, hence PipeWire): to the
         # top-left corner of the monitor the pointer is on, one step left onto its neighbour, once
