@@ -1,14 +1,13 @@
-"""The real program on a private desktop, driven as a user would drive it.
-
-Each desktop runs headless on a private session (a root with its own runtime directory, home and
-D-Bus session bus, its processes stopped by pid): X11 (Xorg's dummy driver with two monitors, or
-Xvfb with one, and openbox), sway, mutter and KWin. They answer one interface: press the shortcut,
-put the pointer or focus on an output, the calendar's state, type, another application, a pixel
-where the desktop can tell. The Wayland compositors, which sway's refusal of root makes the rule,
-run as an unprivileged user (USER) when the tests run as root. A Site is the fixture calendar on
-loopback (127.0.0.1 is the service domain, localhost the rest of the web); an App is one run of the
-test build with its own home.
-"""
+# The real program on a private desktop, driven as a user would drive it.
+#
+# Each desktop runs headless on a private session (a root with its own runtime directory, home and
+# D-Bus session bus, its processes stopped by pid): X11 (Xorg's dummy driver with two monitors, or
+# Xvfb with one, and openbox), sway, mutter and KWin. They answer one interface: press_shortcut,
+# point_at an output, calendar() (None while hidden, else its output, rect, full_screen, focused),
+# type and key, other_application / focus_other / other_focused, and pixel / watch where the desktop
+# can tell. The Wayland compositors run as an unprivileged user (USER) when the tests run as root:
+# sway refuses root. A Site is the fixture calendar on loopback (127.0.0.1 is the service domain,
+# localhost the rest of the web); an App is one run of the test build with its own home.
 
 import glob
 import http.server
@@ -31,8 +30,8 @@ PORT = int(os.environ.get("PLENHALL_E2E_PORT", "47613"))
 X_HELPER = os.environ.get("PLENHALL_E2E_X_HELPER", "")
 ARTIFACTS = os.environ.get("PLENHALL_E2E_ARTIFACTS", os.path.join(tempfile.gettempdir(), "plenhall-e2e"))
 USER = os.environ.get("PLENHALL_E2E_USER", "plenhall-e2e")
-HELPERS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "helpers")
-WAYLAND = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wayland")
+HERE = os.path.dirname(os.path.abspath(__file__))
+WAYLAND = os.path.join(HERE, "..", "wayland")
 # Debian's python, which has the toolkit's and the accessibility bus's bindings.
 SYSTEM_PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else "python3"
 FRONTEND = "/usr/libexec/xdg-desktop-portal"
@@ -45,16 +44,27 @@ XORG_CONF = {"ServerFlags": ['Option "AutoAddDevices" "false"', 'Option "AutoEna
              "Monitor": ['Identifier "monitor"', "HorizSync 5.0-1000.0", "VertRefresh 5.0-200.0"],
              "Screen": ['Identifier "screen"', 'Device "dummy"', 'Monitor "monitor"', "DefaultDepth 24",
                         'SubSection "Display"', "Depth 24", "Virtual 2560 1600", "EndSubSection"]}
+# A field that says what it holds when F2 is pressed, on a page that says when it loaded; the
+# scenarios' page also says what its window is whenever that changes.
+FIELD_SCRIPT = ('const field = document.getElementById("field"), report = w => fetch("/report?" + encodeURIComponent(w));'
+                'report("loaded"); field.focus();'
+                'document.addEventListener("keydown", e => { if (e.key === "F2") report("field=" + field.value); });')
+FIELD_PAGE = ('<!doctype html><html><body style="background:#fff"><input id=field autofocus><script>'
+              + FIELD_SCRIPT + "</script></body></html>")
+STATE_PAGE = ('<!doctype html><html><body style="background:#fff"><h1>Fixture calendar</h1>'
+              '<input id=field style="font:32px sans-serif;width:600px"><script>' + FIELD_SCRIPT +
+              'let last = ""; setInterval(() => { const now = `state ${document.visibilityState} '
+              '${innerWidth}x${innerHeight} focus=${document.hasFocus()}`; if (now !== last) report(last = now); }, 50);'
+              "</script></body></html>")
 
 
 def wait_until(predicate, timeout=10.0, interval=0.05, message="condition", quiet=False):
-    """The predicate's first true value; an AssertionError after `timeout` seconds (False if quiet)."""
+    # The predicate's first true value; an AssertionError after `timeout` seconds (False if quiet).
     deadline = time.monotonic() + timeout
     while not (value := predicate()):
         if time.monotonic() > deadline:
-            if quiet:
-                return False
-            raise AssertionError(f"timed out after {timeout}s waiting for {message}")
+            assert quiet, f"timed out after {timeout}s waiting for {message}"
+            return False
         time.sleep(interval)
     return value
 
@@ -69,55 +79,35 @@ def stop_process(process):
             process.wait()
 
 
-# The scenarios' calendar: says when it loaded, what its window is whenever that changes, and what
-# its field holds when F2 is pressed.
-STATE_PAGE = """<!doctype html><html><body style="background:#fff"><h1>Fixture calendar</h1><input id=field style="font:32px sans-serif;width:600px">
-<script>
-const field = document.getElementById("field"), report = what => fetch("/report?" + encodeURIComponent(what));
-let last = "";
-setInterval(() => {
-  const now = `state ${document.visibilityState} ${innerWidth}x${innerHeight} focus=${document.hasFocus()}`;
-  if (now !== last) report(last = now);
-}, 50);
-report("loaded");
-field.focus();
-document.addEventListener("keydown", e => { if (e.key === "F2") report("field=" + field.value); });
-</script></body></html>"""
-
-# A page with a field that says what it holds when F2 is pressed, and that says when it loaded.
-FIELD_PAGE = """<!doctype html><html><body style="background:#fff"><input id=field autofocus>
-<script>
-fetch("/report?loaded");
-document.getElementById("field").focus();
-document.addEventListener("keydown", e => {
-  if (e.key === "F2") fetch("/report?" + encodeURIComponent("field=" + document.getElementById("field").value));
-});
-</script></body></html>"""
+def read(path, parse=str, default=""):
+    try:
+        with open(path) as f:
+            return parse(f.read())
+    except (OSError, ValueError):
+        return default
 
 
 def dropped_connection(handler):
-    """A route that hangs up without an answer, as an unreachable server does for the engine."""
+    # A route that hangs up without an answer, as an unreachable server does for the engine.
     handler.connection.shutdown(socket.SHUT_RDWR)
 
 
 class Site:
-    """The fixture calendar on loopback, recording every request."""
+    # The fixture calendar on loopback, recording every request.
 
     PAGE = ("<!doctype html><html><head><title>Fixture calendar</title></head><body>"
-            "<h1 id=heading>Fixture calendar</h1><input id=field autofocus>"
-            "<p id=path></p><script>document.getElementById('path').textContent=location.pathname;</script>"
-            "</body></html>")
-
-    def __enter__(self):
-        self.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
+            "<h1 id=heading>Fixture calendar</h1><input id=field autofocus><p id=path></p>"
+            "<script>document.getElementById('path').textContent=location.pathname;</script></body></html>")
 
     def __init__(self, port=PORT):
         self.port, self.requests, self.lock, self.server = port, [], threading.Lock(), None
         self.routes = {"/app": (200, "text/html", self.PAGE)}
+
+    def __enter__(self):
+        return self.start() or self
+
+    def __exit__(self, *exc):
+        self.stop()
 
     def start(self):
         site = self
@@ -130,12 +120,11 @@ class Site:
                 self.do_GET()
 
             def do_GET(self):
-                body = self.__dict__.pop("body", "")  # one connection carries several requests
                 with site.lock:
-                    site.requests.append({"path": self.path, "method": self.command, "body": body,
-                                          "host": self.headers.get("Host", ""),
-                                          "agent": self.headers.get("User-Agent", ""),
-                                          "cookie": self.headers.get("Cookie", ""), "time": time.monotonic()})
+                    site.requests.append({"path": self.path, "method": self.command, "time": time.monotonic(),
+                                          "body": self.__dict__.pop("body", ""),  # a connection carries several
+                                          **{k: self.headers.get(h, "") for k, h in (
+                                              ("host", "Host"), ("agent", "User-Agent"), ("cookie", "Cookie"))}})
                 route = site.routes.get(self.path.split("?")[0], (404, "text/plain", "not found"))
                 if callable(route) and (route := route(self)) is None:
                     return  # the route answered by itself
@@ -170,7 +159,7 @@ class Site:
             self.server = None
 
     def reports(self):
-        """What the fixture pages reported through /report?…, in order."""
+        # What the fixture pages reported through /report?…, in order.
         with self.lock:
             return [unquote(r["path"].split("?", 1)[1]) for r in self.requests if r["path"].startswith("/report?")]
 
@@ -179,86 +168,58 @@ class Site:
             return [r for r in self.requests if r["path"].split("?")[0] == path]
 
 
-class Run:
-    """What one run of the program keeps in its home, and the process, whatever the desktop."""
+class App:
+    # One run of the program with its own home on `desktop`. The desktop's default handler for web
+    # and other schemes only writes down what it was given (opened()); plenhall: links go to the program.
 
-    def __init__(self, home, preferences=None):
-        self.home, self.process, self.log_path = home, None, None
-        self.config_dir = os.path.join(home, ".config")
+    SCHEMES = ["http", "https", "smb", "sftp", "ftp", "mailto", "tel", "zoommtg"]
+
+    def __init__(self, desktop, home=None, preferences=None):
+        self.desktop, self.process, self.log_path = desktop, None, None
+        self.home = home or tempfile.mkdtemp(prefix="home-", dir=desktop.root)
+        self.config_dir = os.path.join(self.home, ".config")
         self.preferences_path = os.path.join(self.config_dir, "plenhall-desktop", "preferences.json")
-        if preferences is not None:
-            os.makedirs(os.path.dirname(self.preferences_path), exist_ok=True)
-            with open(self.preferences_path, "w") as f:
-                json.dump(preferences, f)
+        self.opened_path, script = os.path.join(self.home, "opened.txt"), os.path.join(self.home, "record-url.sh")
+        applications = os.path.join(self.home, ".local", "share", "applications")
+        entry = "[Desktop Entry]\nType=Application\nNoDisplay=true\nName={}\nExec={} %u\nMimeType={}\n"
+        for path, text in [
+                (self.preferences_path, json.dumps(preferences)) if preferences is not None else (None, ""),
+                (script, f'#!/bin/sh\nfor url in "$@"; do printf "%s\\n" "$url" >> "{self.opened_path}"; done\n'),
+                (f"{applications}/recorder.desktop",
+                 entry.format("Recorder", script, "".join(f"x-scheme-handler/{s};" for s in self.SCHEMES))),
+                (f"{applications}/{APP_ID}.desktop", entry.format("Plenhall", desktop.binary, "x-scheme-handler/plenhall;")),
+                (f"{self.config_dir}/mimeapps.list", "[Default Applications]\n" + "".join(
+                    f"x-scheme-handler/{s}=recorder.desktop\n" for s in self.SCHEMES)
+                 + f"x-scheme-handler/plenhall={APP_ID}.desktop\n")]:
+            if path:
+                os.makedirs(os.path.dirname(path), exist_ok=True)
+                with open(path, "w") as f:
+                    f.write(text)
+        os.chmod(script, 0o755)
+        desktop.own(self.home)
 
     def preferences(self):
-        """The stored preferences; {} while there is no readable file."""
-        try:
-            with open(self.preferences_path) as f:
-                return json.load(f)
-        except (FileNotFoundError, json.JSONDecodeError):
-            return {}
+        return read(self.preferences_path, json.loads, {})
+
+    def opened(self):
+        # URLs handed to the desktop's default handlers, in order.
+        return read(self.opened_path).split()
+
+    def log(self):
+        return read(self.log_path)
 
     def stop(self):
         if self.process:
             stop_process(self.process)
 
-    def log(self):
-        with open(self.log_path) as f:
-            return f.read()
-
-
-class App(Run):
-    """One run of the program with its own home on `desktop`; the desktop's default handler for web
-    and other schemes only writes down what it was given (opened())."""
-
-    SCHEMES = ["http", "https", "smb", "sftp", "ftp", "mailto", "tel", "zoommtg"]
-
-    def __init__(self, desktop, home=None, preferences=None):
-        super().__init__(home or tempfile.mkdtemp(prefix="home-", dir=desktop.root), preferences)
-        self.desktop = desktop
-        self.opened_path = os.path.join(self.home, "opened.txt")
-        script = os.path.join(self.home, "record-url.sh")
-        with open(script, "w") as f:
-            f.write(f'#!/bin/sh\nfor url in "$@"; do printf "%s\\n" "$url" >> "{self.opened_path}"; done\n')
-        os.chmod(script, 0o755)
-        applications = os.path.join(self.home, ".local", "share", "applications")
-        os.makedirs(applications, exist_ok=True)
-        entry = "[Desktop Entry]\nType=Application\nNoDisplay=true\nName={}\nExec={} %u\nMimeType={}\n"
-        with open(os.path.join(applications, "recorder.desktop"), "w") as f:
-            f.write(entry.format("Recorder", script, "".join(f"x-scheme-handler/{s};" for s in self.SCHEMES)))
-        # The program itself handles plenhall: links, as its installed desktop entry declares.
-        with open(os.path.join(applications, f"{APP_ID}.desktop"), "w") as f:
-            f.write(entry.format("Plenhall", desktop.binary, "x-scheme-handler/plenhall;"))
-        os.makedirs(self.config_dir, exist_ok=True)
-        with open(os.path.join(self.config_dir, "mimeapps.list"), "w") as f:
-            f.write("[Default Applications]\n" + "".join(f"x-scheme-handler/{s}=recorder.desktop\n"
-                                                         for s in self.SCHEMES)
-                    + f"x-scheme-handler/plenhall={APP_ID}.desktop\n")
-        desktop.own(self.home)
-
-    def opened(self):
-        """URLs handed to the desktop's default handlers, in order."""
-        try:
-            with open(self.opened_path) as f:
-                return f.read().split()
-        except FileNotFoundError:
-            return []
-
     def web_processes(self):
-        """Process ids of the web engine's content processes started by this run."""
-        ours = []
-        for pid in subprocess.run(["pgrep", "-f", "WebKitWebProcess"], capture_output=True, text=True).stdout.split():
-            try:
-                with open(f"/proc/{pid}/environ", "rb") as f:
-                    if f"HOME={self.home}".encode() in f.read().split(b"\0"):
-                        ours.append(int(pid))
-            except OSError:
-                pass
-        return ours
+        # Process ids of the web engine's content processes started by this run.
+        return [int(pid) for pid in subprocess.run(["pgrep", "-f", "WebKitWebProcess"], capture_output=True,
+                                                   text=True).stdout.split()
+                if f"HOME={self.home}" in read(f"/proc/{pid}/environ").split("\0")]
 
     def kill_web_processes(self):
-        """Ends the engine's content processes of this run, as a crash would."""
+        # Ends the engine's content processes of this run, as a crash would.
         for pid in self.web_processes():
             try:
                 os.kill(pid, signal.SIGKILL)
@@ -273,26 +234,26 @@ class App(Run):
     def start(self, *arguments, env=None):
         self.log_path = os.path.join(self.home, f"stderr-{time.monotonic_ns()}.log")
         with open(self.log_path, "w") as log:
-            self.process = subprocess.Popen(self.desktop.command([self.desktop.binary, *arguments]),
-                                            env=self.environment(**(env or {})), stdout=log,
-                                            stderr=subprocess.STDOUT, start_new_session=True)
+            self.process = subprocess.Popen(self.desktop.command([self.desktop.binary, *arguments]), stdout=log,
+                                            env=self.environment(**(env or {})), stderr=subprocess.STDOUT,
+                                            start_new_session=True)
         self.desktop.processes.append(self.process)
         return self
 
     def launch_again(self, *arguments, timeout=20, env=None):
-        """A second start while this one runs: it hands its arguments to the first and exits."""
+        # A second start while this one runs: it hands its arguments to the first and exits.
         return self.desktop.run([self.desktop.binary, *arguments], env=self.environment(**(env or {})),
                                 timeout=timeout, check=False)
 
     def xdg_open(self, url):
         return self.desktop.run(["xdg-open", url], env=self.environment(), check=False)
 
-    # X11: our windows by WM_WINDOW_ROLE, newest last.
     def window(self, role, timeout=20):
-        def ours():
-            ids = self.desktop.x("xdotool", "search", "--pid", str(self.process.pid), check=False).split()
-            return [w for w in ids if f'"{role}"' in self.desktop.property(w, "WM_WINDOW_ROLE")][-1:]
-        return int(wait_until(ours, timeout, message=f"the {role} window")[0])
+        # X11: our newest window with WM_WINDOW_ROLE `role`.
+        return int(wait_until(lambda: [w for w in self.desktop.x("xdotool", "search", "--pid", str(self.process.pid),
+                                                                 check=False).split()
+                                       if f'"{role}"' in self.desktop.property(w, "WM_WINDOW_ROLE")][-1:],
+                              timeout, message=f"the {role} window")[0])
 
     def calendar(self):
         return self.window("calendar")
@@ -302,32 +263,32 @@ class App(Run):
 
     # The status menu, driven over D-Bus as a panel would.
     MENU = ["gdbus", "call", "--session", "--dest", APP_ID, "--object-path",
-            "/org/ayatana/NotificationItem/plenhall_desktop/Menu", "--method"]
+            "/org/ayatana/NotificationItem/plenhall_desktop/Menu", "--method", "com.canonical.dbusmenu."]
+
+    def menu(self, method, *arguments):
+        return self.desktop.x(*self.MENU[:-1], self.MENU[-1] + method, "--", *arguments)
 
     def status_menu(self):
-        """[(id, label or None, is_separator)] in menu order."""
-        out = self.desktop.x(*self.MENU, "com.canonical.dbusmenu.GetLayout", "--", "0", "-1", "[]")
+        # [(id, label or None, is_separator)] in menu order.
         return [(int(m.group(1)), (re.search(r"'label': <'((?:[^'\\]|\\.)*)'>", m.group(2)) or [None, None])[1],
-                 "'separator'" in m.group(2)) for m in re.finditer(r"<\((\d+), \{([^}]*)\}", out)]
+                 "'separator'" in m.group(2))
+                for m in re.finditer(r"<\((\d+), \{([^}]*)\}", self.menu("GetLayout", "0", "-1", "[]"))]
 
     def open_status_menu(self):
-        self.desktop.x(*self.MENU, "com.canonical.dbusmenu.AboutToShow", "--", "0")
+        self.menu("AboutToShow", "0")
 
     def click_status_item(self, label_start):
         item = next((i for i, label, _ in self.status_menu() if label and label.startswith(label_start)), None)
-        if item is None:
-            raise AssertionError(f"no status menu item {label_start!r} in {self.status_menu()}")
-        self.desktop.x(*self.MENU, "com.canonical.dbusmenu.Event", "--", str(item), "clicked", "<int32 0>", "0")
+        assert item is not None, f"no status menu item {label_start!r} in {self.status_menu()}"
+        self.menu("Event", str(item), "clicked", "<int32 0>", "0")
 
-    # What a screen reader sees, over the accessibility bus (a run started with NO_AT_BRIDGE=0).
     def accessible_tree(self):
-        """Nested dicts (role, name, description, states, text, relations, children); None until
-        the program is on the bus."""
-        return json.loads(self.desktop.x(SYSTEM_PYTHON, os.path.join(HELPERS, "accessible_tree.py"),
-                                         str(self.process.pid)))
+        # What a screen reader sees (a run started with NO_AT_BRIDGE=0): nested dicts (role, name,
+        # description, states, text, relations, children); None until the program is on the bus.
+        return json.loads(self.desktop.x(SYSTEM_PYTHON, f"{HERE}/helpers/accessible_tree.py", str(self.process.pid)))
 
     def accessibles(self, role=None, name=None, tree=None):
-        """Every accessible object of the program with `role` (and `name`), depth first."""
+        # Every accessible object of the program with `role` (and `name`), depth first.
         found, stack = [], [tree if tree is not None else self.accessible_tree()]
         while stack:
             if entry := stack.pop():
@@ -337,18 +298,18 @@ class App(Run):
 
 
 class Session:
-    """A private desktop's files, bus and processes. Subclasses start the display server and say
-    what the desktop can tell: `outputs` {name: (x, y, width, height)}, calendar() (None while
-    hidden, else output, rect, full_screen, focused), pixel() (None where it cannot)."""
+    # A private desktop's files, bus and processes; a subclass starts the display server.
 
-    name = "session"
-    framed_first = False  # whether the calendar maps framed before it goes full screen
-    unprivileged = True
+    name, unprivileged, framed_first, outputs = "session", True, False, {}
     bus_config = [f"--config-file={WAYLAND}/portal/bus.conf"]  # starts nothing behind a test's back
-    outputs = {}
 
     def __init__(self):
-        self.user = self.unprivileged and os.geteuid() == 0 and ensure_user() or None
+        self.user = None
+        if self.unprivileged and os.geteuid() == 0:
+            if subprocess.run(["id", USER], capture_output=True).returncode:
+                subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent", "--shell",
+                                "/usr/sbin/nologin", USER], check=True, capture_output=True)
+            self.user = pwd.getpwnam(USER)
         self.root = tempfile.mkdtemp(prefix=f"plenhall-{self.name}-")
         os.chmod(self.root, 0o755)
         self.runtime_dir, self.home = os.path.join(self.root, "runtime"), os.path.join(self.root, "home")
@@ -356,28 +317,18 @@ class Session:
         os.mkdir(self.home)
         self.own(self.runtime_dir, self.home)
         self.processes, self.bus_pid, self.env, self.site, self.portal = [], None, {}, None, []
-        self.binary = BINARY
-        if self.user and BINARY:  # where the unprivileged user can reach it
-            self.binary = shutil.copy2(BINARY, self.root)
-
-    def __enter__(self):
-        self.start()
-        return self
-
-    def __exit__(self, *exc):
-        self.stop()
+        # Where the unprivileged user can reach it.
+        self.binary = shutil.copy2(BINARY, self.root) if self.user and BINARY else BINARY
 
     def own(self, *paths):
-        """Hands files the harness wrote to the desktop's user."""
         for path in paths if self.user else []:
             for directory, _, files in os.walk(path):
                 for name in [directory] + [os.path.join(directory, f) for f in files]:
                     os.chown(name, self.user.pw_uid, self.user.pw_gid)
 
     def command(self, command):
-        if not self.user:
-            return list(command)
-        return ["setpriv", f"--reuid={self.user.pw_uid}", f"--regid={self.user.pw_gid}", "--clear-groups", *command]
+        return ["setpriv", f"--reuid={self.user.pw_uid}", f"--regid={self.user.pw_gid}", "--clear-groups",
+                *command] if self.user else list(command)
 
     def base_env(self, **extra):
         env = {k: v for k, v in os.environ.items() if k not in (
@@ -401,29 +352,22 @@ class Session:
                               timeout=timeout, check=check)
 
     def x(self, *command, check=True):
-        """A command's output; the command runs on this desktop, as its user."""
+        # A command's output; the command runs on this desktop, as its user.
         return self.run(list(command), check=check).stdout
 
     def log(self, name):
-        try:
-            with open(os.path.join(self.root, f"{name}.log")) as f:
-                return f.read()
-        except FileNotFoundError:
-            return ""
+        return read(os.path.join(self.root, f"{name}.log"))
 
     def start_bus(self):
         out = self.x("dbus-daemon", *self.bus_config, "--fork", "--print-address=1", "--print-pid=1", "--nopidfile")
         self.env["DBUS_SESSION_BUS_ADDRESS"], self.bus_pid = out.split()[0], int(out.split()[1])
 
     def stop(self, logs_to=None):
-        """Stops everything, newest first, then the bus; the desktop's own logs go to `logs_to`."""
+        # Stops everything, newest first, then the bus; the desktop's own logs go to `logs_to`.
         for process in reversed(self.processes):
             stop_process(process)
         if self.bus_pid:
-            try:
-                os.kill(self.bus_pid, signal.SIGTERM)
-            except ProcessLookupError:
-                pass
+            subprocess.run(["kill", str(self.bus_pid)], capture_output=True)
         for log in glob.glob(os.path.join(self.root, "*.log")) if logs_to else []:
             os.makedirs(logs_to, exist_ok=True)
             shutil.copy(log, logs_to)
@@ -434,8 +378,8 @@ class Session:
                                 "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner", name)
 
     def start_portal(self):
-        """Debian's xdg-desktop-portal with the test desktop's backend (../wayland/portal/), which
-        binds shortcuts and tells light or dark as a desktop would."""
+        # Debian's xdg-desktop-portal with the test desktop's backend (../wayland/portal/), which
+        # binds shortcuts and says light or dark as a desktop would; again, the frontend alone.
         if not self.portal:
             self.portal.append(self.spawn([SYSTEM_PYTHON, f"{WAYLAND}/portal/test_portal_backend.py"], "backend"))
             wait_until(lambda: self.has_name(TEST_PORTAL), 20, message="the portal backend")
@@ -452,28 +396,19 @@ class Session:
         return self.x("gdbus", "call", "--session", "--dest", TEST_PORTAL, "--object-path",
                       "/com/plenhall/PortalTest", "--method", f"com.plenhall.PortalTest.{method}", *arguments)
 
-    def portal_stats(self):
-        return {k: int(v) if v.isdigit() else v.strip("'") for k, v in
-                re.findall(r"'(\w+)': <(?:uint32 )?([^>]*)>", self.test_portal("Stats"))}
-
-    # The desktop's account of the program's windows.
-
     def state(self, rect, full_screen, focused):
-        centre = (rect[0] + rect[2] / 2, rect[1] + rect[3] / 2)
-        output = next((n for n, (x, y, w, h) in self.outputs.items()
-                       if x <= centre[0] < x + w and y <= centre[1] < y + h), None)
+        x, y = rect[0] + rect[2] / 2, rect[1] + rect[3] / 2
+        output = next((n for n, (ox, oy, w, h) in self.outputs.items() if ox <= x < ox + w and oy <= y < oy + h), None)
         return {"output": output, "rect": tuple(rect), "full_screen": full_screen, "focused": focused}
-
-    def ready(self, app, mark):
-        """Waits until a press of the shortcut reaches `app`, started after mark()."""
 
     def mark(self):
         return None
 
-    def settings(self, app):
-        return None
+    def ready(self, app, mark):
+        # Waits until a press of the shortcut reaches `app`, started after mark().
+        pass
 
-    def pixel(self, x, y):
+    def settings(self, app):
         return None
 
     def resize(self, app, width, height):
@@ -483,32 +418,22 @@ class Session:
         return None
 
 
-def ensure_user():
-    try:
-        return pwd.getpwnam(USER)
-    except KeyError:
-        subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent", "--shell",
-                        "/usr/sbin/nologin", USER], check=True, capture_output=True)
-        return pwd.getpwnam(USER)
-
-
 class Desktop(Session):
-    """A private X desktop: server, openbox, session bus (one with service files, for the
-    accessibility bus)."""
+    # A private X desktop: server, openbox, a session bus that starts the accessibility bus.
 
     name, unprivileged, bus_config = "x11", False, ["--session"]
 
     def __init__(self, server="auto"):
-        """server: "xorg" (two monitors), "xvfb" (one), or "auto" (xorg when its dummy driver is there)."""
+        # server: "xorg" (two monitors), "xvfb" (one), or "auto" (xorg when its dummy driver is there).
         super().__init__()
-        self.server = server
+        self.two_monitors = server == "xorg" or server == "auto" and bool(
+            shutil.which("Xorg") and os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so"))
+        self.outputs = {"DUMMY0": (0, 0, 1280, 800), **({"DUMMY1": (1280, 0, 1280, 800)} if self.two_monitors else {})}
 
     def start(self):
         display = next(n for n in range(90, 200) if not any(
             os.path.exists(p) for p in (f"/tmp/.X11-unix/X{n}", f"/tmp/.X{n}-lock")))
         self.env = {"DISPLAY": f":{display}"}
-        self.two_monitors = self.server == "xorg" or self.server == "auto" and bool(
-            shutil.which("Xorg") and os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so"))
         if self.two_monitors:
             with open(os.path.join(self.root, "xorg.conf"), "w") as f:
                 f.write("".join(f'Section "{s}"\n' + "\n".join(lines) + "\nEndSection\n" for s, lines in XORG_CONF.items()))
@@ -517,9 +442,7 @@ class Desktop(Session):
         else:  # one RandR output, which GTK reports as one monitor
             self.spawn(["Xvfb", f":{display}", "-screen", "0", "1280x800x24", "-nolisten", "tcp"], "xvfb")
         wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, 20, message="the X server")
-        self.outputs = {"DUMMY0": (0, 0, 1280, 800)}
         if self.two_monitors:
-            self.outputs["DUMMY1"] = (1280, 0, 1280, 800)
             self.x("xrandr", "--fb", "2560x800", "--output", "DUMMY0", "--mode", "1280x800", "--pos", "0x0", "--primary")
             self.x("xrandr", "--addmode", "DUMMY1", "1280x800")
             self.x("xrandr", "--output", "DUMMY1", "--mode", "1280x800", "--pos", "1280x0")
@@ -535,11 +458,9 @@ class Desktop(Session):
 
     def app_env(self, app):
         # The runtime directory is the run's own, as its single-instance lock is.
-        runtime = os.path.join(app.home, "runtime")
-        os.makedirs(runtime, mode=0o700, exist_ok=True)
-        return {"XDG_RUNTIME_DIR": runtime, "GDK_BACKEND": "x11", "WEBKIT_DISABLE_COMPOSITING_MODE": "1"}
-
-    # What a user does.
+        os.makedirs(os.path.join(app.home, "runtime"), mode=0o700, exist_ok=True)
+        return {"XDG_RUNTIME_DIR": os.path.join(app.home, "runtime"), "GDK_BACKEND": "x11",
+                "WEBKIT_DISABLE_COMPOSITING_MODE": "1"}
 
     def key(self, combination):
         self.x("xdotool", "key", "--clearmodifiers", combination)
@@ -561,7 +482,7 @@ class Desktop(Session):
         self.x("xdotool", "windowactivate", "--sync", str(window), check=False)
 
     def other_application(self, x=1000, y=600):
-        """Another program's window: (process, window)."""
+        # Another program's window: (process, window).
         title = f"other-{time.monotonic_ns()}"
         process = self.spawn(["xmessage", "-title", title, "-geometry", f"220x80+{x}+{y}", "another application"],
                              "xmessage")
@@ -577,7 +498,7 @@ class Desktop(Session):
         return self.active_window() == window
 
     def helper(self, *arguments):
-        """A second X client (x_helper); waits for its first line."""
+        # A second X client (x_helper); waits for its first line.
         process = subprocess.Popen([X_HELPER, *arguments], env=self.base_env(), stdout=subprocess.PIPE, text=True,
                                    start_new_session=True)
         self.processes.append(process)
@@ -587,11 +508,9 @@ class Desktop(Session):
         self.x("xdotool", "windowsize", "--sync", str(app.calendar()), str(width), str(height))
         return True
 
-    # What the screen shows.
-
     def active_window(self):
-        """The active window once the keyboard focus has followed: a key sent the moment the window
-        manager names a dialog can still reach the window before it."""
+        # The active window once the keyboard focus has followed: a key sent the moment the window
+        # manager names a dialog can still reach the window before it.
         active = self.x("xdotool", "getactivewindow", check=False).strip()
         return int(active) if active and active == self.x("xdotool", "getwindowfocus", check=False).strip() else None
 
@@ -599,7 +518,7 @@ class Desktop(Session):
         return "IsViewable" in self.x("xwininfo", "-id", str(window), check=False)
 
     def geometry(self, window):
-        """Client-area rectangle in root coordinates."""
+        # Client-area rectangle in root coordinates.
         info = self.x("xwininfo", "-id", str(window))
         return tuple(int(re.search(label + r":\s*(-?\d+)", info).group(1))
                      for label in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
@@ -608,40 +527,37 @@ class Desktop(Session):
         return self.x("xprop", "-id", str(window), name, check=False).strip()
 
     def calendar(self, app):
-        window = app.calendar()
-        if not self.is_viewable(window):
+        if not self.is_viewable(window := app.calendar()):
             return None
         # Full screen, and kept above the rest.
         full = all(f"_NET_WM_STATE_{s}" in self.property(window, "_NET_WM_STATE") for s in ("FULLSCREEN", "ABOVE"))
         return self.state(self.geometry(window), full, self.active_window() == window)
 
     def settings(self, app):
-        window = app.settings()
-        return self.is_viewable(window) and {"title": self.property(window, "WM_NAME").split('"')[1],
-                                             "size": self.geometry(window)[2:],
-                                             "focused": self.active_window() == window} or None
+        return self.is_viewable(window := app.settings()) and {
+            "title": self.property(window, "WM_NAME").split('"')[1], "size": self.geometry(window)[2:],
+            "focused": self.active_window() == window} or None
 
     def pixel(self, x, y):
-        """The colour at a point of the screen, as "#rrggbb"."""
+        # The colour at a point of the screen, as "#rrggbb".
         out = self.x("import", "-window", "root", "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-")
         return re.search(r"#[0-9A-Fa-f]{6}", out.split("\n", 1)[1]).group(0).lower()
 
     def watch(self, x, y, colour):
-        """Starts reading one point of the screen; the returned call waits until it shows `colour`
-        and gives the colours that came between."""
+        # Starts reading a point of the screen; the call returned waits until it shows `colour`, and
+        # gives the colours that came between.
         watcher, _ = self.helper("watch", str(x), str(y), colour.lstrip("#"))
-        return lambda: (lambda said: said[1:] if said[:1] == ["seen"] else ["timeout"])(watcher.stdout.readline().split())
+        return lambda: (lambda said: said[1:] if said[:1] == ["seen"] else said)(watcher.stdout.readline().split())
 
     def screenshot(self, test, name):
         os.makedirs(os.path.join(ARTIFACTS, test), exist_ok=True)
-        path = os.path.join(ARTIFACTS, test, f"{name}.png")
-        self.run(["import", "-window", "root", path], check=False)
+        self.run(["import", "-window", "root", path := os.path.join(ARTIFACTS, test, f"{name}.png")], check=False)
         return path
 
 
 class Sway(Session):
-    """A private headless sway (software rendering) with two outputs side by side and the
-    global-shortcuts portal; state from swaymsg, keys through the virtual-keyboard protocol (wtype)."""
+    # Headless sway (software rendering) with two outputs and the global-shortcuts portal; keys
+    # through the virtual-keyboard protocol (wtype), what it shows from swaymsg and grim.
 
     name = "sway"
     outputs = {"HEADLESS-1": (0, 0, 1280, 800), "HEADLESS-2": (1280, 0, 1280, 800)}
@@ -660,10 +576,8 @@ class Sway(Session):
         def sockets():
             assert sway.poll() is None, f"sway exited: {self.log('sway')}"
             names = os.listdir(self.runtime_dir)
-            ipc = [n for n in names if n.startswith("sway-ipc.") and n.endswith(".sock")]
-            wayland = [n for n in names if n.startswith("wayland-") and not n.endswith(".lock")]
-            return ipc and wayland and (ipc[0], wayland[0])
-        ipc, wayland = wait_until(sockets, 20, message="sway's sockets")
+            return [[n for n in names if re.fullmatch(pattern, n)][:1] for pattern in (r"sway-ipc\..*\.sock", r"wayland-\d+")]
+        [ipc], [wayland] = wait_until(lambda: all(sockets()) and sockets(), 20, message="sway's sockets")
         self.env = {"WAYLAND_DISPLAY": wayland, "SWAYSOCK": os.path.join(self.runtime_dir, ipc),
                     "XDG_SESSION_TYPE": "wayland"}
         wait_until(lambda: len(self.msg("-t", "get_outputs")) == 2, 20, message="two outputs")
@@ -679,10 +593,10 @@ class Sway(Session):
     def msg(self, *arguments):
         result = self.run(["swaymsg", "--raw", *arguments], check=False)
         assert result.returncode == 0, f"swaymsg {arguments}: {result.stdout}{result.stderr}"
-        return json.loads(result.stdout) if result.stdout.strip() else None
+        return json.loads(result.stdout or "null")
 
     def views(self):
-        """Every mapped window, with the output it is on under "output"."""
+        # Every mapped window, with the output it is on.
         found, stack = [], [(self.msg("-t", "get_tree"), None)]
         while stack:
             node, output = stack.pop()
@@ -693,24 +607,30 @@ class Sway(Session):
 
     def ours(self, app, settings):
         # The settings window has a width of its own, narrower than any calendar.
-        return next((v for v in self.views() if v["pid"] == app.process.pid and v.get("app_id") == APP_ID
+        view = next((v for v in self.views() if v["pid"] == app.process.pid and v.get("app_id") == APP_ID
                      and (v["window_rect"]["width"] == 440) == settings), None)
+        return view and (view, tuple(view["window_rect"][k] for k in ("width", "height")))
 
     def calendar(self, app):
-        view = self.ours(app, False)
+        view, _ = self.ours(app, False) or (None, None)
         return view and self.state([view["rect"][k] for k in ("x", "y", "width", "height")],
                                    view["fullscreen_mode"] == 1, view["focused"])
 
     def settings(self, app):
-        view = self.ours(app, True)
-        return view and {"title": view["name"], "size": (view["window_rect"]["width"], view["window_rect"]["height"]),
-                         "focused": view["focused"]}
+        view, size = self.ours(app, True) or (None, None)
+        return view and {"title": view["name"], "size": size, "focused": view["focused"]}
+
+    def portal_stats(self):
+        return dict(re.findall(r"'(\w+)': <(?:uint32 )?'?([^'>]*)'?>", self.test_portal("Stats")))
 
     def mark(self):
         return self.portal_stats()["sessions"]
 
+    def ready(self, app, mark):
+        wait_until(lambda: self.portal_stats()["sessions"] != mark, 20, message="the portal session")
+
     def binds(self):
-        return self.portal_stats()["binds"]
+        return int(self.portal_stats()["binds"])
 
     def holds_shortcut(self):
         return self.portal_stats()["preferred_trigger"] == "CTRL+ALT+LOGO+c"
@@ -718,11 +638,8 @@ class Sway(Session):
     def forget_shortcut(self):
         self.test_portal("Forget")
 
-    def ready(self, app, mark):
-        wait_until(lambda: self.portal_stats()["sessions"] > mark, 20, message="the portal session")
-
     def press_shortcut(self, app=None):
-        # Retried until the desktop holds the shortcut for a session: a press before goes nowhere.
+        # Again until the desktop holds the shortcut for a session: a press before goes nowhere.
         wait_until(lambda: "uint32 0" not in self.test_portal("Trigger", "toggle-calendar", "0", "token"), 20,
                    message="a session holding the shortcut")
 
@@ -740,6 +657,7 @@ class Sway(Session):
         self.run(["wtype", "-s", "300", "-k", name])
 
     def other_application(self):
+        # Another program's window, where the desktop puts new windows: (process, title).
         title = f"other-{time.monotonic_ns()}"
         process = subprocess.Popen(self.command([SYSTEM_PYTHON, f"{WAYLAND}/helpers/other_window.py", title]),
                                    env=self.base_env(), stdout=subprocess.PIPE, text=True, start_new_session=True)
@@ -754,15 +672,11 @@ class Sway(Session):
         return any(v["focused"] and v.get("name") == title for v in self.views())
 
     def resize(self, app, width, height):
-        self.msg(f"[pid={app.process.pid}]", "resize", "set", "width", f"{width} px", "height", f"{height} px")
-        return True
-
-    def grim(self, *arguments):
-        return subprocess.run(self.command(["grim", *arguments]), env=self.base_env(), capture_output=True,
-                              timeout=20, check=True).stdout
+        return self.msg(f"[pid={app.process.pid}]", "resize", "set", "width", f"{width} px", "height", f"{height} px")
 
     def pixel(self, x, y):
-        return "#" + self.grim("-t", "ppm", "-g", f"{x},{y} 1x1", "-")[-3:].hex()
+        return "#" + subprocess.run(self.command(["grim", "-t", "ppm", "-g", f"{x},{y} 1x1", "-"]), env=self.base_env(),
+                                    capture_output=True, timeout=20, check=True).stdout[-3:].hex()
 
     def watch(self, x, y, colour):
         seen = [self.pixel(x, y)]
@@ -776,18 +690,17 @@ class Sway(Session):
         return lambda: watcher.join() or (seen[1:-1] if seen[-1] == colour else ["timeout"])
 
     def screenshot(self, test, name):
-        os.makedirs(os.path.join(ARTIFACTS, self.name, test), exist_ok=True)
-        shot = os.path.join(self.home, f"{name}.png")  # where the desktop's user may write
-        self.grim(shot)
-        return shutil.copy(shot, os.path.join(ARTIFACTS, self.name, test))
+        os.makedirs(directory := os.path.join(ARTIFACTS, self.name, test), exist_ok=True)
+        self.run(["grim", shot := os.path.join(self.home, f"{name}.png")])  # where the desktop's user may write
+        return shutil.copy(shot, directory)
 
 
 class Compositor(Session):
-    """A compositor driven by a helper (../wayland/helpers/) that answers one line a command."""
+    # A compositor driven by ../wayland/helpers/hands.py, which answers one line a command.
 
     SOCKET = "wayland-plenhall"
 
-    def start_compositor(self, command, env):
+    def start_compositor(self, command, **env):
         self.start_bus()
         compositor = self.spawn(command, self.name, env=self.base_env(**env))
 
@@ -795,18 +708,19 @@ class Compositor(Session):
             assert compositor.poll() is None, f"{self.name} exited: {self.log(self.name)}"
             return os.path.exists(os.path.join(self.runtime_dir, self.SOCKET))
         wait_until(up, 20, message=f"{self.name}'s socket")
-        self.env.update(WAYLAND_DISPLAY=self.SOCKET, XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP=env[
-            "XDG_CURRENT_DESKTOP"])
-        self.control = subprocess.Popen(self.command([SYSTEM_PYTHON, f"{WAYLAND}/helpers/hands.py", self.name]),
-                                        env=self.base_env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        text=True, start_new_session=True)
-        self.processes.append(self.control)
-        assert self.control.stdout.readline().strip() == "ready", f"no hands on {self.name}: {self.log(self.name)}"
+        self.env.update(WAYLAND_DISPLAY=self.SOCKET, XDG_SESSION_TYPE="wayland",
+                        XDG_CURRENT_DESKTOP=env["XDG_CURRENT_DESKTOP"])
+        self.hands = subprocess.Popen(self.command([SYSTEM_PYTHON, f"{WAYLAND}/helpers/hands.py", self.name]),
+                                      env=self.base_env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
+                                      start_new_session=True)
+        self.processes.append(self.hands)
+        assert self.ask(None) == "ready"
 
     def ask(self, line):
-        self.control.stdin.write(line + "\n")
-        self.control.stdin.flush()
-        answer = self.control.stdout.readline().strip()
+        if line:
+            self.hands.stdin.write(line + "\n")
+            self.hands.stdin.flush()
+        answer = self.hands.stdout.readline().strip()
         assert answer and not answer.startswith("error"), f"{self.name} {line!r}: {answer or 'no answer'}"
         return answer
 
@@ -816,35 +730,33 @@ class Compositor(Session):
 
 
 class Mutter(Compositor):
-    """mutter 43 headless with two virtual monitors of different sizes, no XWayland. Bare mutter
-    tells nobody where a window is: the scenarios' page reports its size, visibility and focus
-    (STATE_PAGE), and the size names the monitor. No global-shortcuts portal: the shortcut a user
-    sets in GNOME's settings starts the program with the bare link, which toggles."""
+    # mutter 43 headless with two virtual monitors of different sizes, no XWayland. It tells nobody
+    # where a window is: STATE_PAGE says its size, visibility and focus, and the size names the
+    # monitor. No global-shortcuts portal: a shortcut set in GNOME's settings would start the program
+    # with the bare link, which toggles.
 
-    name, framed_first = "mutter", True
+    name, framed_first = "mutter", True  # framed where mutter places it, then full screen
     outputs = {"Meta-0": (0, 0, 1280, 800), "Meta-1": (1280, 0, 1440, 900)}
 
     def start(self):
         self.start_compositor(["mutter", "--headless", "--wayland", "--no-x11", f"--wayland-display={self.SOCKET}",
                                "--virtual-monitor", "1280x800", "--virtual-monitor", "1440x900"],
-                              {"XDG_CURRENT_DESKTOP": "GNOME"})
+                              XDG_CURRENT_DESKTOP="GNOME")
         self.ask("arrange " + " ".join(f"{n} {x} {y}" for n, (x, y, *_) in self.outputs.items()))
-        monitors = wait_until(lambda: (lambda m: m if {c["connector"]: (c["x"], c["y"], c["width"], c["height"])
-                                                       for c in m} == self.outputs else None)(json.loads(self.ask("monitors"))),
-                              10, message="the monitors arranged")
+        wait_until(lambda: {m["connector"]: (m["x"], m["y"], m["width"], m["height"]) for m in json.loads(
+            self.ask("monitors"))} == self.outputs, 10, message="the monitors arranged")
 
     def press_shortcut(self, app):
         assert app.launch_again("plenhall://").returncode == 0
 
     def calendar(self, app):
-        states = [s.split() for s in self.site.reports() if s.startswith("state ")]
-        if not states or states[-1][1] != "visible":
+        said = ([s.split() for s in self.site.reports() if s.startswith("state ")] or [[]])[-1]
+        if said[1:2] != ["visible"]:
             return None
-        width, height = (int(n) for n in states[-1][2].split("x"))
-        output = next((n for n, rect in self.outputs.items() if rect[2:] == (width, height)), None)
-        rect = self.outputs[output] if output else (0, 0, width, height)
+        size = tuple(int(n) for n in said[2].split("x"))
+        output = next((n for n, rect in self.outputs.items() if rect[2:] == size), None)
         # Filling a monitor: full screen or maximized, which mutter does not tell apart here.
-        return self.state(rect, output is not None, states[-1][3] == "focus=true")
+        return self.state(self.outputs[output] if output else (0, 0, *size), output is not None, said[3] == "focus=true")
 
     def type(self, text):
         self.ask("keys " + " ".join(str(ord(c)) for c in text))  # Latin-1 keysyms are the characters
@@ -854,58 +766,55 @@ class Mutter(Compositor):
 
 
 class KWin(Compositor):
-    """kwin_wayland 5.27 virtual with two outputs, its shortcut daemon and Plasma's real
-    global-shortcuts portal (xdg-desktop-portal-kde); a press goes through KWin's own input."""
+    # kwin_wayland 5.27 virtual with two outputs, its shortcut daemon and Plasma's real
+    # global-shortcuts portal (xdg-desktop-portal-kde); a press goes through KWin's own input.
 
     name = "kwin"
     outputs = {"Virtual-0": (0, 0, 1280, 800), "Virtual-1": (1280, 0, 1280, 800)}
-    BACKEND = next(iter(glob.glob("/usr/lib/*/libexec/xdg-desktop-portal-kde")), "xdg-desktop-portal-kde")
     KEYS = {"ctrl": 29, "alt": 56, "super": 125, "F2": 60, **{c: 16 + i for i, c in enumerate("qwertyuiop")},
             **{c: 30 + i for i, c in enumerate("asdfghjkl")}, **{c: 44 + i for i, c in enumerate("zxcvbnm")}}
-    QT_META_CTRL_ALT_C = 0x10000000 | 0x04000000 | 0x08000000 | ord("C")
 
     def start(self):
         # Debian gives kwin_wayland a file capability that a container's bounding set may lack,
         # and exec then fails; a plain copy runs anywhere.
-        kwin = shutil.copy("/usr/bin/kwin_wayland", self.root)
-        self.start_compositor([kwin, "--virtual", "--output-count", "2", "--width", "1280", "--height", "800",
-                               "--no-lockscreen", "--no-kactivities", "--socket", self.SOCKET],
-                              {"KWIN_COMPOSE": "Q", "KWIN_WAYLAND_NO_PERMISSION_CHECKS": "1",
-                               "XDG_CURRENT_DESKTOP": "KDE"})
-        # The backend first: this bus starts nothing when the frontend looks for it. Its debug log
-        # names each call it gets.
-        self.spawn([self.BACKEND], "portal-kde", env=self.base_env(QT_LOGGING_RULES="xdp-kde-GlobalShortcuts.debug=true"))
+        self.start_compositor([shutil.copy("/usr/bin/kwin_wayland", self.root), "--virtual", "--output-count", "2",
+                               "--width", "1280", "--height", "800", "--no-lockscreen", "--no-kactivities", "--socket",
+                               self.SOCKET], KWIN_COMPOSE="Q", KWIN_WAYLAND_NO_PERMISSION_CHECKS="1",
+                              XDG_CURRENT_DESKTOP="KDE")
+        # The backend first, as this bus starts nothing; its log names each call it gets.
+        self.spawn(glob.glob("/usr/lib/*/libexec/xdg-desktop-portal-kde")[:1], "portal-kde",
+                   env=self.base_env(QT_LOGGING_RULES="xdp-kde-GlobalShortcuts.debug=true"))
         wait_until(lambda: self.has_name("org.freedesktop.impl.portal.desktop.kde"), 20, message="the KDE portal")
         self.spawn([FRONTEND, "--replace"], "portal")
         wait_until(lambda: self.has_name("org.freedesktop.portal.Desktop"), 20, message="the portal")
 
-    def portal_calls(self, method):
-        return self.log("portal-kde").count(f"{method} called")
-
     def mark(self):
-        return self.portal_calls("ListShortcuts")
+        return self.log("portal-kde").count("ListShortcuts called")
+
+    def ready(self, app, mark):
+        wait_until(lambda: self.mark() > mark, 20, message="the shortcut listed")
 
     def binds(self):
-        return self.portal_calls("BindShortcuts")
+        return self.log("portal-kde").count("BindShortcuts called")
 
     def kglobalaccel(self, path, method, *arguments):
         return self.x("gdbus", "call", "--session", "--dest", "org.kde.kglobalaccel", "--object-path", path,
                       "--method", method, *arguments)
 
     def holds_shortcut(self):
-        # Plasma 5.27's portal names the daemon's component after the session token, Debian's
-        # portal knowing no app id for a program outside a sandbox.
-        return str(self.QT_META_CTRL_ALT_C) in self.kglobalaccel(
+        # Plasma 5.27's portal names the daemon's component after the session token (Debian's portal
+        # knows no app id for a program outside a sandbox); Qt's code for Meta+Ctrl+Alt+C.
+        return str(0x10000000 | 0x04000000 | 0x08000000 | ord("C")) in self.kglobalaccel(
             "/component/plenhall_desktop", "org.kde.kglobalaccel.Component.allShortcutInfos")
 
     def forget_shortcut(self):
         self.kglobalaccel("/kglobalaccel", "org.kde.KGlobalAccel.unregister", "plenhall_desktop", "toggle-calendar")
 
-    def ready(self, app, mark):
-        wait_until(lambda: self.portal_calls("ListShortcuts") > mark, 20, message="the shortcut listed")
+    def windows(self):
+        return json.loads(self.ask("windows"))
 
     def calendar(self, app):
-        window = next((w for w in json.loads(self.ask("windows")) if w["pid"] == app.process.pid), None)
+        window = next((w for w in self.windows() if w["pid"] == app.process.pid), None)
         return window and self.state(window["geometry"], window["fullScreen"], window["active"])
 
     def press_shortcut(self, app=None, combination=SHORTCUT):
@@ -920,20 +829,17 @@ class KWin(Compositor):
     other_application = Sway.other_application
 
     def focus_other(self, title):
-        x, y, width, height = next(w["geometry"] for w in json.loads(self.ask("windows")) if w["caption"] == title)
+        x, y, width, height = next(w["geometry"] for w in self.windows() if w["caption"] == title)
         self.ask(f"pointer {x + width // 2} {y + height // 2}")
         self.ask("click")
 
     def other_focused(self, title):
-        return any(w["caption"] == title and w["active"] for w in json.loads(self.ask("windows")))
-
-
-DESKTOPS = {"x11": Desktop, "sway": Sway, "mutter": Mutter, "kwin": KWin}
+        return any(w["caption"] == title and w["active"] for w in self.windows())
 
 
 class DesktopTest(unittest.TestCase):
-    """One desktop (PLENHALL_E2E_DESKTOP, X11 unless told) and one fixture site for the test class;
-    one app per test."""
+    # One desktop (PLENHALL_E2E_DESKTOP, X11 unless told) and one fixture site for the test class;
+    # one app per test.
 
     desktop = site = None
 
@@ -941,7 +847,8 @@ class DesktopTest(unittest.TestCase):
     def setUpClass(cls):
         if not BINARY:
             raise unittest.SkipTest("PLENHALL_E2E_BINARY is not set")
-        cls.desktop = DESKTOPS[os.environ.get("PLENHALL_E2E_DESKTOP", "x11")]()
+        cls.desktop = {"x11": Desktop, "sway": Sway, "mutter": Mutter, "kwin": KWin}[
+            os.environ.get("PLENHALL_E2E_DESKTOP", "x11")]()
         cls.site = cls.desktop.site = Site()
         try:
             cls.desktop.start()
@@ -965,15 +872,14 @@ class DesktopTest(unittest.TestCase):
         directory = os.path.join(ARTIFACTS, self.desktop.name, self.id().split(".")[-1])
         for index, app in enumerate(self.apps):
             app.stop()
-            if app.log_path:
-                os.makedirs(directory, exist_ok=True)
-                shutil.copy(app.log_path, os.path.join(directory, f"program-{index}.log"))
+            os.makedirs(directory, exist_ok=True)
+            app.log_path and shutil.copy(app.log_path, os.path.join(directory, f"program-{index}.log"))
         for app in self.apps:
             shutil.rmtree(app.home, ignore_errors=True)
 
     def launch(self, preferences=None, home=None, onboarded=True, start_env=None):
-        """A run of the program; a new home gets `preferences` (onboarded unless told otherwise), a
-        reused home keeps what the earlier run left. Returns once a press of the shortcut reaches it."""
+        # A run of the program; a new home gets `preferences` (onboarded unless told otherwise), a
+        # reused home keeps what the earlier run left. Returns once a press of the shortcut reaches it.
         if home is None:
             preferences = {"hasOnboarded": True, **(preferences or {})} if onboarded else dict(preferences or {})
         app = App(self.desktop, home=home, preferences=preferences if preferences or home is None else None)
@@ -994,7 +900,7 @@ class DesktopTest(unittest.TestCase):
         self.desktop.key(SHORTCUT)
 
     def start_recording(self, settings):
-        """Presses the settings window's shortcut button from the keyboard: the next keys are recorded."""
+        # Presses the settings window's shortcut button from the keyboard: the next keys are recorded.
         self.wait_active(settings)
         self.desktop.key("Tab")
         # The button starts recording as it handles the key, before the window reads the next one.
