@@ -46,15 +46,16 @@ XORG_CONF = {"ServerFlags": ['Option "AutoAddDevices" "false"', 'Option "AutoEna
                         'SubSection "Display"', "Depth 24", "Virtual 2560 1600", "EndSubSection"]}
 # A field that says what it holds when F2 is pressed, on a page that says when it loaded; the
 # scenarios' page also says what its window is whenever that changes.
-FIELD_SCRIPT = ('const field = document.getElementById("field"), report = w => fetch("/report?" + encodeURIComponent(w));'
+FIELD_SCRIPT = ('const field = document.getElementById("field");'
+                'const report = w => fetch("/report?" + encodeURIComponent(w));'
                 'report("loaded"); field.focus();'
                 'document.addEventListener("keydown", e => { if (e.key === "F2") report("field=" + field.value); });')
 FIELD_PAGE = ('<!doctype html><html><body style="background:#fff"><input id=field autofocus><script>'
               + FIELD_SCRIPT + "</script></body></html>")
 STATE_PAGE = ('<!doctype html><html><body style="background:#fff"><h1>Fixture calendar</h1>'
               '<input id=field style="font:32px sans-serif;width:600px"><script>' + FIELD_SCRIPT +
-              'let last = ""; setInterval(() => { const now = `state ${document.visibilityState} '
-              '${innerWidth}x${innerHeight} focus=${document.hasFocus()}`; if (now !== last) report(last = now); }, 50);'
+              'let last = ""; setInterval(() => { const now = `state ${document.visibilityState} ${innerWidth}x'
+              '${innerHeight} focus=${document.hasFocus()}`; if (now !== last) report(last = now); }, 50);'
               "</script></body></html>")
 
 
@@ -187,7 +188,8 @@ class App:
                 (script, f'#!/bin/sh\nfor url in "$@"; do printf "%s\\n" "$url" >> "{self.opened_path}"; done\n'),
                 (f"{applications}/recorder.desktop",
                  entry.format("Recorder", script, "".join(f"x-scheme-handler/{s};" for s in self.SCHEMES))),
-                (f"{applications}/{APP_ID}.desktop", entry.format("Plenhall", desktop.binary, "x-scheme-handler/plenhall;")),
+                (f"{applications}/{APP_ID}.desktop",
+                 entry.format("Plenhall", desktop.binary, "x-scheme-handler/plenhall;")),
                 (f"{self.config_dir}/mimeapps.list", "[Default Applications]\n" + "".join(
                     f"x-scheme-handler/{s}=recorder.desktop\n" for s in self.SCHEMES)
                  + f"x-scheme-handler/plenhall={APP_ID}.desktop\n")]:
@@ -408,9 +410,6 @@ class Session:
         # Waits until a press of the shortcut reaches `app`, started after mark().
         pass
 
-    def settings(self, app):
-        return None
-
     def resize(self, app, width, height):
         return False
 
@@ -436,14 +435,16 @@ class Desktop(Session):
         self.env = {"DISPLAY": f":{display}"}
         if self.two_monitors:
             with open(os.path.join(self.root, "xorg.conf"), "w") as f:
-                f.write("".join(f'Section "{s}"\n' + "\n".join(lines) + "\nEndSection\n" for s, lines in XORG_CONF.items()))
+                f.write("".join(f'Section "{s}"\n' + "\n".join(lines) + "\nEndSection\n"
+                                for s, lines in XORG_CONF.items()))
             self.spawn(["Xorg", f":{display}", "-config", f"{self.root}/xorg.conf", "-logfile", f"{self.root}/xorg.log",
                         "-noreset", "-nolisten", "tcp"], "xorg-out")
         else:  # one RandR output, which GTK reports as one monitor
             self.spawn(["Xvfb", f":{display}", "-screen", "0", "1280x800x24", "-nolisten", "tcp"], "xvfb")
         wait_until(lambda: self.run(["xdpyinfo"], check=False).returncode == 0, 20, message="the X server")
         if self.two_monitors:
-            self.x("xrandr", "--fb", "2560x800", "--output", "DUMMY0", "--mode", "1280x800", "--pos", "0x0", "--primary")
+            self.x("xrandr", "--fb", "2560x800", "--output", "DUMMY0", "--mode", "1280x800", "--pos", "0x0",
+                   "--primary")
             self.x("xrandr", "--addmode", "DUMMY1", "1280x800")
             self.x("xrandr", "--output", "DUMMY1", "--mode", "1280x800", "--pos", "1280x0")
             # The dummy driver reports its second output disconnected until the outputs are probed
@@ -576,7 +577,8 @@ class Sway(Session):
         def sockets():
             assert sway.poll() is None, f"sway exited: {self.log('sway')}"
             names = os.listdir(self.runtime_dir)
-            return [[n for n in names if re.fullmatch(pattern, n)][:1] for pattern in (r"sway-ipc\..*\.sock", r"wayland-\d+")]
+            return [[n for n in names if re.fullmatch(pattern, n)][:1]
+                    for pattern in (r"sway-ipc\..*\.sock", r"wayland-\d+")]
         [ipc], [wayland] = wait_until(lambda: all(sockets()) and sockets(), 20, message="sway's sockets")
         self.env = {"WAYLAND_DISPLAY": wayland, "SWAYSOCK": os.path.join(self.runtime_dir, ipc),
                     "XDG_SESSION_TYPE": "wayland"}
@@ -689,11 +691,6 @@ class Sway(Session):
         watcher.start()
         return lambda: watcher.join() or (seen[1:-1] if seen[-1] == colour else ["timeout"])
 
-    def screenshot(self, test, name):
-        os.makedirs(directory := os.path.join(ARTIFACTS, self.name, test), exist_ok=True)
-        self.run(["grim", shot := os.path.join(self.home, f"{name}.png")])  # where the desktop's user may write
-        return shutil.copy(shot, directory)
-
 
 class Compositor(Session):
     # A compositor driven by ../wayland/helpers/hands.py, which answers one line a command.
@@ -756,7 +753,8 @@ class Mutter(Compositor):
         size = tuple(int(n) for n in said[2].split("x"))
         output = next((n for n, rect in self.outputs.items() if rect[2:] == size), None)
         # Filling a monitor: full screen or maximized, which mutter does not tell apart here.
-        return self.state(self.outputs[output] if output else (0, 0, *size), output is not None, said[3] == "focus=true")
+        return self.state(self.outputs[output] if output else (0, 0, *size), output is not None,
+                          said[3] == "focus=true")
 
     def type(self, text):
         self.ask("keys " + " ".join(str(ord(c)) for c in text))  # Latin-1 keysyms are the characters

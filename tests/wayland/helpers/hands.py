@@ -1,19 +1,18 @@
-"""A user's hands on a headless mutter or KWin (argv[1]), and the compositor's own account.
-
-Answers commands from stdin, one a line, with one line: "ok", a JSON value or "error: …"; says
-"ready" first, or one line and exits 1.
-  pointer X Y      the pointer to X,Y of the output layout
-  click            (KWin) the left button, pressed and released where the pointer is
-  keys CHORD…      each chord's keys pressed in order, then released (KWin: evdev codes joined by
-                   "+"; mutter: X keysyms, one a chord)
-  windows          (KWin) [{caption, pid, fullScreen, active, geometry: [x, y, width, height]}]
-  monitors         (mutter) the logical monitors: connector, x, y, width, height
-mutter: one remote-desktop session for the whole run (mutter ends it when its caller leaves the
-bus, and its virtual devices are the seat's only pointer and keyboard). KWin: its fake-input
-protocol spoken on the Wayland socket (offered to anyone with KWIN_WAYLAND_NO_PERMISSION_CHECKS=1),
-so a press goes through KWin's input handling, global shortcuts included; its windows from a KWin
-script that reports back over the bus.
-"""
+# A user's hands on a headless mutter or KWin (argv[1]), and the compositor's own account.
+#
+# Answers commands from stdin, one a line, with one line: "ok", a JSON value or "error: …"; says
+# "ready" first, or one line and exits 1.
+#   pointer X Y      the pointer to X,Y of the output layout
+#   click            (KWin) the left button, pressed and released where the pointer is
+#   keys CHORD…      each chord's keys pressed in order, then released (KWin: evdev codes joined by
+#                    "+"; mutter: X keysyms, one a chord)
+#   windows          (KWin) [{caption, pid, fullScreen, active, geometry: [x, y, width, height]}]
+#   monitors         (mutter) the logical monitors: connector, x, y, width, height
+# mutter: one remote-desktop session for the whole run (mutter ends it when its caller leaves the
+# bus, and its virtual devices are the seat's only pointer and keyboard). KWin: its fake-input
+# protocol spoken on the Wayland socket (offered to anyone with KWIN_WAYLAND_NO_PERMISSION_CHECKS=1),
+# so a press goes through KWin's input handling, global shortcuts included; its windows from a KWin
+# script that reports back over the bus.
 
 import json
 import os
@@ -61,19 +60,23 @@ class Mutter:
             for pressed in (True, False):
                 self.send("NotifyKeyboardKeysym", "(ub)", int(symbol, 0), pressed)
 
+    def state(self):
+        # The layout's serial, and the current mode (id, width, height…) of each connector.
+        serial, physical, logical, _ = call(self.CONFIG, "/org/gnome/Mutter/DisplayConfig", self.CONFIG,
+                                            "GetCurrentState",
+                                            reply="(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})")
+        return serial, logical, {name: next(m for m in found if m[6].get("is-current"))
+                                 for (name, *_), found, _ in physical}
+
     def monitors(self):
-        _, physical, logical, _ = call(self.CONFIG, "/org/gnome/Mutter/DisplayConfig", self.CONFIG, "GetCurrentState",
-                                       reply="(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})")
-        modes = {name: next(m for m in found if m[6].get("is-current")) for (name, *_), found, _ in physical}
+        _, logical, modes = self.state()
         return json.dumps([{"connector": m[0], "x": x, "y": y, "width": modes[m[0]][1], "height": modes[m[0]][2]}
                            for x, y, _, _, _, (m, *_), _ in logical])
 
     def arrange(self, *layout):
-        """CONNECTOR X Y… where the monitors go, the first the primary, until mutter ends."""
-        serial, physical, _, _ = call(self.CONFIG, "/org/gnome/Mutter/DisplayConfig", self.CONFIG, "GetCurrentState",
-                                      reply="(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})")
-        modes = {name: next(m[0] for m in found if m[6].get("is-current")) for (name, *_), found, _ in physical}
-        logical = [(int(layout[i + 1]), int(layout[i + 2]), 1.0, 0, i == 0, [(layout[i], modes[layout[i]], {})])
+        # CONNECTOR X Y… where the monitors go, the first the primary, until mutter ends.
+        serial, _, modes = self.state()
+        logical = [(int(layout[i + 1]), int(layout[i + 2]), 1.0, 0, i == 0, [(layout[i], modes[layout[i]][0], {})])
                    for i in range(0, len(layout), 3)]
         call(self.CONFIG, "/org/gnome/Mutter/DisplayConfig", self.CONFIG, "ApplyMonitorsConfig",
              "(uua(iiduba(ssa{sv}))a{sv})", serial, 1, logical, {})  # 1: temporary, nothing to confirm
@@ -129,7 +132,7 @@ class KWin:
         self.socket.sendall(struct.pack("<II", obj, (8 + len(payload)) << 16 | opcode) + payload)
 
     def roundtrip(self):
-        """Waits until KWin has handled everything sent so far (wl_display.sync)."""
+        # Waits until KWin has handled everything sent so far (wl_display.sync).
         callback, self.next_id = self.next_id, self.next_id + 1
         self.send(1, 0, struct.pack("<I", callback))
         while True:
@@ -142,7 +145,8 @@ class KWin:
             assert obj != 1 or size_opcode & 0xFFFF, "protocol error: " + body[12:].decode(errors="replace")
             if obj == 2:  # wl_registry.global
                 name, length = struct.unpack_from("<II", body)
-                self.globals[body[8:7 + length].decode()] = (name, struct.unpack_from("<I", body, 8 + (length + 3) // 4 * 4)[0])
+                version = struct.unpack_from("<I", body, 8 + (length + 3) // 4 * 4)[0]
+                self.globals[body[8:7 + length].decode()] = (name, version)
             if obj == callback:
                 return
 
@@ -182,5 +186,5 @@ for line in sys.stdin:
     command, *arguments = line.split()
     try:
         print(getattr(hands, command)(*([arguments] if command == "keys" else arguments)) or "ok", flush=True)
-    except (GLib.Error, OSError, ValueError, KeyError, AttributeError, IndexError, TypeError) as error:
+    except Exception as error:  # noqa: BLE001 (any fault of a command is its answer)
         print(f"error: {command}: {error}", flush=True)

@@ -1,15 +1,14 @@
 #!/usr/bin/python3
-"""The test desktop's portal backend for Debian's real xdg-desktop-portal (plenhall-test.portal's
-directory in XDG_DESKTOP_PORTAL_DIR, XDG_CURRENT_DESKTOP=plenhalltest): global shortcuts, which it
-keeps across sessions as KDE does, and the appearance's color-scheme. Steered on its bus name at
-/com/plenhall/PortalTest, interface com.plenhall.PortalTest:
-  Trigger(s id, t timestamp, s token) -> u   the user presses the shortcut: Activated for every live
-                                             session once `id` is bound; how many heard it
-  Refuse(b)                                  BindShortcuts answers "cancelled" from now on, or not
-  Forget()                                   as if the desktop had never bound anything
-  SetColorScheme(u)                          the user picks dark (1) or light (2)
-  Stats() -> a{sv}                           binds, sessions (u), preferred_trigger (s)
-"""
+# The test desktop's portal backend for Debian's real xdg-desktop-portal (plenhall-test.portal's
+# directory in XDG_DESKTOP_PORTAL_DIR, XDG_CURRENT_DESKTOP=plenhalltest): global shortcuts, which it
+# keeps across sessions as KDE does, and the appearance's color-scheme. Steered on its bus name at
+# /com/plenhall/PortalTest, interface com.plenhall.PortalTest:
+#   Trigger(s id, t timestamp, s token) -> u   the user presses the shortcut: Activated for every live
+#                                              session once `id` is bound; how many heard it
+#   Refuse(b)                                  BindShortcuts answers "cancelled" from now on, or not
+#   Forget()                                   as if the desktop had never bound anything
+#   SetColorScheme(u)                          the user picks dark (1) or light (2)
+#   Stats() -> a{sv}                           binds, sessions (u), preferred_trigger (s)
 
 import signal
 import time
