@@ -16,7 +16,6 @@ import os
 import pwd
 import re
 import shutil
-import signal
 import socket
 import subprocess
 import tempfile
@@ -214,19 +213,11 @@ class App:
         if self.process:
             stop_process(self.process)
 
-    def web_processes(self):
-        # Process ids of the web engine's content processes started by this run.
-        return [int(pid) for pid in subprocess.run(["pgrep", "-f", "WebKitWebProcess"], capture_output=True,
-                                                   text=True).stdout.split()
-                if f"HOME={self.home}" in read(f"/proc/{pid}/environ").split("\0")]
-
     def kill_web_processes(self):
         # Ends the engine's content processes of this run, as a crash would.
-        for pid in self.web_processes():
-            try:
-                os.kill(pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
+        for pid in subprocess.run(["pgrep", "-f", "WebKitWebProcess"], capture_output=True, text=True).stdout.split():
+            if f"HOME={self.home}" in read(f"/proc/{pid}/environ").split("\0"):
+                subprocess.run(["kill", "-KILL", pid], capture_output=True)
 
     def environment(self, **extra):
         return {**self.desktop.base_env(**extra), **self.desktop.app_env(self), "HOME": self.home,
@@ -264,11 +255,9 @@ class App:
         return self.window("settings")
 
     # The status menu, driven over D-Bus as a panel would.
-    MENU = ["gdbus", "call", "--session", "--dest", APP_ID, "--object-path",
-            "/org/ayatana/NotificationItem/plenhall_desktop/Menu", "--method", "com.canonical.dbusmenu."]
-
     def menu(self, method, *arguments):
-        return self.desktop.x(*self.MENU[:-1], self.MENU[-1] + method, "--", *arguments)
+        return self.desktop.gdbus(APP_ID, "/org/ayatana/NotificationItem/plenhall_desktop/Menu",
+                                  "com.canonical.dbusmenu." + method, "--", *arguments)
 
     def status_menu(self):
         # [(id, label or None, is_separator)] in menu order.
@@ -375,9 +364,13 @@ class Session:
             shutil.copy(log, logs_to)
         shutil.rmtree(self.root, ignore_errors=True)
 
+    def gdbus(self, destination, path, method, *arguments):
+        return self.x("gdbus", "call", "--session", "--dest", destination, "--object-path", path, "--method", method,
+                      *arguments)
+
     def has_name(self, name):
-        return "true" in self.x("gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
-                                "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.NameHasOwner", name)
+        return "true" in self.gdbus("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                    "org.freedesktop.DBus.NameHasOwner", name)
 
     def start_portal(self):
         # Debian's xdg-desktop-portal with the test desktop's backend (../wayland/portal/), which
@@ -395,8 +388,7 @@ class Session:
         wait_until(lambda: not self.has_name("org.freedesktop.portal.Desktop"), 10, message="the portal gone")
 
     def test_portal(self, method, *arguments):
-        return self.x("gdbus", "call", "--session", "--dest", TEST_PORTAL, "--object-path",
-                      "/com/plenhall/PortalTest", "--method", f"com.plenhall.PortalTest.{method}", *arguments)
+        return self.gdbus(TEST_PORTAL, "/com/plenhall/PortalTest", f"com.plenhall.PortalTest.{method}", *arguments)
 
     def state(self, rect, full_screen, focused):
         x, y = rect[0] + rect[2] / 2, rect[1] + rect[3] / 2
@@ -795,18 +787,15 @@ class KWin(Compositor):
     def binds(self):
         return self.log("portal-kde").count("BindShortcuts called")
 
-    def kglobalaccel(self, path, method, *arguments):
-        return self.x("gdbus", "call", "--session", "--dest", "org.kde.kglobalaccel", "--object-path", path,
-                      "--method", method, *arguments)
-
     def holds_shortcut(self):
         # Plasma 5.27's portal names the daemon's component after the session token (Debian's portal
         # knows no app id for a program outside a sandbox); Qt's code for Meta+Ctrl+Alt+C.
-        return str(0x10000000 | 0x04000000 | 0x08000000 | ord("C")) in self.kglobalaccel(
-            "/component/plenhall_desktop", "org.kde.kglobalaccel.Component.allShortcutInfos")
+        return str(0x10000000 | 0x04000000 | 0x08000000 | ord("C")) in self.gdbus(
+            "org.kde.kglobalaccel", "/component/plenhall_desktop", "org.kde.kglobalaccel.Component.allShortcutInfos")
 
     def forget_shortcut(self):
-        self.kglobalaccel("/kglobalaccel", "org.kde.KGlobalAccel.unregister", "plenhall_desktop", "toggle-calendar")
+        self.gdbus("org.kde.kglobalaccel", "/kglobalaccel", "org.kde.KGlobalAccel.unregister", "plenhall_desktop",
+                   "toggle-calendar")
 
     def windows(self):
         return json.loads(self.ask("windows"))
