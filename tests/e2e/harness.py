@@ -689,7 +689,7 @@ class Compositor(Session):
 
     SOCKET = "wayland-plenhall"
 
-    def start_compositor(self, command, **env):
+    def start_compositor(self, command, ready_name, **env):
         self.start_bus()
         compositor = self.spawn(command, self.name, env=self.base_env(**env))
 
@@ -697,6 +697,8 @@ class Compositor(Session):
             assert compositor.poll() is None, f"{self.name} exited: {self.log(self.name)}"
             return os.path.exists(os.path.join(self.runtime_dir, self.SOCKET))
         wait_until(up, 20, message=f"{self.name}'s socket")
+        # The compositor takes its names on the bus a moment after its socket appears.
+        wait_until(lambda: self.has_name(ready_name), 20, message=ready_name)
         self.env.update(WAYLAND_DISPLAY=self.SOCKET, XDG_SESSION_TYPE="wayland",
                         XDG_CURRENT_DESKTOP=env["XDG_CURRENT_DESKTOP"])
         self.hands = subprocess.Popen(self.command([SYSTEM_PYTHON, f"{WAYLAND}/helpers/hands.py", self.name]),
@@ -730,7 +732,7 @@ class Mutter(Compositor):
     def start(self):
         self.start_compositor(["mutter", "--headless", "--wayland", "--no-x11", f"--wayland-display={self.SOCKET}",
                                "--virtual-monitor", "1280x800", "--virtual-monitor", "1440x900"],
-                              XDG_CURRENT_DESKTOP="GNOME")
+                              "org.gnome.Mutter.RemoteDesktop", XDG_CURRENT_DESKTOP="GNOME")
         self.ask("arrange " + " ".join(f"{n} {x} {y}" for n, (x, y, *_) in self.outputs.items()))
         wait_until(lambda: {m["connector"]: (m["x"], m["y"], m["width"], m["height"]) for m in json.loads(
             self.ask("monitors"))} == self.outputs, 10, message="the monitors arranged")
@@ -769,7 +771,7 @@ class KWin(Compositor):
         # and exec then fails; a plain copy runs anywhere.
         self.start_compositor([shutil.copy("/usr/bin/kwin_wayland", self.root), "--virtual", "--output-count", "2",
                                "--width", "1280", "--height", "800", "--no-lockscreen", "--no-kactivities", "--socket",
-                               self.SOCKET], KWIN_COMPOSE="Q", KWIN_WAYLAND_NO_PERMISSION_CHECKS="1",
+                               self.SOCKET], "org.kde.KWin", KWIN_COMPOSE="Q", KWIN_WAYLAND_NO_PERMISSION_CHECKS="1",
                               XDG_CURRENT_DESKTOP="KDE")
         # The backend first, as this bus starts nothing; its log names each call it gets.
         self.spawn(glob.glob("/usr/lib/*/libexec/xdg-desktop-portal-kde")[:1], "portal-kde",

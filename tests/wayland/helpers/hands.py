@@ -37,16 +37,8 @@ class Mutter:
     CONFIG = "org.gnome.Mutter.DisplayConfig"
 
     def __init__(self):
-        deadline = time.monotonic() + 20
-        while True:  # mutter takes its names on the bus a moment after its Wayland socket appears
-            try:
-                self.session = call(self.DESKTOP, "/org/gnome/Mutter/RemoteDesktop", self.DESKTOP, "CreateSession",
-                                    reply="(o)")[0]
-                break
-            except GLib.Error:
-                if time.monotonic() > deadline:
-                    raise
-                time.sleep(0.1)
+        self.session = call(self.DESKTOP, "/org/gnome/Mutter/RemoteDesktop", self.DESKTOP, "CreateSession",
+                            reply="(o)")[0]
         call(self.DESKTOP, self.session, self.DESKTOP + ".Session", "Start")
         # mutter adds the session's keyboard to the seat with its first key; until then no window
         # has the keyboard focus, which is what tells a toolkit window it is active.
