@@ -126,10 +126,11 @@ class Portal(dbus.service.Object):
         return self.stats
 
 
-DBusGMainLoop(set_as_default=True)
-bus = dbus.SessionBus()
-portal = Portal(bus)
-name = dbus.service.BusName("org.freedesktop.impl.portal.desktop.plenhalltest", bus, do_not_queue=True)
-loop = GLib.MainLoop()
-GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGTERM, loop.quit)
-loop.run()
+if __name__ == "__main__":
+    DBusGMainLoop(set_as_default=True)
+    bus = dbus.SessionBus()
+    portal = Portal(bus)
+    name = dbus.service.BusName("org.freedesktop.impl.portal.desktop.plenhalltest", bus, do_not_queue=True)
+    loop = GLib.MainLoop()
+    GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGTERM, loop.quit)
+    loop.run()
