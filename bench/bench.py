@@ -741,8 +741,8 @@ class Bench:
             from wayland_bench import DESKTOP_COLOUR
             lines += ["## Wayland", "",
                       "sway on wlroots' headless backend with software rendering (WLR_RENDERER=pixman), two "
-                      "1280x800 outputs at 60 Hz, as tests/wayland starts it, with the test global-shortcuts "
-                      "portal. The program (the end-to-end build, as shipped: without the tests' "
+                      "1280x800 outputs at 60 Hz, as the end-to-end harness starts it, with the test "
+                      "global-shortcuts portal. The program (the end-to-end build, as shipped: without the tests' "
                       "WEBKIT_DISABLE_COMPOSITING_MODE) is shown and hidden by the portal's Activated signal "
                       "(the test backend's Trigger over D-Bus, the path a desktop's shortcut takes); the bare "
                       "web view (bench/bare_webkit.c, a native Wayland client: fullscreen() and present(), "

@@ -81,7 +81,9 @@ def main():
     harness.BINARY = wrapper
 
     started = time.monotonic()
-    with Desktop(server="xvfb") as desktop:
+    desktop = Desktop(server="xvfb")
+    try:
+        desktop.start()
         site = Site()
         site.start()
         site.routes["/app"] = (200, "text/html", PAGE)
@@ -116,6 +118,8 @@ def main():
             app.process.wait(600)
         finally:
             site.stop()
+    finally:
+        desktop.stop()
     minutes = (time.monotonic() - started) / 60
 
     with open(log_path, errors="replace") as f:

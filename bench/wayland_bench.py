@@ -1,11 +1,11 @@
 """The benchmark's Wayland section (bench.py --sections wayland): what the screen shows after the
 global shortcut on a private headless sway, the program against a bare web view on the same page.
 
-The desktop is tests/wayland's: sway with wlroots' headless backend and software rendering, two
-1280x800 outputs, a private session bus with the test global-shortcuts portal
-(test_portal_shortcut.PortalSway), everything run as the tests' unprivileged user. The program
-is shown and hidden through the portal, by the test backend's Trigger: the path a desktop's
-shortcut takes. The bare web view (bare_webkit.c as a native Wayland client) by SIGUSR1.
+The desktop is the end-to-end tests' harness.Sway (tests/e2e/harness.py): sway with wlroots'
+headless backend and software rendering, two 1280x800 outputs, a private session bus with the test
+global-shortcuts portal, everything run as the tests' unprivileged user. The program is shown and
+hidden through the portal, by the test backend's Trigger: the path a desktop's shortcut takes. The
+bare web view (bare_webkit.c as a native Wayland client) by SIGUSR1.
 
 Each showing is read at one point of the focused output by wl_pixel_probe (wlr-screencopy), which
 sees every frame the compositor puts on screen, with its presentation time, from just before the
@@ -23,12 +23,13 @@ import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "wayland"))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 
-import desktop_session  # noqa: E402
+import harness  # noqa: E402
 import wl_pixel_probe  # noqa: E402
-from sway_harness import App, wait_until  # noqa: E402
-from test_portal_shortcut import SHORTCUT, PortalSway  # noqa: E402
+from harness import App, Sway, wait_until  # noqa: E402
+
+SHORTCUT_ID = "toggle-calendar"  # the id the program binds at the portal
 
 OUTPUT = "HEADLESS-1"
 # The middle of the output the calendar fills: the plain page's own colour there.
@@ -106,9 +107,9 @@ class WaylandSection:
         return 5, [(3, 15), (12, 5)]
 
     def desktop(self):
-        desktop_session.BINARY = os.path.abspath(self.args.binary)
+        harness.BINARY = os.path.abspath(self.args.binary)
         for attempt in range(3):
-            sway = PortalSway()
+            sway = Sway()
             try:
                 sway.start()
                 return sway
@@ -124,11 +125,11 @@ class WaylandSection:
         sway = self.sway = self.desktop()
         try:
             sway.msg("output", "*", "bg", f"#{DESKTOP_COLOUR}", "solid_color")
-            sway.focus_output(OUTPUT)
+            sway.point_at(OUTPUT)
             self.probe = wl_pixel_probe.session_binary(sway, self.args.wl_pixel_probe)
             wait_until(self.desktop_shown, 10, message="the desktop's colour")
             self.trigger = subprocess.Popen(
-                sway.command([desktop_session.SYSTEM_PYTHON, os.path.join(HERE, "wl_portal_trigger.py")]),
+                sway.command([harness.SYSTEM_PYTHON, os.path.join(HERE, "wl_portal_trigger.py")]),
                 env=sway.base_env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
                 start_new_session=True)
             sway.processes.append(self.trigger)
@@ -149,24 +150,23 @@ class WaylandSection:
 
     def start_program(self):
         sway, site = self.sway, self.site
-        before = sway.stats()
+        before = int(sway.portal_stats()["sessions"])
         site.requests.clear()
         app = App(sway, preferences={"hasOnboarded": True, "displayMode": "fullScreen"})
         # As users have it: the end-to-end switch that keeps the engine from compositing stays off.
-        app.extra_env = {"WEBKIT_DISABLE_COMPOSITING_MODE": None, **self.bench.engine_env()}
-        app.start()
+        app.start(env={"WEBKIT_DISABLE_COMPOSITING_MODE": None, **self.bench.engine_env()})
         wait_until(lambda: site.requests_for("/loaded"), 30, message="the page loaded")
 
         def shortcut_ready():
-            stats = sway.stats()
-            return stats["live"] == 1 and stats["lists"] > before["lists"] and stats["binds"] >= 1
+            # A session of this run, and the shortcut bound (the backend keeps it across runs).
+            stats = sway.portal_stats()
+            return int(stats["sessions"]) > before and int(stats["binds"]) >= 1
         wait_until(shortcut_ready, 30, interval=0.25, message="the program's shortcut session")
         self.current = app
 
         def stop():
             app.stop()
             self.keep_log(app.log_path, "plenhall")
-            wait_until(lambda: sway.stats()["live"] == 0, 10, interval=0.25, message="the session closed")
             shutil.rmtree(app.home, ignore_errors=True)
         return stop
 
@@ -196,7 +196,7 @@ class WaylandSection:
         return stop
 
     def press(self):
-        self.trigger.stdin.write(f"{SHORTCUT}\n")
+        self.trigger.stdin.write(f"{SHORTCUT_ID}\n")
         self.trigger.stdin.flush()
         pressed, heard = self.trigger.stdout.readline().split()
         if int(heard) < 1:

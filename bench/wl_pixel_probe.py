@@ -1,16 +1,16 @@
 #!/usr/bin/env python3
 """Builds and runs bench/wl_pixel_probe.c: the colours one point of a wlroots compositor's screen
-shows, frame by frame, from now until an expected colour. Shared by the benchmark's Wayland
-section and by tests on the private sway desktop (tests/wayland/).
+shows, frame by frame, from now until an expected colour. Used by the benchmark's Wayland
+section on the end-to-end harness's private sway (tests/e2e/harness.py's Sway).
 
   python3 bench/wl_pixel_probe.py build [DIR]      builds it (once) and prints its path
 
-From Python (a test, with tests/wayland's session):
+From Python (with a started harness.Sway):
 
   sys.path.insert(0, os.path.join(REPO, "bench"))
   import wl_pixel_probe
-  seen = wl_pixel_probe.colours_until(self.sway, (640, 400), "2a6f97", self.sway.press)
-  self.assertEqual(seen.first_change(), "2a6f97", seen)   # no other colour came first
+  seen = wl_pixel_probe.colours_until(sway, (640, 400), "2a6f97", sway.press_shortcut)
+  assert seen.first_change() == "2a6f97", seen   # no other colour came first
 
 Building needs wayland-scanner, libwayland-dev and wayland-protocols (Debian 12:
 `apt-get install libwayland-bin libwayland-dev wayland-protocols`) and a C compiler.
@@ -136,9 +136,9 @@ def session_binary(session, binary=None):
 
 
 def colours_until(session, point, expected, action, timeout_ms=5000, binary=None):
-    """The colours `point` of `session`'s screen (a tests/wayland PrivateSession) shows from just
-    before `action()` until `expected` ("rrggbb") or `timeout_ms`: a Sequence. No timing is
-    asserted here; the frames carry their times for whoever wants them."""
+    """The colours `point` of `session`'s screen (a harness.Sway) shows from just before
+    `action()` until `expected` ("rrggbb") or `timeout_ms`: a Sequence. No timing is asserted
+    here; the frames carry their times for whoever wants them."""
     probe = Probe(session_binary(session, binary), point, expected, timeout_ms, wrap=session.command,
                   env=session.base_env())
     probe.started()
