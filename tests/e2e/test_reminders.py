@@ -68,7 +68,8 @@ class Reminders(DesktopTest):
 
     def ask_in_the_page(self, calendar):
         # The engine lets a page ask only while the user interacts with it, so the calendar is up.
-        self.press_shortcut()
+        if not self.desktop.is_viewable(calendar):
+            self.press_shortcut()
         self.wait_active(calendar)
         self.desktop.pointer(600, 600)
         self.desktop.x("xdotool", "click", "1")
