@@ -1,8 +1,9 @@
-"""The status menu, key equivalents, plenhall:// commands and software updates."""
+# The status menu, key equivalents, plenhall:// commands and software updates.
 
 import unittest
 
-from harness import FIELD_PAGE, App, DesktopTest, wait_until
+from harness import FIELD_PAGE, App, wait_until
+from scenario import Scenario
 
 APPCAST = """<?xml version="1.0" encoding="utf-8"?>
 <rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle"><channel>
@@ -11,7 +12,7 @@ APPCAST = """<?xml version="1.0" encoding="utf-8"?>
 </item></channel></rss>"""
 
 
-class Integration(DesktopTest):
+class Integration(Scenario):
     def setUp(self):
         super().setUp()
         self.site.routes.update({"/app": (200, "text/html", FIELD_PAGE), "/report": (204, "text/plain", "")})
@@ -20,22 +21,17 @@ class Integration(DesktopTest):
         app = self.launch()
         calendar = app.calendar()
         # The menu's root is on the bus before its items are.
-        wait_until(lambda: any(label == "Quit Plenhall" for _, label, _ in app.status_menu()), 10,
-                   message="the status menu on the bus")
+        wait_until(lambda: "Quit Plenhall" in [label for _, label, _ in app.status_menu()], 10, message="the menu")
         self.assertEqual(app.log().count("no status area"), 1)  # no panel here: said once, still usable
-        app.click_status_item("Show / Hide")
-        self.wait_viewable(calendar)
-        app.click_status_item("Show / Hide")
-        self.wait_viewable(calendar, False)
-        app.click_status_item("Reload")
+        for item, viewable in (("Show / Hide", True), ("Show / Hide", False), ("Reload", False)):
+            app.click_status_item(item)
+            self.wait_viewable(calendar, viewable)
         wait_until(lambda: len(self.site.requests_for("/app")) == 2, 10, message="the reload")
-        self.assertFalse(self.desktop.is_viewable(calendar))
 
         # Show / Hide hides a calendar that the opening menu took the focus from, in either order.
         other, other_window = self.desktop.other_application(1500, 600)
         for menu_first in (True, False):
-            self.press_shortcut()
-            self.wait_active(calendar)
+            self.show(calendar)
             if menu_first:
                 app.open_status_menu()
             self.desktop.activate(other_window)  # the panel's menu takes the focus
@@ -43,7 +39,7 @@ class Integration(DesktopTest):
             if not menu_first:
                 app.open_status_menu()
             app.click_status_item("Show / Hide")
-            self.assertFalse(wait_until(lambda: self.desktop.is_viewable(calendar), 1, quiet=True), menu_first)
+            self.never(lambda: self.desktop.is_viewable(calendar), f"shown with the menu first: {menu_first}")
         other.terminate()
         app.open_status_menu()  # opened while the calendar is away: it shows
         app.click_status_item("Show / Hide")
@@ -57,8 +53,7 @@ class Integration(DesktopTest):
             wait_until(lambda: self.site.reports()[-1:] == [field], 5, message=field)
         self.desktop.key("ctrl+w")
         self.wait_viewable(calendar, False)
-        self.press_shortcut()
-        self.wait_active(calendar)
+        self.show(calendar)
         self.desktop.key("ctrl+comma")
         settings = app.settings()
         self.wait_active(settings)
@@ -67,14 +62,12 @@ class Integration(DesktopTest):
         self.wait_viewable(settings, False)
 
         # plenhall: links, through a second launch or the desktop, drive the running program in order.
-        self.assertEqual(app.launch_again("plenhall://show").returncode, 0)
-        self.wait_active(calendar)
-        self.assertEqual(app.xdg_open("plenhall://hide").returncode, 0)
-        self.wait_viewable(calendar, False)
-        app.launch_again("plenhall://hide", "plenhall://show")
-        self.wait_viewable(calendar)
-        app.xdg_open("plenhall://settings")
-        self.wait_viewable(settings)
+        for run, commands, window, viewable in ((app.launch_again, ["show"], calendar, True),
+                                                (app.xdg_open, ["hide"], calendar, False),
+                                                (app.launch_again, ["hide", "show"], calendar, True),
+                                                (app.xdg_open, ["settings"], settings, True)):
+            self.assertEqual(run(*[f"plenhall://{command}" for command in commands]).returncode, 0)
+            self.wait_viewable(window, viewable)
         self.wait_viewable(calendar, False)
         self.assertEqual(app.opened(), [])
         self.assertEqual(len(self.site.requests_for("/app")), 2)  # one program all along
@@ -85,7 +78,6 @@ class Integration(DesktopTest):
             self.site.routes["/appcast.xml"] = route
             app.click_status_item("Check for Updates")
             status = app.window("update-status", 30)
-            self.wait_viewable(status)
             self.desktop.activate(status)
             self.desktop.key("Return")
             self.wait_viewable(status, False)
@@ -96,8 +88,7 @@ class Integration(DesktopTest):
         self.site.routes["/appcast.xml"] = (200, "application/rss+xml", APPCAST.format(port=self.site.port))
         app = App(self.desktop, preferences={"hasOnboarded": True})
         self.apps.append(app)
-        app.start("plenhall://show")
-        calendar = app.calendar()
+        calendar = app.start("plenhall://show").calendar()
         self.wait_viewable(calendar)
         update = app.window("update", 30)  # checked by itself a few seconds after launch
         self.wait_viewable(update)
@@ -107,8 +98,7 @@ class Integration(DesktopTest):
         self.desktop.key("Return")  # "Download"
         wait_until(lambda: app.opened(), 10, message="the download page in the browser")
         self.assertEqual(app.opened(), [f"http://localhost:{self.site.port}/download"])
-        self.press_shortcut()
-        self.wait_active(calendar)
+        self.show(calendar)
         self.desktop.key("ctrl+q")
         self.assertEqual(app.process.wait(10), 0)
 
