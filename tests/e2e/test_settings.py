@@ -1,18 +1,19 @@
-"""The settings window and first-run welcome, in the user's language and as a screen reader finds
-them: recording a shortcut, the display mode, open at login."""
+# The settings window and first-run welcome, in the user's language and as a screen reader finds
+# them: recording a shortcut, the display mode, open at login.
 
 import json
 import os
 import unittest
 
-from harness import DesktopTest, wait_until
+from harness import wait_until
+from scenario import Scenario
 
 # Screen readers listen on the accessibility bus; GTK joins it unless NO_AT_BRIDGE=1. German uses a
 # UTF-8 locale every Debian system has.
 SCREEN_READER = {"NO_AT_BRIDGE": "0"}
 GERMAN = {"LANGUAGE": "de", "LC_ALL": "C.UTF-8", **SCREEN_READER}
 
-# What the status menu and the welcome say, the shortcut in the desktop's own words.
+# What the status menu and the welcome say; the shortcut in the desktop's own words.
 TEXTS = {
     "en": {"menu": ["Show / Hide Calendar", "Reload", "Settings\u2026", "Check for Updates\u2026", "Quit Plenhall"],
            "welcome": [("label", "Welcome to Plenhall"), ("label", "Shortcut"), ("grouping", "Show the calendar as"),
@@ -26,23 +27,22 @@ TEXTS = {
                        ("radio button", "Vollbild"), ("radio button", "Gro\u00dfes Fenster"),
                        ("check box", "Bei der Anmeldung \u00f6ffnen"), ("push button", "Meinen Kalender \u00f6ffnen")]},
 }
-# The stored shortcut: the key's code and modifier mask as the preference file has always kept them.
-K_WITH_CONTROL_SHIFT_SUPER = {"keyCode": 40, "carbonModifiers": 0x1000 | 0x200 | 0x100, "keyLabel": "K"}
-GERMAN_KEYS = [("ctrl+super+z", {"keyCode": 16, "carbonModifiers": 0x1100, "keyLabel": "Z"}),  # at US Y
+# Keys pressed, and the shortcut stored for them: the key's code and modifier mask as the preference
+# file has always kept them, and the label of the key on the user's layout.
+NEW_SHORTCUT = ("ctrl+shift+super+k", {"keyCode": 40, "carbonModifiers": 0x1000 | 0x200 | 0x100, "keyLabel": "K"})
+GERMAN_KEYS = [("ctrl+super+z", {"keyCode": 16, "carbonModifiers": 0x1100, "keyLabel": "Z"}),  # at the US Y
                ("ctrl+super+ssharp", {"keyCode": 27, "carbonModifiers": 0x1100, "keyLabel": "SS"})]
-NEW_SHORTCUT = "ctrl+shift+super+k"
 
 
-class Settings(DesktopTest):
+class Settings(Scenario):
     def welcome(self, env=None):
         app = self.launch(onboarded=False, start_env=env)
-        settings = app.settings()
-        self.wait_active(settings)
-        return app, settings
+        self.wait_active(app.settings())
+        return app, app.settings()
 
-    def stored_shortcut(self, app):
-        entry = app.preferences().get("shortcut")
-        return json.loads(entry["data"]) if entry else None
+    def stored(self, app, shortcut):
+        wait_until(lambda: json.loads(app.preferences().get("shortcut", {}).get("data", "null")) == shortcut, 5,
+                   message=f"{shortcut} stored")
 
     def says(self, app, language):
         # The welcome's controls, once on the accessibility bus, and the status menu in `language`.
@@ -57,17 +57,17 @@ class Settings(DesktopTest):
         self.assertEqual(labels[1:], expected["menu"][1:])
         return frame
 
-    def test_recording_a_taken_then_a_free_shortcut_as_a_screen_reader_hears_it_replaces_the_old_for_good(self):
+    def test_a_taken_then_a_free_shortcut_recorded_as_a_screen_reader_hears_it_replaces_the_old_for_good(self):
         # K with Control, Shift and Super, taken by another program (in its Num Lock variant, so the
         # keys can still be typed into our window here).
         holder, result = self.desktop.helper("grab-numlock", "45", str(0x4 | 0x1 | 0x40))
         self.assertEqual(result, "grabbed")
         app, settings = self.welcome(SCREEN_READER)
         frame = self.says(app, "en")
-        shortcut = app.accessibles("push button", "Ctrl+Alt+Super+C", tree=frame)[0]
-        self.assertEqual(shortcut["description"], "Press it anywhere to open your calendar. Press it again to hide it.")
-        self.assertEqual(shortcut.get("relations", {}).get("labelled-by"), ["Shortcut"])
-        self.assertEqual([s.get("text") for s in app.accessibles("status bar", tree=frame)], [shortcut["description"]])
+        button = app.accessibles("push button", "Ctrl+Alt+Super+C", tree=frame)[0]
+        self.assertEqual(button["description"], "Press it anywhere to open your calendar. Press it again to hide it.")
+        self.assertEqual(button.get("relations", {}).get("labelled-by"), ["Shortcut"])
+        self.assertEqual([s.get("text") for s in app.accessibles("status bar", tree=frame)], [button["description"]])
         self.assertEqual(sum("checked" in r["states"] for r in app.accessibles("radio button", tree=frame)), 1)
         for control in app.accessibles(tree=frame):
             if "focusable" in control["states"] and control["role"] != "frame":
@@ -78,18 +78,17 @@ class Settings(DesktopTest):
                               message="the recorder listening")[0]
         self.start_recording(settings)
         listening = recorder()
-        self.assertEqual(listening["description"], "Listening for a new shortcut. Esc to cancel.")
-        self.assertIn("focused", listening["states"])
+        self.assertEqual((listening["description"], "focused" in listening["states"]),
+                         ("Listening for a new shortcut. Esc to cancel.", True))
         self.desktop.key("k")  # no modifier: refused, the recorder says why and keeps listening
         refusal = wait_until(lambda: recorder()["description"] != listening["description"] and recorder(), 10,
                              message="the refusal on the recorder")["description"]
-        self.desktop.key(NEW_SHORTCUT)
+        self.desktop.key(NEW_SHORTCUT[0])
         wait_until(lambda: "unavailable (status" in app.log(), 5, message="the taken combination refused")
-        self.assertIsNone(self.stored_shortcut(app))
+        self.assertNotIn("shortcut", app.preferences())
         holder.terminate()
-        holder.wait(5)
-        self.desktop.key(NEW_SHORTCUT)  # still recording: the same combination again, now free
-        wait_until(lambda: self.stored_shortcut(app) == K_WITH_CONTROL_SHIFT_SUPER, 5, message="the stored shortcut")
+        self.desktop.key(NEW_SHORTCUT[0])  # still recording: the same combination again, now free
+        self.stored(app, NEW_SHORTCUT[1])
         wait_until(lambda: app.status_menu()[0][1].endswith("K"), 5, message="the status menu's new title")
         # Escape cancels a new recording; closed after the Escape is handled (a recording still
         # going on would take Ctrl+W as the new shortcut).
@@ -99,16 +98,16 @@ class Settings(DesktopTest):
         self.desktop.key("ctrl+w")
         self.wait_viewable(settings, False)
         calendar = app.calendar()
-        self.press_shortcut()  # the old combination does nothing now
-        self.assertFalse(wait_until(lambda: self.desktop.is_viewable(calendar), 1, quiet=True))
+        self.press_shortcut()
+        self.never(lambda: self.desktop.is_viewable(calendar), "shown by the old shortcut")
         for viewable in (True, False):
-            self.desktop.key(NEW_SHORTCUT)
+            self.desktop.key(NEW_SHORTCUT[0])
             self.wait_viewable(calendar, viewable)
         app.stop()
         again = self.launch(home=app.home)
-        self.assertFalse(self.desktop.is_viewable(again.settings()))
-        self.desktop.key(NEW_SHORTCUT)
+        self.desktop.key(NEW_SHORTCUT[0])
         self.wait_viewable(again.calendar())
+        self.assertFalse(self.desktop.is_viewable(again.settings()))
         self.assertEqual(refusal, "Include Ctrl, Alt or Super in the shortcut.")
 
     def test_in_german_with_a_german_layout(self):
@@ -116,17 +115,15 @@ class Settings(DesktopTest):
         self.addCleanup(self.desktop.x, "setxkbmap", "us")
         app, settings = self.welcome(GERMAN)
         self.says(app, "de")
-        self.shot("german")
         self.start_recording(settings)
         for keys, stored in GERMAN_KEYS:
             self.desktop.key(keys)
-            wait_until(lambda: self.stored_shortcut(app) == stored, 5, message=f"{stored} stored")
+            self.stored(app, stored)
             self.desktop.key("space")  # the shortcut button still has the focus
         self.desktop.key("Escape")
         self.desktop.key("ctrl+w")
-        calendar = app.calendar()
         self.desktop.key(GERMAN_KEYS[-1][0])
-        self.wait_viewable(calendar)
+        self.wait_viewable(app.calendar())
 
     def test_the_welcome_opens_the_calendar_and_the_settings_apply_at_once(self):
         app, settings = self.welcome()
@@ -135,14 +132,11 @@ class Settings(DesktopTest):
         calendar = app.calendar()
         self.wait_active(calendar)
         self.wait_viewable(settings, False)
-        self.wait_geometry(calendar, (0, 0, 1280, 800))
         self.desktop.key("ctrl+comma")
         self.wait_active(settings)
-        self.press_shortcut()
-        self.wait_active(calendar)
+        self.show(calendar)
         self.desktop.activate(settings)  # the settings window is ours: the calendar stays
         self.wait_active(settings)
-        self.assertTrue(self.desktop.is_viewable(calendar))
         # "Large window", then "Full screen" (after the shortcut button): each applies at once to the
         # calendar on screen, and the keyboard stays in the settings window.
         for keys, mode, frame in ((["Tab"] * 3, "largeWindow", (64, 40, 1152, 720)),
@@ -152,7 +146,7 @@ class Settings(DesktopTest):
             wait_until(lambda: app.preferences().get("displayMode") == mode, 5, message=f"{mode} stored")
             self.wait_geometry(calendar, frame)
             self.assertTrue(self.desktop.is_viewable(calendar))
-            self.assertFalse(wait_until(lambda: self.desktop.active_window() != settings, 0.5, quiet=True), mode)
+            self.never(lambda: self.desktop.active_window() != settings, f"the focus taken after {mode}", 0.5)
         entry = os.path.join(app.config_dir, "autostart", "com.plenhall.Desktop.desktop")
         for key in ("Tab", "Tab"):  # "Open at login"
             self.desktop.key(key)
@@ -162,6 +156,7 @@ class Settings(DesktopTest):
             if exists:
                 with open(entry) as f:
                     self.assertRegex(f.read(), r"Exec=\S*plenhall-desktop")
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

@@ -1,8 +1,7 @@
-"""Prints, as JSON, what a screen reader sees of one program: its windows and their controls over
-the accessibility bus. Runs under Debian's python3 with gir1.2-atspi-2.0.
-
-usage: accessible_tree.py PID
-"""
+# Prints, as JSON, what a screen reader sees of one program: its windows and their controls over
+# the accessibility bus. Runs under Debian's python3 with gir1.2-atspi-2.0.
+#
+# usage: accessible_tree.py PID
 
 import json
 import sys

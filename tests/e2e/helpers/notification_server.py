@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-"""A desktop notification server (org.freedesktop.Notifications) that only writes down what it is
-asked, one JSON line a call, to the file given as the first argument; its first line is {"call": "ready"}.
-The test clicks a notification through com.plenhall.NotificationTest.Click(u id): ActionInvoked(id,
-"default"), then NotificationClosed(id, 2), as servers close a clicked notification."""
+# A desktop notification server (org.freedesktop.Notifications) that only writes down what it is
+# asked, one JSON line a call, to the file given as the first argument; its first line is
+# {"call": "ready"}. The test clicks a notification through com.plenhall.NotificationTest.Click(u id):
+# ActionInvoked(id, "default"), then NotificationClosed(id, 2), as servers close a clicked one.
 
 import json
 import signal
