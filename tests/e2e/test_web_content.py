@@ -33,12 +33,11 @@ const actions = {{
   p: () => {{ busy = false; report("at " + location.pathname); }},
   q: () => document.getElementById("q").submit(),
   1: () => odd.slice(0, 4).forEach((u, i) => open("a", {{href: u, target: i > 1 ? "_blank" : ""}}).click()),
-  2: () => odd.forEach(u => window.open(u)),
-  3: () => odd.forEach(u => open("iframe", {{src: u}})),
-  4: () => open("form", {{action: odd[2]}}).submit(),
+  2: () => odd.forEach(u => {{ window.open(u); open("iframe", {{src: u}}); }}),
+  3: () => open("form", {{action: odd[2]}}).submit(),
   5: () => new Promise(done => {{ for (let i = 1; i <= 30; i++) setTimeout(() => location.hash = i, 5 * i);
                                  setTimeout(done, 200); }}),
-  6: () => {{ location.href = odd[0]; setTimeout(() => location.href = odd[2], 50); }},
+  4: () => {{ location.href = odd[0]; setTimeout(() => location.href = odd[2], 50); }},
   n: () => location.href = "/app/pop-up?" + Object.keys(kinds)[Object.keys(kinds).indexOf(kind) + 1],
   j: () => busy = true,
   l: () => {{ addEventListener("beforeunload", e => e.preventDefault()); for (let i = 0; i < 1000; i++) alert(i);
@@ -57,8 +56,7 @@ report("loaded " + location.pathname);</script>"""
 
 # Frames of another site: one says where it loaded, one opens twenty windows.
 FRAME = '<!doctype html><body><script>fetch("/report?frame on " + location.hostname)</script>'
-ADVERT = f"""<!doctype html><body><script>for (let i = 0; i < 20; i++) window.open("{FOREIGN}/ad?" + i);
-fetch("/report?advert done");</script>"""
+ADVERT = f'<script>for (let i = 0; i < 20; i++) window.open("{FOREIGN}/ad?" + i);</script>'
 
 
 def hangs_up_after(raw):
@@ -105,7 +103,6 @@ class WebContent(Scenario):
         app = self.launch(home=home, preferences={"hasOnboarded": True})
         self.expect("frame on localhost")  # another site's frame loads inside, not in the browser
         calendar = self.show(app.calendar())
-        windows = self.desktop.x("xdotool", "search", "--pid", str(app.process.pid))
         self.desktop.key("b")  # another site goes to the browser, and the calendar steps aside
         wait_until(lambda: app.opened() == [f"{FOREIGN}/elsewhere?x=1#f"], 10, message="the browser")
         self.wait_viewable(calendar, False)
@@ -118,14 +115,13 @@ class WebContent(Scenario):
             self.still_at("/app", calendar)
         self.assertEqual(self.site.requests_for("/app/posted"), [])
         self.assertFalse([n for _, _, names in os.walk(home) for n in names if n[:4] in ("agen", "expo", "tool")])
-        # Links, windows, frames, a form, a hash loop and assignments to other schemes: nothing opens.
-        for key in "123456":
+        # Links, windows and frames, a form, assignments and a hash loop, to other schemes: nothing opens.
+        for key in "12345":
             self.show(calendar)
             self.desktop.key(key)
             self.expect(f"did {key}")
         self.still_at("/app", self.show(calendar))
         self.assertEqual(len(app.opened()), 1)
-        self.assertEqual(self.desktop.x("xdotool", "search", "--pid", str(app.process.pid)), windows)
 
         # A prompt comes over the calendar, goes and comes back with it, and answers the page.
         self.desktop.key("i")
@@ -155,8 +151,7 @@ class WebContent(Scenario):
             self.expect(f"opened {kind}")
             self.still_at("/app/pop-up", calendar, POP_UP_PAGE)
         self.desktop.key("n")
-        wait_until(lambda: len(app.opened()) == 4, 10, message="the pop-ups the browser gets")
-        self.assertEqual(sorted(app.opened()[1:]), [f"{FOREIGN}/ad?{i}" for i in range(3)])
+        wait_until(lambda: sorted(app.opened()[1:]) == [f"{FOREIGN}/ad?{i}" for i in range(3)], 10, message="three ads")
         self.show(calendar)
         self.desktop.key("d")
         wait_until(lambda: app.opened()[4:] == [f"{FOREIGN}/shared"], 10, message="the clicked link in the browser")
@@ -173,14 +168,12 @@ class WebContent(Scenario):
         self.desktop.key("l")
         seen = set()
 
-        def next_dialog():
-            if self.dialog(calendar) in seen:
+        def third_dialog():
+            seen.add(self.dialog(calendar))
+            if len(seen) < 3:
                 self.desktop.key("Escape")
-                return False
-            seen.add(self.desktop.active_window())
-            return True
-        for _ in range(3):
-            wait_until(next_dialog, 10, interval=0.3, message="the next dialog")
+            return len(seen) == 3
+        wait_until(third_dialog, 30, interval=0.3, message="the third dialog")
         self.desktop.key("Tab")  # OK, Block Dialogs
         self.desktop.key("space")
         self.expect("loop done false null")  # the rest answered at once: confirm false, prompt null

@@ -37,10 +37,6 @@ class Server(dbus.service.Object):
         self.write(call="CloseNotification", id=int(nid))
         self.NotificationClosed(nid, dbus.UInt32(3))
 
-    @dbus.service.method(NAME, out_signature="as")
-    def GetCapabilities(self):
-        return ["actions", "body"]
-
     @dbus.service.signal(NAME, signature="us")
     def ActionInvoked(self, nid, action):
         pass
