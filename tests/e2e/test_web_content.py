@@ -1,8 +1,12 @@
-# The calendar's web content on the real engine, ordinary and hostile, and what a misbehaving server
-# or a lost web process leaves on screen. Which page goes where, how dialogs answer and what the
-# offline page says are decided by the core and unit-tested; these prove the engine's wiring.
+# The calendar's web content on the real engine, ordinary and hostile: its reminders through the
+# desktop's notification server (a recording one on the test session bus), and what a misbehaving
+# server or a lost web process leaves on screen. Which page goes where, who is asked for reminders,
+# how dialogs answer and what the offline page says are decided by the core and unit-tested; these
+# prove the engine's and the bus's wiring.
 
+import json
 import os
+import subprocess
 import unittest
 
 from harness import PORT, dropped_connection, wait_until
@@ -11,15 +15,25 @@ from scenario import Scenario
 SERVICE = f"http://127.0.0.1:{PORT}"
 FOREIGN = f"http://localhost:{PORT}"
 WHITE, POP_UP_PAGE, LIGHT_OFFLINE, DARK_OFFLINE = "#ffffff", "#e0f0ff", "#f7f5f0", "#1c1c1e"
+NOTIFICATIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "helpers", "notification_server.py")
+SYSTEM_PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else "python3"  # with python3-dbus
 
-# Keys drive the page; every service address serves it again, so it reports where it loaded.
-PAGE = f"""<!doctype html><body style="background:#fff"><h1>Calendar</h1><iframe src="{FOREIGN}/frame"></iframe>
+# Keys drive the page; from O on, so do orders it fetches from the fixture site, to be driven while
+# the calendar is hidden. Every service address serves it again, so it reports where it loaded.
+PAGE = f"""<!doctype html><body style="background:#fff"><h1>Calendar</h1>
+<iframe src="{FOREIGN}/frame" style="position:fixed;left:0;top:200px"></iframe>
 <a id=b href="{FOREIGN}/elsewhere?x=1#f">elsewhere</a> <a id=d target=_blank href="{FOREIGN}/shared">shared</a>
 <a id=s download href="/files/agenda.txt">save</a> <a id=t href="/files/export">export</a>
 <a id=u href="/files/tool.bin">tool</a>
 <form id=q target=_blank method=post action="/app/posted"><input name=title value=Lunch></form>
-<input type=file id=file style="position:fixed;left:0;top:300px;width:220px;height:40px"><script>
+<input type=file id=file style="position:fixed;left:0;top:400px;width:220px;height:40px"><script>
 function report(t) {{ fetch("/report?" + encodeURIComponent(t)); }}
+const shown = {{}};
+function notify(name) {{
+  const n = shown[name] = new Notification(name, {{body: name + " starts in 10 minutes", tag: name}});
+  n.onclick = () => report("clicked " + name);
+  n.onclose = () => report("closed " + name);
+}}
 const odd = ["smb://fileserver.localhost/share", "file:///etc/hostname", "sftp://me@localhost/x",
              "zoommtg://localhost/join", "ftp://localhost/f", "mailto:a@localhost", "javascript:void(0)"];
 const open = (tag, props) => document.body.appendChild(Object.assign(document.createElement(tag), props));
@@ -31,6 +45,8 @@ let busy = false, kind = location.search.slice(1);
 const actions = {{
   i: () => report("prompt=" + JSON.stringify(prompt("Title?"))),
   p: () => {{ busy = false; report("at " + location.pathname); }},
+  r: () => Notification.requestPermission().then(p => report("page answer=" + p)),
+  o: () => setInterval(async () => eval(await (await fetch("/order")).text()), 100),
   q: () => document.getElementById("q").submit(),
   1: () => odd.slice(0, 4).forEach((u, i) => open("a", {{href: u, target: i > 1 ? "_blank" : ""}}).click()),
   2: () => odd.forEach(u => {{ window.open(u); open("iframe", {{src: u}}); }}),
@@ -52,10 +68,13 @@ document.addEventListener("keydown", e => {{
   else if ("bdstu".includes(e.key)) document.getElementById(e.key).click();
 }});
 if (kinds[kind]) {{ document.body.style.background = "{POP_UP_PAGE}"; kinds[kind](); report("opened " + kind); }}
-report("loaded " + location.pathname);</script>"""
+report("loaded " + location.pathname); report("permission " + Notification.permission);</script>"""
 
-# Frames of another site: one says where it loaded, one opens twenty windows.
-FRAME = '<!doctype html><body><script>fetch("/report?frame on " + location.hostname)</script>'
+# Frames of another site: one says where it loaded and asks for reminders when clicked, one opens
+# twenty windows.
+FRAME = """<!doctype html><body><script>fetch("/report?frame on " + location.hostname);
+addEventListener("click", () => Notification.requestPermission().then(p => fetch("/report?frame answer=" + p)));
+</script>"""
 ADVERT = f'<script>for (let i = 0; i < 20; i++) window.open("{FOREIGN}/ad?" + i);</script>'
 
 
@@ -73,12 +92,29 @@ class WebContent(Scenario):
         page = (200, "text/html", PAGE)  # on every service address
         self.site.routes = {"/app": page, "/app/pop-up": page, **{f"/app/p{i}": page for i in range(300)},
                             "/frame": (200, "text/html", FRAME), "/advert": (200, "text/html", ADVERT),
-                            "/report": (204, "text/plain", ""),
+                            "/report": (204, "text/plain", ""), "/order": lambda _: (200, "text/plain", self.order()),
                             # Each of these the view would show or save if it were let.
                             "/files/agenda.txt": (200, "text/plain", "BEGIN:VCALENDAR"),
                             "/files/export": (200, "text/html", "<h1>Export</h1>",
                                               {"Content-Disposition": 'attachment; filename="export.html"'}),
                             "/files/tool.bin": (200, "application/octet-stream", bytes(range(256)))}
+        self.orders = []
+        self.record = os.path.join(self.desktop.root, f"{self.id()}.jsonl")
+        server = subprocess.Popen([SYSTEM_PYTHON, NOTIFICATIONS, self.record], env={**os.environ, **self.desktop.env})
+        self.addCleanup(server.wait, 5)
+        self.addCleanup(server.terminate)
+        wait_until(lambda: self.calls("ready"), 10, message="the notification server")
+
+    def order(self):
+        return self.orders.pop(0) if self.orders else ""
+
+    def calls(self, name):
+        # What the notification server was asked, in order.
+        try:
+            with open(self.record) as f:
+                return [call for call in map(json.loads, f) if call["call"] == name]
+        except FileNotFoundError:
+            return []
 
     def still_at(self, path, calendar, colour=WHITE):
         # The page answers from `path`, on screen and not replaced by the offline page.
@@ -135,7 +171,7 @@ class WebContent(Scenario):
         self.expect('prompt="Dinner"')
         # The file chooser hands the page the file the user picks.
         self.wait_active(calendar)
-        self.click(100, 320)
+        self.click(100, 420)
         chooser = self.dialog(calendar)
         self.desktop.key("ctrl+l")
         self.desktop.type(os.path.join(home, ".config", "user-dirs.dirs"))
@@ -198,6 +234,46 @@ class WebContent(Scenario):
         self.press_shortcut()
         self.expect("loaded /app", 2)
         self.still_at("/app", self.show(calendar))
+        self.expect("permission default")
+        self.show(calendar)
+        self.click(100, 250)  # the frame is refused reminders without a question (it would hold the answer)
+        self.expect("frame answer=denied")
+        # The engine lets a page ask only while the user interacts with it. The question comes over
+        # the calendar; Return takes the default, Allow.
+        self.click(600, 600)
+        self.desktop.key("r")
+        self.dialog(calendar)
+        self.desktop.key("Return")
+        self.expect("page answer=granted")
+        # Reminders show while the calendar is hidden; a click brings the calendar and tells the page,
+        # and the page takes the other back.
+        self.wait_active(calendar)
+        self.desktop.key("o")
+        self.expect("did o")
+        self.toggle(calendar, False)
+        self.orders.append('notify("Standup"); notify("Lunch")')
+        notes = wait_until(lambda: len(self.calls("Notify")) == 2 and {c["summary"]: c for c in self.calls("Notify")},
+                           10, message="both notifications")
+        self.assertEqual((notes["Standup"]["body"], notes["Standup"]["actions"][0]),
+                         ("Standup starts in 10 minutes", "default"))
+        self.desktop.x("gdbus", "call", "--session", "--dest", "org.freedesktop.Notifications", "--object-path",
+                       "/org/freedesktop/Notifications", "--method", "com.plenhall.NotificationTest.Click",
+                       str(notes["Standup"]["id"]))
+        self.wait_active(calendar)
+        self.expect("clicked Standup")
+        self.expect("closed Standup")
+        self.orders.append('shown["Lunch"].close()')
+        wait_until(lambda: [c["id"] for c in self.calls("CloseNotification")] == [notes["Lunch"]["id"]], 10,
+                   message="the server asked to close it")
+        # Relaunched: the page's reminder permission is its own from the start, and asking again gets
+        # the answer at once (a question would hold it).
+        app.stop()
+        calendar = self.show(self.launch(home=home).calendar())
+        self.expect("permission granted")
+        self.click(600, 600)
+        self.desktop.key("r")
+        self.expect("page answer=granted", 2)
+        self.assertEqual(self.desktop.active_window(), calendar)
 
     def test_a_misbehaving_server_gives_the_offline_page_not_a_hang(self):
         half_a_page = hangs_up_after(b"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n<!doctype html><h1>Half a pa")

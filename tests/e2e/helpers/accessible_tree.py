@@ -35,13 +35,16 @@ def node(accessible, depth=0):
     return entry
 
 
-if __name__ == "__main__":
+def tree(pid):
     desktop = Atspi.get_desktop(0)
-    found = None
     for application in map(desktop.get_child_at_index, range(desktop.get_child_count())):
         try:
-            if application is not None and application.get_process_id() == int(sys.argv[1]):
-                found = node(application)
+            if application is not None and application.get_process_id() == pid:
+                return node(application)
         except GLib.Error:
-            pass  # an application that went away while listed
-    print(json.dumps(found))
+            continue  # an application that went away while listed
+    return None
+
+
+if __name__ == "__main__":
+    print(json.dumps(tree(int(sys.argv[1]))))
