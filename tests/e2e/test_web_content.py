@@ -92,7 +92,8 @@ class WebContent(Scenario):
         page = (200, "text/html", PAGE)  # on every service address
         self.site.routes = {"/app": page, "/app/pop-up": page, **{f"/app/p{i}": page for i in range(300)},
                             "/frame": (200, "text/html", FRAME), "/advert": (200, "text/html", ADVERT),
-                            "/report": (204, "text/plain", ""), "/order": lambda _: (200, "text/plain", self.order()),
+                            "/report": (204, "text/plain", ""),
+                            "/order": lambda _: (200, "text/plain", self.orders.pop(0) if self.orders else ""),
                             # Each of these the view would show or save if it were let.
                             "/files/agenda.txt": (200, "text/plain", "BEGIN:VCALENDAR"),
                             "/files/export": (200, "text/html", "<h1>Export</h1>",
@@ -104,9 +105,6 @@ class WebContent(Scenario):
         self.addCleanup(server.wait, 5)
         self.addCleanup(server.terminate)
         wait_until(lambda: self.calls("ready"), 10, message="the notification server")
-
-    def order(self):
-        return self.orders.pop(0) if self.orders else ""
 
     def calls(self, name):
         # What the notification server was asked, in order.
