@@ -29,11 +29,8 @@ PAGE = f"""<!doctype html><body style="background:#fff"><h1>Calendar</h1>
 <input type=file id=file style="position:fixed;left:0;top:400px;width:220px;height:40px"><script>
 function report(t) {{ fetch("/report?" + encodeURIComponent(t)); }}
 const shown = {{}};
-function notify(name) {{
-  const n = shown[name] = new Notification(name, {{body: name + " starts in 10 minutes", tag: name}});
-  n.onclick = () => report("clicked " + name);
-  n.onclose = () => report("closed " + name);
-}}
+function notify(name) {{ const n = shown[name] = new Notification(name, {{body: name + " starts in 10 minutes"}});
+                         n.onclick = () => report("clicked " + name); n.onclose = () => report("closed " + name); }}
 const odd = ["smb://fileserver.localhost/share", "file:///etc/hostname", "sftp://me@localhost/x",
              "zoommtg://localhost/join", "ftp://localhost/f", "mailto:a@localhost", "javascript:void(0)"];
 const open = (tag, props) => document.body.appendChild(Object.assign(document.createElement(tag), props));
@@ -101,6 +98,7 @@ class WebContent(Scenario):
                             "/files/tool.bin": (200, "application/octet-stream", bytes(range(256)))}
         self.orders = []
         self.record = os.path.join(self.desktop.root, f"{self.id()}.jsonl")
+        open(self.record, "w").close()
         server = subprocess.Popen([SYSTEM_PYTHON, NOTIFICATIONS, self.record], env={**os.environ, **self.desktop.env})
         self.addCleanup(server.wait, 5)
         self.addCleanup(server.terminate)
@@ -108,11 +106,8 @@ class WebContent(Scenario):
 
     def calls(self, name):
         # What the notification server was asked, in order.
-        try:
-            with open(self.record) as f:
-                return [call for call in map(json.loads, f) if call["call"] == name]
-        except FileNotFoundError:
-            return []
+        with open(self.record) as f:
+            return [call for call in map(json.loads, f) if call["call"] == name]
 
     def still_at(self, path, calendar, colour=WHITE):
         # The page answers from `path`, on screen and not replaced by the offline page.
