@@ -87,6 +87,7 @@ class Settings(Scenario):
         wait_until(lambda: "unavailable (status" in app.log(), 5, message="the taken combination refused")
         self.assertNotIn("shortcut", app.preferences())
         holder.terminate()
+        holder.wait(5)  # its grab goes with its connection
         self.desktop.key(NEW_SHORTCUT[0])  # still recording: the same combination again, now free
         self.stored(app, NEW_SHORTCUT[1])
         wait_until(lambda: app.status_menu()[0][1].endswith("K"), 5, message="the status menu's new title")

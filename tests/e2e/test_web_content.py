@@ -124,7 +124,7 @@ class WebContent(Scenario):
             return self.desktop.active_window() not in (None, calendar) and self.desktop.active_window()
         return wait_until(other, 10, message="a dialog")
 
-    def test_what_the_page_opens_saves_and_asks_goes_where_it_should(self):
+    def test_what_an_ordinary_or_hostile_page_opens_saves_asks_and_shows_goes_where_it_should(self):
         home = os.path.join(self.desktop.root, "home")  # where a save would land
         os.makedirs(os.path.join(home, ".config"))
         with open(os.path.join(home, ".config", "user-dirs.dirs"), "w") as f:
