@@ -1,8 +1,7 @@
-"""Prints, as JSON, what a screen reader sees of one program: its windows and their controls over
-the accessibility bus. Runs under Debian's python3 with gir1.2-atspi-2.0.
-
-usage: accessible_tree.py PID
-"""
+# Prints, as JSON, what a screen reader sees of one program: its windows and their controls over
+# the accessibility bus. Runs under Debian's python3 with gir1.2-atspi-2.0.
+#
+# usage: accessible_tree.py PID
 
 import json
 import sys
@@ -10,13 +9,12 @@ import sys
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from gi.repository import Atspi, GLib  # noqa: E402
 
 # The web engine's content is its own program's business; its tree can be large.
 SKIPPED = {"document web", "internal frame", "embedded"}
 STATES = {"checked": Atspi.StateType.CHECKED, "focused": Atspi.StateType.FOCUSED,
           "showing": Atspi.StateType.SHOWING, "focusable": Atspi.StateType.FOCUSABLE}
-RELATIONS = {"labelled-by": Atspi.RelationType.LABELLED_BY, "label-for": Atspi.RelationType.LABEL_FOR}
 
 
 def node(accessible, depth=0):
@@ -27,34 +25,26 @@ def node(accessible, depth=0):
     text = accessible.get_text_iface()
     if text is not None:
         entry["text"] = text.get_text(0, text.get_character_count())
-    relations = {}
     for relation in accessible.get_relation_set() or []:
-        for key, kind in RELATIONS.items():
-            if relation.get_relation_type() == kind:
-                relations[key] = [relation.get_target(i).get_name() or relation.get_target(i).get_role_name()
-                                  for i in range(relation.get_n_targets())]
-    if relations:
-        entry["relations"] = relations
+        if relation.get_relation_type() == Atspi.RelationType.LABELLED_BY:
+            entry["relations"] = {"labelled-by": [relation.get_target(i).get_name()
+                                                  for i in range(relation.get_n_targets())]}
     if role not in SKIPPED and depth < 30:
         entry["children"] = [node(accessible.get_child_at_index(i), depth + 1)
                              for i in range(accessible.get_child_count())]
     return entry
 
 
-def main():
-    pid = int(sys.argv[1])
+def tree(pid):
     desktop = Atspi.get_desktop(0)
-    for i in range(desktop.get_child_count()):
-        application = desktop.get_child_at_index(i)
+    for application in map(desktop.get_child_at_index, range(desktop.get_child_count())):
         try:
             if application is not None and application.get_process_id() == pid:
-                print(json.dumps(node(application)))
-                return 0
-        except gi.repository.GLib.Error:
+                return node(application)
+        except GLib.Error:
             continue  # an application that went away while listed
-    print("null")
-    return 0
+    return None
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    print(json.dumps(tree(int(sys.argv[1]))))

@@ -26,7 +26,15 @@ static int on_error(Display* display, XErrorEvent* event) {
     return 0;
 }
 
-static int grab(Display* display, int keycode, unsigned mods, int numlock_only) {
+/* Says `ready`, then keeps the connection, and with it the grab or the window, until killed. */
+_Noreturn static void hold(Display* display, const char* ready) {
+    XSync(display, False);
+    puts(failed ? "refused" : ready);
+    fflush(stdout);
+    for (XEvent event;;) XNextEvent(display, &event);
+}
+
+_Noreturn static void grab(Display* display, int keycode, unsigned mods, int numlock_only) {
     const unsigned variants[] = {0, LockMask, Mod2Mask, LockMask | Mod2Mask};
     XSetErrorHandler(on_error);
     for (int i = 0; i < 4; ++i) {
@@ -34,40 +42,27 @@ static int grab(Display* display, int keycode, unsigned mods, int numlock_only) 
         XGrabKey(display, keycode, mods | variants[i], DefaultRootWindow(display), False,
                  GrabModeAsync, GrabModeAsync);
     }
-    XSync(display, False);
-    puts(failed ? "refused" : "grabbed");
-    fflush(stdout);
-    for (;;) {
-        XEvent event;
-        XNextEvent(display, &event);
-    }
-    return 0;
+    hold(display, "grabbed");
 }
 
-static int panel(Display* display, int x, int y, int w, int h) {
-    Window root = DefaultRootWindow(display);
-    XSetWindowAttributes attributes = {0};
-    attributes.background_pixel = 0x3366aa;
-    Window window = XCreateWindow(display, root, x, y, (unsigned)w, (unsigned)h, 0, CopyFromParent,
-                                  InputOutput, CopyFromParent, CWBackPixel, &attributes);
-    Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+static void set(Display* display, Window window, const char* name, Atom type, void* data, int n) {
+    XChangeProperty(display, window, XInternAtom(display, name, False), type, 32, PropModeReplace,
+                    (unsigned char*)data, n);
+}
+
+_Noreturn static void panel(Display* display, int x, int y, int w, int h) {
+    XSetWindowAttributes attributes = {.background_pixel = 0x3366aa};
+    Window window =
+        XCreateWindow(display, DefaultRootWindow(display), x, y, (unsigned)w, (unsigned)h, 0,
+                      CopyFromParent, InputOutput, CopyFromParent, CWBackPixel, &attributes);
     Atom dock = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DOCK", False);
-    XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace, (unsigned char*)&dock, 1);
+    set(display, window, "_NET_WM_WINDOW_TYPE", XA_ATOM, &dock, 1);
     /* left, right, top, bottom, then start/end pairs; a panel along the top edge. */
     long strut[12] = {0, 0, y + h, 0, 0, 0, 0, 0, x, x + w - 1, 0, 0};
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False),
-                    XA_CARDINAL, 32, PropModeReplace, (unsigned char*)strut, 12);
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_STRUT", False), XA_CARDINAL, 32,
-                    PropModeReplace, (unsigned char*)strut, 4);
+    set(display, window, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL, strut, 12);
+    set(display, window, "_NET_WM_STRUT", XA_CARDINAL, strut, 4);
     XMapWindow(display, window);
-    XSync(display, False);
-    puts("panel");
-    fflush(stdout);
-    for (;;) {
-        XEvent event;
-        XNextEvent(display, &event);
-    }
-    return 0;
+    hold(display, "panel");
 }
 
 static unsigned long colour_at(Display* display, int x, int y) {
@@ -79,9 +74,8 @@ static unsigned long colour_at(Display* display, int x, int y) {
 }
 
 static int watch(Display* display, int x, int y, unsigned long wanted) {
-    const unsigned long start = colour_at(display, x, y);
-    unsigned long others[8];
-    int count = 0;
+    unsigned long others[9] = {colour_at(display, x, y)};
+    int count = 1;
     puts("watching");
     fflush(stdout);
     const struct timespec pause = {0, 300000};
@@ -89,13 +83,13 @@ static int watch(Display* display, int x, int y, unsigned long wanted) {
         const unsigned long colour = colour_at(display, x, y);
         if (colour == wanted) {
             printf("seen");
-            for (int i = 0; i < count; ++i) printf(" #%06lx", others[i]);
+            for (int i = 1; i < count; ++i) printf(" #%06lx", others[i]);
             puts("");
             return 0;
         }
-        int known = colour == start;
+        int known = 0;
         for (int i = 0; i < count && !known; ++i) known = others[i] == colour;
-        if (!known && count < 8) others[count++] = colour;
+        if (!known && count < 9) others[count++] = colour;
         nanosleep(&pause, NULL);
     }
     puts("timeout");
@@ -105,20 +99,15 @@ static int watch(Display* display, int x, int y, unsigned long wanted) {
 int main(int argc, char** argv) {
     Display* display = XOpenDisplay(NULL);
     if (!display) return 2;
-    if (argc == 4 && strcmp(argv[1], "grab") == 0) {
-        return grab(display, atoi(argv[2]), (unsigned)strtoul(argv[3], 0, 0), 0);
-    }
-    if (argc == 4 && strcmp(argv[1], "grab-numlock") == 0) {
-        return grab(display, atoi(argv[2]), (unsigned)strtoul(argv[3], 0, 0), 1);
-    }
-    if (argc == 6 && strcmp(argv[1], "panel") == 0) {
-        return panel(display, atoi(argv[2]), atoi(argv[3]), atoi(argv[4]), atoi(argv[5]));
-    }
-    if (argc == 5 && strcmp(argv[1], "watch") == 0) {
+    const char* mode = argc > 1 ? argv[1] : "";
+    if (argc == 4 && strncmp(mode, "grab", 4) == 0)
+        grab(display, atoi(argv[2]), (unsigned)strtoul(argv[3], 0, 0),
+             strcmp(mode, "grab-numlock") == 0);
+    if (argc == 6 && strcmp(mode, "panel") == 0)
+        panel(display, atoi(argv[2]), atoi(argv[3]), atoi(argv[4]), atoi(argv[5]));
+    if (argc == 5 && strcmp(mode, "watch") == 0)
         return watch(display, atoi(argv[2]), atoi(argv[3]), strtoul(argv[4], NULL, 16));
-    }
-    fprintf(
-        stderr,
-        "usage: x_helper grab|grab-numlock KEYCODE MODMASK | panel X Y W H | watch X Y RRGGBB\n");
+    fputs("usage: x_helper grab|grab-numlock KEYCODE MODMASK | panel X Y W H | watch X Y RRGGBB\n",
+          stderr);
     return 2;
 }
