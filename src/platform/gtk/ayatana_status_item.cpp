@@ -14,16 +14,6 @@ struct AyatanaStatusItem::ItemAction {
     SignalConnection activated;
 };
 
-namespace {
-
-// The panel draws icons from the desktop's icon theme; these are the names it knows for ours.
-const std::map<std::string, std::string>& iconNames() {
-    static const std::map<std::string, std::string> names = {{"calendar", "x-office-calendar"}};
-    return names;
-}
-
-}  // namespace
-
 AyatanaStatusItem::AyatanaStatusItem(Log& log) : log_(log) {
     indicator_ = adopt(app_indicator_new("plenhall-desktop", "x-office-calendar",
                                          APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
@@ -46,16 +36,8 @@ void AyatanaStatusItem::onConnectionChanged(AppIndicator*, gboolean connected, g
         "shortcut and plenhall:// links");
 }
 
-bool AyatanaStatusItem::setButtonImage(const std::string& symbolName,
-                                       const std::string& accessibilityDescription) {
-    auto it = iconNames().find(symbolName);
-    if (it == iconNames().end()) {
-        app_indicator_set_icon_full(indicator_.get(), "", accessibilityDescription.c_str());
-        return false;
-    }
-    app_indicator_set_icon_full(indicator_.get(), it->second.c_str(),
-                                accessibilityDescription.c_str());
-    return true;
+void AyatanaStatusItem::setIcon(const std::string& iconName, const std::string& accessibleName) {
+    app_indicator_set_icon_full(indicator_.get(), iconName.c_str(), accessibleName.c_str());
 }
 
 void AyatanaStatusItem::setMenu(const Menu& menu, MenuTarget& target) {
@@ -126,7 +108,7 @@ void AyatanaStatusItem::setItemTitle(std::size_t index, const std::string& title
     }
 }
 
-std::unique_ptr<StatusItem> AyatanaStatusBar::statusItem(double) {
+std::unique_ptr<StatusItem> AyatanaStatusBar::statusItem() {
     return std::make_unique<AyatanaStatusItem>(log_);
 }
 

@@ -85,13 +85,12 @@ constexpr std::chrono::milliseconds kPlacementDeadline{500};
 }  // namespace
 
 GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
-                                   GtkKeyMonitor& keys, Log& log, const Rect& contentRect,
-                                   WindowStyle style)
+                                   GtkKeyMonitor& keys, Log& log, Size size, Decoration decoration)
     : log_(log) {
     window_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     if (application) gtk_window_set_application(window_, application);
-    gtk_window_set_role(window_, kind == Kind::overlay ? "calendar" : "settings");
-    if (kind == Kind::overlay) {
+    gtk_window_set_role(window_, kind == Kind::calendar ? "calendar" : "settings");
+    if (kind == Kind::calendar) {
         // Moving places the client area, so set, read and remembered frames agree.
         gtk_window_set_gravity(window_, GDK_GRAVITY_STATIC);
     }
@@ -101,10 +100,10 @@ GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, Focus
     connections_.emplace_back(window_, "realize", G_CALLBACK(onRealize), this);
     connections_.emplace_back(window_, "window-state-event", G_CALLBACK(onWindowStateEvent), this);
     connections_.emplace_back(window_, "configure-event", G_CALLBACK(onConfigureEvent), this);
-    requestedFrame_ = contentRect;
-    IntRect initial = mappable(contentRect);
+    requestedFrame_ = Rect{0, 0, size.width, size.height};
+    IntRect initial = mappable(requestedFrame_);
     gtk_window_set_default_size(window_, initial.width, initial.height);
-    setStyle(style);
+    setDecoration(decoration);
     focus.watch(window_, this);
     keys.watch(window_);
     // Realized now, so the first showing only maps.
@@ -112,9 +111,9 @@ GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, Focus
 }
 
 GtkWindowAdapter::~GtkWindowAdapter() {
-    for (auto& sheet : sheets_) {
-        if (sheet)
-            g_object_remove_weak_pointer(G_OBJECT(sheet), reinterpret_cast<gpointer*>(&sheet));
+    for (auto& dialog : dialogs_) {
+        if (dialog)
+            g_object_remove_weak_pointer(G_OBJECT(dialog), reinterpret_cast<gpointer*>(&dialog));
     }
     renderPending_.cancel();
     stopAwaitingPlacement();
@@ -125,34 +124,44 @@ GtkWindowAdapter::~GtkWindowAdapter() {
     if (window_) gtk_widget_destroy(GTK_WIDGET(window_));
 }
 
-void GtkWindowAdapter::setStyle(WindowStyle style) {
-    const bool decorated = style != WindowStyle::borderless;
+void GtkWindowAdapter::setDecoration(Decoration decoration) {
+    const bool decorated = decoration != Decoration::none;
     if (decorated && fullScreenMonitor_) leaveFullScreen();
-    if (decorated_ != decorated) {
+    if (decoration_ == decoration) return;
+    if (!decoration_ || (*decoration_ != Decoration::none) != decorated) {
         // Window managers watch the decoration hints of mapped windows too, so a visible window
         // changes in place: it is not mapped again, which would move the focus to it.
         gtk_window_set_decorated(window_, decorated);
-        decorated_ = decorated;
     }
-    const bool fixedSize = style == WindowStyle::titledClosable;
-    if (fixedSize_ != fixedSize) {
-        fixedSize_ = fixedSize;
+    const bool wasFixed = decoration_ == Decoration::titledFixedSize;
+    decoration_ = decoration;
+    const bool fixedSize = decoration == Decoration::titledFixedSize;
+    // The large calendar is closed by the program's own means (the shortcut, Alt+F4), with no
+    // buttons that would suggest quitting or minimizing a window that only hides.
+    gtk_window_set_deletable(window_, decoration != Decoration::titledResizable);
+    if (fixedSize != wasFixed) {
         applyGeometryHints();
         if (fixedSize) {
             IntRect size = mappable(requestedFrame_);
             gtk_window_set_default_size(window_, size.width, size.height);
         }
-        applyFunctions();
+    }
+    applyFunctions();
+}
+
+void GtkWindowAdapter::setKeptAbove(bool above) {
+    gtk_window_set_keep_above(window_, above);
+}
+
+void GtkWindowAdapter::setOnEveryWorkspace(bool every) {
+    if (every) {
+        gtk_window_stick(window_);
+    } else {
+        gtk_window_unstick(window_);
     }
 }
 
-void GtkWindowAdapter::setLevel(int level) {
-    gtk_window_set_keep_above(window_, level > 0);
-}
-
-void GtkWindowAdapter::setCollectionBehavior(std::uint32_t behavior) {
-    if (behavior & CollectionBehavior::canJoinAllSpaces) gtk_window_stick(window_);
-    const bool skip = (behavior & CollectionBehavior::ignoresCycle) != 0;
+void GtkWindowAdapter::setSkipTaskSwitcher(bool skip) {
     gtk_window_set_skip_taskbar_hint(window_, skip);
     gtk_window_set_skip_pager_hint(window_, skip);
 }
@@ -173,7 +182,7 @@ void GtkWindowAdapter::setTitle(const std::string& title) {
     title_ = title;
 }
 
-void GtkWindowAdapter::setMinSize(Size size) {
+void GtkWindowAdapter::setMinimumSize(Size size) {
     if (minSize_ == size) return;
     minSize_ = size;
     applyGeometryHints();
@@ -182,7 +191,7 @@ void GtkWindowAdapter::setMinSize(Size size) {
 void GtkWindowAdapter::applyGeometryHints() {
     GdkGeometry geometry{};
     int hints = 0;
-    if (fixedSize_.value_or(false)) {
+    if (decoration_ == Decoration::titledFixedSize) {
         // A fixed-size window keeps its content size by equal minimum and maximum hints: the
         // user cannot resize it, and its texts wrap to its width instead of widening it.
         IntRect size = mappable(requestedFrame_);
@@ -200,27 +209,21 @@ void GtkWindowAdapter::applyGeometryHints() {
     gtk_window_set_geometry_hints(window_, nullptr, &geometry, GdkWindowHints(hints));
 }
 
-void GtkWindowAdapter::setStandardButtonHidden(WindowButton button, bool hidden) {
-    auto it = hiddenButtons_.find(button);
-    if (it != hiddenButtons_.end() && it->second == hidden) return;
-    hiddenButtons_[button] = hidden;
-    if (button == WindowButton::close) gtk_window_set_deletable(window_, !hidden);
-    applyFunctions();
-}
-
 void GtkWindowAdapter::applyFunctions() {
     GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
-    if (!gdkWindow) return;
-    auto hidden = [this](WindowButton b) {
-        auto it = hiddenButtons_.find(b);
-        return it != hiddenButtons_.end() && it->second;
-    };
-    const bool fixed = fixedSize_.value_or(false);
+    if (!gdkWindow || !decoration_) return;
     int functions = GDK_FUNC_MOVE;
-    if (!fixed) functions |= GDK_FUNC_RESIZE;
-    if (!fixed && !hidden(WindowButton::miniaturize)) functions |= GDK_FUNC_MINIMIZE;
-    if (!fixed && !hidden(WindowButton::zoom)) functions |= GDK_FUNC_MAXIMIZE;
-    if (!hidden(WindowButton::close)) functions |= GDK_FUNC_CLOSE;
+    switch (*decoration_) {
+        case Decoration::none:
+            functions = GDK_FUNC_ALL;
+            break;
+        case Decoration::titledFixedSize:
+            functions |= GDK_FUNC_CLOSE;
+            break;
+        case Decoration::titledResizable:
+            functions |= GDK_FUNC_RESIZE;
+            break;
+    }
     gdk_window_set_functions(gdkWindow, static_cast<GdkWMFunction>(functions));
 }
 
@@ -247,7 +250,7 @@ Rect GtkWindowAdapter::frame() const {
     return Rect{double(x), double(y), double(width), double(height)};
 }
 
-void GtkWindowAdapter::setFrame(const Rect& requested) {
+void GtkWindowAdapter::moveResize(const Rect& requested) {
     requestedFrame_ = requested;
     if (fullScreenMonitor_) leaveFullScreen();
     if (!placedByProgram_) {
@@ -268,7 +271,7 @@ void GtkWindowAdapter::setFrame(const Rect& requested) {
     }
 }
 
-void GtkWindowAdapter::setSize(Size size) {
+void GtkWindowAdapter::resize(Size size) {
     requestedFrame_ = Rect{0, 0, size.width, size.height};
     if (fullScreenMonitor_) leaveFullScreen();
     const IntRect target = mappable(requestedFrame_);
@@ -276,7 +279,7 @@ void GtkWindowAdapter::setSize(Size size) {
     gtk_window_resize(window_, target.width, target.height);
 }
 
-void GtkWindowAdapter::enterFullScreen(const std::optional<Screen>& screen) {
+void GtkWindowAdapter::fullscreen(const std::optional<Screen>& screen) {
     if (!screen) {
         // The desktop puts the window on a screen of its choosing at the next map. Mapped at
         // the size it will fill there, its first frame is the page already laid out at that
@@ -291,7 +294,7 @@ void GtkWindowAdapter::enterFullScreen(const std::optional<Screen>& screen) {
         if (fillsScreenOncePlaced()) {
             // mutter would put a window mapped full screen on the monitor at the origin: the
             // window maps framed, where mutter places new windows (the pointer's monitor), and
-            // fills that monitor once it is shown there (makeKeyAndOrderFront).
+            // fills that monitor once it is shown there (present).
             if (gtk_widget_get_mapped(GTK_WIDGET(window_))) {
                 fillPlacedMonitor(true);
             } else {
@@ -397,7 +400,7 @@ void GtkWindowAdapter::placementEnded(bool placed) {
     stopAwaitingPlacement();
     fillPlacedMonitor(placed);
     // Dialogs that come back with the calendar are placed over it where it ends up.
-    presentSheets();
+    presentDialogs();
 }
 
 void GtkWindowAdapter::fillPlacedMonitor(bool placed) {
@@ -420,16 +423,16 @@ bool GtkWindowAdapter::isVisible() const {
     return gtk_widget_get_visible(GTK_WIDGET(window_));
 }
 
-bool GtkWindowAdapter::isKeyWindow() const {
+bool GtkWindowAdapter::isActive() const {
     return gtk_window_is_active(window_);
 }
 
-void GtkWindowAdapter::orderOut() {
+void GtkWindowAdapter::hide() {
     focusOnMap_ = false;
-    // The frame as the user last saw it, its sheets included: they come back with it.
+    // The frame as the user last saw it, its dialogs included: they come back with it.
     if (keptFrame_) keptFrame_->keepShown();
-    for (GtkWindow* sheet : sheets_) {
-        if (sheet) gtk_widget_hide(GTK_WIDGET(sheet));
+    for (GtkWindow* dialog : dialogs_) {
+        if (dialog) gtk_widget_hide(GTK_WIDGET(dialog));
     }
     gtk_widget_hide(GTK_WIDGET(window_));
     if (fullScreenMonitor_ == kDesktopsMonitor && fillsScreenOncePlaced()) {
@@ -440,35 +443,35 @@ void GtkWindowAdapter::orderOut() {
     }
 }
 
-void GtkWindowAdapter::attachSheet(GtkWindow* sheet) {
-    std::erase(sheets_, nullptr);
-    sheets_.push_back(sheet);
-    g_object_add_weak_pointer(G_OBJECT(sheet), reinterpret_cast<gpointer*>(&sheets_.back()));
-    if (gtk_widget_get_visible(GTK_WIDGET(window_))) gtk_window_present(sheet);
+void GtkWindowAdapter::attachDialog(GtkWindow* dialog) {
+    std::erase(dialogs_, nullptr);
+    dialogs_.push_back(dialog);
+    g_object_add_weak_pointer(G_OBJECT(dialog), reinterpret_cast<gpointer*>(&dialogs_.back()));
+    if (gtk_widget_get_visible(GTK_WIDGET(window_))) gtk_window_present(dialog);
 }
 
-void GtkWindowAdapter::sheetEnded() {
+void GtkWindowAdapter::dialogEnded() {
     // Window managers do not all hand the focus back to the parent of a closed dialog.
     if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) return;
-    for (GtkWindow* sheet : sheets_) {
-        if (sheet && gtk_widget_get_visible(GTK_WIDGET(sheet))) return;  // another sheet is up
+    for (GtkWindow* dialog : dialogs_) {
+        if (dialog && gtk_widget_get_visible(GTK_WIDGET(dialog))) return;  // another dialog is up
     }
     focusNow();
 }
 
-void GtkWindowAdapter::presentSheets() {
-    for (GtkWindow* sheet : sheets_) {
-        if (!sheet) continue;
-        gtk_window_present_with_time(sheet, gtk_get_current_event_time());
-        // A modal sheet takes the keys; it must have the focus its window was just given.
-        if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(sheet));
+void GtkWindowAdapter::presentDialogs() {
+    for (GtkWindow* dialog : dialogs_) {
+        if (!dialog) continue;
+        gtk_window_present_with_time(dialog, gtk_get_current_event_time());
+        // A modal dialog takes the keys; it must have the focus its window was just given.
+        if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(dialog));
             gdkWindow && GDK_IS_X11_WINDOW(gdkWindow)) {
             gdk_window_focus(gdkWindow, gdk_x11_get_server_time(gdkWindow));
         }
     }
 }
 
-void GtkWindowAdapter::makeKeyAndOrderFront(const UserInput& input) {
+void GtkWindowAdapter::present(const UserInput& input) {
     // Presenting with the time of the input that asked for the window tells the window manager
     // this is no focus theft.
     const guint32 time = input.time ? input.time : gtk_get_current_event_time();
@@ -496,9 +499,9 @@ void GtkWindowAdapter::makeKeyAndOrderFront(const UserInput& input) {
         if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) focusOnMap_ = true;
     }
     if (placing) {
-        awaitPlacement();  // presents the sheets once the window fills its monitor
+        awaitPlacement();  // presents the dialogs once the window fills its monitor
     } else {
-        presentSheets();
+        presentDialogs();
     }
     // The map request goes out now, not when the loop next waits: the web engine may hold the
     // loop for a while as it catches up, and the window manager can map meanwhile.
@@ -517,7 +520,7 @@ gboolean GtkWindowAdapter::onMapEvent(GtkWidget*, GdkEvent*, gpointer data) {
     auto* self = static_cast<GtkWindowAdapter*>(data);
     if (std::exchange(self->focusOnMap_, false)) {
         self->focusNow();
-        self->presentSheets();
+        self->presentDialogs();
     }
     return FALSE;
 }
@@ -544,11 +547,11 @@ void GtkWindowAdapter::onRealize(GtkWidget*, gpointer data) {
     static_cast<GtkWindowAdapter*>(data)->applyFunctions();
 }
 
-void GtkWindowAdapter::makeContentFirstResponder() {
+void GtkWindowAdapter::focusContent() {
     if (content_) gtk_widget_grab_focus(content_);
 }
 
-void GtkWindowAdapter::setContentView(WebView& view) {
+void GtkWindowAdapter::setContent(WebView& view) {
     auto& adapter = static_cast<GtkWebViewAdapter&>(view);
     content_ = adapter.widget();
     trace_ = std::make_unique<ShowTrace>(window_, content_);
@@ -576,28 +579,24 @@ void GtkWindowAdapter::render() {
 }
 
 void GtkWindowAdapter::close() {
-    if (willClose_) willClose_();
-    orderOut();
+    if (closeHandler_) closeHandler_();
+    hide();
 }
 
 gboolean GtkWindowAdapter::onDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
-    auto* self = static_cast<GtkWindowAdapter*>(data);
-    if (!self->releasedWhenClosed_) {
-        self->close();
-        return TRUE;
-    }
-    return FALSE;
+    // Closing only hides: the window and its content stay for the next showing.
+    static_cast<GtkWindowAdapter*>(data)->close();
+    return TRUE;
 }
 
-std::unique_ptr<Window> GtkWindowFactory::makeOverlayWindow(const Rect& contentRect,
-                                                            WindowStyle style) {
-    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::overlay, application_, focus_,
-                                              keys_, log_, contentRect, style);
+std::unique_ptr<Window> GtkWindowFactory::makeCalendarWindow() {
+    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::calendar, application_, focus_,
+                                              keys_, log_, Size{}, Decoration::none);
 }
 
-std::unique_ptr<Window> GtkWindowFactory::makeWindow(const Rect& contentRect, WindowStyle style) {
+std::unique_ptr<Window> GtkWindowFactory::makeWindow(Size size, Decoration decoration) {
     return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::plain, application_, focus_,
-                                              keys_, log_, contentRect, style);
+                                              keys_, log_, size, decoration);
 }
 
 }  // namespace plenhall::gtk
