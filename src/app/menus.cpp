@@ -6,6 +6,7 @@
 #include "app/app_delegate.h"
 #include "prefs/page_zoom.h"
 #include "text/localized.h"
+#include "text/product_name.h"
 
 namespace plenhall {
 namespace {
@@ -51,7 +52,7 @@ void AppDelegate::buildMainMenu() {
 
 void AppDelegate::buildStatusItem() {
     statusItem_ = platform_.statusBar.statusItem();
-    statusItem_->setIcon("x-office-calendar", "Plenhall");
+    statusItem_->setIcon("x-office-calendar", kProductName);
     Menu menu;
     menu.items = {item(tr("Show / Hide Calendar"), MenuAction::toggle, "", true),
                   item(tr("Reload"), MenuAction::reload, "", true),

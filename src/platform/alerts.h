@@ -34,11 +34,13 @@ struct Alert {
     std::string informativeText{};  // the smaller text under the message; none when empty
     std::size_t defaultButton = 0;  // index into `buttons`, the one Return presses
     std::string role{};             // names the alert's window for the desktop; may be empty
+    std::string title{};            // the dialog window's title
 };
 
 struct OpenPanel {
     bool allowsMultipleSelection = false;
     bool canChooseDirectories = false;
+    std::string title{};  // the dialog window's title
 };
 
 class Dialogs {

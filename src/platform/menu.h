@@ -64,8 +64,9 @@ class MenuTarget {
 class StatusItem {
   public:
     virtual ~StatusItem() = default;
-    // The item's icon, by its name in the desktop's icon theme, and what a screen reader says.
-    virtual void setIcon(const std::string& iconName, const std::string& accessibleName) = 0;
+    // The item's icon, by its name in the desktop's icon theme, and its title (what panels show
+    // beside it or a screen reader says).
+    virtual void setIcon(const std::string& iconName, const std::string& title) = 0;
     virtual void setMenu(const Menu& menu, MenuTarget& target) = 0;
     // Retitles the item at `index` of the attached menu.
     virtual void setItemTitle(std::size_t index, const std::string& title) = 0;

@@ -2,6 +2,7 @@
 
 #include "settings/settings_view.h"
 #include "window/window_layout.h"
+#include "text/product_name.h"
 
 namespace plenhall {
 
@@ -9,7 +10,7 @@ SettingsController::SettingsController(std::unique_ptr<SettingsModel> model, Win
                                        Screens& screens, LoginItemService& loginItem)
     : model_(std::move(model)), screens_(screens), loginItem_(loginItem) {
     window_ = windows.makeWindow(kSettingsWindowSize, Decoration::titledFixedSize);
-    window_->setTitle("Plenhall");
+    window_->setTitle(kProductName);
     window_->setHostedView([this] { return settingsView(*model_, model_->prefs()); });
     // The controller owns both the window and these subscriptions, so `this` outlives them.
     modelChanges_ = model_->subscribeWillChange([this] { window_->invalidateHostedView(); });

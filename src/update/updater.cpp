@@ -5,6 +5,7 @@
 #include "text/localized.h"
 #include "web/navigation_policy.h"
 #include "web/url.h"
+#include "text/product_name.h"
 
 namespace plenhall {
 namespace {
@@ -210,6 +211,7 @@ void Updater::offer(const AppcastItem& item) {
     alert.informativeText = tr("You have %s. Get the new version from its download page.",
                                {settings_.currentShortVersion});
     alert.role = "update";
+    alert.title = kProductName;
     if (notes) alert.buttons.push_back(tr("Release Notes"));
     alert.buttons.push_back(tr("Later"));
     alert.buttons.push_back(tr("Download"));
@@ -233,6 +235,7 @@ void Updater::showMessage(const std::string& primary, const std::string& seconda
     alert.informativeText = secondary;
     alert.buttons = {tr("OK")};
     alert.role = "update-status";
+    alert.title = kProductName;
     services_.dialogs.showAlert(alert, [](AlertAnswer) {});
 }
 

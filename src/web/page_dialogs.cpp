@@ -1,4 +1,5 @@
 #include "web/page_dialogs.h"
+#include "text/product_name.h"
 
 #include <utility>
 
@@ -35,6 +36,7 @@ void PageDialogs::begin(Alert alert,
         alert.buttons.push_back(tr(kBlockDialogs));
         alert.informativeText = tr(kBlockDialogsNote);
     }
+    alert.title = kProductName;
     dialogs_.showModalAlert(
         alert, window_,
         [weak = std::weak_ptr<bool>(alive_), this, blockAnswer, done = std::move(done)](
@@ -80,7 +82,7 @@ void PageDialogs::openPanel(
     std::function<void(std::optional<std::vector<std::string>>)> completion) {
     // The engine asks only on the user's click, so the page cannot repeat it on its own.
     auto done = once(std::move(completion));
-    OpenPanel panel{parameters.allowsMultipleSelection, parameters.allowsDirectories};
+    OpenPanel panel{parameters.allowsMultipleSelection, parameters.allowsDirectories, kProductName};
     dialogs_.showFileChooser(panel, window_, done);
 }
 

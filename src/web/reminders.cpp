@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "prefs/prefs.h"
+#include "text/product_name.h"
 
 namespace plenhall {
 namespace {
@@ -70,6 +71,7 @@ void Reminders::ask() {
     asking_ = true;
     Alert alert{tr(kReminderQuestion), {tr(kReminderDeny), tr(kReminderAllow)}, std::nullopt};
     alert.defaultButton = 1;
+    alert.title = kProductName;
     services_.dialogs.showModalAlert(
         alert, calendar_,
         [weak = std::weak_ptr<bool>(alive_), this](AlertAnswer given, std::optional<std::string>) {

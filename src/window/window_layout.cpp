@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "window/frame_text.h"
+#include "text/product_name.h"
 
 namespace plenhall {
 namespace {
@@ -77,7 +78,7 @@ void layoutWindow(Window& window, const Screens& screens, const Prefs& prefs) {
     }
 
     window.setDecoration(Decoration::titledResizable);
-    window.setTitle("Plenhall");
+    window.setTitle(kProductName);
     window.setMinimumSize(kLargeWindowMinSize);
     auto remembered = prefs.defaults().stringForKey(kLargeWindowFrameKey);
     if (screens.windowsPlaceThemselves()) {

@@ -17,7 +17,6 @@ struct AyatanaStatusItem::ItemAction {
 AyatanaStatusItem::AyatanaStatusItem(Log& log) : log_(log) {
     indicator_ = adopt(app_indicator_new("plenhall-desktop", "x-office-calendar",
                                          APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
-    app_indicator_set_title(indicator_.get(), "Plenhall");
     app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
     // The item owns the connection, which goes before it.
     connectionChanged_ = SignalConnection(indicator_.get(), "connection-changed",
@@ -36,8 +35,9 @@ void AyatanaStatusItem::onConnectionChanged(AppIndicator*, gboolean connected, g
         "shortcut and plenhall:// links");
 }
 
-void AyatanaStatusItem::setIcon(const std::string& iconName, const std::string& accessibleName) {
-    app_indicator_set_icon_full(indicator_.get(), iconName.c_str(), accessibleName.c_str());
+void AyatanaStatusItem::setIcon(const std::string& iconName, const std::string& title) {
+    app_indicator_set_icon_full(indicator_.get(), iconName.c_str(), title.c_str());
+    app_indicator_set_title(indicator_.get(), title.c_str());
 }
 
 void AyatanaStatusItem::setMenu(const Menu& menu, MenuTarget& target) {

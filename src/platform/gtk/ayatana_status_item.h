@@ -25,7 +25,7 @@ class AyatanaStatusItem final : public StatusItem {
     AyatanaStatusItem& operator=(const AyatanaStatusItem&) = delete;
     ~AyatanaStatusItem() override;
 
-    void setIcon(const std::string& iconName, const std::string& accessibleName) override;
+    void setIcon(const std::string& iconName, const std::string& title) override;
     void setMenu(const Menu& menu, MenuTarget& target) override;
     void setItemTitle(std::size_t index, const std::string& title) override;
     void setMenuDidCloseHandler(std::function<void()> handler) override {

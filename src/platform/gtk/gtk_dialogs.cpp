@@ -60,13 +60,13 @@ GtkWidget* alertDialog(const Alert& alert, GtkWindow* parent, GtkMessageType typ
     return dialog;
 }
 
-void prepare(GtkWidget* dialog, GtkWindow* parent) {
+void prepare(GtkWidget* dialog, GtkWindow* parent, const std::string& title) {
     gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
     // The calendar floats above other windows; its dialogs must not end up beneath it.
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
-    gtk_window_set_title(GTK_WINDOW(dialog), "Plenhall");
+    gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
 }
 
 }  // namespace
@@ -75,7 +75,7 @@ void GtkDialogs::showModalAlert(const Alert& alert, Window& window,
                                 std::function<void(AlertAnswer, std::optional<std::string>)> completion) {
     GtkWindow* owner = adapterOf(window).widget();
     GtkWidget* dialog = alertDialog(alert, owner, GTK_MESSAGE_OTHER);
-    prepare(dialog, owner);
+    prepare(dialog, owner, alert.title);
 
     auto* state = new PendingAlert{std::move(completion), &adapterOf(window), nullptr};
     if (alert.accessoryTextField) {
@@ -113,7 +113,7 @@ void GtkDialogs::showModalAlert(const Alert& alert, Window& window,
 
 void GtkDialogs::showAlert(const Alert& alert, std::function<void(AlertAnswer)> completion) {
     GtkWidget* dialog = alertDialog(alert, nullptr, GTK_MESSAGE_INFO);
-    gtk_window_set_title(GTK_WINDOW(dialog), "Plenhall");
+    gtk_window_set_title(GTK_WINDOW(dialog), alert.title.c_str());
     // Nothing of ours is on screen to hold it, and the calendar may float above everything.
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
@@ -144,7 +144,7 @@ void GtkDialogs::showFileChooser(const OpenPanel& panel, Window& window,
     GtkWidget* dialog =
         gtk_file_chooser_dialog_new(nullptr, owner, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Cancel"),
                                     GTK_RESPONSE_CANCEL, _("_Open"), GTK_RESPONSE_ACCEPT, nullptr);
-    prepare(dialog, owner);
+    prepare(dialog, owner, panel.title);
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.allowsMultipleSelection);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
 
