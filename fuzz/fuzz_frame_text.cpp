@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                             numbers.empty() ? 0 : numbers.back()};
     auto screen = plenhall::targetScreen(pointer, screens, std::nullopt);
     if (!screen) return 0;
-    plenhall::Rect frame = plenhall::largeWindowFrame(std::string(text), screen->visibleFrame);
+    plenhall::Rect frame = plenhall::largeWindowFrame(std::string(text), screen->workArea);
     if (!finite(frame) || frame.width < 0 || frame.height < 0) std::abort();
     (void)plenhall::frameToString(frame);
     return 0;

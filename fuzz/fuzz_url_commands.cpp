@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     desktop->webViews.last->loadedRequests.clear();
     const auto before = std::tuple(calendar.visible, settings.visible, calendar.activations,
                                    settings.activations, app->hiddenAt());
-    app->applicationOpenURLs(urls);
+    app->openURLs(urls);
     // Anything but a plenhall: URL leaves the desktop exactly as it was.
     const bool unchanged =
         before == std::tuple(calendar.visible, settings.visible, calendar.activations,

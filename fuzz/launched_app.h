@@ -10,7 +10,7 @@ namespace plenhall::fuzzing {
 struct LaunchedApp {
     LaunchedApp() {
         desktop.defaults.setBool("hasOnboarded", true);
-        app.applicationDidFinishLaunching();
+        app.started();
     }
 
     testing::FakePlatform desktop;

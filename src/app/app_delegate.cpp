@@ -31,12 +31,12 @@ void AppDelegate::showShortcut(const Shortcut& shortcut) {
     }
 }
 
-void AppDelegate::applicationDidFinishLaunching() {
+void AppDelegate::started() {
     // The updater comes first so it can check even if something later misbehaves.
     updater_ = std::make_unique<Updater>(
-        UpdaterServices{platform_.mainQueue, platform_.http, platform_.sheets, platform_.workspace,
+        UpdaterServices{platform_.mainQueue, platform_.http, platform_.dialogs, platform_.workspace,
                         platform_.log},
-        UpdaterSettings::fromInfo(platform_.info), UpdateSchedule::automatic,
+        UpdaterSettings::of(platform_.build), UpdateSchedule::automatic,
         weakly([this] { standardUserDriverWillHandleShowingUpdate(); }));
 
     // The hot key toggles the calendar; nothing is registered yet.
@@ -53,7 +53,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     // The settings window is created once and reused; it is not shown here.
     auto model = std::make_unique<SettingsModel>(
         SettingsModel::Services{prefs_, *hotKey_, platform_.keyMonitor, platform_.loginItem,
-                                platform_.log, platform_.info},
+                                platform_.log, platform_.build},
         weakly([this] {
             settings_->close();
             show();
@@ -94,9 +94,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     layoutWindow();
     load(startRequest(values_.appURL));
 
-    platform_.notifications.addObserver(Notification::applicationDidResignActive, nullptr,
+    platform_.notifications.addObserver(Notification::applicationLostFocus, nullptr,
                                         weakly([this] { appResigned(); }));
-    platform_.notifications.addObserver(Notification::windowDidBecomeKey, window_.get(),
+    platform_.notifications.addObserver(Notification::windowGotFocus, window_.get(),
                                         weakly([this] { gotFocus(); }));
 
     // The flag is written before the welcome shows, so quitting during it does not bring it
@@ -107,7 +107,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 }
 
-int AppDelegate::applicationCannotReachRunningInstance(const UnreachableInstance& instance) {
+int AppDelegate::cannotReachRunningInstance(const UnreachableInstance& instance) {
     // A second calendar would grab the same shortcut and write the same preferences, so this
     // launch ends here and says why the running one did not get it.
     std::string why = instance.noSessionBus

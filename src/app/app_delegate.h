@@ -41,10 +41,10 @@ class AppDelegate final : public ApplicationDelegate,
     ~AppDelegate() override;
 
     // ApplicationDelegate
-    void applicationDidFinishLaunching() override;
-    int applicationCannotReachRunningInstance(const UnreachableInstance& instance) override;
-    bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
-    void applicationOpenURLs(const std::vector<std::string>& urls) override;
+    void started() override;
+    int cannotReachRunningInstance(const UnreachableInstance& instance) override;
+    void activated() override;
+    void openURLs(const std::vector<std::string>& urls) override;
 
     // Visibility.
     // `input`: the user's input that asked for the calendar, when the desktop told us.
@@ -125,7 +125,6 @@ class AppDelegate final : public ApplicationDelegate,
     void endLoadDeadline();
     void loadDeadlinePassed();
     void showOffline(const WebError& error);
-    bool settingsWindowVisible() const;
     // Wraps `work` so it runs only while this controller exists.
     std::function<void()> weakly(std::function<void()> work);
 

@@ -18,16 +18,6 @@
 
 namespace {
 
-std::optional<plenhall::InfoDictionary> infoDictionary() {
-    plenhall::InfoDictionary info;
-    if (*PLENHALL_INFO_VERSION)
-        info.emplace(plenhall::kShortVersionKey, std::string(PLENHALL_INFO_VERSION));
-    if (*PLENHALL_INFO_BUILD)
-        info.emplace(plenhall::kBuildVersionKey, std::string(PLENHALL_INFO_BUILD));
-    if (*PLENHALL_INFO_UPDATE_FEED)
-        info.emplace(plenhall::kFeedURLKey, std::string(PLENHALL_INFO_UPDATE_FEED));
-    return info;
-}
 
 std::string localeDirectory() {
     std::error_code unknown;
@@ -53,7 +43,8 @@ int main(int argc, char** argv) {
     bindtextdomain(GETTEXT_PACKAGE, localeDirectory().c_str());
     bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
 
-    plenhall::gtk::GtkPlatform desktop(argc, argv, infoDictionary());
+    plenhall::gtk::GtkPlatform desktop(
+        argc, argv, plenhall::BuildInfo{PLENHALL_INFO_VERSION, PLENHALL_INFO_BUILD, PLENHALL_INFO_UPDATE_FEED});
     plenhall::ScopedLocalization language(desktop.localization());
     plenhall::PreferenceFileStore preferences(plenhall::gtk::GtkPlatform::preferencesPath(),
                                               desktop.log(), desktop.mainQueue());

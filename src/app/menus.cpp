@@ -6,6 +6,7 @@
 #include "app/app_delegate.h"
 #include "prefs/page_zoom.h"
 #include "text/localized.h"
+#include "text/product_name.h"
 
 namespace plenhall {
 namespace {
@@ -50,8 +51,8 @@ void AppDelegate::buildMainMenu() {
 }
 
 void AppDelegate::buildStatusItem() {
-    statusItem_ = platform_.statusBar.statusItem(kVariableStatusItemLength);
-    if (statusItem_->hasButton()) statusItem_->setButtonImage("calendar", "Plenhall");
+    statusItem_ = platform_.statusBar.statusItem();
+    statusItem_->setIcon("x-office-calendar", kProductName);
     Menu menu;
     menu.items = {item(tr("Show / Hide Calendar"), MenuAction::toggle, "", true),
                   item(tr("Reload"), MenuAction::reload, "", true),
@@ -149,7 +150,7 @@ void AppDelegate::performMenuAction(MenuAction action) {
 void AppDelegate::zoomPage(int percent) {
     // The keys reach the application from any of its windows; the calendar is only zoomed while
     // the user sees it, never behind the settings window.
-    if (!window_->isKeyWindow()) return;
+    if (!window_->isActive()) return;
     prefs_.setPageZoom(percent);
     webView_->setPageZoom(percent / 100.0);
 }

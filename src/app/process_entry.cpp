@@ -24,7 +24,6 @@ int runProcess(Platform& platform, const std::string& startURL) {
     Prefs prefs(platform.defaults);
     AppDelegate delegate(platform, prefs, *values);
     platform.application.setDelegate(delegate);
-    platform.application.setActivationPolicy(ActivationPolicy::accessory);
     const int status = platform.application.run();
     // Quit or asked to stop: nothing the user changed is lost.
     platform.defaults.synchronize();

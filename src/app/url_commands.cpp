@@ -5,7 +5,7 @@
 
 namespace plenhall {
 
-void AppDelegate::applicationOpenURLs(const std::vector<std::string>& urls) {
+void AppDelegate::openURLs(const std::vector<std::string>& urls) {
     for (const auto& url : urls) {
         if (urlScheme(url) != "plenhall") continue;  // exact: PLENHALL:// is not ours
         auto host = urlHost(url);

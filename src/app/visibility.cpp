@@ -12,13 +12,9 @@ void AppDelegate::layoutWindow() {
     plenhall::layoutWindow(*window_, platform_.screens, prefs_);
 }
 
-bool AppDelegate::settingsWindowVisible() const {
-    return settings_ && settings_->window().isVisible();
-}
-
 void AppDelegate::stow() {
     rememberLargeFrame(*window_, prefs_);  // while the window still has its on-screen frame
-    window_->orderOut();
+    window_->hide();
     hiddenAt_ = platform_.clock.now();
     stowedOnResignAt_.reset();
 }
@@ -39,16 +35,14 @@ void AppDelegate::show(const UserInput& input) {
 
     hiddenAt_.reset();
     hadFocus_ = false;
-    window_->makeKeyAndOrderFront(input);
-    window_->makeContentFirstResponder();
+    window_->present(input);
+    window_->focusContent();
     reminders_->calendarShown();
 }
 
 void AppDelegate::hide() {
     if (!window_->isVisible()) return;
     stow();
-    if (settingsWindowVisible()) return;  // the application stays active with settings in front
-    platform_.application.hide();
 }
 
 void AppDelegate::toggle(const UserInput& input) {
@@ -59,9 +53,8 @@ void AppDelegate::toggle(const UserInput& input) {
     }
 }
 
-bool AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {
+void AppDelegate::activated() {
     show();
-    return false;
 }
 
 void AppDelegate::appResigned() {
@@ -76,7 +69,7 @@ void AppDelegate::gotFocus() {
 }
 
 void AppDelegate::hideFromMenu() {
-    if (settings_ && settings_->window().isKeyWindow()) {
+    if (settings_ && settings_->window().isActive()) {
         settings_->close();
         return;
     }

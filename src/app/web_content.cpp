@@ -11,33 +11,31 @@
 namespace plenhall {
 
 void AppDelegate::buildWindow() {
-    window_ = platform_.windows.makeOverlayWindow(Rect{}, WindowStyle::borderless);
-    window_->setLevel(kScreenSaverWindowLevel);
-    window_->setCollectionBehavior(
-        CollectionBehavior::canJoinAllSpaces | CollectionBehavior::stationary |
-        CollectionBehavior::ignoresCycle | CollectionBehavior::fullScreenAuxiliary);
-    window_->setReleasedWhenClosed(false);
+    window_ = platform_.windows.makeCalendarWindow();
+    window_->setKeptAbove(true);
+    window_->setOnEveryWorkspace(true);
+    window_->setSkipTaskSwitcher(true);
     window_->setBackgroundColor(Color::white());
     // Window managers offer closing any window (Alt+F4); for the calendar that means putting it
     // away, the same way the shortcut does.
-    window_->setWillCloseHandler(weakly([this] { hide(); }));
+    window_->setCloseHandler(weakly([this] { hide(); }));
 
-    pageDialogs_ = std::make_unique<PageDialogs>(platform_.sheets, *window_, platform_.clock);
+    pageDialogs_ = std::make_unique<PageDialogs>(platform_.dialogs, *window_, platform_.clock);
     // Before the web view, which may ask it about permissions as soon as its page process starts.
     reminders_ = std::make_unique<Reminders>(
-        Reminders::Services{platform_.sheets, platform_.desktopNotifications, prefs_.defaults(),
+        Reminders::Services{platform_.dialogs, platform_.desktopNotifications, prefs_.defaults(),
                             platform_.clock, platform_.log},
         values_.appURL, service_, *window_, weakly([this] { show(); }));
 
     WebViewConfiguration configuration;
     configuration.persistentWebsiteDataStore = true;
-    configuration.applicationNameForUserAgent = applicationNameForUserAgent(platform_.info);
+    configuration.applicationNameForUserAgent = applicationNameForUserAgent(platform_.build);
     webView_ = platform_.webViews.makeWebView(configuration);
     webView_->setNavigationDelegate(*this);
     webView_->setUIDelegate(*this);
     webView_->setAllowsBackForwardNavigationGestures(false);
     webView_->setPageZoom(prefs_.pageZoom() / 100.0);
-    window_->setContentView(*webView_);
+    window_->setContent(*webView_);
 }
 
 NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(

@@ -1,7 +1,7 @@
 // Native panels: alerts (with an optional text field) and the file chooser attached to a window,
 // and free-standing alerts that belong to no window.
 //
-// Thread: main thread only. A sheet is modal to its window, not to the application; its completion
+// Thread: main thread only. A dialog is modal to its window, not to the application; its completion
 // runs exactly once, on the main thread, after the user has dismissed it.
 #pragma once
 
@@ -17,12 +17,10 @@ namespace plenhall {
 
 class Window;
 
-// Response codes of alert-style panels: the first button added answers 1000, the second 1001.
-inline constexpr int kAlertFirstButtonReturn = 1000;
-inline constexpr int kAlertSecondButtonReturn = 1001;
-// Response codes of the file panel.
-inline constexpr int kModalResponseOK = 1;
-inline constexpr int kModalResponseCancel = 0;
+// The answer to an alert: the button pressed, by its place in Alert::buttons (an alert without
+// buttons has its own dismiss button, answering 0); nothing when it was closed unanswered (Escape,
+// the window's close button, its parent gone).
+using AlertAnswer = std::optional<std::size_t>;
 
 struct AlertTextField {
     Rect frame;
@@ -36,27 +34,30 @@ struct Alert {
     std::string informativeText{};  // the smaller text under the message; none when empty
     std::size_t defaultButton = 0;  // index into `buttons`, the one Return presses
     std::string role{};             // names the alert's window for the desktop; may be empty
+    std::string title{};            // the dialog window's title
 };
 
 struct OpenPanel {
     bool allowsMultipleSelection = false;
     bool canChooseDirectories = false;
+    std::string title{};  // the dialog window's title
 };
 
-class Sheets {
+class Dialogs {
   public:
-    virtual ~Sheets() = default;
-    // Completion: the response, and the text field's text when the alert had one.
-    virtual void beginAlertSheet(
-        const Alert& alert, Window& window,
-        std::function<void(int, std::optional<std::string>)> completion) = 0;
-    // Completion: the response, and the chosen local file paths.
-    virtual void beginOpenPanelSheet(
-        const OpenPanel& panel, Window& window,
-        std::function<void(int, std::vector<std::string>)> completion) = 0;
-    // An alert of its own, centred and above other windows, not modal to anything. Completion:
-    // the response, or a value below kAlertFirstButtonReturn when it was closed unanswered.
-    virtual void runAlert(const Alert& alert, std::function<void(int)> completion) = 0;
+    virtual ~Dialogs() = default;
+    // An alert modal to `parent`. Completion: the answer, and the text field's text when the
+    // alert had one.
+    virtual void showModalAlert(const Alert& alert, Window& parent,
+                                std::function<void(AlertAnswer, std::optional<std::string>)>
+                                    completion) = 0;
+    // A file chooser modal to `parent`. Completion: the chosen local file paths, or nothing when
+    // the user cancelled.
+    virtual void showFileChooser(
+        const OpenPanel& panel, Window& parent,
+        std::function<void(std::optional<std::vector<std::string>>)> completion) = 0;
+    // An alert of its own, centred and above other windows, not modal to anything.
+    virtual void showAlert(const Alert& alert, std::function<void(AlertAnswer)> completion) = 0;
 };
 
 }  // namespace plenhall

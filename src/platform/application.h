@@ -13,8 +13,6 @@
 
 namespace plenhall {
 
-enum class ActivationPolicy { regular = 0, accessory = 1 };
-
 // Another instance of the program runs for this user, where this launch cannot hand itself to it.
 struct UnreachableInstance {
     // Why this launch has no session bus; nothing when it has one and the other is not on it.
@@ -24,27 +22,23 @@ struct UnreachableInstance {
 class ApplicationDelegate {
   public:
     virtual ~ApplicationDelegate() = default;
-    virtual void applicationDidFinishLaunching() = 0;
+    virtual void started() = 0;
     // Instead of the launch, when another instance runs that this one cannot reach. The answer is
     // the process's exit status.
-    virtual int applicationCannotReachRunningInstance(const UnreachableInstance& instance) = 0;
-    // The user opened the running application again. Answer false when nothing further is to
-    // be done by the platform.
-    virtual bool applicationShouldHandleReopen(bool hasVisibleWindows) = 0;
+    virtual int cannotReachRunningInstance(const UnreachableInstance& instance) = 0;
+    // The program was launched again, without URLs, while it runs.
+    virtual void activated() = 0;
     // URLs handed to the application, in the order the platform delivers them.
-    virtual void applicationOpenURLs(const std::vector<std::string>& urls) = 0;
+    virtual void openURLs(const std::vector<std::string>& urls) = 0;
 };
 
 class Application {
   public:
     virtual ~Application() = default;
     virtual void setDelegate(ApplicationDelegate& delegate) = 0;
-    virtual void setActivationPolicy(ActivationPolicy policy) = 0;
     // Runs the event loop; returns the process's exit status when it ends.
     virtual int run() = 0;
     virtual void setMainMenu(const Menu& menu, MenuTarget& target) = 0;
-    // Hides the application (its windows are already ordered out when the core calls this).
-    virtual void hide() = 0;
     // Ends the event loop.
     virtual void terminate() = 0;
 };

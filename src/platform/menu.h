@@ -2,8 +2,7 @@
 // with key equivalents) and the status item in the panel.
 //
 // Thread: main thread only. Items whose target is the controller call MenuTarget; items without a
-// target act on whatever has the focus (the web page for the editing actions), as the backend's
-// responder chain decides.
+// target act on the focused widget (the web page for the editing actions).
 #pragma once
 
 #include <cstddef>
@@ -65,10 +64,9 @@ class MenuTarget {
 class StatusItem {
   public:
     virtual ~StatusItem() = default;
-    virtual bool hasButton() const = 0;
-    // Sets the button's image by symbol name; false when the name is unknown (no image then).
-    virtual bool setButtonImage(const std::string& symbolName,
-                                const std::string& accessibilityDescription) = 0;
+    // The item's icon, by its name in the desktop's icon theme, and its title (what panels show
+    // beside it or a screen reader says).
+    virtual void setIcon(const std::string& iconName, const std::string& title) = 0;
     virtual void setMenu(const Menu& menu, MenuTarget& target) = 0;
     // Retitles the item at `index` of the attached menu.
     virtual void setItemTitle(std::size_t index, const std::string& title) = 0;
@@ -80,13 +78,10 @@ class StatusItem {
     virtual void setMenuDidCloseHandler(std::function<void()> handler) = 0;
 };
 
-// Length of a status item as wide as its content.
-inline constexpr double kVariableStatusItemLength = -1.0;
-
 class StatusBar {
   public:
     virtual ~StatusBar() = default;
-    virtual std::unique_ptr<StatusItem> statusItem(double length) = 0;
+    virtual std::unique_ptr<StatusItem> statusItem() = 0;
 };
 
 }  // namespace plenhall

@@ -13,9 +13,9 @@ enum class Notification {
     // No window of this application holds the keyboard focus any more, decided once focus has
     // settled. Focus that moves between our own windows and dialogs, or that our own global key
     // grab takes for a moment, does not count.
-    applicationDidResignActive,
+    applicationLostFocus,
     // A window of ours became the focused (key) window; its sender is that window.
-    windowDidBecomeKey,
+    windowGotFocus,
 };
 
 class NotificationCenter {

@@ -35,13 +35,13 @@ struct Platform {
     StatusBar& statusBar;
     GlobalHotKeys& hotKeys;
     KeyMonitor& keyMonitor;
-    Sheets& sheets;
+    Dialogs& dialogs;
     Workspace& workspace;
     NotificationCenter& notifications;
     LoginItemService& loginItem;
     HttpClient& http;
     DesktopNotifications& desktopNotifications;
-    std::optional<InfoDictionary> info;
+    BuildInfo build;
 };
 
 }  // namespace plenhall

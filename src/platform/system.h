@@ -51,27 +51,12 @@ class Log {
     virtual void line(std::string_view text) = 0;
 };
 
-// The build's information dictionary. A value may be missing or of an unexpected type; callers
-// check both.
-using InfoValue = std::variant<std::string, std::int64_t, bool>;
-using InfoDictionary = std::map<std::string, InfoValue, std::less<>>;
-
-// Keys of the information dictionary.
-inline constexpr std::string_view kShortVersionKey = "CFBundleShortVersionString";
-inline constexpr std::string_view kBuildVersionKey = "CFBundleVersion";
-// The appcast feed's address; absent when updates come from the package manager.
-inline constexpr std::string_view kFeedURLKey = "SUFeedURL";
-
-// The string under `key`, or nothing when the dictionary is absent, lacks the key or holds a
-// value of another type there.
-inline std::optional<std::string> infoString(const std::optional<InfoDictionary>& info,
-                                             std::string_view key) {
-    if (!info) return std::nullopt;
-    auto it = info->find(key);
-    if (it == info->end()) return std::nullopt;
-    if (auto* s = std::get_if<std::string>(&it->second)) return *s;
-    return std::nullopt;
-}
+// What the build says about itself; a field the build does not set is empty.
+struct BuildInfo {
+    std::string version;        // the version people read, e.g. "1.4.2"
+    std::string build;          // the build number, compared with the update feed's versions
+    std::string updateFeedURL;  // the appcast; empty when updates come from the package manager
+};
 
 // The user's language for the program's fixed texts. Each text is keyed by its English wording;
 // a text built from parts is keyed by its English format, whose %s (or %1$s, %2$s where a

@@ -39,7 +39,7 @@ SettingsModel::SettingsModel(Services services, std::function<void()> openCalend
       keyMonitor_(services.keyMonitor),
       loginItem_(services.loginItem),
       log_(services.log),
-      info_(std::move(services.info)),
+      build_(std::move(services.build)),
       openCalendar_(std::move(openCalendar)),
       checkForUpdates_(std::move(checkForUpdates)),
       // The model owns the subscription, so `this` outlives it.
@@ -166,8 +166,8 @@ void SettingsModel::setOpenAtLogin(bool on) {
 }
 
 std::string SettingsModel::version() const {
-    return tr("Version %s (%s)", {infoString(info_, kShortVersionKey).value_or("?"),
-                                  infoString(info_, kBuildVersionKey).value_or("?")});
+    auto shown = [](const std::string& field) { return field.empty() ? std::string("?") : field; };
+    return tr("Version %s (%s)", {shown(build_.version), shown(build_.build)});
 }
 
 }  // namespace plenhall

@@ -44,7 +44,7 @@ class SettingsModel {
         KeyMonitor& keyMonitor;
         LoginItemService& loginItem;
         Log& log;
-        std::optional<InfoDictionary> info;
+        BuildInfo build;
     };
 
     SettingsModel(Services services, std::function<void()> openCalendar,
@@ -95,7 +95,7 @@ class SettingsModel {
     KeyMonitor& keyMonitor_;
     LoginItemService& loginItem_;
     Log& log_;
-    std::optional<InfoDictionary> info_;
+    BuildInfo build_;
     std::function<void()> openCalendar_;
     std::function<void()> checkForUpdates_;
 

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "text/localized.h"
+#include "text/product_name.h"
 
 namespace plenhall {
 namespace {
@@ -57,9 +58,9 @@ ViewNode leaf(NodeKind kind, std::string id = {}) {
 ViewNode header(const SettingsModel& model) {
     ViewNode icon = leaf(NodeKind::appIcon, "icon");
     icon.imageSize = Size{56, 56};
-    icon.accessibleName = "Plenhall";
+    icon.accessibleName = kProductName;
 
-    ViewNode title = text("title", model.welcome() ? tr("Welcome to Plenhall") : "Plenhall",
+    ViewNode title = text("title", model.welcome() ? tr("Welcome to Plenhall") : kProductName,
                           font(TextStyle::title2, FontWeight::semibold));
     ViewNode subtitle = text("subtitle", tr("Your whole calendar, one shortcut away."), Font{},
                              TextColor::secondary);

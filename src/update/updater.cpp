@@ -5,6 +5,7 @@
 #include "text/localized.h"
 #include "web/navigation_policy.h"
 #include "web/url.h"
+#include "text/product_name.h"
 
 namespace plenhall {
 namespace {
@@ -68,10 +69,10 @@ FeedVerdict checkRedirect(std::string_view from, std::string_view to) {
     return checkFeed(to);
 }
 
-UpdaterSettings UpdaterSettings::fromInfo(const std::optional<InfoDictionary>& info) {
-    auto shortVersion = infoString(info, kShortVersionKey).value_or("0");
-    return UpdaterSettings{infoString(info, kFeedURLKey).value_or(""),
-                           infoString(info, kBuildVersionKey).value_or(shortVersion), shortVersion};
+UpdaterSettings UpdaterSettings::of(const BuildInfo& build) {
+    const std::string shortVersion = build.version.empty() ? "0" : build.version;
+    return UpdaterSettings{build.updateFeedURL, build.build.empty() ? shortVersion : build.build,
+                           shortVersion};
 }
 
 Updater::Updater(UpdaterServices services, UpdaterSettings settings, UpdateSchedule mode,
@@ -210,28 +211,21 @@ void Updater::offer(const AppcastItem& item) {
     alert.informativeText = tr("You have %s. Get the new version from its download page.",
                                {settings_.currentShortVersion});
     alert.role = "update";
-    const std::string notesButton = tr("Release Notes");
-    const std::string downloadButton = tr("Download");
-    if (notes) alert.buttons.push_back(notesButton);
+    alert.title = kProductName;
+    if (notes) alert.buttons.push_back(tr("Release Notes"));
     alert.buttons.push_back(tr("Later"));
-    alert.buttons.push_back(downloadButton);
-    alert.defaultButton = alert.buttons.size() - 1;  // "Download"
-
-    auto responseOf = [&alert](const std::string& button) {
-        for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
-            if (alert.buttons[i] == button)
-                return std::optional<int>(kAlertFirstButtonReturn + int(i));
-        }
-        return std::optional<int>();
-    };
+    alert.buttons.push_back(tr("Download"));
+    alert.defaultButton = alert.buttons.size() - 1;
+    const AlertAnswer notesAnswer = notes ? AlertAnswer(0) : std::nullopt;
+    const AlertAnswer downloadAnswer = alert.defaultButton;
     // The alert may outlive the updater: it holds only the opener, which lives as long as the
     // process.
-    services_.sheets.runAlert(
-        alert, [&workspace = services_.workspace, notesResponse = responseOf(notesButton),
-                downloadResponse = responseOf(downloadButton), notesLink = item.releaseNotesLink,
-                downloadLink = item.downloadLink](int response) {
-            if (response == notesResponse) workspace.openURL(notesLink);
-            if (response == downloadResponse) workspace.openURL(downloadLink);
+    services_.dialogs.showAlert(
+        alert, [&workspace = services_.workspace, notesAnswer, downloadAnswer,
+                notesLink = item.releaseNotesLink, downloadLink = item.downloadLink](AlertAnswer given) {
+            if (!given) return;
+            if (given == notesAnswer) workspace.openURL(notesLink);
+            if (given == downloadAnswer) workspace.openURL(downloadLink);
         });
 }
 
@@ -241,7 +235,8 @@ void Updater::showMessage(const std::string& primary, const std::string& seconda
     alert.informativeText = secondary;
     alert.buttons = {tr("OK")};
     alert.role = "update-status";
-    services_.sheets.runAlert(alert, [](int) {});
+    alert.title = kProductName;
+    services_.dialogs.showAlert(alert, [](AlertAnswer) {});
 }
 
 }  // namespace plenhall

@@ -41,13 +41,13 @@ struct UpdaterSettings {
     std::string currentVersion;       // the build, compared with the items' versions
     std::string currentShortVersion;  // shown to people
 
-    static UpdaterSettings fromInfo(const std::optional<InfoDictionary>& info);
+    static UpdaterSettings of(const BuildInfo& build);
 };
 
 struct UpdaterServices {
     MainQueue& mainQueue;
     HttpClient& http;
-    Sheets& sheets;
+    Dialogs& dialogs;
     Workspace& workspace;
     Log& log;
 };

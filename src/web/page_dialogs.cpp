@@ -1,11 +1,12 @@
 #include "web/page_dialogs.h"
+#include "text/product_name.h"
 
 #include <utility>
 
 namespace plenhall {
 namespace {
 
-// Wraps a completion so that a sheet ending twice (a misbehaving backend) cannot answer the page
+// Wraps a completion so that a dialog ending twice (a misbehaving backend) cannot answer the page
 // twice.
 template <class... Args>
 std::function<void(Args...)> once(std::function<void(Args...)> completion) {
@@ -17,48 +18,48 @@ std::function<void(Args...)> once(std::function<void(Args...)> completion) {
 
 }  // namespace
 
-PageDialogs::PageDialogs(Sheets& sheets, Window& window, Clock& clock)
-    : sheets_(sheets), window_(window), clock_(clock) {}
+PageDialogs::PageDialogs(Dialogs& dialogs, Window& window, Clock& clock)
+    : dialogs_(dialogs), window_(window), clock_(clock) {}
 
-void PageDialogs::begin(Alert alert, std::function<void(int, std::optional<std::string>)> done) {
+void PageDialogs::begin(Alert alert,
+                        std::function<void(AlertAnswer, std::optional<std::string>)> done) {
     const auto now = clock_.now();
     // A clock set back counts as a pause, never as quick.
     const bool quick =
         lastEnded_ && now >= *lastEnded_ && now - *lastEnded_ <= kDialogQuickSuccession;
     inSuccession_ = quick ? inSuccession_ + 1 : 1;
-    std::optional<int> blockResponse;
+    AlertAnswer blockAnswer;
     if (inSuccession_ >= kDialogsBeforeBlockOffer) {
         // The alert's own single button becomes one of two.
         if (alert.buttons.empty()) alert.buttons.push_back(tr("OK"));
-        blockResponse = kAlertFirstButtonReturn + int(alert.buttons.size());
+        blockAnswer = alert.buttons.size();
         alert.buttons.push_back(tr(kBlockDialogs));
         alert.informativeText = tr(kBlockDialogsNote);
     }
-    sheets_.beginAlertSheet(
+    alert.title = kProductName;
+    dialogs_.showModalAlert(
         alert, window_,
-        [weak = std::weak_ptr<bool>(alive_), this, blockResponse, done = std::move(done)](
-            int response, std::optional<std::string> text) {
+        [weak = std::weak_ptr<bool>(alive_), this, blockAnswer, done = std::move(done)](
+            AlertAnswer answer, std::optional<std::string> text) {
             if (weak.lock()) {
                 lastEnded_ = clock_.now();
-                if (response == blockResponse) blocked_ = true;
+                if (blockAnswer && answer == blockAnswer) blocked_ = true;
             }
-            done(response, std::move(text));
+            done(answer, std::move(text));
         });
 }
 
 void PageDialogs::alert(const std::string& message, std::function<void()> completion) {
     auto done = once(std::move(completion));
     if (blocked_) return done();
-    begin(Alert{message, {}, std::nullopt}, [done](int, std::optional<std::string>) { done(); });
+    begin(Alert{message, {}, std::nullopt}, [done](AlertAnswer, std::optional<std::string>) { done(); });
 }
 
 void PageDialogs::confirm(const std::string& message, std::function<void(bool)> completion) {
     auto done = once(std::move(completion));
     if (blocked_) return done(false);
     begin(Alert{message, {tr("OK"), tr("Cancel")}, std::nullopt},
-          [done](int response, std::optional<std::string>) {
-              done(response == kAlertFirstButtonReturn);
-          });
+          [done](AlertAnswer answer, std::optional<std::string>) { done(answer == 0u); });
 }
 
 void PageDialogs::prompt(const std::string& prompt, const std::optional<std::string>& defaultText,
@@ -67,8 +68,8 @@ void PageDialogs::prompt(const std::string& prompt, const std::optional<std::str
     if (blocked_) return done(std::nullopt);
     AlertTextField field{Rect{0, 0, 300, 24}, defaultText.value_or("")};
     begin(Alert{prompt, {tr("OK"), tr("Cancel")}, field},
-          [done](int response, std::optional<std::string> text) {
-              if (response == kAlertFirstButtonReturn) {
+          [done](AlertAnswer answer, std::optional<std::string> text) {
+              if (answer == 0u) {
                   done(text.value_or(""));
               } else {
                   done(std::nullopt);
@@ -81,15 +82,8 @@ void PageDialogs::openPanel(
     std::function<void(std::optional<std::vector<std::string>>)> completion) {
     // The engine asks only on the user's click, so the page cannot repeat it on its own.
     auto done = once(std::move(completion));
-    OpenPanel panel{parameters.allowsMultipleSelection, parameters.allowsDirectories};
-    sheets_.beginOpenPanelSheet(panel, window_,
-                                [done](int response, std::vector<std::string> paths) {
-                                    if (response == kModalResponseOK) {
-                                        done(std::move(paths));
-                                    } else {
-                                        done(std::nullopt);
-                                    }
-                                });
+    OpenPanel panel{parameters.allowsMultipleSelection, parameters.allowsDirectories, kProductName};
+    dialogs_.showFileChooser(panel, window_, done);
 }
 
 void PageDialogs::pageLoaded() {

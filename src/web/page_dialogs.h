@@ -1,12 +1,12 @@
-// The page's alert, confirm, prompt and file-upload requests, answered with sheets on the
-// calendar window. Each completion runs exactly once, after the sheet has ended.
+// The page's alert, confirm, prompt and file-upload requests, answered with dialogs on the
+// calendar window. Each completion runs exactly once, after the dialog has ended.
 //
 // A page that asks again and again cannot hold the user: from the third dialog in quick succession
-// on, the sheet offers to block the page's dialogs, and once the user has, the page's alerts,
-// confirms and prompts are answered at once as if cancelled, without a sheet, until a page loads.
+// on, the dialog offers to block the page's dialogs, and once the user has, the page's alerts,
+// confirms and prompts are answered at once as if cancelled, without a dialog, until a page loads.
 //
-// Thread: main thread only. Ownership: the application controller owns this; the sheets, the
-// window and the clock outlive it. A sheet ending after this has gone still answers the page.
+// Thread: main thread only. Ownership: the application controller owns this; the dialogs, the
+// window and the clock outlive it. A dialog ending after this has gone still answers the page.
 #pragma once
 
 #include <chrono>
@@ -34,7 +34,7 @@ inline constexpr const char* kBlockDialogsNote =
 
 class PageDialogs {
   public:
-    PageDialogs(Sheets& sheets, Window& window, Clock& clock);
+    PageDialogs(Dialogs& dialogs, Window& window, Clock& clock);
     PageDialogs(const PageDialogs&) = delete;
     PageDialogs& operator=(const PageDialogs&) = delete;
 
@@ -48,11 +48,11 @@ class PageDialogs {
     void pageLoaded();
 
   private:
-    // Shows `alert` as a sheet, with the offer to block when it is due. `done` hears the response,
+    // Shows `alert` as a dialog, with the offer to block when it is due. `done` hears the response,
     // which is never the first button's when the user blocked.
-    void begin(Alert alert, std::function<void(int, std::optional<std::string>)> done);
+    void begin(Alert alert, std::function<void(AlertAnswer, std::optional<std::string>)> done);
 
-    Sheets& sheets_;
+    Dialogs& dialogs_;
     Window& window_;
     Clock& clock_;
     bool blocked_ = false;

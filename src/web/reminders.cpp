@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "prefs/prefs.h"
+#include "text/product_name.h"
 
 namespace plenhall {
 namespace {
@@ -70,19 +71,20 @@ void Reminders::ask() {
     asking_ = true;
     Alert alert{tr(kReminderQuestion), {tr(kReminderDeny), tr(kReminderAllow)}, std::nullopt};
     alert.defaultButton = 1;
-    services_.sheets.beginAlertSheet(
+    alert.title = kProductName;
+    services_.dialogs.showModalAlert(
         alert, calendar_,
-        [weak = std::weak_ptr<bool>(alive_), this](int response, std::optional<std::string>) {
-            if (weak.lock()) answer(response);
+        [weak = std::weak_ptr<bool>(alive_), this](AlertAnswer given, std::optional<std::string>) {
+            if (weak.lock()) answer(given);
         });
 }
 
-void Reminders::answer(int response) {
+void Reminders::answer(AlertAnswer given) {
     asking_ = false;
-    const bool allowed = response == kAlertSecondButtonReturn;
+    const bool allowed = given == 1u;  // "Allow"
     // A question closed unanswered is not an answer: the page is refused, and the question comes
     // again at the next launch.
-    if (response == kAlertFirstButtonReturn || allowed) {
+    if (given == 0u || allowed) {
         services_.defaults.setString(kReminderPermissionKey, allowed ? kGranted : kDenied);
     } else {
         dismissed_ = true;

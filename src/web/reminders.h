@@ -51,7 +51,7 @@ inline constexpr std::size_t kMaxWaitingForQuestion = 8;
 class Reminders final : public DesktopNotificationsDelegate {
   public:
     struct Services {
-        Sheets& sheets;
+        Dialogs& dialogs;
         DesktopNotifications& notifications;
         UserDefaults& defaults;
         Clock& clock;
@@ -79,7 +79,7 @@ class Reminders final : public DesktopNotificationsDelegate {
     // Whether another reminder may go on screen now; forgets shows older than a minute.
     bool roomForAnother();
     void ask();
-    void answer(int response);
+    void answer(AlertAnswer given);
     std::shared_ptr<PageNotification> take(std::uint64_t id);
 
     Services services_;

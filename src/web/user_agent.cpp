@@ -2,10 +2,9 @@
 
 namespace plenhall {
 
-std::string applicationNameForUserAgent(const std::optional<InfoDictionary>& info) {
-    std::string version = "0";
-    if (info && !info->empty()) version = infoString(info, kShortVersionKey).value_or("0");
-    return "Version/17.0 Safari/605.1.15 PlenhallDesktop/" + version;
+std::string applicationNameForUserAgent(const BuildInfo& build) {
+    return "Version/17.0 Safari/605.1.15 PlenhallDesktop/" +
+           (build.version.empty() ? "0" : build.version);
 }
 
 URLRequest startRequest(const std::string& appURL) {

@@ -11,7 +11,7 @@
 namespace plenhall {
 
 // "Version/17.0 Safari/605.1.15 PlenhallDesktop/" and the short version, or "0" without one.
-std::string applicationNameForUserAgent(const std::optional<InfoDictionary>& info);
+std::string applicationNameForUserAgent(const BuildInfo& build);
 
 // The start request: the start URL, the protocol's cache policy, 60 seconds without progress.
 URLRequest startRequest(const std::string& appURL);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "window/frame_text.h"
+#include "text/product_name.h"
 
 namespace plenhall {
 namespace {
@@ -15,17 +16,17 @@ bool usable(const Rect& r) {
 // A screen the desktop could really have: finite, of non-negative size. Anything else would lay
 // the window out at nowhere.
 bool usable(const Screen& screen) {
-    return usable(screen.frame) && usable(screen.visibleFrame);
+    return usable(screen.frame) && usable(screen.workArea);
 }
 
 }  // namespace
 
 std::optional<Screen> targetScreen(std::optional<Point> pointer, const std::vector<Screen>& screens,
-                                   const std::optional<Screen>& mainScreen) {
+                                   const std::optional<Screen>& primaryScreen) {
     for (const auto& screen : screens) {
         if (pointer && usable(screen) && screen.frame.contains(*pointer)) return screen;
     }
-    if (mainScreen && usable(*mainScreen)) return mainScreen;
+    if (primaryScreen && usable(*primaryScreen)) return primaryScreen;
     // Desktops without a configured primary monitor report none; any screen beats no layout.
     for (const auto& screen : screens) {
         if (usable(screen)) return screen;
@@ -33,70 +34,63 @@ std::optional<Screen> targetScreen(std::optional<Point> pointer, const std::vect
     return std::nullopt;
 }
 
-Rect defaultLargeFrame(const Rect& visibleFrame) {
-    double width = std::round(0.9 * visibleFrame.width);
-    double height = std::round(0.9 * visibleFrame.height);
-    return Rect{visibleFrame.midX() - 0.5 * width, visibleFrame.midY() - 0.5 * height, width,
+Rect defaultLargeFrame(const Rect& workArea) {
+    double width = std::round(0.9 * workArea.width);
+    double height = std::round(0.9 * workArea.height);
+    return Rect{workArea.midX() - 0.5 * width, workArea.midY() - 0.5 * height, width,
                 height};
 }
 
-bool acceptsRememberedFrame(const Rect& frame, const Rect& visibleFrame) {
+bool acceptsRememberedFrame(const Rect& frame, const Rect& workArea) {
     return frame.width >= kLargeWindowMinSize.width && frame.height >= kLargeWindowMinSize.height &&
-           visibleFrame.intersects(frame);
+           workArea.intersects(frame);
 }
 
-Rect largeWindowFrame(const std::optional<std::string>& remembered, const Rect& visibleFrame) {
+Rect largeWindowFrame(const std::optional<std::string>& remembered, const Rect& workArea) {
     if (remembered) {
         Rect frame = rectFromString(*remembered);
-        if (acceptsRememberedFrame(frame, visibleFrame)) return frame;
+        if (acceptsRememberedFrame(frame, workArea)) return frame;
     }
-    return defaultLargeFrame(visibleFrame);
+    return defaultLargeFrame(workArea);
 }
 
-Size largeWindowSize(const std::optional<std::string>& remembered, const Rect& visibleFrame) {
+Size largeWindowSize(const std::optional<std::string>& remembered, const Rect& workArea) {
     if (remembered) {
         Rect frame = rectFromString(*remembered);
         if (frame.width >= kLargeWindowMinSize.width && frame.height >= kLargeWindowMinSize.height)
             return Size{frame.width, frame.height};
     }
-    Rect fallback = defaultLargeFrame(visibleFrame);
+    Rect fallback = defaultLargeFrame(workArea);
     return Size{fallback.width, fallback.height};
 }
 
 void layoutWindow(Window& window, const Screens& screens, const Prefs& prefs) {
-    const auto pointer = screens.mouseLocation();
-    auto screen = targetScreen(pointer, screens.screens(), screens.mainScreen());
+    const auto pointer = screens.pointer();
+    auto screen = targetScreen(pointer, screens.screens(), screens.primaryScreen());
     if (!screen) return;
 
     if (prefs.displayMode() == DisplayMode::fullScreen) {
-        window.setStyle(WindowStyle::borderless);
-        window.setHasShadow(false);
-        window.setMovable(false);
+        window.setDecoration(Decoration::none);
         // Without the pointer the main screen would be a guess; the desktop knows where the user
         // is.
-        window.enterFullScreen(pointer ? screen : std::nullopt);
+        window.fullscreen(pointer ? screen : std::nullopt);
         return;
     }
 
-    window.setStyle(WindowStyle::titledResizable);
-    window.setTitle("Plenhall");
-    for (auto button : {WindowButton::close, WindowButton::miniaturize, WindowButton::zoom}) {
-        if (window.hasStandardButton(button)) window.setStandardButtonHidden(button, true);
-    }
-    window.setHasShadow(true);
-    window.setMovable(true);
-    window.setMinSize(kLargeWindowMinSize);
+    window.setDecoration(Decoration::titledResizable);
+    window.setTitle(kProductName);
+    window.setMinimumSize(kLargeWindowMinSize);
     auto remembered = prefs.defaults().stringForKey(kLargeWindowFrameKey);
     if (screens.windowsPlaceThemselves()) {
-        window.setFrame(largeWindowFrame(remembered, screen->visibleFrame));
+        window.moveResize(largeWindowFrame(remembered, screen->workArea));
     } else {
-        window.setSize(largeWindowSize(remembered, screen->visibleFrame));
+        window.resize(largeWindowSize(remembered, screen->workArea));
     }
 }
 
-Rect centeredFrame(Size size, const Rect& visibleFrame) {
-    return Rect{std::round(visibleFrame.midX() - 0.5 * size.width),
-                std::round(visibleFrame.midY() - 0.5 * size.height), size.width, size.height};
+Rect centeredFrame(Size size, const Rect& workArea) {
+    return Rect{std::round(workArea.midX() - 0.5 * size.width),
+                std::round(workArea.midY() - 0.5 * size.height), size.width, size.height};
 }
 
 void rememberLargeFrame(const Window& window, const Prefs& prefs) {

@@ -16,24 +16,24 @@ inline constexpr Size kLargeWindowMinSize{640, 480};
 // The first screen (in the desktop's order) whose frame holds the pointer, else the main screen,
 // else the first screen; nothing when there is no screen at all.
 std::optional<Screen> targetScreen(std::optional<Point> pointer, const std::vector<Screen>& screens,
-                                   const std::optional<Screen>& mainScreen);
+                                   const std::optional<Screen>& primaryScreen);
 
 // 90 % of the visible frame's width and height, rounded half away from zero, centred on it.
-Rect defaultLargeFrame(const Rect& visibleFrame);
+Rect defaultLargeFrame(const Rect& workArea);
 
-// A frame of `size` centred on `visibleFrame`, on whole points.
-Rect centeredFrame(Size size, const Rect& visibleFrame);
+// A frame of `size` centred on `workArea`, on whole points.
+Rect centeredFrame(Size size, const Rect& workArea);
 
 // Whether a remembered frame is used as it stands: at least 640 × 480 and touching the visible
 // frame.
-bool acceptsRememberedFrame(const Rect& frame, const Rect& visibleFrame);
+bool acceptsRememberedFrame(const Rect& frame, const Rect& workArea);
 
-// The frame a large window takes on a screen with `visibleFrame`, given the remembered text.
-Rect largeWindowFrame(const std::optional<std::string>& remembered, const Rect& visibleFrame);
+// The frame a large window takes on a screen with `workArea`, given the remembered text.
+Rect largeWindowFrame(const std::optional<std::string>& remembered, const Rect& workArea);
 
 // The size a large window takes where the desktop places it: the remembered one when it is at
-// least 640 × 480, else the default frame's on `visibleFrame`.
-Size largeWindowSize(const std::optional<std::string>& remembered, const Rect& visibleFrame);
+// least 640 × 480, else the default frame's on `workArea`.
+Size largeWindowSize(const std::optional<std::string>& remembered, const Rect& workArea);
 
 // Lays `window` out for the store's display mode on the screen under the pointer, or where the
 // desktop places windows itself, on the screen it chooses. Does nothing when there is no screen.

@@ -29,7 +29,7 @@ class AppFixture : public ::testing::Test {
         prefs = std::make_unique<Prefs>(desktop.defaults);
         app = std::make_unique<AppDelegate>(platform, *prefs,
                                             AppValues{kTestStartURL, "plenhall.com", 600.0});
-        app->applicationDidFinishLaunching();
+        app->started();
     }
 
     // A desktop whose user has been through the welcome before.
@@ -51,13 +51,13 @@ class AppFixture : public ::testing::Test {
     // The calendar window becomes the focused window.
     void calendarBecomesKey() {
         calendar().key = true;
-        desktop.notifications.post(Notification::windowDidBecomeKey, &calendar());
+        desktop.notifications.post(Notification::windowGotFocus, &calendar());
     }
     // The user clicks into another application.
     void applicationResigns() {
         calendar().key = false;
         settingsWindow().key = false;
-        desktop.notifications.post(Notification::applicationDidResignActive);
+        desktop.notifications.post(Notification::applicationLostFocus);
     }
     std::size_t startRequestsLoaded() const {
         std::size_t n = 0;

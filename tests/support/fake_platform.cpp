@@ -70,19 +70,19 @@ bool FakeDefaults::boolForKey(std::string_view key) const {
 
 // FakeWindow
 
-void FakeWindow::setFrame(const Rect& f) {
+void FakeWindow::moveResize(const Rect& f) {
     fullScreen.reset();
     currentFrame = f;
     frameHistory.push_back(f);
 }
 
-void FakeWindow::enterFullScreen(const std::optional<Screen>& screen) {
+void FakeWindow::fullscreen(const std::optional<Screen>& screen) {
     fullScreen = screen.value_or(Screen{{}, {}, kDesktopsChoice});
     currentFrame = fullScreen->frame;
     frameHistory.push_back(fullScreen->frame);
 }
 
-void FakeWindow::makeKeyAndOrderFront(const UserInput& input) {
+void FakeWindow::present(const UserInput& input) {
     visible = true;
     ++activations;
     lastInput = input;
@@ -92,7 +92,7 @@ void FakeWindow::makeKeyAndOrderFront(const UserInput& input) {
 // FakeWindowFactory
 
 std::unique_ptr<Window> FakeWindowFactory::make(const char* name, const Rect& contentRect,
-                                                WindowStyle style, FakeWindow*& slot) {
+                                                Decoration style, FakeWindow*& slot) {
     auto window = std::make_unique<FakeWindow>(name);
     window->whenOrderedFront = &whenOrderedFront;
     window->currentFrame = contentRect;
@@ -159,9 +159,8 @@ void FakeStatusItem::click(std::size_t index) {
     if (item.targetsController) target->performMenuAction(*item.action);
 }
 
-std::unique_ptr<StatusItem> FakeStatusBar::statusItem(double) {
+std::unique_ptr<StatusItem> FakeStatusBar::statusItem() {
     auto item = std::make_unique<FakeStatusItem>();
-    item->buttonPresent = nextHasButton;
     last = item.get();
     return item;
 }
@@ -215,27 +214,27 @@ std::optional<KeyEvent> FakeKeyMonitor::keyDown(const KeyEvent& event) {
     return current;
 }
 
-// FakeSheets
+// FakeDialogs
 
-void FakeSheets::answerFreeAlert(int response) {
+void FakeDialogs::answerFreeAlert(AlertAnswer answer) {
     auto pending = std::move(freeAlerts.front());
     freeAlerts.pop_front();
-    pending.completion(response);
+    pending.completion(answer);
 }
 
-void FakeSheets::answerAlert(int response, std::optional<std::string> text) {
+void FakeDialogs::answerAlert(AlertAnswer answer, std::optional<std::string> text) {
     auto pending = std::move(alerts.front());
     alerts.pop_front();
     if (!text && pending.alert.accessoryTextField)
         text = pending.alert.accessoryTextField->stringValue;
     if (!pending.alert.accessoryTextField) text.reset();
-    pending.completion(response, text);
+    pending.completion(answer, text);
 }
 
-void FakeSheets::answerPanel(int response, std::vector<std::string> paths) {
+void FakeDialogs::answerPanel(std::optional<std::vector<std::string>> paths) {
     auto pending = std::move(panels.front());
     panels.pop_front();
-    pending.completion(response, std::move(paths));
+    pending.completion(std::move(paths));
 }
 
 // FakeNotificationCenter
@@ -296,8 +295,8 @@ FakePlatform::FakePlatform() = default;
 
 Platform FakePlatform::platform() {
     return Platform(application, mainQueue, clock, log, defaults, screens, windows, webViews,
-                    statusBar, hotKeys, keyMonitor, sheets, workspace, notifications, loginItem,
-                    http, desktopNotifications, info);
+                    statusBar, hotKeys, keyMonitor, dialogs, workspace, notifications, loginItem,
+                    http, desktopNotifications, build);
 }
 
 void FakeDesktopNotifications::show(std::uint64_t id, const DesktopNotificationContent& content) {

@@ -115,48 +115,42 @@ class FakeWindow final : public Window {
   public:
     explicit FakeWindow(std::string windowName) : name(std::move(windowName)) {}
 
-    void setStyle(WindowStyle s) override { style = s; }
-    void setLevel(int l) override { level = l; }
-    void setCollectionBehavior(std::uint32_t b) override { collectionBehavior = b; }
-    void setReleasedWhenClosed(bool r) override { releasedWhenClosed = r; }
+    void setDecoration(Decoration s) override { style = s; }
+    void setKeptAbove(bool a) override { keptAbove = a; }
+    void setOnEveryWorkspace(bool e) override { onEveryWorkspace = e; }
+    void setSkipTaskSwitcher(bool s) override { skipTaskSwitcher = s; }
     void setBackgroundColor(Color c) override { backgroundColor = c; }
     void setTitle(const std::string& t) override { title = t; }
-    void setHasShadow(bool) override {}
-    void setMovable(bool) override {}
-    void setMinSize(Size s) override { minSize = s; }
-    bool hasStandardButton(WindowButton b) const override { return !missingButtons.count(int(b)); }
-    void setStandardButtonHidden(WindowButton b, bool h) override { hiddenButtons[int(b)] = h; }
+    void setMinimumSize(Size s) override { minSize = s; }
     Rect frame() const override { return currentFrame; }
-    void setFrame(const Rect& f) override;
-    void setSize(Size s) override { setFrame(Rect{0, 0, s.width, s.height}); }
-    void enterFullScreen(const std::optional<Screen>& screen) override;
+    void moveResize(const Rect& f) override;
+    void resize(Size s) override { moveResize(Rect{0, 0, s.width, s.height}); }
+    void fullscreen(const std::optional<Screen>& screen) override;
     bool isVisible() const override { return visible; }
-    bool isKeyWindow() const override { return key; }
-    void orderOut() override { visible = key = false; }
-    void makeKeyAndOrderFront(const UserInput& input) override;
-    void makeContentFirstResponder() override { ++firstResponderCalls; }
-    void setContentView(WebView&) override {}
+    bool isActive() const override { return key; }
+    void hide() override { visible = key = false; }
+    void present(const UserInput& input) override;
+    void focusContent() override { ++firstResponderCalls; }
+    void setContent(WebView&) override {}
     void setHostedView(std::function<ViewNode()> b) override { body = std::move(b); }
     void invalidateHostedView() override { ++invalidations; }
-    void setWillCloseHandler(std::function<void()> h) override { willClose = std::move(h); }
+    void setCloseHandler(std::function<void()> h) override { willClose = std::move(h); }
     void close() override {
         if (willClose) willClose();
-        orderOut();
+        hide();
     }
 
     // The user clicks the close button.
     void userCloses() { close(); }
 
     std::string name;
-    WindowStyle style = WindowStyle::borderless;
-    int level = 0;
-    std::uint32_t collectionBehavior = 0;
-    bool releasedWhenClosed = true;
+    Decoration style = Decoration::none;
+    bool keptAbove = false;
+    bool onEveryWorkspace = false;
+    bool skipTaskSwitcher = false;
     Color backgroundColor{0, 0, 0, 0};
     std::string title;
     std::optional<Size> minSize;
-    std::set<int> missingButtons;
-    std::map<int, bool> hiddenButtons;
     Rect currentFrame;
     std::vector<Rect> frameHistory;
     bool visible = false;
@@ -177,23 +171,23 @@ class FakeWindow final : public Window {
 class FakeScreens final : public Screens {
   public:
     std::vector<Screen> screens() const override { return all; }
-    std::optional<Screen> mainScreen() const override { return main; }
-    std::optional<Point> mouseLocation() const override { return pointer; }
+    std::optional<Screen> primaryScreen() const override { return main; }
+    std::optional<Point> pointer() const override { return pointerAt; }
     bool windowsPlaceThemselves() const override { return placesWindows; }
 
     std::vector<Screen> all{Screen{{0, 0, 1440, 900}, {0, 25, 1440, 875}}};
     std::optional<Screen> main = Screen{{0, 0, 1440, 900}, {0, 25, 1440, 875}};
-    std::optional<Point> pointer = Point{100, 100};
+    std::optional<Point> pointerAt = Point{100, 100};
     bool placesWindows = true;
 };
 
 class FakeWindowFactory final : public WindowFactory {
   public:
-    std::unique_ptr<Window> makeOverlayWindow(const Rect& r, WindowStyle style) override {
-        return make("calendar", r, style, overlay);
+    std::unique_ptr<Window> makeCalendarWindow() override {
+        return make("calendar", Rect{}, Decoration::none, overlay);
     }
-    std::unique_ptr<Window> makeWindow(const Rect& r, WindowStyle style) override {
-        return make("settings", r, style, settings);
+    std::unique_ptr<Window> makeWindow(Size size, Decoration style) override {
+        return make("settings", Rect{0, 0, size.width, size.height}, style, settings);
     }
 
     FakeWindow* overlay = nullptr;
@@ -202,7 +196,7 @@ class FakeWindowFactory final : public WindowFactory {
     std::function<void(const FakeWindow&)> whenOrderedFront;
 
   private:
-    std::unique_ptr<Window> make(const char* name, const Rect& contentRect, WindowStyle style,
+    std::unique_ptr<Window> make(const char* name, const Rect& contentRect, Decoration style,
                                  FakeWindow*& slot);
 };
 
@@ -256,11 +250,7 @@ class FakeWebViewFactory final : public WebViewFactory {
 
 class FakeStatusItem final : public StatusItem {
   public:
-    bool hasButton() const override { return buttonPresent; }
-    bool setButtonImage(const std::string& symbol, const std::string&) override {
-        imageSymbol = symbol;
-        return true;
-    }
+    void setIcon(const std::string& name, const std::string&) override { iconName = name; }
     void setMenu(const Menu& m, MenuTarget& t) override {
         menu = m;
         target = &t;
@@ -287,8 +277,7 @@ class FakeStatusItem final : public StatusItem {
     std::function<void()> willOpen;
     std::function<void()> didClose;
 
-    bool buttonPresent = true;
-    std::string imageSymbol;
+    std::string iconName;
     std::optional<Menu> menu;
     MenuTarget* target = nullptr;
     std::vector<std::string> titleHistory;  // every retitle of any item, as "index:title"
@@ -296,9 +285,8 @@ class FakeStatusItem final : public StatusItem {
 
 class FakeStatusBar final : public StatusBar {
   public:
-    std::unique_ptr<StatusItem> statusItem(double length) override;
+    std::unique_ptr<StatusItem> statusItem() override;
     FakeStatusItem* last = nullptr;
-    bool nextHasButton = true;
 };
 
 class FakeHotKeys final : public GlobalHotKeys {
@@ -353,41 +341,42 @@ class FakeKeyMonitor final : public KeyMonitor {
     bool refuse = false;
 };
 
-class FakeSheets final : public Sheets {
+class FakeDialogs final : public Dialogs {
   public:
-    void beginAlertSheet(const Alert& alert, Window& window,
-                         std::function<void(int, std::optional<std::string>)> done) override {
+    void showModalAlert(const Alert& alert, Window& window,
+                         std::function<void(AlertAnswer, std::optional<std::string>)> done) override {
         alerts.push_back({alert, &window, std::move(done)});
     }
-    void beginOpenPanelSheet(const OpenPanel& panel, Window& window,
-                             std::function<void(int, std::vector<std::string>)> done) override {
+    void showFileChooser(const OpenPanel& panel, Window& window,
+                             std::function<void(std::optional<std::vector<std::string>>)> done) override {
         panels.push_back({panel, &window, std::move(done)});
     }
-    void runAlert(const Alert& alert, std::function<void(int)> done) override {
+    void showAlert(const Alert& alert, std::function<void(AlertAnswer)> done) override {
         freeAlerts.push_back({alert, std::move(done)});
     }
 
     struct PendingAlert {
         Alert alert;
         Window* window;
-        std::function<void(int, std::optional<std::string>)> completion;
+        std::function<void(AlertAnswer, std::optional<std::string>)> completion;
     };
     struct PendingPanel {
         OpenPanel panel;
         Window* window;
-        std::function<void(int, std::vector<std::string>)> completion;
+        std::function<void(std::optional<std::vector<std::string>>)> completion;
     };
     // The user ends the oldest sheet; the text field holds `text` (alerts with a field).
-    void answerAlert(int response, std::optional<std::string> text = std::nullopt);
-    void answerPanel(int response, std::vector<std::string> paths = {});
+    void answerAlert(AlertAnswer answer, std::optional<std::string> text = std::nullopt);
+    // Nothing: the user cancels.
+    void answerPanel(std::optional<std::vector<std::string>> paths);
     // The user ends the oldest free-standing alert.
-    void answerFreeAlert(int response);
+    void answerFreeAlert(AlertAnswer answer);
 
     std::deque<PendingAlert> alerts;
     std::deque<PendingPanel> panels;
     struct FreeAlert {
         Alert alert;
-        std::function<void(int)> completion;
+        std::function<void(AlertAnswer)> completion;
     };
     std::deque<FreeAlert> freeAlerts;
 };
@@ -448,25 +437,21 @@ class FakeHttpClient final : public HttpClient {
 class FakeApplication final : public Application {
   public:
     void setDelegate(ApplicationDelegate& d) override { delegate = &d; }
-    void setActivationPolicy(ActivationPolicy p) override { policy = p; }
     // Finishes launching, as the real loop does first, then returns.
     int run() override {
-        if (unreachable) return delegate->applicationCannotReachRunningInstance(*unreachable);
-        delegate->applicationDidFinishLaunching();
+        if (unreachable) return delegate->cannotReachRunningInstance(*unreachable);
+        delegate->started();
         return 0;
     }
     void setMainMenu(const Menu& menu, MenuTarget& target) override {
         mainMenu = menu;
         mainMenuTarget = &target;
     }
-    void hide() override { ++hides; }
     void terminate() override { terminated = true; }
 
     ApplicationDelegate* delegate = nullptr;
-    std::optional<ActivationPolicy> policy;
     std::optional<Menu> mainMenu;
     MenuTarget* mainMenuTarget = nullptr;
-    int hides = 0;
     bool terminated = false;
     std::optional<UnreachableInstance> unreachable;  // another instance runs out of reach
 };
@@ -519,16 +504,13 @@ struct FakePlatform {
     FakeStatusBar statusBar;
     FakeHotKeys hotKeys;
     FakeKeyMonitor keyMonitor;
-    FakeSheets sheets;
+    FakeDialogs dialogs;
     FakeWorkspace workspace;
     FakeNotificationCenter notifications;
     FakeLoginItem loginItem;
     FakeHttpClient http;
     FakeDesktopNotifications desktopNotifications;
-    std::optional<InfoDictionary> info =
-        InfoDictionary{{"CFBundleShortVersionString", std::string("1.4.2")},
-                       {"CFBundleVersion", std::string("42")},
-                       {"SUFeedURL", std::string("https://plenhall.com/appcast.xml")}};
+    BuildInfo build{"1.4.2", "42", "https://plenhall.com/appcast.xml"};
 };
 
 }  // namespace plenhall::testing

@@ -157,12 +157,9 @@ TEST(ContractsKeys, NamedKeyLabelsStoredAndShown) {
 }
 
 TEST(ContractsUserAgent, ApplicationNameWithTheVersionOrZero) {
-    EXPECT_EQ(applicationNameForUserAgent(std::nullopt),
+    EXPECT_EQ(applicationNameForUserAgent(BuildInfo{}),
               "Version/17.0 Safari/605.1.15 PlenhallDesktop/0");
-    EXPECT_EQ(applicationNameForUserAgent(InfoDictionary{{"CFBundleShortVersionString", true}}),
-              "Version/17.0 Safari/605.1.15 PlenhallDesktop/0");
-    EXPECT_EQ(applicationNameForUserAgent(
-                  InfoDictionary{{"CFBundleShortVersionString", std::string("2.1")}}),
+    EXPECT_EQ(applicationNameForUserAgent(BuildInfo{"2.1", "", ""}),
               "Version/17.0 Safari/605.1.15 PlenhallDesktop/2.1");
 }
 
@@ -175,9 +172,7 @@ TEST(ContractsOfflinePage, TextsAndTheWayBack) {
 }
 
 TEST_F(Contracts, CalendarWindow) {
-    EXPECT_EQ(calendar().level, 1000);
-    EXPECT_EQ(calendar().collectionBehavior, 0x151u);
-    EXPECT_FALSE(calendar().releasedWhenClosed);
+    EXPECT_TRUE(calendar().keptAbove && calendar().onEveryWorkspace && calendar().skipTaskSwitcher);
     EXPECT_EQ(calendar().backgroundColor, Color::white());
     EXPECT_EQ(webView().configuration.applicationNameForUserAgent,
               "Version/17.0 Safari/605.1.15 PlenhallDesktop/1.4.2");
@@ -187,10 +182,10 @@ TEST_F(Contracts, CalendarWindow) {
     prefs->setDisplayMode(DisplayMode::largeWindow);
     app->show();
     EXPECT_EQ(calendar().title, "Plenhall");
-    EXPECT_EQ(calendar().style, WindowStyle::titledResizable);
+    EXPECT_EQ(calendar().style, Decoration::titledResizable);
     EXPECT_EQ(calendar().minSize, (Size{640, 480}));
     EXPECT_EQ(settingsWindow().title, "Plenhall");
-    EXPECT_EQ(settingsWindow().style, WindowStyle::titledClosable);
+    EXPECT_EQ(settingsWindow().style, Decoration::titledFixedSize);
     EXPECT_EQ(settingsWindow().currentFrame.width, 440);
     EXPECT_EQ(settingsWindow().currentFrame.height, 420);
 }

@@ -34,7 +34,6 @@ TEST_F(Launch, ProcessEntryLoadsPreferencesAndRunsTheLoop) {
 
     EXPECT_EQ(runProcess(platform, kTestStartURL), 0);
 
-    EXPECT_EQ(desktop.application.policy, ActivationPolicy::accessory);
     EXPECT_EQ(desktop.defaults.synchronized, 1);  // nothing the user changed is left unwritten
     // The controller is gone once the loop has ended, and its timers with it.
     EXPECT_EQ(desktop.mainQueue.pendingTimers(), 0u);
@@ -42,7 +41,6 @@ TEST_F(Launch, ProcessEntryLoadsPreferencesAndRunsTheLoop) {
 
 TEST_F(Launch, ProcessEntryRefusesAStartURLWithoutHost) {
     EXPECT_EQ(runProcess(platform, "not a url"), 1);
-    EXPECT_FALSE(desktop.application.policy);
     EXPECT_FALSE(desktop.webViews.last);
     EXPECT_EQ(desktop.log.lines.size(), 1u);
     EXPECT_EQ(makeAppValues("https://Plenhall.COM/app")->appHost, "plenhall.com");
@@ -105,7 +103,7 @@ TEST_F(Launch, WithoutAGlobalShortcutTheSettingsSayHowToBindOneAndTheWelcomeStay
         Prefs freshPrefs(fresh.defaults);
         AppDelegate delegate(freshPlatform, freshPrefs,
                              AppValues{kTestStartURL, "plenhall.com", 600.0});
-        delegate.applicationDidFinishLaunching();
+        delegate.started();
         EXPECT_FALSE(fresh.windows.settings->visible);
         EXPECT_TRUE(fresh.defaults.boolForKey("hasOnboarded"));
         EXPECT_EQ(delegate.settings()->model().shortcutNotice(), c.notice);
@@ -157,7 +155,7 @@ TEST_F(Launch, DisplayModeChangeReLaysOutTheCalendarAfterItIsStored) {
     prefs->setDisplayMode(DisplayMode::largeWindow);
     desktop.mainQueue.drain();
     EXPECT_FALSE(calendar().fullScreen);
-    EXPECT_EQ(calendar().style, WindowStyle::titledResizable);
+    EXPECT_EQ(calendar().style, Decoration::titledResizable);
     EXPECT_FALSE(calendar().visible);
 
     app->show();
@@ -167,7 +165,7 @@ TEST_F(Launch, DisplayModeChangeReLaysOutTheCalendarAfterItIsStored) {
     desktop.mainQueue.drain();
     ASSERT_EQ(calendar().frameHistory.size(), layouts + 1);
     EXPECT_EQ(calendar().fullScreen, desktop.screens.all[0]);
-    EXPECT_EQ(calendar().style, WindowStyle::borderless);
+    EXPECT_EQ(calendar().style, Decoration::none);
 }
 
 // The user changes the mode in the settings window with the calendar on screen: the calendar
@@ -192,9 +190,9 @@ TEST_F(Launch, DisplayModeChangeNeitherRefocusesNorHidesTheCalendar) {
 TEST_F(Launch, OnlyTheCalendarBecomingKeyCountsAsFocus) {
     launchOnboarded();
     app->show();
-    desktop.notifications.post(Notification::windowDidBecomeKey, &settingsWindow());
+    desktop.notifications.post(Notification::windowGotFocus, &settingsWindow());
     EXPECT_FALSE(app->hadFocus());
-    desktop.notifications.post(Notification::windowDidBecomeKey, &calendar());
+    desktop.notifications.post(Notification::windowGotFocus, &calendar());
     EXPECT_TRUE(app->hadFocus());
 }
 

@@ -54,8 +54,7 @@ class Localized : public AppFixture {
 TEST_F(Localized, TextsAndTheirPartsReachTheUserInTheInstalledLanguage) {
     {
         ScopedLocalization language(german);
-        platform.info = InfoDictionary{{std::string(kShortVersionKey), std::string("2.1")},
-                                       {std::string(kBuildVersionKey), std::string("77")}};
+        platform.build = BuildInfo{"2.1", "77", ""};
         launchOnboarded();
         const auto& items = statusItem().menu->items;
         EXPECT_EQ(items.front().title.rfind("Kalender anzeigen / verbergen  ", 0), 0u)

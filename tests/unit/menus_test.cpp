@@ -8,19 +8,6 @@ class Menus : public AppFixture {
     void SetUp() override { launchOnboarded(); }
 };
 
-TEST(StatusItemWithoutButton, GetsNoImageButItsMenu) {
-    FakePlatform desktop;
-    desktop.statusBar.nextHasButton = false;
-    desktop.defaults.setBool("hasOnboarded", true);
-    Platform platform = desktop.platform();
-    Prefs prefs(desktop.defaults);
-    AppDelegate controller(platform, prefs, AppValues{kTestStartURL, "plenhall.com", 600});
-    controller.applicationDidFinishLaunching();
-    EXPECT_EQ(desktop.statusBar.last->imageSymbol, "");
-    ASSERT_TRUE(desktop.statusBar.last->menu);
-    EXPECT_EQ(desktop.statusBar.last->menu->items.size(), 7u);
-}
-
 TEST_F(Menus, SettingsPutsAVisibleCalendarAwayAndKeepsTheApplication) {
     prefs->setDisplayMode(DisplayMode::largeWindow);
     app->show();
@@ -28,7 +15,6 @@ TEST_F(Menus, SettingsPutsAVisibleCalendarAwayAndKeepsTheApplication) {
     EXPECT_FALSE(calendar().visible);
     EXPECT_TRUE(app->hiddenAt());
     EXPECT_TRUE(desktop.defaults.stringForKey("largeWindowFrame"));
-    EXPECT_EQ(desktop.application.hides, 0);
     EXPECT_TRUE(settingsWindow().visible);
     EXPECT_FALSE(app->settings()->model().welcome());
 }
@@ -37,12 +23,10 @@ TEST_F(Menus, CheckForUpdatesHidesFirstThenChecks) {
     app->show();
     statusItem().click(4);
     EXPECT_FALSE(calendar().visible);
-    EXPECT_EQ(desktop.application.hides, 1);
     ASSERT_EQ(desktop.http.sent.size(), 1u);
     desktop.http.answer(HttpError{HttpFailure::network, 0, "offline"});
     statusItem().click(4);  // hidden already: only the check
     EXPECT_EQ(desktop.http.sent.size(), 2u);
-    EXPECT_EQ(desktop.application.hides, 1);
 }
 
 TEST_F(Menus, AnUpdateFoundOnScheduleHidesAVisibleCalendarOnly) {
@@ -51,13 +35,13 @@ TEST_F(Menus, AnUpdateFoundOnScheduleHidesAVisibleCalendarOnly) {
         R"(sparkle:version="99" sparkle:shortVersionString="9.0"/></item></channel></rss>)";
     desktop.clock.advance(10);
     desktop.http.answer(feed);
-    EXPECT_EQ(desktop.sheets.freeAlerts.size(), 1u);
+    EXPECT_EQ(desktop.dialogs.freeAlerts.size(), 1u);
     EXPECT_FALSE(app->hiddenAt());
 
     app->show();
     desktop.clock.advance(24 * 60 * 60);
     desktop.http.answer(feed);
-    EXPECT_EQ(desktop.sheets.freeAlerts.size(), 2u);
+    EXPECT_EQ(desktop.dialogs.freeAlerts.size(), 2u);
     EXPECT_FALSE(calendar().visible);
     EXPECT_TRUE(app->hiddenAt());
 }

@@ -10,59 +10,57 @@ class Dialogs : public AppFixture {
 };
 
 TEST_F(Dialogs, AlertAnswersOnceWhateverEndsIt) {
-    for (int response : {kAlertFirstButtonReturn, -4, 0}) {
+    for (AlertAnswer response : {AlertAnswer(0), AlertAnswer()}) {
         desktop.clock.advance(60);  // no quick succession
         int answers = 0;
         ui().runJavaScriptAlertPanel("Saved %s%n", [&] { ++answers; });
-        ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
-        const auto& sheet = desktop.sheets.alerts.front();
+        ASSERT_EQ(desktop.dialogs.alerts.size(), 1u);
+        const auto& sheet = desktop.dialogs.alerts.front();
         EXPECT_EQ(sheet.alert.messageText, "Saved %s%n");
         EXPECT_TRUE(sheet.alert.buttons.empty());
         EXPECT_EQ(sheet.window, &calendar());  // attached to the calendar, even while it is hidden
         EXPECT_EQ(answers, 0);
-        desktop.sheets.answerAlert(response);
+        desktop.dialogs.answerAlert(response);
         EXPECT_EQ(answers, 1);
     }
 }
 
 TEST_F(Dialogs, ConfirmIsTrueOnlyForOK) {
-    const std::pair<int, bool> cases[] = {{kAlertFirstButtonReturn, true},
-                                          {kAlertSecondButtonReturn, false},
-                                          {-4, false},
-                                          {0, false}};
+    const std::pair<AlertAnswer, bool> cases[] = {
+        {AlertAnswer(0), true}, {AlertAnswer(1), false}, {AlertAnswer(), false}};
     for (const auto& [response, expected] : cases) {
         desktop.clock.advance(60);
         std::vector<bool> answers;
         ui().runJavaScriptConfirmPanel("Delete?", [&](bool ok) { answers.push_back(ok); });
-        EXPECT_EQ(desktop.sheets.alerts.front().alert.buttons,
+        EXPECT_EQ(desktop.dialogs.alerts.front().alert.buttons,
                   (std::vector<std::string>{"OK", "Cancel"}));
-        desktop.sheets.answerAlert(response);
-        EXPECT_EQ(answers, std::vector<bool>{expected}) << response;
+        desktop.dialogs.answerAlert(response);
+        EXPECT_EQ(answers, std::vector<bool>{expected});
     }
 }
 
 TEST_F(Dialogs, PromptAnswersTheFieldOnOKAndNothingOtherwise) {
     struct Case {
         std::optional<std::string> defaultText;
-        int response;
+        AlertAnswer response;
         std::optional<std::string> typed;
         std::optional<std::string> expected;
     } cases[] = {
-        {std::nullopt, kAlertFirstButtonReturn, std::nullopt,
+        {std::nullopt, AlertAnswer(0), std::nullopt,
          ""},  // unchanged empty field: "", not nil
-        {"Lunch", kAlertFirstButtonReturn, std::nullopt, "Lunch"},
-        {"Lunch", kAlertFirstButtonReturn, "Dinner", "Dinner"},
-        {"Lunch", kAlertSecondButtonReturn, "Dinner", std::nullopt},
-        {"Lunch", -4, std::nullopt, std::nullopt},
+        {"Lunch", AlertAnswer(0), std::nullopt, "Lunch"},
+        {"Lunch", AlertAnswer(0), "Dinner", "Dinner"},
+        {"Lunch", AlertAnswer(1), "Dinner", std::nullopt},
+        {"Lunch", AlertAnswer(), std::nullopt, std::nullopt},
     };
     for (const auto& c : cases) {
         std::vector<std::optional<std::string>> answers;
         ui().runJavaScriptTextInputPanel("Title?", c.defaultText,
                                          [&](auto text) { answers.push_back(text); });
-        const auto& field = desktop.sheets.alerts.front().alert.accessoryTextField;
+        const auto& field = desktop.dialogs.alerts.front().alert.accessoryTextField;
         ASSERT_TRUE(field);
         EXPECT_EQ(field->stringValue, c.defaultText.value_or(""));
-        desktop.sheets.answerAlert(c.response, c.typed);
+        desktop.dialogs.answerAlert(c.response, c.typed);
         EXPECT_EQ(answers, std::vector<std::optional<std::string>>{c.expected});
     }
 }
@@ -71,12 +69,12 @@ TEST_F(Dialogs, FilePanelAnswersPathsOrNothing) {
     std::vector<std::optional<std::vector<std::string>>> answers;
     auto record = [&](std::optional<std::vector<std::string>> paths) { answers.push_back(paths); };
     ui().runOpenPanel(OpenPanelParameters{true, false}, record);
-    EXPECT_TRUE(desktop.sheets.panels.front().panel.allowsMultipleSelection);
-    EXPECT_FALSE(desktop.sheets.panels.front().panel.canChooseDirectories);
-    desktop.sheets.answerPanel(kModalResponseOK, {"/tmp/a.ics", "/tmp/b.ics"});
+    EXPECT_TRUE(desktop.dialogs.panels.front().panel.allowsMultipleSelection);
+    EXPECT_FALSE(desktop.dialogs.panels.front().panel.canChooseDirectories);
+    desktop.dialogs.answerPanel(std::vector<std::string>{"/tmp/a.ics", "/tmp/b.ics"});
     ui().runOpenPanel(OpenPanelParameters{false, true}, record);
-    EXPECT_TRUE(desktop.sheets.panels.front().panel.canChooseDirectories);
-    desktop.sheets.answerPanel(kModalResponseCancel, {"/tmp/ignored"});
+    EXPECT_TRUE(desktop.dialogs.panels.front().panel.canChooseDirectories);
+    desktop.dialogs.answerPanel(std::nullopt);
     ASSERT_EQ(answers.size(), 2u);
     EXPECT_EQ(answers[0], (std::vector<std::string>{"/tmp/a.ics", "/tmp/b.ics"}));
     EXPECT_EQ(answers[1], std::nullopt);  // cancelled: nothing, not an empty list
@@ -85,9 +83,9 @@ TEST_F(Dialogs, FilePanelAnswersPathsOrNothing) {
 TEST_F(Dialogs, ASheetEndingTwiceStillAnswersOnce) {
     int answers = 0;
     ui().runJavaScriptConfirmPanel("Twice?", [&](bool) { ++answers; });
-    auto completion = desktop.sheets.alerts.front().completion;
-    completion(kAlertFirstButtonReturn, std::nullopt);
-    completion(kAlertSecondButtonReturn, std::nullopt);
+    auto completion = desktop.dialogs.alerts.front().completion;
+    completion(AlertAnswer(0), std::nullopt);
+    completion(AlertAnswer(1), std::nullopt);
     EXPECT_EQ(answers, 1);
 }
 
@@ -101,7 +99,7 @@ TEST_F(Dialogs, DialogsInQuickSuccessionOfferToBlockThePage) {
         desktop.clock.advance(60);
         ui().runJavaScriptAlertPanel("Again", [] {});
         for (double pause : pauses) {
-            desktop.sheets.answerAlert(kAlertFirstButtonReturn);
+            desktop.dialogs.answerAlert(AlertAnswer(0));
             if (pause < 0) {
                 desktop.clock.current -= std::chrono::seconds(int(-pause));
             } else {
@@ -109,12 +107,12 @@ TEST_F(Dialogs, DialogsInQuickSuccessionOfferToBlockThePage) {
             }
             ui().runJavaScriptAlertPanel("Again", [] {});
         }
-        const auto& alert = desktop.sheets.alerts.front().alert;
+        const auto& alert = desktop.dialogs.alerts.front().alert;
         const std::vector<std::string> buttons =
             offered ? std::vector<std::string>{"OK", "Block Dialogs"} : std::vector<std::string>{};
         EXPECT_EQ(alert.buttons, buttons);
         EXPECT_EQ(alert.informativeText.empty(), !offered);
-        desktop.sheets.answerAlert(kAlertFirstButtonReturn);
+        desktop.dialogs.answerAlert(AlertAnswer(0));
     }
 }
 
@@ -132,13 +130,13 @@ TEST_F(Dialogs, ABlockedPageIsAnsweredAtOnceAsCancelledUntilAPageLoads) {
         });
     };
     alert();
-    desktop.sheets.answerAlert(kAlertFirstButtonReturn);
+    desktop.dialogs.answerAlert(AlertAnswer(0));
     confirm();
-    desktop.sheets.answerAlert(kAlertFirstButtonReturn);
+    desktop.dialogs.answerAlert(AlertAnswer(0));
     prompt();  // the third: OK, Cancel, Block
-    ASSERT_EQ(desktop.sheets.alerts.front().alert.buttons,
+    ASSERT_EQ(desktop.dialogs.alerts.front().alert.buttons,
               (std::vector<std::string>{"OK", "Cancel", "Block Dialogs"}));
-    desktop.sheets.answerAlert(kAlertFirstButtonReturn + 2, "typed");
+    desktop.dialogs.answerAlert(AlertAnswer(2), "typed");
     EXPECT_EQ(answers, (std::vector<std::string>{"done", "true", "null"}));
 
     answers.clear();
@@ -147,12 +145,12 @@ TEST_F(Dialogs, ABlockedPageIsAnsweredAtOnceAsCancelledUntilAPageLoads) {
     confirm();
     prompt();
     EXPECT_EQ(answers, (std::vector<std::string>{"done", "false", "null"}));
-    EXPECT_TRUE(desktop.sheets.alerts.empty());
+    EXPECT_TRUE(desktop.dialogs.alerts.empty());
 
     webView().commit();  // the page loads again
     confirm();
-    ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
-    EXPECT_EQ(desktop.sheets.alerts.front().alert.buttons,
+    ASSERT_EQ(desktop.dialogs.alerts.size(), 1u);
+    EXPECT_EQ(desktop.dialogs.alerts.front().alert.buttons,
               (std::vector<std::string>{"OK", "Cancel"}));
 }
 
@@ -161,7 +159,7 @@ TEST_F(Dialogs, LeavingThePageIsNeverHeldUp) {
     ui().runBeforeUnloadConfirmPanel("Discard the event?",
                                      [&](bool leave) { answers.push_back(leave); });
     EXPECT_EQ(answers, std::vector<bool>{true});
-    EXPECT_TRUE(desktop.sheets.alerts.empty());
+    EXPECT_TRUE(desktop.dialogs.alerts.empty());
 }
 
 }  // namespace

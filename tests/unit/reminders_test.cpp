@@ -55,21 +55,21 @@ TEST_F(Reminders, OnlyTheServiceDomainIsAskedAndTheAnswerIsKept) {
         auto answers = ask(c.url);
         if (c.answer) {
             EXPECT_EQ(*answers, std::vector<bool>{*c.answer}) << c.url;
-            EXPECT_TRUE(desktop.sheets.alerts.empty()) << c.url;
+            EXPECT_TRUE(desktop.dialogs.alerts.empty()) << c.url;
         } else {
             EXPECT_TRUE(answers->empty()) << c.url;
-            ASSERT_EQ(desktop.sheets.alerts.size(), 1u) << c.url;
-            desktop.sheets.answerAlert(kAlertFirstButtonReturn);
+            ASSERT_EQ(desktop.dialogs.alerts.size(), 1u) << c.url;
+            desktop.dialogs.answerAlert(AlertAnswer(0));
         }
         desktop.defaults.entries.clear();
     }
 }
 
 TEST_F(Reminders, TheQuestionAsksOnceForEveryoneWaitingAndRemembers) {
-    const std::tuple<int, std::vector<bool>, std::optional<std::string>> cases[] = {
-        {kAlertSecondButtonReturn, {true, true}, "granted"},
-        {kAlertFirstButtonReturn, {false, false}, "denied"},
-        {-4, {false, false}, std::nullopt},  // closed unanswered: asked again next time
+    const std::tuple<AlertAnswer, std::vector<bool>, std::optional<std::string>> cases[] = {
+        {AlertAnswer(1), {true, true}, "granted"},
+        {AlertAnswer(0), {false, false}, "denied"},
+        {AlertAnswer(), {false, false}, std::nullopt},  // closed unanswered: asked again next time
     };
     launchOnboarded();
     pressHotKey();
@@ -77,21 +77,21 @@ TEST_F(Reminders, TheQuestionAsksOnceForEveryoneWaitingAndRemembers) {
         desktop.defaults.entries.erase("reminderPermission");
         auto first = ask("https://plenhall.com/app");
         auto second = ask("https://plenhall.com/app");
-        ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
-        const auto& sheet = desktop.sheets.alerts.front();
+        ASSERT_EQ(desktop.dialogs.alerts.size(), 1u);
+        const auto& sheet = desktop.dialogs.alerts.front();
         EXPECT_EQ(sheet.alert.messageText, "Allow Plenhall to show reminders?");
         EXPECT_EQ(sheet.alert.buttons, (std::vector<std::string>{"Don't Allow", "Allow"}));
         EXPECT_EQ(sheet.alert.defaultButton, 1u);
         EXPECT_EQ(sheet.window, &calendar());
-        desktop.sheets.answerAlert(response);
+        desktop.dialogs.answerAlert(response);
         std::vector<bool> answers = *first;
         answers.insert(answers.end(), second->begin(), second->end());
-        EXPECT_EQ(answers, expected) << response;
-        EXPECT_EQ(stored(), kept) << response;
+        EXPECT_EQ(answers, expected) << stored().value_or("-");
+        EXPECT_EQ(stored(), kept);
     }
     // Closed unanswered: a page asking again is refused without the question, until relaunched.
     EXPECT_EQ(*ask("https://plenhall.com/app"), std::vector<bool>{false});
-    EXPECT_TRUE(desktop.sheets.alerts.empty());
+    EXPECT_TRUE(desktop.dialogs.alerts.empty());
     // What a new page process is told before any page asks.
     desktop.defaults.setString("reminderPermission", "granted");
     EXPECT_EQ(ui().notificationPermissions().granted,
@@ -106,12 +106,12 @@ TEST_F(Reminders, AQuestionWhileHiddenWaitsForTheCalendarWithAFewOthers) {
     std::vector<std::shared_ptr<std::vector<bool>>> pages;
     for (std::size_t i = 0; i <= kMaxWaitingForQuestion; ++i)
         pages.push_back(ask("https://plenhall.com/app"));
-    EXPECT_TRUE(desktop.sheets.alerts.empty());
+    EXPECT_TRUE(desktop.dialogs.alerts.empty());
     EXPECT_EQ(*pages.back(), std::vector<bool>{false});  // one too many: refused at once
     pressHotKey();
-    ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
+    ASSERT_EQ(desktop.dialogs.alerts.size(), 1u);
     EXPECT_TRUE(calendar().visible);
-    desktop.sheets.answerAlert(kAlertSecondButtonReturn);
+    desktop.dialogs.answerAlert(AlertAnswer(1));
     pages.pop_back();
     for (const auto& answers : pages) EXPECT_EQ(*answers, std::vector<bool>{true});
 }

@@ -150,7 +150,7 @@ TEST_F(SettingsWindowTest, PresentingCentresUnderThePointerAndReadsTheLoginItemE
     EXPECT_FALSE(app->settings()->model().openAtLogin());
 
     desktop.loginItem.current = LoginItemStatus::enabled;  // changed outside the program
-    desktop.screens.pointer = Point{2000, 400};
+    desktop.screens.pointerAt = Point{2000, 400};
     app->settings()->present(Presentation::settings);
     EXPECT_TRUE(app->settings()->model().openAtLogin());
     EXPECT_FALSE(app->settings()->model().welcome());

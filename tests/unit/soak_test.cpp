@@ -24,7 +24,7 @@ TEST_F(Soak, TenThousandMixedOperationsKeepEveryInvariant) {
                 pressHotKey();
                 break;
             case 2:
-                app->applicationOpenURLs({commands[random() % commands.size()]});
+                app->openURLs({commands[random() % commands.size()]});
                 break;
             case 3:
                 statusItem().click(1);  // Reload

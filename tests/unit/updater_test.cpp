@@ -36,15 +36,15 @@ class Updates : public ::testing::Test {
     // The fake desktop's build: 1.4.2 (42) with the feed https://plenhall.com/appcast.xml.
     void make(UpdateSchedule schedule = UpdateSchedule::automatic,
               std::optional<std::string> feed = std::nullopt) {
-        auto settings = UpdaterSettings::fromInfo(desktop.info);
+        auto settings = UpdaterSettings::of(desktop.build);
         if (feed) settings.feed = *feed;
         updater = std::make_unique<Updater>(
-            UpdaterServices{desktop.mainQueue, desktop.http, desktop.sheets, desktop.workspace,
+            UpdaterServices{desktop.mainQueue, desktop.http, desktop.dialogs, desktop.workspace,
                             desktop.log},
             settings, schedule,
-            [this] { alertsWhenNoticed.push_back(desktop.sheets.freeAlerts.size()); });
+            [this] { alertsWhenNoticed.push_back(desktop.dialogs.freeAlerts.size()); });
     }
-    const Alert& shown() { return desktop.sheets.freeAlerts.back().alert; }
+    const Alert& shown() { return desktop.dialogs.freeAlerts.back().alert; }
 
     FakePlatform desktop;
     std::unique_ptr<Updater> updater;
@@ -66,7 +66,7 @@ TEST_F(Updates, ChecksTenSecondsAfterLaunchThenDaily) {
     EXPECT_EQ(desktop.http.sent.size(), 1u);
     desktop.clock.advance(1);
     EXPECT_EQ(desktop.http.sent.size(), 2u);
-    EXPECT_THAT(desktop.sheets.freeAlerts, IsEmpty());  // nothing new: scheduled checks are quiet
+    EXPECT_THAT(desktop.dialogs.freeAlerts, IsEmpty());  // nothing new: scheduled checks are quiet
 }
 
 TEST_F(Updates, NoScheduleUnlessStartingOrWithoutAFeed) {
@@ -112,11 +112,11 @@ TEST(FeedRule, HttpsOrPlainHttpOnLoopback) {
 // What people read: a contract, pinned once.
 TEST_F(Updates, EveryTextAUserCheckShows) {
     auto check = [this](std::optional<std::string> feed, std::optional<HttpResult> answer) {
-        desktop.sheets.freeAlerts.clear();
+        desktop.dialogs.freeAlerts.clear();
         make(UpdateSchedule::onRequestOnly, std::move(feed));
         updater->checkForUpdates();
         if (answer) desktop.http.answer(std::move(*answer));
-        return desktop.sheets.freeAlerts.size() == 1;
+        return desktop.dialogs.freeAlerts.size() == 1;
     };
     struct Shown {
         std::optional<std::string> feed;
@@ -184,7 +184,7 @@ TEST_F(Updates, ScheduledFailuresGoToTheLogOnly) {
     desktop.http.answer(std::string("\xff<rss><item>"));
     desktop.clock.advance(24 * 60 * 60);
     desktop.http.answer(kSame);
-    EXPECT_THAT(desktop.sheets.freeAlerts, IsEmpty());
+    EXPECT_THAT(desktop.dialogs.freeAlerts, IsEmpty());
     ASSERT_EQ(desktop.log.lines.size(), 2u);
     EXPECT_EQ(desktop.log.lines[0], "PlenhallDesktop: update check failed: Connection refused");
     EXPECT_THAT(desktop.log.lines[1],
@@ -199,10 +199,10 @@ TEST_F(Updates, OffersTheNewestItemAfterTheNotice) {
                                 {"60", "1.6", "", "https://plenhall.com/d16"},
                                 {"70", "1.7", "", "http://plenhall.com/d17"},  // not offerable
                                 {"30", "1.3", "", "https://plenhall.com/d13"}}));
-    ASSERT_EQ(desktop.sheets.freeAlerts.size(), 1u);
+    ASSERT_EQ(desktop.dialogs.freeAlerts.size(), 1u);
     EXPECT_EQ(shown().messageText, "Plenhall 1.6 is available.");
     EXPECT_THAT(alertsWhenNoticed, ElementsAre(0u));  // the calendar goes before the offer comes
-    desktop.sheets.answerFreeAlert(kAlertFirstButtonReturn + 1);  // "Download"
+    desktop.dialogs.answerFreeAlert(AlertAnswer(1));  // "Download"
     EXPECT_THAT(desktop.workspace.opened, ElementsAre("https://plenhall.com/d16"));
 }
 
@@ -234,10 +234,10 @@ TEST_F(Updates, OnlyLinksAsSecureAsTheFeedAreOfferedOrOpened) {
     };
     for (const auto& c : cases) {
         make(UpdateSchedule::onRequestOnly, c.feed);
-        desktop.sheets.freeAlerts.clear();
+        desktop.dialogs.freeAlerts.clear();
         updater->checkForUpdates();
         desktop.http.answer(feedOf({{"50", "1.5", c.notes, c.download}}));
-        ASSERT_EQ(desktop.sheets.freeAlerts.size(), 1u) << c.download;
+        ASSERT_EQ(desktop.dialogs.freeAlerts.size(), 1u) << c.download;
         if (c.buttons.empty()) {
             EXPECT_EQ(shown().informativeText,
                       "The update feed has no secure download link for its new version.")
@@ -247,10 +247,9 @@ TEST_F(Updates, OnlyLinksAsSecureAsTheFeedAreOfferedOrOpened) {
         EXPECT_EQ(shown().buttons, c.buttons) << c.download;
         EXPECT_EQ(shown().defaultButton, c.buttons.size() - 1) << c.download;
         // Every button in turn, and closing unanswered.
-        for (int response = kAlertFirstButtonReturn - 5; response < kAlertFirstButtonReturn + 3;
-             ++response) {
-            desktop.sheets.freeAlerts.back().completion(response);
-        }
+        desktop.dialogs.freeAlerts.back().completion(std::nullopt);
+        for (std::size_t button = 0; button < 4; ++button)
+            desktop.dialogs.freeAlerts.back().completion(button);
     }
     EXPECT_THAT(
         desktop.workspace.opened,
@@ -294,7 +293,7 @@ TEST_F(Updates, ACheckInFlightAnswersTheUserToo) {
     updater->checkForUpdates();
     EXPECT_EQ(desktop.http.sent.size(), 1u);
     desktop.http.answer(kSame);
-    ASSERT_EQ(desktop.sheets.freeAlerts.size(), 1u);
+    ASSERT_EQ(desktop.dialogs.freeAlerts.size(), 1u);
     EXPECT_EQ(shown().messageText, "You're up to date.");
     updater->checkForUpdates();  // a new request once the last one is answered
     EXPECT_EQ(desktop.http.sent.size(), 2u);
@@ -309,7 +308,7 @@ TEST_F(Updates, DestroyingTheUpdaterCancelsButLeavesAnOfferWorking) {
     updater.reset();
     EXPECT_EQ(desktop.http.waiting(), 0u);
     EXPECT_EQ(desktop.mainQueue.pendingTimers(), 0u);
-    desktop.sheets.answerFreeAlert(kAlertFirstButtonReturn + 2);  // "Download"
+    desktop.dialogs.answerFreeAlert(AlertAnswer(2));  // "Download"
     EXPECT_THAT(desktop.workspace.opened, ElementsAre("https://plenhall.com/download"));
 }
 

@@ -42,7 +42,7 @@ TEST_F(UrlCommands, SchemeAndHostTable) {
         } else {
             app->hide();
         }
-        app->applicationOpenURLs(c.urls);
+        app->openURLs(c.urls);
         std::string name = c.urls.empty() ? "(none)" : c.urls.front();
         EXPECT_EQ(calendar().visible, c.visibleAfter) << name;
         EXPECT_EQ(settingsWindow().visible, c.settingsAfter) << name;

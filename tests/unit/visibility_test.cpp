@@ -23,7 +23,6 @@ TEST_F(Visibility, HotKeyShowsForThePressThenHides) {
     pressHotKey();
     EXPECT_FALSE(calendar().visible);
     EXPECT_EQ(app->hiddenAt(), desktop.clock.now());
-    EXPECT_EQ(desktop.application.hides, 1);
 }
 
 TEST_F(Visibility, ReloadsOnlyAfterMoreThanStaleAfterOrFromTheOfflinePage) {
@@ -125,7 +124,6 @@ TEST_F(Visibility, ResigningStowsWithoutHidingTheApplication) {
     applicationResigns();
     EXPECT_FALSE(calendar().visible);
     EXPECT_TRUE(app->hiddenAt());
-    EXPECT_EQ(desktop.application.hides, 0);
     EXPECT_EQ(desktop.defaults.stringForKey("largeWindowFrame"), "{{72, 68.5}, {1296, 788}}");
 }
 
@@ -133,7 +131,6 @@ TEST_F(Visibility, HideDoesNothingWhenNotVisibleAndKeepsSettingsInFront) {
     const int writes = desktop.defaults.writes;
     app->hide();
     EXPECT_EQ(desktop.defaults.writes, writes);
-    EXPECT_EQ(desktop.application.hides, 0);
     EXPECT_FALSE(app->hiddenAt());
 
     app->show();
@@ -141,7 +138,6 @@ TEST_F(Visibility, HideDoesNothingWhenNotVisibleAndKeepsSettingsInFront) {
     app->hide();
     EXPECT_FALSE(calendar().visible);
     EXPECT_TRUE(app->hiddenAt());
-    EXPECT_EQ(desktop.application.hides, 0);
 }
 
 TEST_F(Visibility, ToggleLooksOnlyAtVisibility) {
@@ -153,10 +149,10 @@ TEST_F(Visibility, ToggleLooksOnlyAtVisibility) {
     EXPECT_TRUE(calendar().visible);
 }
 
-TEST_F(Visibility, ReopenShowsAndAnswersFalse) {
-    EXPECT_FALSE(app->applicationShouldHandleReopen(false));
+TEST_F(Visibility, LaunchingAgainShows) {
+    app->activated();
     EXPECT_TRUE(calendar().visible);
-    EXPECT_FALSE(app->applicationShouldHandleReopen(true));
+    app->activated();
     EXPECT_TRUE(calendar().visible);
     EXPECT_EQ(calendar().activations, 2);
 }
@@ -172,7 +168,6 @@ TEST_F(Visibility, HideFromMenuClosesAFocusedSettingsWindowOnly) {
 
     app->hideFromMenu();
     EXPECT_FALSE(calendar().visible);
-    EXPECT_EQ(desktop.application.hides, 1);
 }
 
 TEST_F(Visibility, ClosingTheCalendarWindowPutsItAway) {

@@ -81,27 +81,26 @@ class Layout : public ::testing::Test {
 TEST_F(Layout, FullScreenCoversThePointersWholeScreen) {
     screens.all = {kLeft, kRight};
     screens.main = kLeft;
-    screens.pointer = {1500, 10};
+    screens.pointerAt = {1500, 10};
     Prefs prefs(defaults);
     window.title = "kept";
     layoutWindow(window, screens, prefs);
     EXPECT_EQ(window.currentFrame, kRight.frame);
-    EXPECT_EQ(window.style, WindowStyle::borderless);
+    EXPECT_EQ(window.style, Decoration::none);
     EXPECT_EQ(window.title, "kept");
     EXPECT_FALSE(window.minSize);
 }
 
 TEST_F(Layout, LargeWindowCentresOnThePointersVisibleFrameOrUsesTheRememberedOne) {
     screens.all = {kLeft, kRight};
-    screens.pointer = {1500, 10};
+    screens.pointerAt = {1500, 10};
     defaults.setString("displayMode", "largeWindow");
     Prefs prefs(defaults);
     layoutWindow(window, screens, prefs);
-    EXPECT_EQ(window.currentFrame, defaultLargeFrame(kRight.visibleFrame));
-    EXPECT_EQ(window.style, WindowStyle::titledResizable);
+    EXPECT_EQ(window.currentFrame, defaultLargeFrame(kRight.workArea));
+    EXPECT_EQ(window.style, Decoration::titledResizable);
     EXPECT_EQ(window.title, "Plenhall");
     EXPECT_EQ(window.minSize, (Size{640, 480}));
-    EXPECT_EQ(window.hiddenButtons, (std::map<int, bool>{{0, true}, {1, true}, {2, true}}));
 
     window.currentFrame = {1500, 100, 900, 700};  // the user moved and resized it
     rememberLargeFrame(window, prefs);
@@ -110,18 +109,14 @@ TEST_F(Layout, LargeWindowCentresOnThePointersVisibleFrameOrUsesTheRememberedOne
     layoutWindow(window, screens, prefs);
     EXPECT_EQ(window.currentFrame, (Rect{1500, 100, 900, 700}));
 
-    screens.pointer = {10, 10};  // remembered on the other screen, not touching this one
+    screens.pointerAt = {10, 10};  // remembered on the other screen, not touching this one
     layoutWindow(window, screens, prefs);
-    EXPECT_EQ(window.currentFrame, defaultLargeFrame(kLeft.visibleFrame));
+    EXPECT_EQ(window.currentFrame, defaultLargeFrame(kLeft.workArea));
 }
 
-TEST_F(Layout, MissingTitleBarButtonsAreSkippedAndNoScreenMeansNoLayout) {
+TEST_F(Layout, NoScreenMeansNoLayout) {
     defaults.setString("displayMode", "largeWindow");
     Prefs prefs(defaults);
-    window.missingButtons = {1};
-    layoutWindow(window, screens, prefs);
-    EXPECT_EQ(window.hiddenButtons, (std::map<int, bool>{{0, true}, {2, true}}));
-
     screens.all.clear();
     screens.main.reset();
     window.frameHistory.clear();
@@ -132,7 +127,7 @@ TEST_F(Layout, MissingTitleBarButtonsAreSkippedAndNoScreenMeansNoLayout) {
 TEST_F(Layout, WhereTheDesktopPlacesWindowsOnlyFullScreenOrASizeIsAskedFor) {
     screens.all = {kLeft, kRight};
     screens.main = kRight;
-    screens.pointer.reset();  // a Wayland desktop, or XWayland's stale pointer
+    screens.pointerAt.reset();  // a Wayland desktop, or XWayland's stale pointer
     Prefs prefs(defaults);
     layoutWindow(window, screens, prefs);
     ASSERT_TRUE(window.fullScreen);
@@ -141,7 +136,7 @@ TEST_F(Layout, WhereTheDesktopPlacesWindowsOnlyFullScreenOrASizeIsAskedFor) {
     // XWayland: the main screen, for want of the pointer.
     prefs.setDisplayMode(DisplayMode::largeWindow);
     layoutWindow(window, screens, prefs);
-    EXPECT_EQ(window.currentFrame, defaultLargeFrame(kRight.visibleFrame));
+    EXPECT_EQ(window.currentFrame, defaultLargeFrame(kRight.workArea));
 
     // Wayland: the remembered size comes back wherever the desktop puts it.
     screens.placesWindows = false;

@@ -14,20 +14,9 @@ struct AyatanaStatusItem::ItemAction {
     SignalConnection activated;
 };
 
-namespace {
-
-// The panel draws icons from the desktop's icon theme; these are the names it knows for ours.
-const std::map<std::string, std::string>& iconNames() {
-    static const std::map<std::string, std::string> names = {{"calendar", "x-office-calendar"}};
-    return names;
-}
-
-}  // namespace
-
 AyatanaStatusItem::AyatanaStatusItem(Log& log) : log_(log) {
     indicator_ = adopt(app_indicator_new("plenhall-desktop", "x-office-calendar",
                                          APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
-    app_indicator_set_title(indicator_.get(), "Plenhall");
     app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
     // The item owns the connection, which goes before it.
     connectionChanged_ = SignalConnection(indicator_.get(), "connection-changed",
@@ -46,16 +35,9 @@ void AyatanaStatusItem::onConnectionChanged(AppIndicator*, gboolean connected, g
         "shortcut and plenhall:// links");
 }
 
-bool AyatanaStatusItem::setButtonImage(const std::string& symbolName,
-                                       const std::string& accessibilityDescription) {
-    auto it = iconNames().find(symbolName);
-    if (it == iconNames().end()) {
-        app_indicator_set_icon_full(indicator_.get(), "", accessibilityDescription.c_str());
-        return false;
-    }
-    app_indicator_set_icon_full(indicator_.get(), it->second.c_str(),
-                                accessibilityDescription.c_str());
-    return true;
+void AyatanaStatusItem::setIcon(const std::string& iconName, const std::string& title) {
+    app_indicator_set_icon_full(indicator_.get(), iconName.c_str(), title.c_str());
+    app_indicator_set_title(indicator_.get(), title.c_str());
 }
 
 void AyatanaStatusItem::setMenu(const Menu& menu, MenuTarget& target) {
@@ -126,7 +108,7 @@ void AyatanaStatusItem::setItemTitle(std::size_t index, const std::string& title
     }
 }
 
-std::unique_ptr<StatusItem> AyatanaStatusBar::statusItem(double) {
+std::unique_ptr<StatusItem> AyatanaStatusBar::statusItem() {
     return std::make_unique<AyatanaStatusItem>(log_);
 }
 

@@ -25,9 +25,7 @@ class AyatanaStatusItem final : public StatusItem {
     AyatanaStatusItem& operator=(const AyatanaStatusItem&) = delete;
     ~AyatanaStatusItem() override;
 
-    bool hasButton() const override { return true; }
-    bool setButtonImage(const std::string& symbolName,
-                        const std::string& accessibilityDescription) override;
+    void setIcon(const std::string& iconName, const std::string& title) override;
     void setMenu(const Menu& menu, MenuTarget& target) override;
     void setItemTitle(std::size_t index, const std::string& title) override;
     void setMenuDidCloseHandler(std::function<void()> handler) override {
@@ -57,7 +55,7 @@ class AyatanaStatusItem final : public StatusItem {
 class AyatanaStatusBar final : public StatusBar {
   public:
     explicit AyatanaStatusBar(Log& log) : log_(log) {}
-    std::unique_ptr<StatusItem> statusItem(double length) override;
+    std::unique_ptr<StatusItem> statusItem() override;
 
   private:
     Log& log_;

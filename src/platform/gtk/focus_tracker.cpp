@@ -42,7 +42,7 @@ void FocusTracker::onActiveChanged(GtkWindow* widget, GParamSpec*, gpointer data
     if (gtk_window_is_active(widget)) {
         tracker.active_ = true;
         tracker.handBackTo_.reset();
-        if (entry->owner) tracker.post(Notification::windowDidBecomeKey, entry->owner);
+        if (entry->owner) tracker.post(Notification::windowGotFocus, entry->owner);
     }
     tracker.scheduleSettle();
 }
@@ -83,7 +83,7 @@ void FocusTracker::settle() {
     handBackTo_.reset();
     if (!active_) return;
     active_ = false;
-    post(Notification::applicationDidResignActive, nullptr);
+    post(Notification::applicationLostFocus, nullptr);
 }
 
 void FocusTracker::post(Notification name, const Window* sender) {

@@ -136,22 +136,18 @@ void GtkApplicationHost::onStartup(GApplication* application, gpointer data) {
             auto bus = adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
             if (!bus) instance.noSessionBus = self->unreachableBus_.value_or(error.message());
         }
-        self->endedEarly_ = self->delegate_->applicationCannotReachRunningInstance(instance);
+        self->endedEarly_ = self->delegate_->cannotReachRunningInstance(instance);
         return;
     }
     // The program lives in the status area: no window on screen is no reason to quit.
     g_application_hold(application);
-    self->delegate_->applicationDidFinishLaunching();
+    self->delegate_->started();
 }
 
 void GtkApplicationHost::onActivate(GApplication*, gpointer data) {
     auto* self = static_cast<GtkApplicationHost*>(data);
     if (std::exchange(self->launchPending_, false) || self->endedEarly_) return;
-    bool anyVisible = false;
-    for (GList* w = gtk_application_get_windows(self->application_.get()); w; w = w->next) {
-        anyVisible = anyVisible || gtk_widget_get_visible(GTK_WIDGET(w->data));
-    }
-    self->delegate_->applicationShouldHandleReopen(anyVisible);
+    self->delegate_->activated();
     gdk_notify_startup_complete();
 }
 
@@ -166,7 +162,7 @@ void GtkApplicationHost::onOpen(GApplication*, GFile** files, gint count, const 
         // is case-sensitive.
         urls.push_back(takeString(g_file_get_uri(files[i])));
     }
-    self->delegate_->applicationOpenURLs(urls);
+    self->delegate_->openURLs(urls);
     gdk_notify_startup_complete();
 }
 

@@ -39,11 +39,9 @@ class GtkApplicationHost final : public Application {
     void setDelegate(ApplicationDelegate& delegate) override { delegate_ = &delegate; }
     // An accessory application shows no taskbar entry; the calendar window skips the taskbar
     // itself, so there is nothing to set here.
-    void setActivationPolicy(ActivationPolicy) override {}
     int run() override;
     void setMainMenu(const Menu& menu, MenuTarget& target) override;
     // The windows are already ordered out; the window manager hands the focus on by itself.
-    void hide() override {}
     void terminate() override;
 
     GtkApplication* application() const { return application_.get(); }

@@ -81,8 +81,8 @@ std::string GtkPlatform::preferencesPath() {
         g_build_filename(g_get_user_config_dir(), "plenhall-desktop", "preferences.json", nullptr));
 }
 
-GtkPlatform::GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> info)
-    : info_(std::move(info)),
+GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
+    : build_(std::move(build)),
       application_(argc, argv, editingKeys_, log_),
       windows_(focus_, keyMonitor_, log_),
       hotKeys_([this](GdkDisplay* display) -> std::unique_ptr<GlobalHotKeys> {
@@ -119,13 +119,13 @@ Platform GtkPlatform::platform(UserDefaults& defaults) {
                     statusBar_,
                     hotKeys_,
                     keyMonitor_,
-                    sheets_,
+                    dialogs_,
                     workspace_,
                     focus_,
                     loginItem_,
                     http_,
                     desktopNotifications_,
-                    info_};
+                    build_};
 }
 
 }  // namespace plenhall::gtk

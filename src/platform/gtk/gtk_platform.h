@@ -21,7 +21,7 @@
 #include "platform/gtk/gtk_application_host.h"
 #include "platform/gtk/gtk_key_monitor.h"
 #include "platform/gtk/gtk_screens.h"
-#include "platform/gtk/gtk_sheets.h"
+#include "platform/gtk/gtk_dialogs.h"
 #include "platform/gtk/gtk_web_view_adapter.h"
 #include "platform/gtk/gtk_window_adapter.h"
 #include "platform/gtk/portal_appearance.h"
@@ -68,7 +68,7 @@ class GioWorkspace final : public Workspace {
 
 class GtkPlatform {
   public:
-    GtkPlatform(int argc, char** argv, std::optional<InfoDictionary> info);
+    GtkPlatform(int argc, char** argv, BuildInfo build);
     GtkPlatform(const GtkPlatform&) = delete;
     GtkPlatform& operator=(const GtkPlatform&) = delete;
 
@@ -82,7 +82,7 @@ class GtkPlatform {
     const Localization& localization() const { return localization_; }
 
   private:
-    std::optional<InfoDictionary> info_;
+    BuildInfo build_;
     DesktopState state_;
     GlibMainQueue mainQueue_;
     SystemClock clock_;
@@ -97,7 +97,7 @@ class GtkPlatform {
     GtkScreens screens_{log_};
     AyatanaStatusBar statusBar_{log_};
     DisplayHotKeys hotKeys_;
-    GtkSheets sheets_{focus_};
+    GtkDialogs dialogs_{focus_};
     GioWorkspace workspace_;
     AutostartLoginItem loginItem_;
     SoupHttpClient http_;

@@ -34,7 +34,7 @@ std::vector<Screen> GtkScreens::screens() const {
     return result;
 }
 
-std::optional<Screen> GtkScreens::mainScreen() const {
+std::optional<Screen> GtkScreens::primaryScreen() const {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* primary = gdk_display_get_primary_monitor(display);
     for (int i = 0, n = gdk_display_get_n_monitors(display); i < n; ++i) {
@@ -78,7 +78,7 @@ bool GtkScreens::throughXWayland() const {
     return xwayland;
 }
 
-std::optional<Point> GtkScreens::mouseLocation() const {
+std::optional<Point> GtkScreens::pointer() const {
     // Only the X server tells where the pointer is on the whole desktop; a Wayland client learns
     // it only over its own surfaces.
     if (!windowsPlaceThemselves() || throughXWayland()) return std::nullopt;

@@ -16,10 +16,10 @@ class GtkScreens final : public Screens {
 
     std::vector<Screen> screens() const override;
     // The primary monitor, or the first when none is configured as primary.
-    std::optional<Screen> mainScreen() const override;
+    std::optional<Screen> primaryScreen() const override;
     // Nothing on Wayland, and nothing through XWayland, whose pointer position stops moving
     // while the pointer is over native Wayland windows.
-    std::optional<Point> mouseLocation() const override;
+    std::optional<Point> pointer() const override;
     bool windowsPlaceThemselves() const override;
     // Whether the X display is XWayland; decided, and said in the log, once.
     bool throughXWayland() const;

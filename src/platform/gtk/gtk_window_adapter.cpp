@@ -2,96 +2,18 @@
 
 #include <gdk/gdkx.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cmath>
-#include <string_view>
-
 #include "platform/gtk/gtk_web_view_adapter.h"
+#include "platform/gtk/window_coordinates.h"
 
 namespace plenhall::gtk {
-namespace {
-
-// X11 carries positions as 16-bit signed and sizes as 16-bit unsigned numbers; anything beyond
-// would wrap around on the wire.
-constexpr double kMinCoordinate = -32768;
-constexpr double kMaxCoordinate = 32767;
-
-int clampedInt(double value, double low, double high) {
-    if (!std::isfinite(value)) return static_cast<int>(low < 0 ? 0 : low);
-    return static_cast<int>(std::lround(std::clamp(value, low, high)));
-}
-
-struct IntRect {
-    int x, y, width, height;
-    bool operator==(const IntRect&) const = default;
-};
-
-IntRect mappable(const Rect& frame) {
-    return IntRect{clampedInt(frame.x, kMinCoordinate, kMaxCoordinate),
-                   clampedInt(frame.y, kMinCoordinate, kMaxCoordinate),
-                   clampedInt(frame.width, 1, kMaxCoordinate),
-                   clampedInt(frame.height, 1, kMaxCoordinate)};
-}
-
-std::optional<GdkRectangle> clientSize(const IntRect& frame) {
-    return GdkRectangle{0, 0, frame.width, frame.height};
-}
-
-// The monitor a screen names: by its index while the monitors are as they were when the core
-// read them, else by its geometry; the first monitor when none matches any more.
-int monitorFor(const Screen& screen) {
-    GdkDisplay* display = gdk_display_get_default();
-    const IntRect wanted = mappable(screen.frame);
-    auto geometryOf = [display](int i) {
-        GdkRectangle g;
-        gdk_monitor_get_geometry(gdk_display_get_monitor(display, i), &g);
-        return IntRect{g.x, g.y, g.width, g.height};
-    };
-    const int n = gdk_display_get_n_monitors(display);
-    if (screen.id >= 0 && screen.id < n && geometryOf(screen.id) == wanted) return screen.id;
-    for (int i = 0; i < n; ++i) {
-        if (geometryOf(i) == wanted) return i;
-    }
-    return 0;
-}
-
-// Whether the compositor is GNOME's, mutter. mutter covers the monitor at the layout's origin
-// with a window that is full screen from its first frame, whatever the pointer, while it places a
-// framed window on the pointer's monitor; sway (the focused output) and KWin (its active output,
-// the pointer's by default) place a window mapped full screen as they would a framed one. A
-// Wayland client cannot ask which compositor it talks to; the session's desktop names are the
-// hint: GNOME sessions list GNOME among them ("GNOME", "ubuntu:GNOME", "GNOME-Classic:GNOME").
-bool onGnome() {
-    static const bool gnome = [] {
-        const char* names = g_getenv("XDG_CURRENT_DESKTOP");
-        std::string_view rest = names ? names : "";
-        while (!rest.empty()) {
-            const auto end = rest.find(':');
-            const std::string_view name = rest.substr(0, end);
-            if (name.size() == 5 && g_ascii_strncasecmp(name.data(), "GNOME", 5) == 0) return true;
-            if (end == std::string_view::npos) break;
-            rest.remove_prefix(end + 1);
-        }
-        return false;
-    }();
-    return gnome;
-}
-
-// How long a window shown framed waits for the compositor to show it before it goes full screen
-// wherever the compositor then chooses. The compositor answers within a few frames.
-constexpr std::chrono::milliseconds kPlacementDeadline{500};
-
-}  // namespace
 
 GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
-                                   GtkKeyMonitor& keys, Log& log, const Rect& contentRect,
-                                   WindowStyle style)
+                                   GtkKeyMonitor& keys, Log& log, Size size, Decoration decoration)
     : log_(log) {
     window_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     if (application) gtk_window_set_application(window_, application);
-    gtk_window_set_role(window_, kind == Kind::overlay ? "calendar" : "settings");
-    if (kind == Kind::overlay) {
+    gtk_window_set_role(window_, kind == Kind::calendar ? "calendar" : "settings");
+    if (kind == Kind::calendar) {
         // Moving places the client area, so set, read and remembered frames agree.
         gtk_window_set_gravity(window_, GDK_GRAVITY_STATIC);
     }
@@ -101,10 +23,10 @@ GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, Focus
     connections_.emplace_back(window_, "realize", G_CALLBACK(onRealize), this);
     connections_.emplace_back(window_, "window-state-event", G_CALLBACK(onWindowStateEvent), this);
     connections_.emplace_back(window_, "configure-event", G_CALLBACK(onConfigureEvent), this);
-    requestedFrame_ = contentRect;
-    IntRect initial = mappable(contentRect);
+    requestedFrame_ = Rect{0, 0, size.width, size.height};
+    IntRect initial = mappable(requestedFrame_);
     gtk_window_set_default_size(window_, initial.width, initial.height);
-    setStyle(style);
+    setDecoration(decoration);
     focus.watch(window_, this);
     keys.watch(window_);
     // Realized now, so the first showing only maps.
@@ -112,9 +34,9 @@ GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, Focus
 }
 
 GtkWindowAdapter::~GtkWindowAdapter() {
-    for (auto& sheet : sheets_) {
-        if (sheet)
-            g_object_remove_weak_pointer(G_OBJECT(sheet), reinterpret_cast<gpointer*>(&sheet));
+    for (auto& dialog : dialogs_) {
+        if (dialog)
+            g_object_remove_weak_pointer(G_OBJECT(dialog), reinterpret_cast<gpointer*>(&dialog));
     }
     renderPending_.cancel();
     stopAwaitingPlacement();
@@ -125,34 +47,44 @@ GtkWindowAdapter::~GtkWindowAdapter() {
     if (window_) gtk_widget_destroy(GTK_WIDGET(window_));
 }
 
-void GtkWindowAdapter::setStyle(WindowStyle style) {
-    const bool decorated = style != WindowStyle::borderless;
+void GtkWindowAdapter::setDecoration(Decoration decoration) {
+    const bool decorated = decoration != Decoration::none;
     if (decorated && fullScreenMonitor_) leaveFullScreen();
-    if (decorated_ != decorated) {
+    if (decoration_ == decoration) return;
+    if (!decoration_ || (*decoration_ != Decoration::none) != decorated) {
         // Window managers watch the decoration hints of mapped windows too, so a visible window
         // changes in place: it is not mapped again, which would move the focus to it.
         gtk_window_set_decorated(window_, decorated);
-        decorated_ = decorated;
     }
-    const bool fixedSize = style == WindowStyle::titledClosable;
-    if (fixedSize_ != fixedSize) {
-        fixedSize_ = fixedSize;
+    const bool wasFixed = decoration_ == Decoration::titledFixedSize;
+    decoration_ = decoration;
+    const bool fixedSize = decoration == Decoration::titledFixedSize;
+    // The large calendar is closed by the program's own means (the shortcut, Alt+F4), with no
+    // buttons that would suggest quitting or minimizing a window that only hides.
+    gtk_window_set_deletable(window_, decoration != Decoration::titledResizable);
+    if (fixedSize != wasFixed) {
         applyGeometryHints();
         if (fixedSize) {
             IntRect size = mappable(requestedFrame_);
             gtk_window_set_default_size(window_, size.width, size.height);
         }
-        applyFunctions();
+    }
+    applyFunctions();
+}
+
+void GtkWindowAdapter::setKeptAbove(bool above) {
+    gtk_window_set_keep_above(window_, above);
+}
+
+void GtkWindowAdapter::setOnEveryWorkspace(bool every) {
+    if (every) {
+        gtk_window_stick(window_);
+    } else {
+        gtk_window_unstick(window_);
     }
 }
 
-void GtkWindowAdapter::setLevel(int level) {
-    gtk_window_set_keep_above(window_, level > 0);
-}
-
-void GtkWindowAdapter::setCollectionBehavior(std::uint32_t behavior) {
-    if (behavior & CollectionBehavior::canJoinAllSpaces) gtk_window_stick(window_);
-    const bool skip = (behavior & CollectionBehavior::ignoresCycle) != 0;
+void GtkWindowAdapter::setSkipTaskSwitcher(bool skip) {
     gtk_window_set_skip_taskbar_hint(window_, skip);
     gtk_window_set_skip_pager_hint(window_, skip);
 }
@@ -173,7 +105,7 @@ void GtkWindowAdapter::setTitle(const std::string& title) {
     title_ = title;
 }
 
-void GtkWindowAdapter::setMinSize(Size size) {
+void GtkWindowAdapter::setMinimumSize(Size size) {
     if (minSize_ == size) return;
     minSize_ = size;
     applyGeometryHints();
@@ -182,7 +114,7 @@ void GtkWindowAdapter::setMinSize(Size size) {
 void GtkWindowAdapter::applyGeometryHints() {
     GdkGeometry geometry{};
     int hints = 0;
-    if (fixedSize_.value_or(false)) {
+    if (decoration_ == Decoration::titledFixedSize) {
         // A fixed-size window keeps its content size by equal minimum and maximum hints: the
         // user cannot resize it, and its texts wrap to its width instead of widening it.
         IntRect size = mappable(requestedFrame_);
@@ -200,27 +132,21 @@ void GtkWindowAdapter::applyGeometryHints() {
     gtk_window_set_geometry_hints(window_, nullptr, &geometry, GdkWindowHints(hints));
 }
 
-void GtkWindowAdapter::setStandardButtonHidden(WindowButton button, bool hidden) {
-    auto it = hiddenButtons_.find(button);
-    if (it != hiddenButtons_.end() && it->second == hidden) return;
-    hiddenButtons_[button] = hidden;
-    if (button == WindowButton::close) gtk_window_set_deletable(window_, !hidden);
-    applyFunctions();
-}
-
 void GtkWindowAdapter::applyFunctions() {
     GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
-    if (!gdkWindow) return;
-    auto hidden = [this](WindowButton b) {
-        auto it = hiddenButtons_.find(b);
-        return it != hiddenButtons_.end() && it->second;
-    };
-    const bool fixed = fixedSize_.value_or(false);
+    if (!gdkWindow || !decoration_) return;
     int functions = GDK_FUNC_MOVE;
-    if (!fixed) functions |= GDK_FUNC_RESIZE;
-    if (!fixed && !hidden(WindowButton::miniaturize)) functions |= GDK_FUNC_MINIMIZE;
-    if (!fixed && !hidden(WindowButton::zoom)) functions |= GDK_FUNC_MAXIMIZE;
-    if (!hidden(WindowButton::close)) functions |= GDK_FUNC_CLOSE;
+    switch (*decoration_) {
+        case Decoration::none:
+            functions = GDK_FUNC_ALL;
+            break;
+        case Decoration::titledFixedSize:
+            functions |= GDK_FUNC_CLOSE;
+            break;
+        case Decoration::titledResizable:
+            functions |= GDK_FUNC_RESIZE;
+            break;
+    }
     gdk_window_set_functions(gdkWindow, static_cast<GdkWMFunction>(functions));
 }
 
@@ -228,208 +154,20 @@ bool GtkWindowAdapter::onX11() const {
     return GDK_IS_X11_DISPLAY(gtk_widget_get_display(GTK_WIDGET(window_)));
 }
 
-Rect GtkWindowAdapter::frame() const {
-    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
-    if (!gdkWindow || !gtk_widget_get_mapped(GTK_WIDGET(window_))) return requestedFrame_;
-    int x = 0, y = 0, width = 0, height = 0;
-    gtk_window_get_size(window_, &width, &height);
-    if (onX11()) {
-        gdk_window_get_origin(gdkWindow, &x, &y);
-    } else if (GdkMonitor* monitor = gdk_display_get_monitor_at_window(
-                   gtk_widget_get_display(GTK_WIDGET(window_)), gdkWindow)) {
-        // A Wayland client never learns where its window is; the corner of the monitor it shows
-        // on stands in, so the frame still lies on a screen.
-        GdkRectangle geometry;
-        gdk_monitor_get_geometry(monitor, &geometry);
-        x = geometry.x;
-        y = geometry.y;
-    }
-    return Rect{double(x), double(y), double(width), double(height)};
-}
-
-void GtkWindowAdapter::setFrame(const Rect& requested) {
-    requestedFrame_ = requested;
-    if (fullScreenMonitor_) leaveFullScreen();
-    if (!placedByProgram_) {
-        placedByProgram_ = true;
-        applyGeometryHints();
-    }
-    const IntRect target = mappable(requested);
-    if (keptFrame_) keptFrame_->prepare(clientSize(target));
-    const bool mapped = gtk_widget_get_mapped(GTK_WIDGET(window_));
-    if (mapped && mappable(frame()) == target) return;
-    gtk_window_move(window_, target.x, target.y);
-    gtk_window_resize(window_, target.width, target.height);
-    if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
-        gdkWindow && !mapped && onX11()) {
-        // GTK applies a position given while hidden at the first map only; later maps would come
-        // back where the window was last, so the hidden window itself is moved.
-        gdk_window_move_resize(gdkWindow, target.x, target.y, target.width, target.height);
-    }
-}
-
-void GtkWindowAdapter::setSize(Size size) {
-    requestedFrame_ = Rect{0, 0, size.width, size.height};
-    if (fullScreenMonitor_) leaveFullScreen();
-    const IntRect target = mappable(requestedFrame_);
-    if (keptFrame_) keptFrame_->prepare(clientSize(target));
-    gtk_window_resize(window_, target.width, target.height);
-}
-
-void GtkWindowAdapter::enterFullScreen(const std::optional<Screen>& screen) {
-    if (!screen) {
-        // The desktop puts the window on a screen of its choosing at the next map. Mapped at
-        // the size it will fill there, its first frame is the page already laid out at that
-        // size, with the kept frame under it, instead of a frame at the toolkit's own size that
-        // the compositor would show on black, and a second layout.
-        const std::optional<GdkRectangle> size = expectedDesktopsScreenSize();
-        if (keptFrame_) keptFrame_->prepare(size);
-        if (size && !gtk_widget_get_visible(GTK_WIDGET(window_)))
-            gtk_window_resize(window_, size->width, size->height);
-        if (fullScreenMonitor_ == kDesktopsMonitor) return;
-        fullScreenMonitor_ = kDesktopsMonitor;
-        if (fillsScreenOncePlaced()) {
-            // mutter would put a window mapped full screen on the monitor at the origin: the
-            // window maps framed, where mutter places new windows (the pointer's monitor), and
-            // fills that monitor once it is shown there (makeKeyAndOrderFront).
-            if (gtk_widget_get_mapped(GTK_WIDGET(window_))) {
-                fillPlacedMonitor(true);
-            } else {
-                gtk_window_unfullscreen(window_);
-            }
-            return;
-        }
-        // The desktop puts the window on a screen of its choosing at the next map. Asked for
-        // while hidden, full screen is the state the window is mapped in, so it never shows
-        // framed first. It stays asked for while hidden: GTK names no output with it, so each
-        // showing lands where the desktop then chooses (sway: the focused output).
-        gtk_window_fullscreen(window_);
-        return;
-    }
-    const IntRect geometry = mappable(screen->frame);
-    requestedFrame_ = Rect{double(geometry.x), double(geometry.y), double(geometry.width),
-                           double(geometry.height)};
-    if (keptFrame_) keptFrame_->prepare(clientSize(geometry));
-    const int monitor = monitorFor(*screen);
-    const bool mapped = gtk_widget_get_mapped(GTK_WIDGET(window_));
-    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
-    const bool isFullScreen =
-        gdkWindow && (gdk_window_get_state(gdkWindow) & GDK_WINDOW_STATE_FULLSCREEN) != 0;
-    // On a hidden window these calls only record the initial state for the next map; on a mapped
-    // one that is already fullscreen there, they would be round trips for nothing.
-    if (mapped && isFullScreen && fullScreenMonitor_ == monitor) return;
-    if (mapped && !gtk_window_is_active(window_)) {
-        focusBeforeFullScreen_.reset();
-        GListPtr toplevels(gtk_window_list_toplevels());
-        for (GList* item = toplevels.get(); item; item = item->next) {
-            auto* other = GTK_WINDOW(item->data);
-            if (other != window_ && gtk_window_is_active(other))
-                focusBeforeFullScreen_ = adopt(GTK_WINDOW(g_object_ref(other)));
-        }
-    }
-    gtk_window_move(window_, geometry.x, geometry.y);
-    gtk_window_resize(window_, geometry.width, geometry.height);
-    gtk_window_fullscreen_on_monitor(window_, gtk_window_get_screen(window_), monitor);
-    fullScreenMonitor_ = monitor;
-}
-
-std::optional<GdkRectangle> GtkWindowAdapter::expectedDesktopsScreenSize() const {
-    if (desktopsScreenSize_) return desktopsScreenSize_;
-    // Before the first showing: the desktop's main screen, where a single-screen user's
-    // calendar goes.
-    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window_));
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (!monitor && gdk_display_get_n_monitors(display) > 0)
-        monitor = gdk_display_get_monitor(display, 0);
-    if (!monitor) return std::nullopt;
-    GdkRectangle geometry;
-    gdk_monitor_get_geometry(monitor, &geometry);
-    if (geometry.width <= 0 || geometry.height <= 0) return std::nullopt;
-    return GdkRectangle{0, 0, geometry.width, geometry.height};
-}
-
-gboolean GtkWindowAdapter::onConfigureEvent(GtkWidget*, GdkEventConfigure* event, gpointer data) {
-    auto* self = static_cast<GtkWindowAdapter*>(data);
-    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(self->window_));
-    // The screen the desktop chose is the one it most likely chooses next time.
-    if (self->fullScreenMonitor_ == kDesktopsMonitor && gdkWindow && event->width > 1 &&
-        event->height > 1 && (gdk_window_get_state(gdkWindow) & GDK_WINDOW_STATE_FULLSCREEN)) {
-        self->desktopsScreenSize_ = GdkRectangle{0, 0, event->width, event->height};
-    }
-    return FALSE;
-}
-
-void GtkWindowAdapter::leaveFullScreen() {
-    stopAwaitingPlacement();
-    gtk_window_unfullscreen(window_);
-    fullScreenMonitor_.reset();
-}
-
-bool GtkWindowAdapter::fillsScreenOncePlaced() const {
-    return !onX11() && onGnome();
-}
-
-void GtkWindowAdapter::awaitPlacement() {
-    // GTK learns the output a surface is on (wl_surface.enter) when the compositor shows it.
-    // mutter may report the first frame shown before it says where (a frame painted quickly, the
-    // kept frame alone, makes that likely); by the next frame it has: GTK then knows the monitor.
-    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
-    if (!placementFrames_.watch(gdkWindow, [this, gdkWindow] {
-            gtk_widget_queue_draw(GTK_WIDGET(window_));
-            if (!placementFrames_.watch(gdkWindow, [this] { placementEnded(true); }))
-                placementEnded(false);
-        }))
-        return placementEnded(false);
-    placementDeadline_ = ScheduledCall::after(kPlacementDeadline, [this] {
-        log_.line(
-            "PlenhallDesktop: the desktop did not show the calendar in time; it fills the "
-            "screen the desktop chooses");
-        placementEnded(false);
-    });
-}
-
-void GtkWindowAdapter::stopAwaitingPlacement() {
-    placementFrames_.stop();
-    placementDeadline_.cancel();
-}
-
-void GtkWindowAdapter::placementEnded(bool placed) {
-    stopAwaitingPlacement();
-    fillPlacedMonitor(placed);
-    // Dialogs that come back with the calendar are placed over it where it ends up.
-    presentSheets();
-}
-
-void GtkWindowAdapter::fillPlacedMonitor(bool placed) {
-    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
-    GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window_));
-    GdkMonitor* monitor =
-        placed && gdkWindow ? gdk_display_get_monitor_at_window(display, gdkWindow) : nullptr;
-    int index = -1;
-    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n && monitor; ++i) {
-        if (gdk_display_get_monitor(display, i) == monitor) index = i;
-    }
-    if (index >= 0) {
-        gtk_window_fullscreen_on_monitor(window_, gtk_window_get_screen(window_), index);
-    } else {
-        gtk_window_fullscreen(window_);
-    }
-}
-
 bool GtkWindowAdapter::isVisible() const {
     return gtk_widget_get_visible(GTK_WIDGET(window_));
 }
 
-bool GtkWindowAdapter::isKeyWindow() const {
+bool GtkWindowAdapter::isActive() const {
     return gtk_window_is_active(window_);
 }
 
-void GtkWindowAdapter::orderOut() {
+void GtkWindowAdapter::hide() {
     focusOnMap_ = false;
-    // The frame as the user last saw it, its sheets included: they come back with it.
+    // The frame as the user last saw it, its dialogs included: they come back with it.
     if (keptFrame_) keptFrame_->keepShown();
-    for (GtkWindow* sheet : sheets_) {
-        if (sheet) gtk_widget_hide(GTK_WIDGET(sheet));
+    for (GtkWindow* dialog : dialogs_) {
+        if (dialog) gtk_widget_hide(GTK_WIDGET(dialog));
     }
     gtk_widget_hide(GTK_WIDGET(window_));
     if (fullScreenMonitor_ == kDesktopsMonitor && fillsScreenOncePlaced()) {
@@ -440,35 +178,35 @@ void GtkWindowAdapter::orderOut() {
     }
 }
 
-void GtkWindowAdapter::attachSheet(GtkWindow* sheet) {
-    std::erase(sheets_, nullptr);
-    sheets_.push_back(sheet);
-    g_object_add_weak_pointer(G_OBJECT(sheet), reinterpret_cast<gpointer*>(&sheets_.back()));
-    if (gtk_widget_get_visible(GTK_WIDGET(window_))) gtk_window_present(sheet);
+void GtkWindowAdapter::attachDialog(GtkWindow* dialog) {
+    std::erase(dialogs_, nullptr);
+    dialogs_.push_back(dialog);
+    g_object_add_weak_pointer(G_OBJECT(dialog), reinterpret_cast<gpointer*>(&dialogs_.back()));
+    if (gtk_widget_get_visible(GTK_WIDGET(window_))) gtk_window_present(dialog);
 }
 
-void GtkWindowAdapter::sheetEnded() {
+void GtkWindowAdapter::dialogEnded() {
     // Window managers do not all hand the focus back to the parent of a closed dialog.
     if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) return;
-    for (GtkWindow* sheet : sheets_) {
-        if (sheet && gtk_widget_get_visible(GTK_WIDGET(sheet))) return;  // another sheet is up
+    for (GtkWindow* dialog : dialogs_) {
+        if (dialog && gtk_widget_get_visible(GTK_WIDGET(dialog))) return;  // another dialog is up
     }
     focusNow();
 }
 
-void GtkWindowAdapter::presentSheets() {
-    for (GtkWindow* sheet : sheets_) {
-        if (!sheet) continue;
-        gtk_window_present_with_time(sheet, gtk_get_current_event_time());
-        // A modal sheet takes the keys; it must have the focus its window was just given.
-        if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(sheet));
+void GtkWindowAdapter::presentDialogs() {
+    for (GtkWindow* dialog : dialogs_) {
+        if (!dialog) continue;
+        gtk_window_present_with_time(dialog, gtk_get_current_event_time());
+        // A modal dialog takes the keys; it must have the focus its window was just given.
+        if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(dialog));
             gdkWindow && GDK_IS_X11_WINDOW(gdkWindow)) {
             gdk_window_focus(gdkWindow, gdk_x11_get_server_time(gdkWindow));
         }
     }
 }
 
-void GtkWindowAdapter::makeKeyAndOrderFront(const UserInput& input) {
+void GtkWindowAdapter::present(const UserInput& input) {
     // Presenting with the time of the input that asked for the window tells the window manager
     // this is no focus theft.
     const guint32 time = input.time ? input.time : gtk_get_current_event_time();
@@ -496,9 +234,9 @@ void GtkWindowAdapter::makeKeyAndOrderFront(const UserInput& input) {
         if (!gtk_widget_get_mapped(GTK_WIDGET(window_))) focusOnMap_ = true;
     }
     if (placing) {
-        awaitPlacement();  // presents the sheets once the window fills its monitor
+        awaitPlacement();  // presents the dialogs once the window fills its monitor
     } else {
-        presentSheets();
+        presentDialogs();
     }
     // The map request goes out now, not when the loop next waits: the web engine may hold the
     // loop for a while as it catches up, and the window manager can map meanwhile.
@@ -517,7 +255,7 @@ gboolean GtkWindowAdapter::onMapEvent(GtkWidget*, GdkEvent*, gpointer data) {
     auto* self = static_cast<GtkWindowAdapter*>(data);
     if (std::exchange(self->focusOnMap_, false)) {
         self->focusNow();
-        self->presentSheets();
+        self->presentDialogs();
     }
     return FALSE;
 }
@@ -544,11 +282,11 @@ void GtkWindowAdapter::onRealize(GtkWidget*, gpointer data) {
     static_cast<GtkWindowAdapter*>(data)->applyFunctions();
 }
 
-void GtkWindowAdapter::makeContentFirstResponder() {
+void GtkWindowAdapter::focusContent() {
     if (content_) gtk_widget_grab_focus(content_);
 }
 
-void GtkWindowAdapter::setContentView(WebView& view) {
+void GtkWindowAdapter::setContent(WebView& view) {
     auto& adapter = static_cast<GtkWebViewAdapter&>(view);
     content_ = adapter.widget();
     trace_ = std::make_unique<ShowTrace>(window_, content_);
@@ -576,28 +314,24 @@ void GtkWindowAdapter::render() {
 }
 
 void GtkWindowAdapter::close() {
-    if (willClose_) willClose_();
-    orderOut();
+    if (closeHandler_) closeHandler_();
+    hide();
 }
 
 gboolean GtkWindowAdapter::onDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
-    auto* self = static_cast<GtkWindowAdapter*>(data);
-    if (!self->releasedWhenClosed_) {
-        self->close();
-        return TRUE;
-    }
-    return FALSE;
+    // Closing only hides: the window and its content stay for the next showing.
+    static_cast<GtkWindowAdapter*>(data)->close();
+    return TRUE;
 }
 
-std::unique_ptr<Window> GtkWindowFactory::makeOverlayWindow(const Rect& contentRect,
-                                                            WindowStyle style) {
-    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::overlay, application_, focus_,
-                                              keys_, log_, contentRect, style);
+std::unique_ptr<Window> GtkWindowFactory::makeCalendarWindow() {
+    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::calendar, application_, focus_,
+                                              keys_, log_, Size{}, Decoration::none);
 }
 
-std::unique_ptr<Window> GtkWindowFactory::makeWindow(const Rect& contentRect, WindowStyle style) {
+std::unique_ptr<Window> GtkWindowFactory::makeWindow(Size size, Decoration decoration) {
     return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::plain, application_, focus_,
-                                              keys_, log_, contentRect, style);
+                                              keys_, log_, size, decoration);
 }
 
 }  // namespace plenhall::gtk

@@ -3,9 +3,9 @@
 //
 // Window-system calls whose value has not changed since the last one are skipped, so showing the
 // calendar costs little more than mapping it. Frames are client-area rectangles in root
-// coordinates, the same for setFrame, frame and the remembered text. On Wayland the compositor
+// coordinates, the same for moveResize, frame and the remembered text. On Wayland the compositor
 // places every window: only the size of a frame counts there. On GNOME a calendar full screen on
-// the desktop's screen shows framed for a moment first (see enterFullScreen).
+// the desktop's screen shows framed for a moment first (see fullscreen).
 //
 // Thread: main thread only. Ownership: the core owns the adapter; the adapter owns its GtkWindow
 // and destroys it first thing in its destructor, with every signal handler.
@@ -33,49 +33,45 @@ namespace plenhall::gtk {
 
 class GtkWindowAdapter final : public Window {
   public:
-    enum class Kind { overlay, plain };
+    enum class Kind { calendar, plain };
 
     GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
-                     GtkKeyMonitor& keys, Log& log, const Rect& contentRect, WindowStyle style);
+                     GtkKeyMonitor& keys, Log& log, Size size, Decoration decoration);
     GtkWindowAdapter(const GtkWindowAdapter&) = delete;
     GtkWindowAdapter& operator=(const GtkWindowAdapter&) = delete;
     ~GtkWindowAdapter() override;
 
-    void setStyle(WindowStyle style) override;
-    void setLevel(int level) override;
-    void setCollectionBehavior(std::uint32_t behavior) override;
-    void setReleasedWhenClosed(bool released) override { releasedWhenClosed_ = released; }
+    void setDecoration(Decoration decoration) override;
+    void setKeptAbove(bool above) override;
+    void setOnEveryWorkspace(bool every) override;
+    void setSkipTaskSwitcher(bool skip) override;
     void setBackgroundColor(Color color) override;
     void setTitle(const std::string& title) override;
-    void setHasShadow(bool) override {}  // the window manager draws shadows of decorated windows
-    void setMovable(bool) override {}    // X11 has no way to forbid moves; fullscreen is immovable
-    void setMinSize(Size size) override;
-    bool hasStandardButton(WindowButton) const override { return true; }
-    void setStandardButtonHidden(WindowButton button, bool hidden) override;
+    void setMinimumSize(Size size) override;
     Rect frame() const override;
-    void setFrame(const Rect& frame) override;
-    void setSize(Size size) override;
-    void enterFullScreen(const std::optional<Screen>& screen) override;
+    void moveResize(const Rect& frame) override;
+    void resize(Size size) override;
+    void fullscreen(const std::optional<Screen>& screen) override;
     bool isVisible() const override;
-    bool isKeyWindow() const override;
-    void orderOut() override;
-    void makeKeyAndOrderFront(const UserInput& input) override;
-    void makeContentFirstResponder() override;
-    void setContentView(WebView& view) override;
+    bool isActive() const override;
+    void hide() override;
+    void present(const UserInput& input) override;
+    void focusContent() override;
+    void setContent(WebView& view) override;
     void setHostedView(std::function<ViewNode()> body) override;
     void invalidateHostedView() override;
-    void setWillCloseHandler(std::function<void()> handler) override {
-        willClose_ = std::move(handler);
+    void setCloseHandler(std::function<void()> handler) override {
+        closeHandler_ = std::move(handler);
     }
     void close() override;
 
     GtkWindow* widget() const { return window_; }
 
-    // A dialog that belongs to this window like a sheet: it is on screen only while the window
+    // A dialog that belongs to this window like a dialog: it is on screen only while the window
     // is, and comes back in front of it when the window is shown again.
-    void attachSheet(GtkWindow* sheet);
-    // A sheet has ended: the focus goes back to this window, where it was before.
-    void sheetEnded();
+    void attachDialog(GtkWindow* dialog);
+    // A dialog has ended: the focus goes back to this window, where it was before.
+    void dialogEnded();
 
   private:
     static gboolean onDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);
@@ -101,24 +97,21 @@ class GtkWindowAdapter final : public Window {
     // Asks the window manager for the focus, with `time` or, without one, the server's current
     // time.
     void focusNow(guint32 time = GDK_CURRENT_TIME);
-    void presentSheets();
+    void presentDialogs();
     void render();
 
     GtkWindow* window_ = nullptr;  // owned: destroyed in the destructor
     Log& log_;
     GtkWidget* content_ = nullptr;
     std::vector<SignalConnection> connections_;
-    bool releasedWhenClosed_ = true;
-    std::function<void()> willClose_;
+    std::function<void()> closeHandler_;
 
     std::optional<Color> background_;
-    std::optional<bool> decorated_;
-    std::optional<bool> fixedSize_;
+    std::optional<Decoration> decoration_;
     std::optional<std::string> title_;
     std::optional<Size> minSize_;
     // The position is the program's choice, not the window manager's (the large calendar).
     bool placedByProgram_ = false;
-    std::map<WindowButton, bool> hiddenButtons_;
     // The monitor the window is full screen on, kDesktopsMonitor where the desktop chose it.
     static constexpr int kDesktopsMonitor = -1;
     std::optional<int> fullScreenMonitor_;
@@ -131,7 +124,7 @@ class GtkWindowAdapter final : public Window {
     // Our window that had the focus when this visible window was sent full screen: some window
     // managers (openbox) focus a window as it enters full screen, and a layout must not.
     GObjectPtr<GtkWindow> focusBeforeFullScreen_;
-    std::list<GtkWindow*> sheets_;  // weak: an entry turns null when its dialog goes
+    std::list<GtkWindow*> dialogs_;  // weak: an entry turns null when its dialog goes
 
     std::unique_ptr<ShowTrace> trace_;
     std::unique_ptr<KeptFrame> keptFrame_;  // with web content only
@@ -147,8 +140,8 @@ class GtkWindowFactory final : public WindowFactory {
         : focus_(focus), keys_(keys), log_(log) {}
     void setApplication(GtkApplication* application) { application_ = application; }
 
-    std::unique_ptr<Window> makeOverlayWindow(const Rect& contentRect, WindowStyle style) override;
-    std::unique_ptr<Window> makeWindow(const Rect& contentRect, WindowStyle style) override;
+    std::unique_ptr<Window> makeCalendarWindow() override;
+    std::unique_ptr<Window> makeWindow(Size size, Decoration decoration) override;
 
   private:
     FocusTracker& focus_;

@@ -1,7 +1,7 @@
 // Alerts and the file chooser as GTK dialogs transient for and modal to a window of ours, and
 // free-standing alerts kept above other windows.
 //
-// Every sheet answers exactly once: with the button pressed, or as cancelled when it is closed or
+// Every dialog answers exactly once: with the button pressed, or as cancelled when it is closed or
 // destroyed without an answer. Page text is shown as text, never read as a format.
 //
 // Thread: main thread only. Ownership: each dialog owns its pending completion and frees it when
@@ -13,16 +13,16 @@
 
 namespace plenhall::gtk {
 
-class GtkSheets final : public Sheets {
+class GtkDialogs final : public Dialogs {
   public:
-    explicit GtkSheets(FocusTracker& focus) : focus_(focus) {}
+    explicit GtkDialogs(FocusTracker& focus) : focus_(focus) {}
 
-    void beginAlertSheet(const Alert& alert, Window& window,
-                         std::function<void(int, std::optional<std::string>)> completion) override;
-    void beginOpenPanelSheet(
+    void showModalAlert(const Alert& alert, Window& window,
+                         std::function<void(AlertAnswer, std::optional<std::string>)> completion) override;
+    void showFileChooser(
         const OpenPanel& panel, Window& window,
-        std::function<void(int, std::vector<std::string>)> completion) override;
-    void runAlert(const Alert& alert, std::function<void(int)> completion) override;
+        std::function<void(std::optional<std::vector<std::string>>)> completion) override;
+    void showAlert(const Alert& alert, std::function<void(AlertAnswer)> completion) override;
 
   private:
     FocusTracker& focus_;

@@ -1,4 +1,4 @@
-#include "platform/gtk/gtk_sheets.h"
+#include "platform/gtk/gtk_dialogs.h"
 
 #include <glib/gi18n-lib.h>
 #include <gtk/gtk.h>
@@ -9,23 +9,30 @@
 namespace plenhall::gtk {
 namespace {
 
+// Buttons answer with their place in the alert as GTK response id (GTK's own ids are negative);
+// the dialog's own single button (GTK_RESPONSE_OK) answers as the first.
+AlertAnswer answerOf(int response) {
+    if (response == GTK_RESPONSE_OK) return 0;
+    if (response >= 0) return std::size_t(response);
+    return std::nullopt;
+}
+
 struct PendingAlert {
-    std::function<void(int, std::optional<std::string>)> completion;
+    std::function<void(AlertAnswer, std::optional<std::string>)> completion;
     GtkWindowAdapter* parent = nullptr;
     GtkWidget* entry = nullptr;
-    bool hasButtons = false;
 
-    void answer(int response, std::optional<std::string> text) {
-        if (auto done = std::exchange(completion, nullptr)) done(response, std::move(text));
+    void answer(AlertAnswer given, std::optional<std::string> text) {
+        if (auto done = std::exchange(completion, nullptr)) done(given, std::move(text));
     }
 };
 
 struct PendingPanel {
-    std::function<void(int, std::vector<std::string>)> completion;
+    std::function<void(std::optional<std::vector<std::string>>)> completion;
     GtkWindowAdapter* parent = nullptr;
 
-    void answer(int response, std::vector<std::string> paths) {
-        if (auto done = std::exchange(completion, nullptr)) done(response, std::move(paths));
+    void answer(std::optional<std::vector<std::string>> paths) {
+        if (auto done = std::exchange(completion, nullptr)) done(std::move(paths));
     }
 };
 
@@ -45,34 +52,32 @@ GtkWidget* alertDialog(const Alert& alert, GtkWindow* parent, GtkMessageType typ
     }
     if (!alert.role.empty()) gtk_window_set_role(GTK_WINDOW(dialog), alert.role.c_str());
     for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
-        gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(),
-                              kAlertFirstButtonReturn + int(i));
+        gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(), int(i));
     }
     const std::size_t chosen = alert.defaultButton < alert.buttons.size() ? alert.defaultButton : 0;
     gtk_dialog_set_default_response(
-        GTK_DIALOG(dialog), hasButtons ? kAlertFirstButtonReturn + int(chosen) : GTK_RESPONSE_OK);
+        GTK_DIALOG(dialog), hasButtons ? int(chosen) : GTK_RESPONSE_OK);
     return dialog;
 }
 
-void prepare(GtkWidget* dialog, GtkWindow* parent) {
+void prepare(GtkWidget* dialog, GtkWindow* parent, const std::string& title) {
     gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
-    // The calendar floats above other windows; its sheets must not end up beneath it.
+    // The calendar floats above other windows; its dialogs must not end up beneath it.
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
-    gtk_window_set_title(GTK_WINDOW(dialog), "Plenhall");
+    gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
 }
 
 }  // namespace
 
-void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
-                                std::function<void(int, std::optional<std::string>)> completion) {
+void GtkDialogs::showModalAlert(const Alert& alert, Window& window,
+                                std::function<void(AlertAnswer, std::optional<std::string>)> completion) {
     GtkWindow* owner = adapterOf(window).widget();
-    const bool hasButtons = !alert.buttons.empty();
     GtkWidget* dialog = alertDialog(alert, owner, GTK_MESSAGE_OTHER);
-    prepare(dialog, owner);
+    prepare(dialog, owner, alert.title);
 
-    auto* state = new PendingAlert{std::move(completion), &adapterOf(window), nullptr, hasButtons};
+    auto* state = new PendingAlert{std::move(completion), &adapterOf(window), nullptr};
     if (alert.accessoryTextField) {
         state->entry = gtk_entry_new();
         gtk_widget_set_size_request(state->entry, int(alert.accessoryTextField->frame.width), -1);
@@ -87,7 +92,7 @@ void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
     // Freed with the dialog; a dialog destroyed unanswered (its parent went) still answers.
     g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
         auto* pending = static_cast<PendingAlert*>(data);
-        pending->answer(GTK_RESPONSE_DELETE_EVENT, std::nullopt);
+        pending->answer(std::nullopt, std::nullopt);
         delete pending;
     });
     // The dialog owns the pending state, and its handlers go before its data.
@@ -96,85 +101,79 @@ void GtkSheets::beginAlertSheet(const Alert& alert, Window& window,
                          auto* pending = static_cast<PendingAlert*>(data);
                          std::optional<std::string> text;
                          if (pending->entry) text = gtk_entry_get_text(GTK_ENTRY(pending->entry));
-                         // The dialog's own single button answers as the first button.
-                         if (!pending->hasButtons && response == GTK_RESPONSE_OK)
-                             response = kAlertFirstButtonReturn;
                          auto* parent = pending->parent;
-                         pending->answer(response, std::move(text));
+                         pending->answer(answerOf(response), std::move(text));
                          gtk_widget_destroy(GTK_WIDGET(self));
-                         parent->sheetEnded();
+                         parent->dialogEnded();
                      }),
                      state);
     focus_.watch(GTK_WINDOW(dialog), nullptr);
-    adapterOf(window).attachSheet(GTK_WINDOW(dialog));
+    adapterOf(window).attachDialog(GTK_WINDOW(dialog));
 }
 
-void GtkSheets::runAlert(const Alert& alert, std::function<void(int)> completion) {
+void GtkDialogs::showAlert(const Alert& alert, std::function<void(AlertAnswer)> completion) {
     GtkWidget* dialog = alertDialog(alert, nullptr, GTK_MESSAGE_INFO);
-    gtk_window_set_title(GTK_WINDOW(dialog), "Plenhall");
+    gtk_window_set_title(GTK_WINDOW(dialog), alert.title.c_str());
     // Nothing of ours is on screen to hold it, and the calendar may float above everything.
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
 
     // Freed with the dialog; closed or destroyed unanswered, it still answers.
-    auto* state = new std::function<void(int)>(std::move(completion));
+    auto* state = new std::function<void(AlertAnswer)>(std::move(completion));
     g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
-        auto* pending = static_cast<std::function<void(int)>*>(data);
-        if (auto done = std::exchange(*pending, nullptr)) done(GTK_RESPONSE_DELETE_EVENT);
+        auto* pending = static_cast<std::function<void(AlertAnswer)>*>(data);
+        if (auto done = std::exchange(*pending, nullptr)) done(std::nullopt);
         delete pending;
     });
     // The dialog owns the pending state, and its handlers go before its data.
     g_signal_connect(dialog, "response",
                      G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
-                         auto* pending = static_cast<std::function<void(int)>*>(data);
-                         // The dialog's own single button answers as the first button.
-                         if (response == GTK_RESPONSE_OK) response = kAlertFirstButtonReturn;
-                         if (auto done = std::exchange(*pending, nullptr)) done(response);
+                         auto* pending = static_cast<std::function<void(AlertAnswer)>*>(data);
+                         if (auto done = std::exchange(*pending, nullptr)) done(answerOf(response));
                          gtk_widget_destroy(GTK_WIDGET(self));
                      }),
                      state);
     gtk_window_present(GTK_WINDOW(dialog));
 }
 
-void GtkSheets::beginOpenPanelSheet(const OpenPanel& panel, Window& window,
-                                    std::function<void(int, std::vector<std::string>)> completion) {
+void GtkDialogs::showFileChooser(const OpenPanel& panel, Window& window,
+                                    std::function<void(std::optional<std::vector<std::string>>)> completion) {
     GtkWindow* owner = adapterOf(window).widget();
     // In-process on purpose: a chooser in another process would take the focus from us, and the
     // calendar would be put away as if the user had left.
     GtkWidget* dialog =
         gtk_file_chooser_dialog_new(nullptr, owner, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Cancel"),
                                     GTK_RESPONSE_CANCEL, _("_Open"), GTK_RESPONSE_ACCEPT, nullptr);
-    prepare(dialog, owner);
+    prepare(dialog, owner, panel.title);
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.allowsMultipleSelection);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
 
     auto* state = new PendingPanel{std::move(completion), &adapterOf(window)};
     g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
         auto* pending = static_cast<PendingPanel*>(data);
-        pending->answer(kModalResponseCancel, {});
+        pending->answer(std::nullopt);
         delete pending;
     });
     // The dialog owns the pending state, and its handlers go before its data.
     g_signal_connect(
         dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
             auto* pending = static_cast<PendingPanel*>(data);
-            std::vector<std::string> paths;
+            std::optional<std::vector<std::string>> paths;
             if (response == GTK_RESPONSE_ACCEPT) {
+                paths.emplace();
                 GStringSListPtr names(gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(self)));
                 for (GSList* item = names.get(); item; item = item->next) {
-                    paths.emplace_back(static_cast<const gchar*>(item->data));
+                    paths->emplace_back(static_cast<const gchar*>(item->data));
                 }
             }
             auto* parent = pending->parent;
-            pending->answer(
-                response == GTK_RESPONSE_ACCEPT ? kModalResponseOK : kModalResponseCancel,
-                std::move(paths));
+            pending->answer(std::move(paths));
             gtk_widget_destroy(GTK_WIDGET(self));
-            parent->sheetEnded();
+            parent->dialogEnded();
         }),
         state);
     focus_.watch(GTK_WINDOW(dialog), nullptr);
-    adapterOf(window).attachSheet(GTK_WINDOW(dialog));
+    adapterOf(window).attachDialog(GTK_WINDOW(dialog));
 }
 
 }  // namespace plenhall::gtk
