@@ -1,33 +1,30 @@
 #include <gtest/gtest.h>
 
+#include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/portal_appearance.h"
 
 namespace plenhall::gtk {
 namespace {
 
 TEST(ColorScheme, ReadsTheValueThroughTheVariantsReadAddsAndRefusesAnythingElse) {
-    auto wrapped = [](GVariant* value, int levels) {
-        for (int i = 0; i < levels; ++i) value = g_variant_new_variant(value);
-        return value;
-    };
     const struct {
-        GVariant* value;
+        const char* value;  // nullptr: none
         std::optional<ColorScheme> expected;
     } cases[] = {
-        {wrapped(g_variant_new_uint32(1), 0), ColorScheme::dark},
-        {wrapped(g_variant_new_uint32(2), 1), ColorScheme::light},
-        {wrapped(g_variant_new_uint32(0), 2), ColorScheme::noPreference},
-        {wrapped(g_variant_new_uint32(3), 1), std::nullopt},
-        {wrapped(g_variant_new_uint32(1), 5), std::nullopt},
-        {wrapped(g_variant_new_int32(1), 1), std::nullopt},
-        {wrapped(g_variant_new_string("prefer-dark"), 1), std::nullopt},
-        {wrapped(g_variant_new("(u)", 1), 0), std::nullopt},
+        {"uint32 1", ColorScheme::dark},
+        {"<<uint32 0>>", ColorScheme::noPreference},
+        {"<uint32 3>", std::nullopt},
+        {"<<<<<uint32 1>>>>>", std::nullopt},
+        {"<int32 1>", std::nullopt},
+        {"<'prefer-dark'>", std::nullopt},
+        {nullptr, std::nullopt},
     };
     for (const auto& c : cases) {
-        GVariantPtr value(g_variant_ref_sink(c.value));
-        EXPECT_EQ(colorSchemeFrom(value.get()), c.expected) << g_variant_print(value.get(), TRUE);
+        GVariantPtr value(c.value ? g_variant_ref_sink(g_variant_parse(nullptr, c.value, nullptr,
+                                                                       nullptr, nullptr))
+                                  : nullptr);
+        EXPECT_EQ(colorSchemeFrom(value.get()), c.expected) << (c.value ? c.value : "none");
     }
-    EXPECT_EQ(colorSchemeFrom(nullptr), std::nullopt);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
-#include "main_loop.h"
+#include "support.h"
 
 #include <csignal>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "main_loop.h"
+#include "support.h"
 
 #include <string>
 

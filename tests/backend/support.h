@@ -1,13 +1,23 @@
-// Turning the default GLib main context in backend tests, which have no display and no loop of
-// their own.
+// For backend tests, which have no loop of their own: turning the default GLib main context, and
+// a log that keeps its lines.
 #pragma once
 
 #include <glib.h>
 
 #include <chrono>
 #include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/system.h"
 
 namespace plenhall::gtk::testing {
+
+struct RecordingLog : Log {
+    void line(std::string_view text) override { lines.emplace_back(text); }
+    std::vector<std::string> lines;
+};
 
 // Turns the default main context for `duration`, dispatching whatever becomes due.
 inline void runLoopFor(std::chrono::milliseconds duration) {
