@@ -1,5 +1,6 @@
 // A desktop service's transport driven by the test: calls wait in `calls` until the test answers
-// them, and the test says who owns the name and sends signals as any sender.
+// them, and the test says who owns the name and sends signals as any sender. And a log that keeps
+// its lines.
 #pragma once
 
 #include <deque>
@@ -9,8 +10,14 @@
 
 #include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/portal_transport.h"
+#include "platform/system.h"
 
 namespace plenhall::gtk::testing {
+
+struct RecordingLog : Log {
+    void line(std::string_view text) override { lines.emplace_back(text); }
+    std::vector<std::string> lines;
+};
 
 inline GVariantPtr parsed(const char* text) {
     return GVariantPtr(g_variant_ref_sink(g_variant_parse(nullptr, text, nullptr, nullptr, nullptr)));
@@ -21,7 +28,7 @@ class FakeTransport final : public PortalTransport {
     // `sent` outlives this, so a test reads what was sent as its client went.
     explicit FakeTransport(std::vector<std::string>& sentLog) : sent(sentLog) {}
     struct Call {
-        std::string path, method;
+        std::string method;
         GVariantPtr parameters;
         Reply reply;
         void answer(const char* text) { reply(parsed(text).get(), nullptr); }
@@ -32,10 +39,9 @@ class FakeTransport final : public PortalTransport {
     };
 
     std::string uniqueName() const override { return ":1.9"; }
-    void call(const char* path, const char*, const char* method, GVariant* parameters,
+    void call(const char*, const char*, const char* method, GVariant* parameters,
               const GVariantType*, Reply reply) override {
-        calls.push_back({path, method, GVariantPtr(parameters ? g_variant_ref_sink(parameters) : nullptr),
-                         std::move(reply)});
+        calls.push_back({method, GVariantPtr(parameters ? g_variant_ref_sink(parameters) : nullptr), std::move(reply)});
     }
     void send(const char* path, const char*, const char* method, GVariant* parameters) override {
         GVariantPtr sunk(parameters ? g_variant_ref_sink(parameters) : nullptr);
@@ -49,19 +55,18 @@ class FakeTransport final : public PortalTransport {
     }
     void setOwner(std::string owner) { ownerIs(std::move(owner)); }
     void emit(const std::string& sender, const std::string& path, const char* member,
-              const char* parameters) {
-        signalFrom(sender, path, member, parsed(parameters).get());
+              const std::string& parameters) {
+        signalFrom(sender, path, member, parsed(parameters.c_str()).get());
     }
 
     std::optional<std::string> unreachable;  // why there is no bus
-    std::string firstOwner = ":1.2";
     std::deque<Call> calls;
     std::vector<std::string>& sent;  // each call nobody waits for: method, path, parameters
 
   private:
     void connect() override {
         if (unreachable) return closedBecause(*unreachable);
-        ownerIs(firstOwner);
+        ownerIs(":1.2");
     }
 };
 
