@@ -31,9 +31,8 @@ TEST(PageEditingKeys, TheMenusEditingItemsBecomeThePagesKeys) {
     };
     for (const auto& c : cases) {
         GdkEventKey event{};
-        event.type = GDK_KEY_PRESS;
-        event.keyval = c.keyval;
         event.state = c.state;
+        event.keyval = c.keyval;
         EXPECT_EQ(keys.commandForPress(event), c.command) << c.keyval << " " << c.state;
     }
 }

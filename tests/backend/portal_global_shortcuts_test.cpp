@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <algorithm>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,7 +30,7 @@ const std::string kSession = kPortal + "/session/1_9/plenhall_desktop";
 
 // How the desktop answers, as a portal frontend passes it on.
 struct Desktop {
-    std::map<std::string, std::string> bound = {};  // shortcut id -> the trigger it holds
+    std::optional<std::string> held = {};  // the trigger of ours the desktop holds
     guint32 sessionResponse = 0, bindResponse = 0;
     const char* bindResults = nullptr;  // default: what was asked, bound
     const char* bindTrigger = nullptr;  // default: the preferred trigger
@@ -67,7 +68,7 @@ struct Client {
         if (call.method == "Get") return call.answer(("(" + std::string(desktop.version) + ",)").c_str());
         if (call.method == "CreateSession")
             return respond(call, desktop.sessionResponse, "{'session_handle': <'" + kSession + "'>}");
-        if (call.method == "ListShortcuts") return respond(call, 0, held());
+        if (call.method == "ListShortcuts") return respond(call, 0, holding());
         if (call.method != "BindShortcuts") return call.answer("()");
         ++binds;
         const char* trigger = "";
@@ -76,14 +77,14 @@ struct Client {
         GVariantPtr properties(g_variant_get_child_value(ours.get(), 1));
         g_variant_lookup(properties.get(), "preferred_trigger", "&s", &trigger);
         if (!desktop.bindResponse && !desktop.bindResults)
-            desktop.bound["toggle-calendar"] = desktop.bindTrigger ? desktop.bindTrigger : trigger;
-        respond(call, desktop.bindResponse, desktop.bindResults ? desktop.bindResults : held());
+            desktop.held = desktop.bindTrigger ? desktop.bindTrigger : trigger;
+        respond(call, desktop.bindResponse, desktop.bindResults ? desktop.bindResults : holding());
     }
-    std::string held() const {
-        std::string list;
-        for (const auto& [id, trigger] : desktop.bound)
-            list += "('" + id + "', {'trigger_description': <'" + trigger + "'>})";
-        return "{'shortcuts': <@a(sa{sv}) [" + list + "]>}";
+    std::string holding() const {
+        return "{'shortcuts': <@a(sa{sv}) [" +
+               (desktop.held ? "('toggle-calendar', {'trigger_description': <'" + *desktop.held + "'>})"
+                             : "") +
+               "]>}";
     }
     // Replies with the request's path, which the portal makes of our handle token, and answers
     // there.
@@ -119,7 +120,7 @@ TEST(PortalShortcuts, RegistrationEndsAsTheDesktopAnswers) {
         std::size_t logLines;
     } cases[] = {
         {{}, "CTRL+ALT+LOGO+c", 1, 0},
-        {{.bound = {{"toggle-calendar", "Ctrl+Alt+Super+C"}}}, "Ctrl+Alt+Super+C", 0, 0},
+        {{.held = "Ctrl+Alt+Super+C"}, "Ctrl+Alt+Super+C", 0, 0},
         {{.bindTrigger = "Super+K"}, "Super+K", 1, 0},
         {{.registerError = G_DBUS_ERROR_UNKNOWN_METHOD}, "CTRL+ALT+LOGO+c", 1, 0},  // 1.16
         {{.bindResponse = 1}, "refused 3/1", 1, 0},  // declined: the user cancelled
@@ -215,8 +216,6 @@ TEST(PortalShortcuts, ARequestLeftUnansweredIsClosedWithTheRegistration) {
 TEST(PortalTrigger, KeysAreNamedInTheShortcutsFormatByTheirUsKeysymsWithoutADisplay) {
     using namespace CarbonModifier;
     EXPECT_EQ(portalPreferredTrigger(96, shiftKey), "SHIFT+F5");
-    EXPECT_EQ(portalPreferredTrigger(36, controlKey | optionKey | shiftKey | cmdKey),
-              "CTRL+ALT+SHIFT+LOGO+Return");
     EXPECT_EQ(portalPreferredTrigger(82, controlKey), "CTRL+KP_0");
     EXPECT_EQ(portalPreferredTrigger(0, 0x1 | 0x80 | 0x4000), "a");  // bits naming no modifier
     EXPECT_EQ(portalPreferredTrigger(kUnnamedKeyBase + 250, controlKey), "");
