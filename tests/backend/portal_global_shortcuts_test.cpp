@@ -93,7 +93,9 @@ struct Client {
             call.parameters.get(), g_variant_n_children(call.parameters.get()) - 1));
         const char* token = nullptr;
         g_variant_lookup(options.get(), "handle_token", "&s", &token);
-        const std::string path = kPortal + "/request/1_9/" + token;
+        // Where ours is taken, a portal adds a suffix: so it does for binds here.
+        const std::string path = kPortal + "/request/1_9/" + token +
+                                 (call.method == "BindShortcuts" ? "_1" : "");
         call.answer(("(objectpath '" + path + "',)").c_str());
         if (call.method != desktop.silent)
             bus->emit(bus->owner(), path, "Response", "(uint32 " + std::to_string(code) + ", " + results + ")");
