@@ -76,9 +76,9 @@ class HotKey {
     State state_ = State::unregistered;
     std::optional<HotKeyError> refusal_;
     std::string trigger_;
-    std::optional<Shortcut> shortcut_;  // while waiting or registered
+    std::optional<Shortcut> shortcut_;                     // while waiting or registered
     std::function<void(const HotKeyRegistration&)> done_;  // of the registration waiting
-    int serviceRestarts_ = 0;  // departures of the service since the shortcut was last bound
+    int serviceRestarts_ = 0;      // departures of the service since the shortcut was last bound
     bool rebindWhenBack_ = false;  // registering again after a departure failed
     // Answers for an earlier registration are dropped even where a desktop delivers them late.
     std::uint64_t generation_ = 0;

@@ -20,7 +20,8 @@ struct RecordingLog : Log {
 };
 
 inline GVariantPtr parsed(const char* text) {
-    return GVariantPtr(g_variant_ref_sink(g_variant_parse(nullptr, text, nullptr, nullptr, nullptr)));
+    return GVariantPtr(
+        g_variant_ref_sink(g_variant_parse(nullptr, text, nullptr, nullptr, nullptr)));
 }
 
 class FakeTransport final : public PortalTransport {
@@ -31,7 +32,7 @@ class FakeTransport final : public PortalTransport {
         std::string method;
         GVariantPtr parameters;
         Reply reply;
-        void answer(const char* text) { reply(parsed(text).get(), nullptr); }
+        void answer(const std::string& text) { reply(parsed(text.c_str()).get(), nullptr); }
         void fail(int dbusError) {
             CPtr<GError, g_error_free> error(g_error_new_literal(G_DBUS_ERROR, dbusError, "test"));
             reply(nullptr, error.get());
@@ -41,7 +42,8 @@ class FakeTransport final : public PortalTransport {
     std::string uniqueName() const override { return ":1.9"; }
     void call(const char*, const char*, const char* method, GVariant* parameters,
               const GVariantType*, Reply reply) override {
-        calls.push_back({method, GVariantPtr(parameters ? g_variant_ref_sink(parameters) : nullptr), std::move(reply)});
+        calls.push_back({method, GVariantPtr(parameters ? g_variant_ref_sink(parameters) : nullptr),
+                         std::move(reply)});
     }
     void send(const char* path, const char*, const char* method, GVariant* parameters) override {
         GVariantPtr sunk(parameters ? g_variant_ref_sink(parameters) : nullptr);

@@ -43,7 +43,7 @@ class Notifications : public ::testing::Test {
                 call.fail(error);
             } else {
                 shown.push_back(takeString(g_variant_print(call.parameters.get(), TRUE)));
-                call.answer(("(uint32 " + std::to_string(40 + shown.size()) + ",)").c_str());
+                call.answer("(uint32 " + std::to_string(40 + shown.size()) + ",)");
             }
         }
     }
@@ -63,13 +63,14 @@ TEST_F(Notifications, ShowsClicksAndClosesOnlyWhatIsOurs) {
     show(1, 0, "<b> & tea");  // the page's text, never the server's markup
     show(2);
     show(3);  // the server's 41, 42, 43
-    EXPECT_EQ(shown[0], "('Plenhall', uint32 0, 'x-office-calendar', 'Standup', '&lt;b&gt; &amp; "
-                        "tea', ['default', 'Show Calendar'], {'desktop-entry': "
-                        "<'com.plenhall.Desktop'>}, -1)");
+    EXPECT_EQ(shown[0],
+              "('Plenhall', uint32 0, 'x-office-calendar', 'Standup', '&lt;b&gt; &amp; "
+              "tea', ['default', 'Show Calendar'], {'desktop-entry': "
+              "<'com.plenhall.Desktop'>}, -1)");
     emit("ActionInvoked", "(uint32 41, 'default')", ":1.66");  // another program, in its words
     emit("ActionInvoked", "(uint32 41, 'snooze')");            // not the click
     emit("ActionInvoked", "(uint32 7, 'default')");            // not ours
-    emit("NotificationClosed", "('41',)");                      // malformed
+    emit("NotificationClosed", "('41',)");                     // malformed
     emit("ActionInvoked", "(uint32 41, 'default')");
     emit("NotificationClosed", "(uint32 41, uint32 2)");
     emit("NotificationClosed", "(uint32 41, uint32 2)");  // told twice

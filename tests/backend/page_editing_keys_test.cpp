@@ -8,8 +8,10 @@ namespace {
 TEST(PageEditingKeys, TheMenusEditingItemsBecomeThePagesKeys) {
     PageEditingKeys keys;
     // Redo on Shift+Z; Reload is no editing item, and Copy was given no key.
-    for (auto [action, key] : {std::pair{MenuAction::undo, "z"}, {MenuAction::redo, "Z"},
-                               {MenuAction::selectAll, "a"}, {MenuAction::reload, "r"},
+    for (auto [action, key] : {std::pair{MenuAction::undo, "z"},
+                               {MenuAction::redo, "Z"},
+                               {MenuAction::selectAll, "a"},
+                               {MenuAction::reload, "r"},
                                {MenuAction::copy, ""}}) {
         MenuItem item;
         item.action = action;

@@ -130,7 +130,8 @@ void FreedesktopNotifications::signalled(std::string_view, std::string_view memb
         const char* action = nullptr;
         g_variant_get(parameters, "(u&s)", &serverId, &action);
         auto id = ours(serverId);
-        if (id && g_strcmp0(action, kDefaultAction) == 0) delegate_->desktopNotificationClicked(*id);
+        if (id && g_strcmp0(action, kDefaultAction) == 0)
+            delegate_->desktopNotificationClicked(*id);
     } else if (member == "NotificationClosed" &&
                g_variant_is_of_type(parameters, G_VARIANT_TYPE("(uu)"))) {
         std::uint32_t serverId = 0;

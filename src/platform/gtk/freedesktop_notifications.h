@@ -57,8 +57,8 @@ class FreedesktopNotifications final : public DesktopNotifications,
     Log& log_;
     std::unique_ptr<PortalTransport> transport_;
     DesktopNotificationsDelegate* delegate_ = nullptr;
-    std::optional<std::string> noBus_;  // why there is no bus to talk on
-    bool serverSeen_ = false;           // someone owns the server's name
+    std::optional<std::string> noBus_;                 // why there is no bus to talk on
+    bool serverSeen_ = false;                          // someone owns the server's name
     std::map<std::uint64_t, std::uint32_t> onScreen_;  // ours → the server's
     std::set<std::uint64_t> asked_;                    // Notify sent, no answer yet
     bool failureLogged_ = false;

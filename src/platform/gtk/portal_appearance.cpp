@@ -57,7 +57,8 @@ void PortalAppearance::read(const char* method) {
     // The transport, a member, runs no reply once it has gone.
     transport_->call(
         kPortalPath, kSettingsInterface, method, g_variant_new("(ss)", kNamespace, kKey),
-        G_VARIANT_TYPE("(v)"), [this, changesBefore, readOne](GVariant* reply, const GError* error) {
+        G_VARIANT_TYPE("(v)"),
+        [this, changesBefore, readOne](GVariant* reply, const GError* error) {
             if (error) {
                 if (readOne && g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD))
                     return read("Read");

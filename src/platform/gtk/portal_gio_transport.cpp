@@ -100,9 +100,8 @@ void PortalGioTransport::call(const char* path, const char* interface, const cha
         return onReply(nullptr, error.get());
     }
     // `onReply` runs only while operations_, a member, is not cancelled.
-    g_dbus_connection_call(connection_.get(), name_, path, interface, method, parameters,
-                           replyType, G_DBUS_CALL_FLAGS_NONE, -1, operations_.get(),
-                           DBusCallCompletion::run,
+    g_dbus_connection_call(connection_.get(), name_, path, interface, method, parameters, replyType,
+                           G_DBUS_CALL_FLAGS_NONE, -1, operations_.get(), DBusCallCompletion::run,
                            new DBusCallCompletion{operations_.share(), std::move(onReply)});
 }
 

@@ -192,21 +192,22 @@ void PortalGlobalShortcuts::createSession() {
     // session's shortcuts that are missing here; later portals drop the key.
     auto parameters = [this](const std::string& token) {
         return g_variant_new(
-            "(@a{sv})",
-            PortalRequests::options(token,
-                                    {{"session_handle_token", g_variant_new_string(kSessionToken)},
-                                     {"shortcuts", shortcutList()}}));
+            "(@a{sv})", PortalRequests::options(
+                            token, {{"session_handle_token", g_variant_new_string(kSessionToken)},
+                                    {"shortcuts", shortcutList()}}));
     };
     ask(Step::creating, Step::noSession, "CreateSession", parameters,
         [this, serial](guint32 code, GVariant* results) {
             step_ = Step::noSession;
             if (!results)
-                return settle(serial, Reason::unsupported, 0, "a malformed answer to CreateSession");
+                return settle(serial, Reason::unsupported, 0,
+                              "a malformed answer to CreateSession");
             if (code != PortalRequests::kSuccess)
                 return settle(serial, Reason::unsupported, int(code));
             auto handle = portalSessionHandle(results);
             if (!handle)
-                return settle(serial, Reason::unsupported, 0, "the new session has no valid handle");
+                return settle(serial, Reason::unsupported, 0,
+                              "the new session has no valid handle");
             session_ = *handle;
             step_ = Step::unlisted;
             advance();
@@ -291,11 +292,11 @@ void PortalGlobalShortcuts::call(const char* path, const char* interface, const 
                                  GVariant* parameters, const GVariantType* replyType,
                                  PortalTransport::Reply onReply) {
     // The transport, a member, runs no reply once it has gone.
-    transport_->call(path, interface, method, parameters, replyType,
-                     [this, epoch = epoch_, onReply = std::move(onReply)](GVariant* reply,
-                                                                          const GError* error) {
-                         if (epoch == epoch_) onReply(reply, error);
-                     });
+    transport_->call(
+        path, interface, method, parameters, replyType,
+        [this, epoch = epoch_, onReply = std::move(onReply)](GVariant* reply, const GError* error) {
+            if (epoch == epoch_) onReply(reply, error);
+        });
 }
 
 void PortalGlobalShortcuts::ownerChanged(const std::string& owner) {
@@ -363,8 +364,7 @@ void PortalGlobalShortcuts::failCall(std::string_view method, const GError* erro
         case PortalCallFailure::missingInterface:
             return fail(Reason::unsupported, 0);
         case PortalCallFailure::other:
-            return fail(Reason::unsupported, 0,
-                        std::string(method) + " failed: " + error->message);
+            return fail(Reason::unsupported, 0, std::string(method) + " failed: " + error->message);
     }
 }
 

@@ -16,26 +16,26 @@ void PortalRequests::ask(const char* interface, const char* method, const Parame
     const std::string path = handlePath("request", token);
     pending_ = Pending{token, path, std::move(onResponse)};
     const auto generation = portalGeneration_;
-    transport_.call(
-        kPortalPath, interface, method, parameters(token), G_VARIANT_TYPE("(o)"),
-        [this, alive = std::weak_ptr<bool>(alive_), generation, token, path,
-         onFailure = std::move(onFailure)](GVariant* reply, const GError* error) {
-            if (!alive.lock() || generation != portalGeneration_) return;
-            const bool ours = pending_ && pending_->token == token;
-            if (error) {
-                if (!ours) return;
-                pending_.reset();
-                return onFailure(error);
-            }
-            const char* handle = nullptr;
-            g_variant_get(reply, "(&o)", &handle);
-            if (!ours) {
-                // Given up before the portal said where it put the request: closed there too.
-                if (token == withdrawnToken_ && path != handle) close(handle);
-                return;
-            }
-            pending_->path = handle;
-        });
+    transport_.call(kPortalPath, interface, method, parameters(token), G_VARIANT_TYPE("(o)"),
+                    [this, alive = std::weak_ptr<bool>(alive_), generation, token, path,
+                     onFailure = std::move(onFailure)](GVariant* reply, const GError* error) {
+                        if (!alive.lock() || generation != portalGeneration_) return;
+                        const bool ours = pending_ && pending_->token == token;
+                        if (error) {
+                            if (!ours) return;
+                            pending_.reset();
+                            return onFailure(error);
+                        }
+                        const char* handle = nullptr;
+                        g_variant_get(reply, "(&o)", &handle);
+                        if (!ours) {
+                            // Given up before the portal said where it put the request: closed
+                            // there too.
+                            if (token == withdrawnToken_ && path != handle) close(handle);
+                            return;
+                        }
+                        pending_->path = handle;
+                    });
 }
 
 void PortalRequests::withdraw() {
