@@ -27,6 +27,11 @@ class HotKey {
     // Unanswered by then, the registration is withdrawn and ends refused as `noAnswer`: a desktop
     // that never answers must not leave the shortcut waiting for good.
     static constexpr std::chrono::seconds kAnswerBound{120};
+    // Where the desktop's own service holds the binding, each time it leaves the bus the shortcut
+    // is registered again at once (a bus-activatable service is started by the asking). After
+    // this many departures in a row with no binding in between, it is given up: a service that
+    // crashes on our request must not be restarted for good.
+    static constexpr int kMostServiceRestarts = 3;
 
     // `action` gets the press it runs for, to bring windows forward on its behalf.
     HotKey(GlobalHotKeys& platform, MainQueue& mainQueue, Log& log,
@@ -58,9 +63,10 @@ class HotKey {
     }
 
   private:
-    void answered(std::uint64_t generation, const Shortcut& shortcut,
-                  const HotKeyRegistration& registration,
-                  const std::function<void(const HotKeyRegistration&)>& done);
+    void ask(std::uint64_t generation);
+    void answered(std::uint64_t generation, const HotKeyRegistration& registration);
+    void rebound(const HotKeyRegistration& registration);
+    void serviceChanged(HotKeyService change);
     void setState(State state, std::optional<HotKeyError> refusal, std::string trigger);
 
     GlobalHotKeys& platform_;
@@ -70,6 +76,10 @@ class HotKey {
     State state_ = State::unregistered;
     std::optional<HotKeyError> refusal_;
     std::string trigger_;
+    std::optional<Shortcut> shortcut_;                     // while waiting or registered
+    std::function<void(const HotKeyRegistration&)> done_;  // of the registration waiting
+    int serviceRestarts_ = 0;      // departures of the service since the shortcut was last bound
+    bool rebindWhenBack_ = false;  // registering again after a departure failed
     // Answers for an earlier registration are dropped even where a desktop delivers them late.
     std::uint64_t generation_ = 0;
     std::unique_ptr<MainQueue::Timer> answerDeadline_;

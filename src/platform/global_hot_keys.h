@@ -43,6 +43,12 @@ struct HotKeyBinding {
 
 using HotKeyRegistration = Result<HotKeyError, HotKeyBinding>;
 
+// What a desktop whose own service holds the binding (Wayland's portal) says of that service: it
+// left the bus, taking the binding and any registration under way with it (which then never
+// completes), or it is on the bus again after leaving. Whether to register again is the core's
+// decision.
+enum class HotKeyService { left, back };
+
 class GlobalHotKeys {
   public:
     virtual ~GlobalHotKeys() = default;
@@ -55,6 +61,10 @@ class GlobalHotKeys {
     // shortcut in the desktop's settings); later calls replace it.
     virtual void installBindingChangedHandler(
         std::function<void(const HotKeyBinding&)> onChange) = 0;
+
+    // Installs the one handler for the comings and goings of the service that holds the binding,
+    // where there is one; later calls replace it.
+    virtual void installServiceHandler(std::function<void(HotKeyService)> onChange) = 0;
 
     // Asks for `keyCode` (virtual key code) with `carbonModifiers` system-wide, replacing any
     // earlier registration. `done` runs exactly once: before this returns where the desktop

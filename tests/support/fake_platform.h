@@ -297,6 +297,9 @@ class FakeHotKeys final : public GlobalHotKeys {
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> onChange) override {
         bindingChanged = std::move(onChange);
     }
+    void installServiceHandler(std::function<void(HotKeyService)> onChange) override {
+        serviceChanged = std::move(onChange);
+    }
     void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
                         std::function<void(const HotKeyRegistration&)> done) override;
     void unregisterHotKey() override;
@@ -322,6 +325,7 @@ class FakeHotKeys final : public GlobalHotKeys {
     int unregisterCalls = 0;
     std::function<void(const UserInput&)> handler;
     std::function<void(const HotKeyBinding&)> bindingChanged;
+    std::function<void(HotKeyService)> serviceChanged;
 };
 
 class FakeKeyMonitor final : public KeyMonitor {

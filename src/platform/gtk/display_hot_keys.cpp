@@ -9,6 +9,7 @@ GlobalHotKeys* DisplayHotKeys::chosen() {
     chosen_ = choose_(display);
     if (onPress_) chosen_->installPressHandler(onPress_);
     if (onChange_) chosen_->installBindingChangedHandler(onChange_);
+    if (onService_) chosen_->installServiceHandler(onService_);
     return chosen_.get();
 }
 
@@ -25,6 +26,14 @@ void DisplayHotKeys::installBindingChangedHandler(
     onChange_ = std::move(onChange);
     if (chosen_)
         chosen_->installBindingChangedHandler(onChange_);
+    else
+        chosen();
+}
+
+void DisplayHotKeys::installServiceHandler(std::function<void(HotKeyService)> onChange) {
+    onService_ = std::move(onChange);
+    if (chosen_)
+        chosen_->installServiceHandler(onService_);
     else
         chosen();
 }

@@ -24,6 +24,7 @@ class DisplayHotKeys final : public GlobalHotKeys {
 
     void installPressHandler(std::function<void(const UserInput&)> onPress) override;
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> onChange) override;
+    void installServiceHandler(std::function<void(HotKeyService)> onChange) override;
     // Refused as unsupported while no display is open.
     void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
                         std::function<void(const HotKeyRegistration&)> done) override;
@@ -37,6 +38,7 @@ class DisplayHotKeys final : public GlobalHotKeys {
     std::unique_ptr<GlobalHotKeys> chosen_;
     std::function<void(const UserInput&)> onPress_;
     std::function<void(const HotKeyBinding&)> onChange_;
+    std::function<void(HotKeyService)> onService_;
 };
 
 }  // namespace plenhall::gtk

@@ -1,9 +1,12 @@
 #include "platform/gtk/freedesktop_notifications.h"
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "platform/gtk/glib_ptr.h"
+#include "platform/gtk/portal_gio_transport.h"
 
 namespace plenhall::gtk {
 namespace {
@@ -16,48 +19,26 @@ constexpr const char* kDesktopEntry = "com.plenhall.Desktop";
 
 }  // namespace
 
-GObjectPtr<GDBusConnection> FreedesktopNotifications::sessionBus() {
-    // The application already holds the session bus, so this only hands out its connection.
-    return adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+std::unique_ptr<PortalTransport> FreedesktopNotifications::busTransport() {
+    return std::make_unique<PortalGioTransport>(kName, std::vector<const char*>{kInterface},
+                                                PortalGioTransport::Connection::shared);
 }
 
-bool FreedesktopNotifications::connect() {
-    if (bus_) return true;
-    bus_ = provideBus_();
-    if (!bus_) return false;
-    // The watch goes with this object, so `this` outlives it.
-    server_ = DBusNameWatch(bus_.get(), kName,
-                            [this](const std::string& owner) { onServerOwner(owner); });
-    return true;
-}
-
-void FreedesktopNotifications::onServerOwner(const std::string& owner) {
-    if (!owner_.empty()) {
+void FreedesktopNotifications::ownerChanged(const std::string& owner) {
+    if (std::exchange(serverSeen_, !owner.empty())) {
         // The server that showed ours has gone, and a new one knows nothing of them.
         auto shown = std::exchange(onScreen_, {});
         bodyMarkup_.reset();
         if (delegate_)
             for (const auto& [id, serverId] : shown) delegate_->desktopNotificationClosed(id);
     }
-    owner_ = owner;
-    if (owner_.empty()) {
-        actionInvoked_.unsubscribe();
-        closed_.unsubscribe();
-        return;
-    }
-    // The subscriptions go with this object, so `this` outlives them.
-    actionInvoked_ = DBusSignalSubscription(bus_.get(), owner_.c_str(), kInterface, "ActionInvoked",
-                                            kPath, nullptr, onSignal, this);
-    closed_ = DBusSignalSubscription(bus_.get(), owner_.c_str(), kInterface, "NotificationClosed",
-                                     kPath, nullptr, onSignal, this);
-    // Each server reads markup or not; asked once the signals above are heard.
-    auto* completion =
-        new DBusCallCompletion{pending_.share(), [this, owner](GVariant* reply, const GError*) {
-                                   if (reply && owner == owner_) bodyMarkup_ = hasBodyMarkup(reply);
-                               }};
-    g_dbus_connection_call(bus_.get(), owner_.c_str(), kPath, kInterface, "GetCapabilities",
-                           nullptr, G_VARIANT_TYPE("(as)"), G_DBUS_CALL_FLAGS_NONE, -1,
-                           pending_.get(), DBusCallCompletion::run, completion);
+    if (owner.empty()) return;
+    // Each server reads markup or not. The transport, a member, runs no reply once it has gone.
+    transport_->call(kPath, kInterface, "GetCapabilities", nullptr, G_VARIANT_TYPE("(as)"),
+                     [this, owner](GVariant* reply, const GError*) {
+                         if (reply && owner == transport_->owner())
+                             bodyMarkup_ = hasBodyMarkup(reply);
+                     });
 }
 
 bool FreedesktopNotifications::hasBodyMarkup(GVariant* capabilities) {
@@ -72,10 +53,8 @@ bool FreedesktopNotifications::hasBodyMarkup(GVariant* capabilities) {
 }
 
 void FreedesktopNotifications::show(std::uint64_t id, const DesktopNotificationContent& content) {
-    if (!connect()) {
-        failed(id, "no session bus");
-        return;
-    }
+    if (!transport_->started()) transport_->start(*this);
+    if (noBus_) return failed(id, *noBus_);
     GVariantBuilder actions;
     g_variant_builder_init(&actions, G_VARIANT_TYPE("as"));
     g_variant_builder_add(&actions, "s", kDefaultAction);
@@ -89,15 +68,12 @@ void FreedesktopNotifications::show(std::uint64_t id, const DesktopNotificationC
     CPtr<gchar, g_free> body(bodyMarkup_ == false ? g_strdup(content.body.c_str())
                                                   : g_markup_escape_text(content.body.c_str(), -1));
     asked_.insert(id);
-    auto* completion = new DBusCallCompletion{
-        pending_.share(),
-        [this, id](GVariant* reply, const GError* error) { notified(id, reply, error); }};
-    g_dbus_connection_call(
-        bus_.get(), kName, kPath, kInterface, "Notify",
-        g_variant_new("(susssasa{sv}i)", "Plenhall", 0u, content.iconName.c_str(),
-                      content.title.c_str(), body.get(), &actions, &hints, -1),
-        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, pending_.get(), DBusCallCompletion::run,
-        completion);
+    transport_->call(kPath, kInterface, "Notify",
+                     g_variant_new("(susssasa{sv}i)", "Plenhall", 0u, content.iconName.c_str(),
+                                   content.title.c_str(), body.get(), &actions, &hints, -1),
+                     G_VARIANT_TYPE("(u)"), [this, id](GVariant* reply, const GError* error) {
+                         notified(id, reply, error);
+                     });
 }
 
 void FreedesktopNotifications::notified(std::uint64_t id, GVariant* reply, const GError* error) {
@@ -137,9 +113,7 @@ void FreedesktopNotifications::close(std::uint64_t id) {
 
 void FreedesktopNotifications::closeOnServer(std::uint32_t serverId) {
     // Nothing waits for the answer: a notification the server already dropped is no error of ours.
-    g_dbus_connection_call(bus_.get(), kName, kPath, kInterface, "CloseNotification",
-                           g_variant_new("(u)", serverId), nullptr, G_DBUS_CALL_FLAGS_NONE, -1,
-                           nullptr, nullptr, nullptr);
+    transport_->send(kPath, kInterface, "CloseNotification", g_variant_new("(u)", serverId));
 }
 
 std::optional<std::uint64_t> FreedesktopNotifications::ours(std::uint32_t serverId) const {
@@ -148,27 +122,25 @@ std::optional<std::uint64_t> FreedesktopNotifications::ours(std::uint32_t server
     return std::nullopt;
 }
 
-void FreedesktopNotifications::onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                                        const gchar* signal, GVariant* parameters, gpointer data) {
-    auto* self = static_cast<FreedesktopNotifications*>(data);
-    if (!self->delegate_) return;
-    const std::string name = signal;
-    if (name == "ActionInvoked" && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
+void FreedesktopNotifications::signalled(std::string_view, std::string_view member,
+                                         GVariant* parameters) {
+    if (!delegate_) return;
+    if (member == "ActionInvoked" && g_variant_is_of_type(parameters, G_VARIANT_TYPE("(us)"))) {
         std::uint32_t serverId = 0;
         const char* action = nullptr;
         g_variant_get(parameters, "(u&s)", &serverId, &action);
-        auto id = self->ours(serverId);
+        auto id = ours(serverId);
         if (id && g_strcmp0(action, kDefaultAction) == 0)
-            self->delegate_->desktopNotificationClicked(*id);
-    } else if (name == "NotificationClosed" &&
+            delegate_->desktopNotificationClicked(*id);
+    } else if (member == "NotificationClosed" &&
                g_variant_is_of_type(parameters, G_VARIANT_TYPE("(uu)"))) {
         std::uint32_t serverId = 0;
         std::uint32_t reason = 0;
         g_variant_get(parameters, "(uu)", &serverId, &reason);
-        auto id = self->ours(serverId);
+        auto id = ours(serverId);
         if (!id) return;
-        self->onScreen_.erase(*id);
-        self->delegate_->desktopNotificationClosed(*id);
+        onScreen_.erase(*id);
+        delegate_->desktopNotificationClosed(*id);
     }
 }
 

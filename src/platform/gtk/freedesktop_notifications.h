@@ -11,62 +11,58 @@
 // the delegate outlives it. Calls still under way when it goes are cancelled and answer nothing.
 #pragma once
 
-#include <gio/gio.h>
-
 #include <cstdint>
-#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "platform/desktop_notifications.h"
-#include "platform/gtk/glib_ptr.h"
+#include "platform/gtk/portal_transport.h"
 #include "platform/system.h"
 
 namespace plenhall::gtk {
 
-class FreedesktopNotifications final : public DesktopNotifications {
+class FreedesktopNotifications final : public DesktopNotifications,
+                                       private PortalTransport::Listener {
   public:
-    // `bus`: the connection to use, asked for at the first notification; nothing when there is
-    // none. The session bus unless told otherwise.
-    using BusProvider = std::function<GObjectPtr<GDBusConnection>()>;
-    explicit FreedesktopNotifications(Log& log, BusProvider bus = sessionBus)
-        : log_(log), provideBus_(std::move(bus)) {}
+    // `transport` reaches the server; it is started at the first notification.
+    explicit FreedesktopNotifications(Log& log,
+                                      std::unique_ptr<PortalTransport> transport = busTransport())
+        : log_(log), transport_(std::move(transport)) {}
     FreedesktopNotifications(const FreedesktopNotifications&) = delete;
     FreedesktopNotifications& operator=(const FreedesktopNotifications&) = delete;
+
+    // The server on the application's session bus connection.
+    static std::unique_ptr<PortalTransport> busTransport();
 
     void setDelegate(DesktopNotificationsDelegate& delegate) override { delegate_ = &delegate; }
     void show(std::uint64_t id, const DesktopNotificationContent& content) override;
     void close(std::uint64_t id) override;
 
   private:
-    static GObjectPtr<GDBusConnection> sessionBus();
-    bool connect();
-    void onServerOwner(const std::string& owner);
+    void ownerChanged(const std::string& owner) override;
+    void signalled(std::string_view path, std::string_view member, GVariant* parameters) override;
+    void closed(const std::string& why) override { noBus_ = why; }
     static bool hasBodyMarkup(GVariant* capabilities);
     void notified(std::uint64_t id, GVariant* reply, const GError* error);
     void failed(std::uint64_t id, const std::string& why);
     void closeOnServer(std::uint32_t serverId);
-    static void onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                         const gchar* signal, GVariant* parameters, gpointer data);
     // Ours for the server's id; nothing when it is not one of ours.
     std::optional<std::uint64_t> ours(std::uint32_t serverId) const;
 
     Log& log_;
-    BusProvider provideBus_;
+    std::unique_ptr<PortalTransport> transport_;
     DesktopNotificationsDelegate* delegate_ = nullptr;
-    GObjectPtr<GDBusConnection> bus_;
-    DBusNameWatch server_;
-    std::string owner_;  // the unique name of the server's process while it runs
-    DBusSignalSubscription actionInvoked_;
-    DBusSignalSubscription closed_;
+    std::optional<std::string> noBus_;                 // why there is no bus to talk on
+    bool serverSeen_ = false;                          // someone owns the server's name
     std::map<std::uint64_t, std::uint32_t> onScreen_;  // ours → the server's
     std::set<std::uint64_t> asked_;                    // Notify sent, no answer yet
     bool failureLogged_ = false;
     std::optional<bool> bodyMarkup_;  // whether the server reads markup in bodies; unknown at first
-    PendingOperations pending_;
 };
 
 }  // namespace plenhall::gtk

@@ -92,7 +92,8 @@ GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
               return std::make_unique<X11HotKeys>(state_);
 #endif
           // Elsewhere no program can grab keys; the desktop binds the shortcut for us.
-          return std::make_unique<PortalGlobalShortcuts>(log_, _("Show or hide the calendar"));
+          return std::make_unique<PortalGlobalShortcuts>(log_, _("Show or hide the calendar"),
+                                                         PortalGlobalShortcuts::busTransport());
       }),
       loginItem_(runningProgram()) {
     windows_.setApplication(application_.application());

@@ -2,9 +2,12 @@
 
 #include <gtk/gtk.h>
 
-#include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
+
+#include "platform/gtk/glib_ptr.h"
+#include "platform/gtk/portal_gio_transport.h"
 
 namespace plenhall::gtk {
 namespace {
@@ -21,19 +24,6 @@ bool endsWithDark(const std::string& name) {
     return g_str_has_suffix(name.c_str(), "-dark") || g_str_has_suffix(name.c_str(), "-Dark");
 }
 
-struct BusCompletion {
-    GObjectPtr<GCancellable> alive;
-    std::function<void(GObjectPtr<GDBusConnection>, const GErrorHolder&)> onConnected;
-
-    static void run(GObject*, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<BusCompletion> self(static_cast<BusCompletion*>(data));
-        GErrorHolder error;
-        auto connection = adopt(g_bus_get_finish(result, error.out()));
-        if (PendingOperations::cancelled(self->alive)) return;
-        self->onConnected(std::move(connection), error);
-    }
-};
-
 }  // namespace
 
 std::optional<ColorScheme> colorSchemeFrom(GVariant* value) {
@@ -48,30 +38,14 @@ std::optional<ColorScheme> colorSchemeFrom(GVariant* value) {
     return ColorScheme(scheme);
 }
 
-void PortalAppearance::start() {
-    // `this` is used only while operations_, a member, is not cancelled.
-    auto* completion = new BusCompletion{
-        operations_.share(),
-        [this](GObjectPtr<GDBusConnection> connection, const GErrorHolder& error) {
-            if (!connection) return giveUp("no session bus (" + error.message() + ")");
-            onConnected(std::move(connection));
-        }};
-    g_bus_get(G_BUS_TYPE_SESSION, operations_.get(), BusCompletion::run, completion);
+std::unique_ptr<PortalTransport> PortalAppearance::busTransport() {
+    return std::make_unique<PortalGioTransport>(kPortalName,
+                                                std::vector<const char*>{kSettingsInterface},
+                                                PortalGioTransport::Connection::shared);
 }
 
-void PortalAppearance::onConnected(GObjectPtr<GDBusConnection> connection) {
-    connection_ = std::move(connection);
-    // The watch and the subscription are members, dropped before `this` goes.
-    portal_ = DBusNameWatch(connection_.get(), kPortalName,
-                            [this](const std::string& owner) { onPortalOwner(owner); });
-}
-
-void PortalAppearance::onPortalOwner(const std::string& owner) {
+void PortalAppearance::ownerChanged(const std::string& owner) {
     const bool first = !std::exchange(ownerSeen_, true);
-    changed_ = owner.empty() ? DBusSignalSubscription()
-                             : DBusSignalSubscription(connection_.get(), owner.c_str(),
-                                                      kSettingsInterface, "SettingChanged",
-                                                      kPortalPath, kNamespace, onSignal, this);
     // A portal that starts (or restarts) after us is asked again; one not running at first is
     // started by the question, where the bus can start it.
     if (!owner.empty() || first) read("ReadOne");
@@ -80,8 +54,11 @@ void PortalAppearance::onPortalOwner(const std::string& owner) {
 void PortalAppearance::read(const char* method) {
     const unsigned changesBefore = changes_;
     const bool readOne = g_str_equal(method, "ReadOne");
-    auto* completion = new DBusCallCompletion{
-        operations_.share(), [this, changesBefore, readOne](GVariant* reply, const GError* error) {
+    // The transport, a member, runs no reply once it has gone.
+    transport_->call(
+        kPortalPath, kSettingsInterface, method, g_variant_new("(ss)", kNamespace, kKey),
+        G_VARIANT_TYPE("(v)"),
+        [this, changesBefore, readOne](GVariant* reply, const GError* error) {
             if (error) {
                 if (readOne && g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD))
                     return read("Read");
@@ -91,26 +68,21 @@ void PortalAppearance::read(const char* method) {
             if (changes_ != changesBefore) return;  // a newer value has come meanwhile
             GVariantPtr value(g_variant_get_child_value(reply, 0));
             received(value.get());
-        }};
-    g_dbus_connection_call(connection_.get(), kPortalName, kPortalPath, kSettingsInterface, method,
-                           g_variant_new("(ss)", kNamespace, kKey), G_VARIANT_TYPE("(v)"),
-                           G_DBUS_CALL_FLAGS_NONE, -1, operations_.get(), DBusCallCompletion::run,
-                           completion);
+        });
 }
 
-void PortalAppearance::onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*,
-                                const gchar*, GVariant* parameters, gpointer data) {
-    auto* self = static_cast<PortalAppearance*>(data);
-    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)"))) {
-        return self->giveUp("the desktop's settings portal sent a change of an unknown form");
-    }
+void PortalAppearance::signalled(std::string_view, std::string_view member, GVariant* parameters) {
+    if (member != "SettingChanged") return;
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)")))
+        return giveUp("the desktop's settings portal sent a change of an unknown form");
+    const char* space = nullptr;
     const char* key = nullptr;
     GVariant* rawValue = nullptr;
-    g_variant_get(parameters, "(&s&sv)", nullptr, &key, &rawValue);
+    g_variant_get(parameters, "(&s&sv)", &space, &key, &rawValue);
     GVariantPtr value(rawValue);
-    if (!g_str_equal(key, kKey)) return;
-    ++self->changes_;
-    self->received(value.get());
+    if (!g_str_equal(space, kNamespace) || !g_str_equal(key, kKey)) return;
+    ++changes_;
+    received(value.get());
 }
 
 void PortalAppearance::received(GVariant* value) {

@@ -12,10 +12,12 @@
 #include <gio/gio.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
-#include "platform/gtk/glib_ptr.h"
+#include "platform/gtk/portal_transport.h"
 #include "platform/system.h"
 
 namespace plenhall::gtk {
@@ -27,20 +29,22 @@ enum class ColorScheme : std::uint32_t { noPreference = 0, dark = 1, light = 2 }
 // of any other type or range.
 std::optional<ColorScheme> colorSchemeFrom(GVariant* value);
 
-class PortalAppearance {
+class PortalAppearance final : private PortalTransport::Listener {
   public:
-    explicit PortalAppearance(Log& log) : log_(log) {}
+    explicit PortalAppearance(Log& log, std::unique_ptr<PortalTransport> transport = busTransport())
+        : log_(log), transport_(std::move(transport)) {}
     PortalAppearance(const PortalAppearance&) = delete;
     PortalAppearance& operator=(const PortalAppearance&) = delete;
 
+    // The settings portal on the application's session bus connection.
+    static std::unique_ptr<PortalTransport> busTransport();
     // Once the toolkit is initialised: connects, reads the preference and follows its changes.
-    void start();
+    void start() { transport_->start(*this); }
 
   private:
-    static void onSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-                         GVariant*, gpointer);
-    void onConnected(GObjectPtr<GDBusConnection> connection);
-    void onPortalOwner(const std::string& owner);
+    void ownerChanged(const std::string& owner) override;
+    void signalled(std::string_view path, std::string_view member, GVariant* parameters) override;
+    void closed(const std::string& why) override { giveUp(why); }
     // Asks the portal with `method` (ReadOne, or Read on portals older than it).
     void read(const char* method);
     void received(GVariant* value);
@@ -48,12 +52,8 @@ class PortalAppearance {
     void giveUp(const std::string& why);
 
     Log& log_;
-    PendingOperations operations_;
-    GObjectPtr<GDBusConnection> connection_;
-    DBusNameWatch portal_;
-    bool ownerSeen_ = false;  // whether the watch has said anything yet
-    // Changes are believed only from the process that owns the portal's name now.
-    DBusSignalSubscription changed_;
+    std::unique_ptr<PortalTransport> transport_;
+    bool ownerSeen_ = false;  // whether the transport has said anything yet
     // Counts the preference's changes, so a reply older than a change is not applied over it.
     unsigned changes_ = 0;
     // The toolkit's own choice, as it was before the portal's preference was applied.

@@ -27,6 +27,7 @@ class X11HotKeys final : public GlobalHotKeys {
     void installPressHandler(std::function<void(const UserInput&)> onPress) override;
     // X11 bindings change only through us.
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)>) override {}
+    void installServiceHandler(std::function<void(HotKeyService)>) override {}
     // Completes before returning: X answers a grab at once.
     void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
                         std::function<void(const HotKeyRegistration&)> done) override;
