@@ -6,6 +6,7 @@
 
 import json
 import os
+import tempfile
 import subprocess
 import unittest
 
@@ -125,7 +126,7 @@ class WebContent(Scenario):
         return wait_until(other, 10, message="a dialog")
 
     def test_what_an_ordinary_or_hostile_page_opens_saves_asks_and_shows_goes_where_it_should(self):
-        home = os.path.join(self.desktop.root, "home")  # where a save would land
+        home = tempfile.mkdtemp(prefix="home-", dir=self.desktop.root)  # where a save would land
         os.makedirs(os.path.join(home, ".config"))
         with open(os.path.join(home, ".config", "user-dirs.dirs"), "w") as f:
             f.write('XDG_DOWNLOAD_DIR="$HOME"\n')
