@@ -1,5 +1,5 @@
-// What users and stored files rely on, pinned once per surface: a typo here is a fault users see.
-#include "settings/settings_view.h"
+// What users and stored files rely on, pinned once per surface: a change here is a change users
+// see or a file from an earlier version no longer reads.
 #include "support/app_fixture.h"
 #include "web/offline_page.h"
 #include "web/user_agent.h"
@@ -7,134 +7,23 @@
 namespace plenhall::testing {
 namespace {
 
-struct Entry {
-    std::string title;
-    std::string keyEquivalent;
-};
+using ::testing::ElementsAre;
+using Reason = HotKeyError::Reason;
 
-std::vector<Entry> entries(const Menu& menu) {
-    std::vector<Entry> result;
-    for (const auto& item : menu.items) {
-        if (item.isSeparator) {
-            result.push_back({"-", ""});
-        } else if (item.submenu) {
-            for (const auto& inner : entries(*item.submenu)) result.push_back(inner);
-        } else {
-            result.push_back({item.title, item.keyEquivalent});
-        }
-    }
-    return result;
-}
-
-class Contracts : public AppFixture {
-  public:
-    void SetUp() override { launchOnboarded(); }
-    const ViewNode* find(const ViewNode& node, const std::string& id) { return findNode(node, id); }
-};
-
-TEST_F(Contracts, MenuTitlesAndKeyEquivalents) {
-    const struct {
-        const char* menu;
-        std::vector<std::pair<std::string, std::string>> items;
-    } menus[] = {
-        {"main",
-         {{"Settings\u2026", ","},
-          {"Hide Calendar", "w"},
-          {"Reload", "r"},
-          {"Quit", "q"},
-          {"Undo", "z"},
-          {"Redo", "Z"},
-          {"-", ""},
-          {"Cut", "x"},
-          {"Copy", "c"},
-          {"Paste", "v"},
-          {"Select All", "a"},
-          {"Actual Size", "0"},
-          {"Zoom In", "+"},
-          {"Zoom Out", "-"}}},
-        {"status",
-         {{"Show / Hide Calendar  \u2303\u2325\u2318C", ""},
-          {"Reload", ""},
-          {"-", ""},
-          {"Settings\u2026", ","},
-          {"Check for Updates\u2026", ""},
-          {"-", ""},
-          {"Quit Plenhall", "q"}}},
+// How a shortcut reads wherever it is shown.
+TEST(Contract, ShortcutText) {
+    const std::pair<Shortcut, std::string> cases[] = {
+        {defaultShortcut(), "\u2303\u2325\u2318C"},
+        {Shortcut{0, 0x300, "A"}, "\u21E7\u2318A"},
+        {Shortcut{49, 0x1800, "Space"}, "\u2303\u2325Space"},
+        {Shortcut{8, 0x1B00, "C"}, "\u2303\u2325\u21E7\u2318C"},
+        {Shortcut{8, 0x1901, "C"}, "\u2303\u2325\u2318C"},  // unknown bits are not shown
+        {Shortcut{8, 0, "C"}, "C"},
     };
-    for (const auto& expected : menus) {
-        const Menu& menu = std::string(expected.menu) == "main" ? *desktop.application.mainMenu
-                                                                : *statusItem().menu;
-        auto actual = entries(menu);
-        ASSERT_EQ(actual.size(), expected.items.size()) << expected.menu;
-        for (std::size_t i = 0; i < actual.size(); ++i) {
-            EXPECT_EQ(actual[i].title, expected.items[i].first) << expected.menu << " " << i;
-            EXPECT_EQ(actual[i].keyEquivalent, expected.items[i].second) << actual[i].title;
-        }
-    }
-    EXPECT_EQ(desktop.application.mainMenu->items[1].submenu->title, "Edit");
-    EXPECT_EQ(desktop.application.mainMenu->items[2].submenu->title, "View");
+    for (const auto& [shortcut, text] : cases) EXPECT_EQ(shortcut.display(), text);
 }
 
-TEST_F(Contracts, EveryFixedSettingsText) {
-    const struct {
-        const char* id;
-        std::string settings;
-        std::string welcome;
-    } texts[] = {
-        {"title", "Plenhall", "Welcome to Plenhall"},
-        {"subtitle", "Your whole calendar, one shortcut away.",
-         "Your whole calendar, one shortcut away."},
-        {"shortcut-heading", "Shortcut", "Shortcut"},
-        {"message", "Press it anywhere to open your calendar. Press it again to hide it.",
-         "Press it anywhere to open your calendar. Press it again to hide it."},
-        {"display-mode-heading", "Show the calendar as", "Show the calendar as"},
-        {"open-at-login", "Open at login", "Open at login"},
-        {"check-for-updates", "Check for Updates\u2026", "Check for Updates\u2026"},
-        {"open-calendar", "Open calendar", "Open my calendar"},
-        {"version", "Version 1.4.2 (42)", "Version 1.4.2 (42)"},
-    };
-    for (auto presentation : {Presentation::settings, Presentation::welcome}) {
-        app->settings()->present(presentation);
-        const ViewNode root = settingsView(app->settings()->model(), *prefs);
-        for (const auto& t : texts) {
-            const ViewNode* node = find(root, t.id);
-            ASSERT_TRUE(node) << t.id;
-            EXPECT_EQ(node->text, presentation == Presentation::welcome ? t.welcome : t.settings)
-                << t.id;
-        }
-        const ViewNode* picker = find(root, "display-mode");
-        ASSERT_TRUE(picker);
-        ASSERT_EQ(picker->segments.size(), 2u);
-        EXPECT_EQ(picker->segments[0].label, "Full screen");
-        EXPECT_EQ(picker->segments[0].tag, "fullScreen");
-        EXPECT_EQ(picker->segments[1].label, "Large window");
-        EXPECT_EQ(picker->segments[1].tag, "largeWindow");
-    }
-
-    prefs->setShortcut(Shortcut{40, 0x300, "K"});
-    app->settings()->model().startRecording();
-    ViewNode recording = settingsView(app->settings()->model(), *prefs);
-    EXPECT_EQ(find(recording, "shortcut")->text, "Press new shortcut\u2026");
-    EXPECT_EQ(find(recording, "message")->text, "Esc to cancel.");
-    app->settings()->model().stopRecording();
-    EXPECT_EQ(find(settingsView(app->settings()->model(), *prefs), "reset")->text, "Reset");
-    EXPECT_EQ(app->settings()->model().shortcutError(), std::nullopt);
-    EXPECT_EQ(refusalMessage(Shortcut{1, 0x100, "S"}, HotKeyError{HotKeyError::Reason::taken, 10}),
-              "\u2318S is already used by another app.");
-}
-
-TEST_F(Contracts, LogLinesOfTheController) {
-    desktop.hotKeys.takenByOthers = {{8, 6400}};
-    (void)app->hotKey()->registerShortcut(defaultShortcut());
-    desktop.loginItem.failWith = "Read-only file system";
-    app->settings()->model().setOpenAtLogin(true);
-    EXPECT_THAT(
-        desktop.log.lines,
-        ::testing::ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)",
-                               "PlenhallDesktop: login item change failed: Read-only file system"));
-}
-
-TEST(ContractsKeys, NamedKeyLabels) {
+TEST(Contract, KeyNames) {
     const std::vector<std::pair<std::uint32_t, std::string>> expected = {
         {49, "Space"},   {36, "\u21A9"},  {48, "\u21E5"},  {51, "\u232B"},  {117, "\u2326"},
         {123, "\u2190"}, {124, "\u2192"}, {126, "\u2191"}, {125, "\u2193"}, {115, "\u2196"},
@@ -142,14 +31,191 @@ TEST(ContractsKeys, NamedKeyLabels) {
         {99, "F3"},      {118, "F4"},     {96, "F5"},      {97, "F6"},      {98, "F7"},
         {100, "F8"},     {101, "F9"},     {109, "F10"},    {103, "F11"},    {111, "F12"},
     };
-    ASSERT_EQ(namedKeys().size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(namedKeys()[i].keyCode, expected[i].first);
-        EXPECT_EQ(namedKeys()[i].label, expected[i].second);
+    std::vector<std::pair<std::uint32_t, std::string>> actual;
+    for (const auto& key : namedKeys()) actual.emplace_back(key.keyCode, key.label);
+    EXPECT_EQ(actual, expected);
+}
+
+// What the settings window and the log say when the desktop will not bind the keys.
+TEST(Contract, ShortcutMessages) {
+    const Shortcut k{40, 0x300, "K"};
+    const std::string hint =
+        "This desktop doesn't let apps set global shortcuts: in its keyboard settings, add a "
+        "shortcut that runs plenhall-desktop plenhall:// to show or hide the calendar.";
+    const std::tuple<Reason, std::string, std::string> cases[] = {
+        {Reason::taken, "\u21E7\u2318K is already used by another app.",
+         "\u21E7\u2318K is already used by another app. Try another."},
+        {Reason::noSuchKey, "\u21E7\u2318K can't be used as a shortcut on this keyboard.",
+         "\u21E7\u2318K can't be used as a shortcut on this keyboard. Try another."},
+        {Reason::unsupported, hint, hint + " Try another."},
+        {Reason::declined, "The desktop didn't set up \u21E7\u2318K.",
+         "The desktop didn't set up \u21E7\u2318K. Try another."},
+        {Reason::noAnswer, "The desktop didn't answer when asked to set up \u21E7\u2318K.",
+         "The desktop didn't answer when asked to set up \u21E7\u2318K. Try again."},
+    };
+    for (const auto& [reason, alone, recording] : cases) {
+        EXPECT_EQ(refusalMessage(k, HotKeyError{reason, 2}), alone);
+        EXPECT_EQ(refusalMessage(k, HotKeyError{reason, 2}, RefusalAdvice::tryAnother), recording);
+    }
+    EXPECT_EQ(kDesktopShortcutHint, hint);
+    EXPECT_EQ(std::string(kDesktopShortcutHintAfterRefusal),
+              "To use a shortcut anyway, add one in the desktop's keyboard settings that runs "
+              "plenhall-desktop plenhall://.");
+}
+
+class ContractApp : public AppFixture {};
+
+std::vector<std::string> entries(const Menu& menu) {
+    std::vector<std::string> result;
+    for (const auto& item : menu.items) {
+        if (item.submenu) {
+            result.push_back("[" + item.submenu->title + "]");
+            for (const auto& inner : entries(*item.submenu)) result.push_back(inner);
+        } else {
+            result.push_back(item.isSeparator ? "-" : item.title + "|" + item.keyEquivalent);
+        }
+    }
+    return result;
+}
+
+TEST_F(ContractApp, Menus) {
+    launch();
+    EXPECT_THAT(entries(desktop.application.mainMenu),
+                ElementsAre("[]", "Settings\u2026|,", "Hide Calendar|w", "Reload|r", "Quit|q",
+                            "[Edit]", "Undo|z", "Redo|Z", "-", "Cut|x", "Copy|c", "Paste|v",
+                            "Select All|a", "[View]", "Actual Size|0", "Zoom In|+", "Zoom Out|-"));
+    EXPECT_THAT(
+        entries(statusItem().menu),
+        ElementsAre("Show / Hide Calendar  \u2303\u2325\u2318C|", "Reload|", "-",
+                    "Settings\u2026|,", "Check for Updates\u2026|", "-", "Quit Plenhall|q"));
+    EXPECT_EQ(statusItem().image, "calendar");
+}
+
+TEST_F(ContractApp, SettingsAndWelcomeTexts) {
+    const std::tuple<const char*, std::string, std::string> texts[] = {
+        {"title", "Plenhall", "Welcome to Plenhall"},
+        {"subtitle", "Your whole calendar, one shortcut away.", ""},
+        {"shortcut-heading", "Shortcut", ""},
+        {"shortcut", "\u2303\u2325\u2318C", ""},
+        {"message", "Press it anywhere to open your calendar. Press it again to hide it.", ""},
+        {"display-mode-heading", "Show the calendar as", ""},
+        {"open-at-login", "Open at login", ""},
+        {"check-for-updates", "Check for Updates\u2026", ""},
+        {"open-calendar", "Open calendar", "Open my calendar"},
+        {"version", "Version 1.4.2 (42)", ""},
+    };
+    launch();
+    for (auto presentation : {Presentation::settings, Presentation::welcome}) {
+        app->settings()->present(presentation);
+        for (const auto& [id, settings, welcome] : texts) {
+            const bool own = presentation == Presentation::welcome && !welcome.empty();
+            EXPECT_EQ(settingsNode(id).text, own ? welcome : settings) << id;
+        }
+        std::vector<std::pair<std::string, std::string>> segments;
+        for (const auto& s : settingsNode("display-mode").segments)
+            segments.emplace_back(s.label, s.tag);
+        EXPECT_THAT(
+            segments,
+            ElementsAre(std::pair<std::string, std::string>{"Full screen", "fullScreen"},
+                        std::pair<std::string, std::string>{"Large window", "largeWindow"}));
+    }
+    prefs->setShortcut(Shortcut{40, 0x300, "K"});
+    EXPECT_EQ(settingsNode("reset").text, "Reset");
+    model().startRecording();
+    EXPECT_EQ(settingsNode("shortcut").text, "Press new shortcut\u2026");
+    EXPECT_EQ(settingsNode("message").text, "Esc to cancel.");
+    EXPECT_EQ(settingsNode("shortcut").accessibleDescription,
+              "Listening for a new shortcut. Esc to cancel.");
+    desktop.keyMonitor.keyDown(KeyEvent{1, 0, "s", "s"});
+    EXPECT_EQ(settingsNode("message").text, "Include \u2318, \u2325 or \u2303 in the shortcut.");
+    EXPECT_EQ(settingsWindow().title, "Plenhall");
+}
+
+TEST_F(ContractApp, LogLines) {
+    desktop.hotKeys.taken = {{8, 6400}};
+    desktop.loginItem.failWith = "Read-only file system";
+    launch();
+    model().setOpenAtLogin(true);
+    EXPECT_THAT(desktop.log.lines,
+                ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)",
+                            "PlenhallDesktop: login item change failed: Read-only file system"));
+    desktop.log.lines.clear();
+    desktop.application.setDelegate(*app);
+    desktop.application.unreachable = UnreachableInstance{"no\nbus"};
+    EXPECT_EQ(desktop.application.run(), 1);
+    desktop.application.unreachable = UnreachableInstance{};
+    EXPECT_EQ(desktop.application.run(), 1);
+    const std::string prefix =
+        "PlenhallDesktop: Plenhall is already running, but this launch cannot reach it: ";
+    EXPECT_THAT(desktop.log.lines,
+                ElementsAre(prefix + "there is no D-Bus session bus (no bus)",
+                            prefix + "it is not on this launch's D-Bus session bus"));
+}
+
+// Every key of the preference store and what it holds, as files from earlier versions have them.
+TEST_F(ContractApp, StoredKeysAndFormats) {
+    launch(false);
+    prefs->setDisplayMode(DisplayMode::largeWindow);
+    app->show();
+    calendar().currentFrame = Rect{72, 43.5, 1296, 788};
+    app->hide();
+    app->show();
+    calendarBecomesKey();
+    menu(MenuAction::zoomIn);
+    prefs->setShortcut(Shortcut{40, 0x300, "K"});
+    webView().ui->requestNotificationPermission(kStartURL, [](bool) {});
+    desktop.sheets.answer(kAlertSecondButtonReturn);
+    using K = FakeDefaults::Kind;
+    EXPECT_EQ(desktop.defaults.entries,
+              (FakeDefaults::Entries{
+                  {"displayMode", {K::string, "largeWindow"}},
+                  {"hasOnboarded", {K::boolean, "true"}},
+                  {"largeWindowFrame", {K::string, "{{72, 43.5}, {1296, 788}}"}},
+                  {"pageZoom", {K::string, "110"}},
+                  {"reminderPermission", {K::string, "granted"}},
+                  {"shortcut", {K::data, R"({"keyCode":40,"carbonModifiers":768,"keyLabel":"K"})"}},
+              }));
+    desktop.defaults.setString("reminderPermission", "denied");
+    EXPECT_EQ(webView().ui->notificationPermissions().denied,
+              std::vector<std::string>{"https://plenhall.com"});
+}
+
+// plenhall:// links from scripts, pages and desktop shortcuts.
+TEST_F(ContractApp, UrlCommands) {
+    enum { hidden, shown };
+    const struct {
+        std::vector<std::string> urls;
+        int start;
+        bool calendarAfter, settingsAfter;
+    } cases[] = {
+        {{"plenhall://show"}, hidden, true, false},
+        {{"plenhall://show/week?x=1#f"}, hidden, true, false},
+        {{"plenhall://show"}, shown, true, false},
+        {{"plenhall://hide"}, shown, false, false},
+        {{"plenhall://settings"}, shown, false, true},
+        {{"plenhall://other"}, hidden, true, false},
+        {{"plenhall://other"}, shown, false, false},
+        {{"plenhall://"}, hidden, true, false},
+        {{"plenhall:show"}, hidden, true, false},
+        {{"plenhall://SHOW"}, shown, false, false},
+        {{"PLENHALL://show"}, hidden, false, false},
+        {{"https://plenhall.com/show"}, hidden, false, false},
+        {{}, shown, true, false},
+        {{"plenhall://show", "plenhall://hide"}, hidden, false, false},
+        {{"https://x.org", "plenhall://show", "ftp://y"}, hidden, true, false},
+    };
+    launch();
+    for (const auto& c : cases) {
+        settingsWindow().visible = false;
+        c.start == shown ? app->show() : app->hide();
+        app->applicationOpenURLs(c.urls);
+        const std::string name = c.urls.empty() ? "(none)" : c.urls.front();
+        EXPECT_EQ(calendar().visible, c.calendarAfter) << name;
+        EXPECT_EQ(settingsWindow().visible, c.settingsAfter) << name;
     }
 }
 
-TEST(ContractsUserAgent, ApplicationNameWithTheVersionOrZero) {
+TEST(Contract, PageTexts) {
     EXPECT_EQ(applicationNameForUserAgent(std::nullopt),
               "Version/17.0 Safari/605.1.15 PlenhallDesktop/0");
     EXPECT_EQ(applicationNameForUserAgent(InfoDictionary{{"CFBundleShortVersionString", true}}),
@@ -157,35 +223,11 @@ TEST(ContractsUserAgent, ApplicationNameWithTheVersionOrZero) {
     EXPECT_EQ(applicationNameForUserAgent(
                   InfoDictionary{{"CFBundleShortVersionString", std::string("2.1")}}),
               "Version/17.0 Safari/605.1.15 PlenhallDesktop/2.1");
-}
-
-TEST(ContractsOfflinePage, TextsAndTheWayBack) {
     const std::string page = offlinePage("https://plenhall.com/app");
     for (const char* text : {"<h1>Can't reach your calendar</h1>",
                              "<p>Check your internet connection, then try again.</p>",
                              "<a href=\"https://plenhall.com/app\">Try again</a>"})
         EXPECT_NE(page.find(text), std::string::npos) << text;
-}
-
-TEST_F(Contracts, CalendarWindow) {
-    EXPECT_EQ(calendar().level, 1000);
-    EXPECT_EQ(calendar().collectionBehavior, 0x151u);
-    EXPECT_FALSE(calendar().releasedWhenClosed);
-    EXPECT_EQ(calendar().backgroundColor, Color::white());
-    EXPECT_EQ(webView().configuration.applicationNameForUserAgent,
-              "Version/17.0 Safari/605.1.15 PlenhallDesktop/1.4.2");
-    EXPECT_EQ(webView().backForwardGestures, false);
-    EXPECT_EQ(webView().loadedRequests.front(), (URLRequest{kTestStartURL, 0, 60.0}));
-
-    prefs->setDisplayMode(DisplayMode::largeWindow);
-    app->show();
-    EXPECT_EQ(calendar().title, "Plenhall");
-    EXPECT_EQ(calendar().style, WindowStyle::titledResizable);
-    EXPECT_EQ(calendar().minSize, (Size{640, 480}));
-    EXPECT_EQ(settingsWindow().title, "Plenhall");
-    EXPECT_EQ(settingsWindow().style, WindowStyle::titledClosable);
-    EXPECT_EQ(settingsWindow().currentFrame.width, 440);
-    EXPECT_EQ(settingsWindow().currentFrame.height, 420);
 }
 
 }  // namespace
