@@ -56,21 +56,18 @@ void FakeWindow::invalidateHostedView() {
 void FakeWebView::loadRequest(const URLRequest& request) {
     page = request.url;
     ++loads;
-    loading = true;
     answer_.reset();
     if (answersAfter) answer_ = queue_.asyncAfter(*answersAfter, [this] { commit(), finish(); });
 }
 
 void FakeWebView::failProvisional(WebFailure failure, std::optional<std::string> url) {
     answer_.reset();
-    loading = false;
     navigation->didFailProvisionalNavigation(WebError{failure, "Fake", 1, "failed", url});
     navigation->didFinishNavigation();
 }
 
 void FakeWebView::failCommitted(WebFailure failure) {
     answer_.reset();
-    loading = false;
     navigation->didFailNavigation(WebError{failure, "Fake", 1, "failed"});
     navigation->didFinishNavigation();
 }

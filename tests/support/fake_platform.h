@@ -211,7 +211,6 @@ class FakeWebView final : public WebView {
     void loadHTMLString(const std::string& html, const std::optional<std::string>&) override {
         answer_.reset();
         page = html;
-        loading = false;
     }
     // Reported as cancelled, as the engine does.
     void stopLoading() override { failProvisional(WebFailure::cancelled); }
@@ -220,10 +219,7 @@ class FakeWebView final : public WebView {
     // What the engine reports about the main frame's load.
     void start(const std::string& url) { navigation->didStartProvisionalNavigation(url); }
     void commit() { navigation->didCommitNavigation(); }
-    void finish() {
-        loading = false;
-        navigation->didFinishNavigation();
-    }
+    void finish() { navigation->didFinishNavigation(); }
     void failProvisional(WebFailure failure, std::optional<std::string> url = std::nullopt);
     void failCommitted(WebFailure failure);
 
@@ -233,7 +229,6 @@ class FakeWebView final : public WebView {
     UIDelegate* ui = nullptr;
     std::string page;  // the URL or the HTML it shows or loads
     int loads = 0;     // requests loaded, each a fresh page from the server
-    bool loading = false;
     double zoom = 1.0;
 
   private:

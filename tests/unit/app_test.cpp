@@ -148,7 +148,9 @@ TEST_F(App, LosingTheFocus) {
         {[](App& t) { t.app->show(); }, true},
         {[](App& t) { t.app->show(), t.calendarBecomesKey(); }, false},
         {[](App& t) { t.app->show(), t.calendarBecomesKey(), t.app->show(); }, true},
-        {[](App& t) { t.app->show(), t.calendarBecomesKey(), t.app->show(), t.calendarBecomesKey(); },
+        {[](App& t) {
+             t.app->show(), t.calendarBecomesKey(), t.app->show(), t.calendarBecomesKey();
+         },
          false},
         {[](App& t) {
              t.app->show();
@@ -352,18 +354,35 @@ TEST_F(App, SoakKeepsEveryInvariant) {
                               "plenhall://", "https://example.org"};
     for (int step = 0; step < 5000; ++step) {
         switch (random() % 9) {
-            case 0: pressHotKey(); break;
-            case 1: app->applicationOpenURLs({commands[random() % 5]}); break;
-            case 2: statusItem().click(random() % 2); break;
+            case 0:
+                pressHotKey();
+                break;
+            case 1:
+                app->applicationOpenURLs({commands[random() % 5]});
+                break;
+            case 2:
+                statusItem().click(random() % 2);
+                break;
             case 3:
                 prefs->setDisplayMode(random() % 2 ? DisplayMode::fullScreen
                                                    : DisplayMode::largeWindow);
                 break;
-            case 4: if (calendar().visible) calendarBecomesKey(); break;
-            case 5: applicationResigns(); break;
-            case 6: webView().failProvisional(random() % 2 ? WebFailure::network : WebFailure::cancelled); break;
-            case 7: desktop.clock.advance(random() % 1200); break;
-            case 8: if (settingsWindow().visible) settingsWindow().close(); break;
+            case 4:
+                if (calendar().visible) calendarBecomesKey();
+                break;
+            case 5:
+                applicationResigns();
+                break;
+            case 6:
+                webView().failProvisional(random() % 2 ? WebFailure::network
+                                                       : WebFailure::cancelled);
+                break;
+            case 7:
+                desktop.clock.advance(random() % 1200);
+                break;
+            case 8:
+                if (settingsWindow().visible) settingsWindow().close();
+                break;
         }
         desktop.mainQueue.drain();
         ASSERT_EQ(calendar().visible, !app->hiddenAt() && calendar().presentedFor) << step;

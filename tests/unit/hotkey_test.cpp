@@ -1,0 +1,188 @@
+// The global shortcut: recording one from a key press, storing it, and holding it at the desktop.
+#include "hotkey/hot_key.h"
+
+#include <gmock/gmock.h>
+
+#include "prefs/prefs.h"
+#include "support/fake_platform.h"
+
+namespace plenhall::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using namespace ModifierFlag;
+
+KeyEvent key(std::uint16_t code, std::uint32_t flags, std::optional<std::string> plain,
+             std::optional<std::string> ignoring = std::nullopt) {
+    return KeyEvent{code, flags, std::move(plain), std::move(ignoring)};
+}
+
+TEST(Shortcut, FromAKeyPressOnlyWithCtrlAltOrSuper) {
+    const std::tuple<const char*, KeyEvent, std::optional<Shortcut>> cases[] = {
+        {"Super+Shift+A", key(0, command | shift, "a"), Shortcut{0, 0x300, "A"}},
+        {"Ctrl+Alt+Space", key(49, control | option, " "), Shortcut{49, 0x1800, "Space"}},
+        {"a named key, not its text", key(96, command | function, "\x10"),
+         Shortcut{96, 0x100, "F5"}},
+        {"the last named key", key(111, command, "\x10"), Shortcut{111, 0x100, "F12"}},
+        {"Alt+E: the unmodified character", key(14, option, "e", "\u00B4"),
+         Shortcut{14, 0x800, "E"}},
+        {"sharp s upper-cases fully", key(27, command, "\u00DF"), Shortcut{27, 0x100, "SS"}},
+        {"accented", key(41, control, "\u00E9"), Shortcut{41, 0x1000, "\u00C9"}},
+        {"dotless i in no locale", key(34, control, "i"), Shortcut{34, 0x1000, "I"}},
+        {"caps lock and pad dropped", key(8, control | capsLock | numericPad, "c"),
+         Shortcut{8, 0x1000, "C"}},
+        {"characters ignoring modifiers", key(8, command, std::nullopt, "c"),
+         Shortcut{8, 0x100, "C"}},
+        {"no text at all", key(8, command, std::nullopt), Shortcut{8, 0x100, "?"}},
+        {"an empty text stays empty", key(8, command, "", "c"), Shortcut{8, 0x100, ""}},
+        {"Shift alone", key(0, shift, "a"), std::nullopt},
+        {"no modifier", key(96, 0, "\x10"), std::nullopt},
+        {"caps lock alone", key(0, capsLock | function, "a"), std::nullopt},
+    };
+    for (const auto& [name, event, expected] : cases)
+        EXPECT_EQ(Shortcut::fromEvent(event), expected) << name;
+}
+
+// The stored form: what earlier versions wrote must read back, and nothing else.
+TEST(Shortcut, StoredAsACompactObject) {
+    const std::pair<const char*, std::optional<Shortcut>> cases[] = {
+        {R"({"keyCode":8,"carbonModifiers":6400,"keyLabel":"C"})", Shortcut{8, 6400, "C"}},
+        {R"({"keyLabel":"C","carbonModifiers":6400,"keyCode":8,"x":[1]})", Shortcut{8, 6400, "C"}},
+        {R"({"keyCode":4294967295,"carbonModifiers":0,"keyLabel":""})",
+         Shortcut{4294967295u, 0, ""}},
+        {R"({"keyCode":8.0,"carbonModifiers":64e2,"keyLabel":"C"})", Shortcut{8, 6400, "C"}},
+        {R"({"keyCode":0.0,"carbonModifiers":4294967295.0,"keyLabel":"C"})",
+         Shortcut{0, 4294967295u, "C"}},
+        {R"( {"keyCode":8,"carbonModifiers":6400,"keyLabel":"\u00df"} )",
+         Shortcut{8, 6400, "\u00DF"}},
+        {R"({"keyCode":8,"carbonModifiers":6400})", std::nullopt},
+        {R"({"carbonModifiers":6400,"keyLabel":"C"})", std::nullopt},
+        {R"({"keyCode":8,"keyLabel":"C"})", std::nullopt},
+        {R"({"keyCode":"8","carbonModifiers":6400,"keyLabel":"C"})", std::nullopt},
+        {R"({"keyCode":8,"carbonModifiers":6400,"keyLabel":67})", std::nullopt},
+        {R"({"keyCode":8,"carbonModifiers":true,"keyLabel":"C"})", std::nullopt},
+        {R"({"keyCode":8.5,"carbonModifiers":6400,"keyLabel":"C"})", std::nullopt},
+        {R"({"keyCode":-1,"carbonModifiers":6400,"keyLabel":"C"})", std::nullopt},
+        {R"({"keyCode":-1.0,"carbonModifiers":6400,"keyLabel":"C"})", std::nullopt},
+        {R"({"keyCode":4294967296,"carbonModifiers":6400,"keyLabel":"C"})", std::nullopt},
+        {R"({"keyCode":4294967296.0,"carbonModifiers":6400,"keyLabel":"C"})", std::nullopt},
+        {R"({"keyCode":8,"carbonModifiers":1e300,"keyLabel":"C"})", std::nullopt},
+        {R"({"keyCode":18446744073709551615,"carbonModifiers":0,"keyLabel":"C"})", std::nullopt},
+        {R"([8,6400,"C"])", std::nullopt},
+        {"", std::nullopt},
+        {"{\"keyCode\":8,\"carbonModifiers\":6400,\"keyLabel\":\"\xff\"}", std::nullopt},
+        {R"({"keyCode":8,"carbonModifiers":6400,"keyLabel":"C"} trailing)", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(Shortcut::fromJSON(text), expected) << text;
+    EXPECT_EQ(defaultShortcut().toJSON(), R"({"keyCode":8,"carbonModifiers":6400,"keyLabel":"C"})");
+    const Shortcut odd{4294967295u, 4294967295u, "\"quoted\\"};
+    EXPECT_EQ(Shortcut::fromJSON(*odd.toJSON()), odd);
+    EXPECT_EQ((Shortcut{8, 0x100, "\xff"}).toJSON(), std::nullopt);
+}
+
+const Shortcut kC = defaultShortcut();
+const Shortcut kK{40, 0x300, "K"};
+
+class HotKeyTest : public ::testing::Test {
+  protected:
+    FakeHotKeys desktop;
+    FakeMainQueue queue;
+    FakeLog log;
+    std::vector<std::uint32_t> pressed;  // the time of each press the action ran for
+    std::unique_ptr<HotKey> hotKey = std::make_unique<HotKey>(
+        desktop, queue, log, [this](const UserInput& p) { pressed.push_back(p.time); });
+    std::vector<bool> answers;
+    std::function<void(const HotKeyRegistration&)> record() {
+        return [this](const HotKeyRegistration& r) { answers.push_back(r.ok()); };
+    }
+};
+
+TEST_F(HotKeyTest, PressesRunTheActionAfterTheKeyEventOncePerPress) {
+    hotKey->registerShortcut(kC);
+    desktop.press(UserInput{100, ""});
+    desktop.press(UserInput{200, ""});
+    EXPECT_TRUE(pressed.empty());
+    queue.drain();
+    EXPECT_THAT(pressed, ElementsAre(100u, 200u));
+    desktop.press(UserInput{300, ""});
+    hotKey.reset();  // gone before its press ran
+    queue.drain();
+    EXPECT_EQ(pressed.size(), 2u);
+    EXPECT_FALSE(desktop.registered);
+}
+
+TEST_F(HotKeyTest, ARefusalLeavesNothingBound) {
+    hotKey->registerShortcut(kK);
+    desktop.taken = {{8, 6400}};
+    desktop.refusal.status = -9878;
+    hotKey->registerShortcut(Shortcut{8, 6400, "%s%n"}, record());
+    EXPECT_THAT(answers, ElementsAre(false));
+    EXPECT_FALSE(desktop.registered);
+    EXPECT_EQ(hotKey->state(), HotKey::State::refused);
+    EXPECT_EQ(hotKey->refusal()->reason, HotKeyError::Reason::taken);
+    EXPECT_THAT(log.lines, ElementsAre("PlenhallDesktop: " + Shortcut{8, 6400, "%s%n"}.display() +
+                                       " unavailable (status -9878)"));
+    hotKey->unregister();
+    EXPECT_FALSE(hotKey->refusal());
+}
+
+TEST_F(HotKeyTest, ADesktopThatAsksFirstAnswersLaterInItsOwnWords) {
+    desktop.answerLater = true;
+    int changes = 0;
+    auto subscription = hotKey->subscribeChanges([&] { ++changes; });
+    hotKey->registerShortcut(kC, record());
+    EXPECT_EQ(hotKey->state(), HotKey::State::waiting);
+    EXPECT_EQ(hotKey->triggerText(kC), kC.display());
+    changes = 0;
+    desktop.answer(HotKeyBinding{"Ctrl+Alt+Super+C"});
+    EXPECT_THAT(answers, ElementsAre(true));
+    EXPECT_TRUE(hotKey->isRegistered());
+    EXPECT_EQ(hotKey->triggerText(kC), "Ctrl+Alt+Super+C");
+    desktop.bindingChanged(HotKeyBinding{"Super+K"});  // rebound in the desktop's settings
+    EXPECT_EQ(hotKey->triggerText(kC), "Super+K");
+    EXPECT_EQ(changes, 2);
+    queue.elapse(HotKey::kAnswerBound);  // answered in time: stays
+    EXPECT_TRUE(hotKey->isRegistered());
+
+    desktop.answerLater = false;
+    hotKey->registerShortcut(kK);  // nothing to add: the shortcut itself
+    EXPECT_EQ(hotKey->triggerText(kK), kK.display());
+    hotKey->unregister();
+    desktop.bindingChanged(HotKeyBinding{"Super+K"});  // not bound: nothing to rename
+    EXPECT_EQ(hotKey->triggerText(kK), kK.display());
+}
+
+TEST_F(HotKeyTest, AnAnswerForAReplacedOrDroppedRegistrationIsIgnored) {
+    desktop.answerLater = true;
+    hotKey->registerShortcut(kK, record());
+    auto late = std::exchange(desktop.done, nullptr);
+    hotKey->registerShortcut(kC, record());
+    late(HotKeyBinding{"Super+K"});
+    EXPECT_EQ(hotKey->state(), HotKey::State::waiting);
+    late = std::exchange(desktop.done, nullptr);
+    hotKey->unregister();
+    late(HotKeyError{HotKeyError::Reason::declined, 1});
+    EXPECT_EQ(hotKey->state(), HotKey::State::unregistered);
+    EXPECT_TRUE(answers.empty());
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(HotKeyTest, ADesktopThatNeverAnswersIsGivenUpAtTheBound) {
+    using namespace std::chrono_literals;
+    desktop.answerLater = true;
+    hotKey->registerShortcut(kC, record());
+    auto late = desktop.done;
+    queue.elapse(HotKey::kAnswerBound - 1ms);
+    EXPECT_EQ(hotKey->state(), HotKey::State::waiting);
+    queue.elapse(1ms);
+    EXPECT_THAT(answers, ElementsAre(false));
+    EXPECT_EQ(hotKey->refusal()->reason, HotKeyError::Reason::noAnswer);
+    EXPECT_FALSE(desktop.waiting);  // withdrawn from the desktop
+    EXPECT_EQ(log.lines.size(), 1u);
+    late(HotKeyBinding{"Super+C"});
+    EXPECT_EQ(hotKey->state(), HotKey::State::refused);
+}
+
+}  // namespace
+}  // namespace plenhall::testing

@@ -1,0 +1,314 @@
+// The preferences: what they load, announce and store, and the file that keeps them.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include <gmock/gmock.h>
+
+#include "prefs/page_zoom.h"
+#include "prefs/preference_file_store.h"
+#include "prefs/prefs.h"
+#include "support/fake_platform.h"
+
+namespace fs = std::filesystem;
+
+namespace plenhall::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST(Prefs, LoadsWhatIsStoredAndFallsBackSilently) {
+    FakeDefaults defaults;
+    Prefs fresh(defaults);
+    EXPECT_EQ(fresh.shortcut(), (Shortcut{8, 6400, "C"}));
+    EXPECT_EQ(fresh.displayMode(), DisplayMode::fullScreen);
+    EXPECT_EQ(fresh.pageZoom(), 100);
+    EXPECT_TRUE(defaults.entries.empty());  // nothing written
+    for (const char* mode : {"LargeWindow", "large", "", "fullScreen"}) {
+        defaults.setString("displayMode", mode);
+        EXPECT_EQ(Prefs(defaults).displayMode(), DisplayMode::fullScreen) << mode;
+    }
+    defaults.setData("displayMode", "largeWindow");  // of another kind
+    EXPECT_EQ(Prefs(defaults).displayMode(), DisplayMode::fullScreen);
+    defaults.setString("displayMode", "largeWindow");
+    EXPECT_EQ(Prefs(defaults).displayMode(), DisplayMode::largeWindow);
+
+    for (const char* bad : {R"({"keyCode":8,"carbonModifiers":6400})", "not json"}) {
+        defaults.setData("shortcut", bad);
+        EXPECT_EQ(Prefs(defaults).shortcut(), defaultShortcut());
+        EXPECT_EQ(defaults.dataForKey("shortcut"), bad);  // kept until the next assignment
+    }
+    defaults.setString("shortcut", R"({"keyCode":1,"carbonModifiers":256,"keyLabel":"S"})");
+    EXPECT_EQ(Prefs(defaults).shortcut(), defaultShortcut());  // a string is not data
+}
+
+TEST(Prefs, PageZoomStepsAndWhatIsStored) {
+    const std::tuple<int, int, int> steps[] = {{100, 110, 90}, {30, 50, 30},    {300, 300, 250},
+                                               {67, 80, 50},   {115, 125, 110}, {10, 30, 30}};
+    for (const auto& [from, in, out] : steps) {
+        EXPECT_EQ(zoomedIn(from), in) << from;
+        EXPECT_EQ(zoomedOut(from), out) << from;
+    }
+    const std::pair<std::optional<std::string>, int> stored[] = {
+        {"125", 125},  {"30", 30},   {"300", 300}, {std::nullopt, 100},
+        {"", 100},     {"115", 100}, {"-50", 100}, {"125 ", 100},
+        {"1.25", 100}, {"abc", 100}, {"310", 100}, {"99999999999999999", 100},
+    };
+    for (const auto& [text, percent] : stored) EXPECT_EQ(pageZoomFromStored(text), percent);
+}
+
+// Subscribers hear of a change before it is stored, so they can compare old and new.
+TEST(Prefs, AnnouncesBeforeStoringThenWrites) {
+    FakeDefaults defaults;
+    Prefs prefs(defaults);
+    std::vector<std::string> heard;
+    auto willChange = prefs.subscribeWillChange([&] { heard.push_back("will change"); });
+    auto shortcuts = prefs.subscribeShortcut([&](const Shortcut& s) {
+        heard.push_back(s.keyLabel + " over " + prefs.shortcut().keyLabel + ", " +
+                        (defaults.dataForKey("shortcut") ? "written" : "unwritten"));
+    });
+    auto modes = prefs.subscribeDisplayMode(
+        [&](const DisplayMode& m) {
+            heard.push_back(std::string(rawValue(m)) + " over " +
+                            std::string(rawValue(prefs.displayMode())));
+        },
+        Delivery::laterValuesOnly);
+    prefs.setShortcut(Shortcut{40, 0x300, "K"});
+    prefs.setDisplayMode(DisplayMode::largeWindow);
+    prefs.setDisplayMode(DisplayMode::largeWindow);  // equal: announced all the same
+    EXPECT_THAT(heard, ElementsAre("C over C, unwritten", "will change", "K over C, unwritten",
+                                   "will change", "largeWindow over fullScreen", "will change",
+                                   "largeWindow over largeWindow"));
+    EXPECT_EQ(Prefs(defaults).shortcut(), (Shortcut{40, 0x300, "K"}));
+    EXPECT_EQ(Prefs(defaults).displayMode(), DisplayMode::largeWindow);
+
+    // Cancelled, or cancelled by another during a delivery: nothing more is heard.
+    heard.clear();
+    Subscription second;
+    auto first = prefs.subscribeWillChange([&] { second.cancel(); });
+    second = prefs.subscribeWillChange([&] { heard.push_back("second"); });
+    shortcuts.cancel();
+    prefs.setShortcut(defaultShortcut());
+    EXPECT_THAT(heard, ElementsAre("will change"));
+}
+
+class PreferenceFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = fs::path(::testing::TempDir()) / ("prefs-" + std::to_string(getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "d");
+        path = (dir / "d/preferences.json").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string read(const fs::path& file) {
+        std::stringstream buffer;
+        buffer << std::ifstream(file, std::ios::binary).rdbuf();
+        return buffer.str();
+    }
+    void write(const std::string& contents) { std::ofstream(path, std::ios::binary) << contents; }
+    std::vector<std::string> files() {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir / "d"))
+            names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    bool holds(const std::string& text) { return read(path).find(text) != std::string::npos; }
+
+    fs::path dir;
+    std::string path;
+    FakeLog log;
+    FakeMainQueue queue;
+};
+
+TEST_F(PreferenceFile, EntriesKeepTheirKindAcrossARestart) {
+    std::vector<std::string> binary;  // every length of a base64 group, and its padding
+    for (std::size_t n = 1; n <= 8; ++n)
+        binary.push_back(std::string(n, '\xfb') + std::string(1, char(n)));
+    {
+        PreferenceFileStore store(path, log, queue);
+        store.setData("shortcut", R"({"keyCode":8})");
+        for (std::size_t i = 0; i < binary.size(); ++i)
+            store.setData("b" + std::to_string(i), binary[i]);
+        store.setString("displayMode", "largeWindow");
+        store.setBool("hasOnboarded", true);
+        store.setBool("off", false);
+    }
+    EXPECT_TRUE(holds(R"("displayMode": "largeWindow")"));  // readable by people
+    EXPECT_TRUE(holds(R"("shortcut": {)"
+                      "\n"
+                      R"(    "data": "{\"keyCode\":8}")"));
+    EXPECT_TRUE(holds(R"("b2": {)"
+                      "\n"
+                      R"(    "base64": "+/v7Aw==")"));
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    PreferenceFileStore store(path, log, queue);
+    EXPECT_EQ(store.dataForKey("shortcut"), R"({"keyCode":8})");
+    for (std::size_t i = 0; i < binary.size(); ++i)
+        EXPECT_EQ(store.dataForKey("b" + std::to_string(i)), binary[i]);
+    EXPECT_EQ(store.stringForKey("displayMode"), "largeWindow");
+    EXPECT_TRUE(store.boolForKey("hasOnboarded"));
+    EXPECT_FALSE(store.boolForKey("off"));
+    EXPECT_FALSE(store.stringForKey("shortcut"));  // each kind reads only as itself
+    EXPECT_FALSE(store.dataForKey("displayMode"));
+    EXPECT_FALSE(store.boolForKey("displayMode"));
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(PreferenceFile, EntriesItCannotReadAreLeftAloneAndKept) {
+    write(R"({"future": {"kind": [1]}, "count": 3, "d1": {"data": "x", "base64": "eA=="},)"
+          R"( "d2": {"base64": "e$=="}, "d3": {"base64": 4}, "d4": {"data": 4}, "d5": "x"})");
+    PreferenceFileStore store(path, log, queue);
+    for (const char* key : {"count", "d1", "d2", "d3", "d4", "d5", "future"})
+        EXPECT_FALSE(store.dataForKey(key)) << key;
+    EXPECT_FALSE(store.stringForKey("count"));
+    store.setBool("hasOnboarded", true);
+    store.synchronize();
+    EXPECT_TRUE(holds(R"("future": {)"));
+    EXPECT_TRUE(holds(R"("count": 3)"));
+}
+
+TEST_F(PreferenceFile, AnUnreadableFileIsSetAsideNotOverwritten) {
+    const std::string cases[] = {"{\"displayMode\": \"largeWindow\"", "[1, 2]", "\"text\"",
+                                 "\xff\xfe garbage",
+                                 "{\"a\": \"" + std::string(4 << 20, 'x') + "\"}"};
+    for (const auto& contents : cases) {
+        TearDown(), SetUp();
+        write(contents);
+        PreferenceFileStore store(path, log, queue);
+        EXPECT_FALSE(store.stringForKey("a")) << contents.size();
+        store.setBool("hasOnboarded", true);
+        store.synchronize();
+        auto names = files();
+        ASSERT_EQ(names.size(), 2u) << contents.size();
+        EXPECT_EQ(names[1].rfind("preferences.json.unreadable-", 0), 0u);
+        EXPECT_EQ(read(dir / "d" / names[1]), contents);
+        EXPECT_TRUE(holds("hasOnboarded"));
+    }
+    EXPECT_THAT(log.lines.back(), ::testing::HasSubstr("moved it to"));
+    write("  \n");  // empty: an empty store
+    log.lines.clear();
+    PreferenceFileStore empty(path, log, queue);
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(PreferenceFile, LeftoverTemporaryFilesAreRemovedAtStart) {
+    write(R"({"displayMode": "largeWindow"})");
+    std::ofstream(path + ".tmp-AbC123") << "half written";
+    std::ofstream(path + ".tmp-AbC12") << "not ours";
+    std::ofstream(path + ".tmp-notours-long") << "not ours";
+    PreferenceFileStore store(path, log, queue);
+    EXPECT_EQ(store.stringForKey("displayMode"), "largeWindow");
+    EXPECT_EQ(files(), (std::vector<std::string>{"preferences.json", "preferences.json.tmp-AbC12",
+                                                 "preferences.json.tmp-notours-long"}));
+}
+
+TEST_F(PreferenceFile, ABurstIsWrittenOnceAndNothingIsLostAtQuit) {
+    write(R"({"pageZoom": "100"})");
+    {
+        PreferenceFileStore store(path, log, queue);
+        for (const char* percent : {"110", "125", "150"}) store.setString("pageZoom", percent);
+        queue.elapse(kPreferenceWriteDelay - std::chrono::milliseconds(1));
+        EXPECT_EQ(read(path), R"({"pageZoom": "100"})");
+        queue.elapse(std::chrono::milliseconds(1));
+        EXPECT_TRUE(holds(R"("pageZoom": "150")"));
+        store.setString("pageZoom", "250");
+        store.synchronize();
+        EXPECT_TRUE(holds(R"("pageZoom": "250")"));
+        store.setString("pageZoom", "300");
+    }
+    EXPECT_TRUE(holds(R"("pageZoom": "300")"));
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(PreferenceFile, WhereItCannotBeWrittenValuesStayInMemoryWithOneLine) {
+    fs::remove_all(dir / "d");
+    std::ofstream(dir / "d") << "a file where the directory should be";
+    PreferenceFileStore store(path, log, queue);
+    store.setString("displayMode", "largeWindow");
+    queue.elapse(kPreferenceWriteDelay);
+    store.setBool("hasOnboarded", true);
+    store.synchronize();
+    EXPECT_EQ(store.stringForKey("displayMode"), "largeWindow");
+    EXPECT_THAT(log.lines, ElementsAre(::testing::HasSubstr("not saved")));
+}
+
+TEST_F(PreferenceFile, ASymbolicLinkStaysALinkToTheFileItNames) {
+    const std::tuple<std::string, std::string, bool> cases[] = {
+        // the link, the file written, whether it exists
+        {"/dotfiles/prefs.json", "/dotfiles/prefs.json", true},
+        {"../dotfiles/prefs.json", "/dotfiles/prefs.json", true},
+        {"/dotfiles/new/prefs.json", "/dotfiles/new/prefs.json", false},
+        {"/middle.json", "/dotfiles/prefs.json", true},  // a link to a link
+    };
+    for (const auto& [link, target, exists] : cases) {
+        TearDown(), SetUp();
+        fs::create_directories(dir / "dotfiles");
+        if (exists) std::ofstream(dir.string() + target) << R"({"displayMode": "fullScreen"})";
+        fs::create_symlink(dir / "dotfiles/prefs.json", dir / "middle.json");
+        fs::create_symlink(link.front() == '/' ? dir.string() + link : link, path);
+        {
+            PreferenceFileStore store(path, log, queue);
+            EXPECT_EQ(store.stringForKey("displayMode").has_value(), exists) << link;
+            store.setString("displayMode", "largeWindow");
+        }
+        EXPECT_TRUE(fs::is_symlink(path)) << link;
+        EXPECT_NE(read(dir.string() + target).find("largeWindow"), std::string::npos) << link;
+        EXPECT_EQ(files(), std::vector<std::string>{"preferences.json"}) << link;
+    }
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(PreferenceFile, AKillAtAnyMomentLeavesAWholeFile) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 60; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            PreferenceFileStore store(path, log, queue);
+            for (int i = 0;; ++i) {
+                store.setString("displayMode", "value-" + std::to_string(i));
+                store.setData("shortcut", std::string(200 + i % 300, 'x'));
+                store.synchronize();
+            }
+        }
+        usleep(1000 + random() % 15000);
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        PreferenceFileStore store(path, log, queue);
+        EXPECT_TRUE(log.lines.empty()) << round;
+        EXPECT_EQ(store.stringForKey("displayMode").value_or("value-").rfind("value-", 0), 0u);
+        for (const auto& name : files()) EXPECT_EQ(name, "preferences.json") << round;
+    }
+}
+
+TEST_F(PreferenceFile, AFullDiskKeepsTheOldFileWhole) {
+    PreferenceFileStore(path, log, queue).setString("displayMode", "fullScreen");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);  // files may not grow past a few bytes
+        rlimit limit{16, 16};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        PreferenceFileStore store(path, log, queue);
+        store.setString("displayMode", "largeWindow");
+        store.synchronize();
+        _exit(store.stringForKey("displayMode") == "largeWindow" && log.lines.size() == 1 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(PreferenceFileStore(path, log, queue).stringForKey("displayMode"), "fullScreen");
+    EXPECT_EQ(files(), std::vector<std::string>{"preferences.json"});
+}
+
+}  // namespace
+}  // namespace plenhall::testing

@@ -1,0 +1,381 @@
+// Updates: the feed, the versions in it, and what the user is told.
+#include <gmock/gmock.h>
+
+#include "support/fake_platform.h"
+#include "update/updater.h"
+
+namespace plenhall::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST(Versions, NumbersThenPreReleaseTags) {
+    const std::tuple<const char*, const char*, int> cases[] = {
+        {"1.0", "1.0", 0},   {"1.10", "1.9", 1},      {"1.0.1", "1.0", 1},
+        {"1.0", "1.0b1", 1}, {"1.0b2", "1.0b1", 1},   {"1.0rc1", "1.0beta2", 1},
+        {"2", "10", -1},     {"010", "10", 0},        {"1.0", "1.0.0", -1},
+        {"1.2a", "1.2", -1}, {"1.2 beta", "1.2", -1}, {"", "1", -1},
+        {"", "", 0},         {"abc", "1", -1},        {"99999999999999999999999", "1", 1},
+        {"1.0.", "1.0", 1},  {"1..2", "1.2", -1},     {"1.0 b", "1.0 a", 1},
+    };
+    for (const auto& [a, b, expected] : cases) {
+        EXPECT_EQ(compareVersions(a, b), expected) << a << " vs " << b;
+        EXPECT_EQ(compareVersions(b, a), -expected) << b << " vs " << a;
+    }
+}
+
+TEST(Appcast, ReadsItemsFromElementsAndEnclosures) {
+    const char* feed = R"(<?xml version="1.0" encoding="utf-8"?>
+<!-- the project's feed -->
+<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle">
+  <channel><title>Plenhall</title>
+    <item>
+      <title> Version 1.2 &amp; &lt;more&gt; &quot;&apos;&#65;&#x42;&#xe9;&#x20AC;&#x1F4C5;</title>
+      <link> https://plenhall.com/download </link>
+      <sparkle:releaseNotesLink>https://plenhall.com/notes/1.2</sparkle:releaseNotesLink>
+      <enclosure url="https://plenhall.com/p-1.2.tar.gz" sparkle:version=" 120 " sparkle:shortVersionString="1.2 "/>
+    </item>
+    <item>
+      <title><![CDATA[Version <1.1>]]></title>
+      <sp:version xmlns:sp="http://www.andymatuschak.org/xml-namespaces/sparkle">110</sp:version>
+      <enclosure url=' https://plenhall.com/p-1.1.tar.gz '/>
+      <item><title>inner</title></item>
+    </item>
+    <item><title>no version</title><sparkle:shortVersionString>x</sparkle:shortVersionString></item>
+  </channel>
+</rss>)";
+    auto result = parseAppcast(feed);
+    ASSERT_TRUE(std::holds_alternative<std::vector<AppcastItem>>(result))
+        << std::get<AppcastError>(result).reason;
+    const auto& items = std::get<std::vector<AppcastItem>>(result);
+    EXPECT_THAT(items, ElementsAre(AppcastItem{"Version 1.2 & <more> \"'AB\u00e9\u20ac\U0001F4C5",
+                                               "120", "1.2", "https://plenhall.com/notes/1.2",
+                                               "https://plenhall.com/download"},
+                                   AppcastItem{"Version <1.1>", "110", "110", "",
+                                               "https://plenhall.com/p-1.1.tar.gz"},
+                                   AppcastItem{"no version", "", "x", "", ""}));
+    EXPECT_EQ(newestUpdate(items, "119")->shortVersion, "1.2");
+    EXPECT_FALSE(newestUpdate(items, "120"));
+    EXPECT_FALSE(newestUpdate({}, "1"));
+    EXPECT_TRUE(std::get<std::vector<AppcastItem>>(parseAppcast("<rss><channel/></rss>")).empty());
+}
+
+// Versions reach a dialog: an item whose versions are long or not plain text is passed over.
+TEST(Appcast, OnlyItemsWithShowableVersionsAreOffered) {
+    const std::pair<std::string, std::string> unshowable[] = {
+        {"200", std::string(kMaxVersionBytes + 1, '9')},
+        {std::string(kMaxVersionBytes + 1, '9'), "2.0"},
+        {"200", "2.0\xff"},
+        {"200", "2.0\xc0\xae"},  // an overlong "."
+        {"200", "2.0\xe0\x80\xae"},
+        {"200", "2.0\xed\xa0\x80"},
+        {"200", "2.0\xf4\x90\x80\x80"},
+        {"200", "2.0\xe2\x82"},
+        {"200", "2.0\n\nGet it from example.com"},
+        {"200", "\u202e0.2"},
+        {"200", "\u20662"},
+        {"200", "2\u200f"},
+        {"200", "2\u0085"},
+        {"200", "\x7f"},
+    };
+    const AppcastItem older{"", "150", "1.5", "", "https://plenhall.com/d"};
+    for (const auto& [version, shortVersion] : unshowable) {
+        const AppcastItem item{"", version, shortVersion, "", "https://plenhall.com/d"};
+        EXPECT_EQ(newestUpdate({item, older}, "100"), older) << shortVersion;
+    }
+    for (const std::string& fine :
+         {std::string(kMaxVersionBytes - 2, '9') + "\u00fc",
+          std::string("2\u00a0\u0800\U00010000\u206a\u202f\u2065\u2029\u061d")}) {
+        const AppcastItem item{"", "200", fine, "", "https://plenhall.com/d"};
+        EXPECT_EQ(newestUpdate({item, older}, "100"), item) << fine;
+    }
+}
+
+TEST(Appcast, MalformedFeedsAreFailuresNotGuesses) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "the feed is empty"},
+        {"  <!-- x --> <?pi?>\n", "the feed is empty"},
+        {"<html><body>Not found</body></html>", "the feed is not RSS"},
+        {"<rss><channel>", "the feed ends inside <channel>"},
+        {"<rss><channel></rss>", "mismatched end tag </rss>"},
+        {"<rss></rss><rss></rss>", "more than one root element"},
+        {"<rss><item><title>&bogus;</title></item></rss>", "unknown entity &bogus;"},
+        {"<rss>&#0;</rss>", "character reference out of range"},
+        {"<rss>&#xD800;</rss>", "character reference out of range"},
+        {"<rss>&#x110000;</rss>", "character reference out of range"},
+        {"<rss>&#x;</rss>", "malformed character reference"},
+        {"<rss>&#x1g;</rss>", "malformed character reference"},
+        {"<rss>&amp</rss>", "malformed reference"},
+        {"<rss>&abcdefghijkl;</rss>", "malformed reference"},
+        {"<rss>&abcdefghijk;</rss>", "unknown entity &abcdefghijk;"},
+        {"<rss a=b></rss>", "unquoted attribute value"},
+        {"<rss a></rss>", "attribute without a value"},
+        {"<rss a=\"b></rss>", "'<' inside a value"},
+        {"<rss a=\"b", "unterminated attribute value"},
+        {"<rss a=\"b\"", "unterminated tag <rss>"},
+        {"<rss></rss >x", "text outside the root element"},
+        {"<rss></rss x>", "malformed end tag </rss>"},
+        {"<![CDATA[x]]><rss/>", "text outside the root element"},
+        {"<!DOCTYPE rss [<!ENTITY a \"aaaa\">]><rss></rss>",
+         "document type declarations are not accepted"},
+        {"<rss><!-- never ends", "unterminated comment"},
+        {"<rss><?pi never ends", "unterminated processing instruction"},
+        {"<rss><![CDATA[ never ends", "unterminated CDATA section"},
+        {"<rss></1>", "malformed name"},
+        // What a reason quotes of the feed is plain text and short: reasons reach a dialog.
+        {"<rss><a\xff\xe2\x80\xae>", "the feed ends inside <a\uFFFD\uFFFD>"},
+        {"<rss></" + std::string(100, 'a') + ">",
+         "mismatched end tag </" + std::string(40, 'a') + "\u2026>"},
+    };
+    for (const auto& [xml, reason] : cases) {
+        auto result = parseAppcast(xml);
+        ASSERT_TRUE(std::holds_alternative<AppcastError>(result)) << xml;
+        EXPECT_EQ(std::get<AppcastError>(result).reason, reason) << xml;
+    }
+    std::string deep = "<rss>";
+    for (std::size_t i = 1; i < 64; ++i) deep += "<a>";
+    EXPECT_EQ(std::get<AppcastError>(parseAppcast(deep)).reason, "the feed ends inside <a>");
+    EXPECT_EQ(std::get<AppcastError>(parseAppcast(deep + "<a>")).reason,
+              "the feed nests too deeply");
+}
+
+TEST(FeedRule, HttpsOrPlainHttpOnLoopback) {
+    using V = FeedVerdict;
+    const std::pair<const char*, V> cases[] = {
+        {"https://plenhall.com/appcast.xml", V::allowed},
+        {"http://127.0.0.1:8080/a.xml", V::allowed},
+        {"http://localhost/a.xml", V::allowed},
+        {"http://[::1]:80/a.xml", V::allowed},
+        {"http://plenhall.com/a.xml", V::insecure},
+        {"http://127.0.0.1.x.com/a.xml", V::insecure},
+        {"http://localhost@x.com/a.xml", V::insecure},
+        {"ftp://plenhall.com/a.xml", V::insecure},
+        {"HTTPS://plenhall.com/a.xml", V::insecure},
+        {"plenhall.com/a.xml", V::invalid},
+        {"https://", V::invalid},
+        {"https:a.xml", V::invalid},
+    };
+    for (const auto& [feed, verdict] : cases) EXPECT_EQ(checkFeed(feed), verdict) << feed;
+    // A redirect never ends on a weaker connection than the one it came from.
+    const std::tuple<const char*, const char*, V> redirects[] = {
+        {"https://a.com/f", "https://cdn.x.net/f", V::allowed},
+        {"https://a.com/f", "http://127.0.0.1/f", V::insecure},
+        {"http://127.0.0.1/f", "https://a.com/f", V::allowed},
+        {"http://127.0.0.1/f", "http://localhost/f", V::allowed},
+        {"http://127.0.0.1/f", "http://a.com/f", V::insecure},
+    };
+    for (const auto& [from, to, verdict] : redirects) EXPECT_EQ(checkRedirect(from, to), verdict);
+}
+
+std::string feedOf(std::string notes, std::string download, std::string version = "50") {
+    return "<rss><channel><item><title>x</title><link>" + download +
+           "</link><sparkle:releaseNotesLink>" + notes +
+           R"(</sparkle:releaseNotesLink><enclosure url="https://plenhall.com/p.tar.gz" )"
+           R"(sparkle:version=")" +
+           version + R"(" sparkle:shortVersionString="1.5"/></item></channel></rss>)";
+}
+const std::string kNewer = feedOf("https://plenhall.com/n", "https://plenhall.com/d");
+const std::string kSame = feedOf("", "https://plenhall.com/d", "42");
+
+class Updates : public ::testing::Test {
+  public:
+    // The fake desktop's build: 1.4.2 (42), its feed https://plenhall.com/appcast.xml.
+    void make(UpdateSchedule schedule = UpdateSchedule::automatic,
+              std::optional<std::string> feed = std::nullopt) {
+        auto settings = UpdaterSettings::fromInfo(desktop.info);
+        if (feed) settings.feed = *feed;
+        updater = std::make_unique<Updater>(
+            UpdaterServices{desktop.mainQueue, desktop.http, desktop.sheets, desktop.workspace,
+                            desktop.log},
+            settings, schedule,
+            [this] { alertsWhenNoticed.push_back(desktop.sheets.alerts.size()); });
+    }
+    // What a check the user asked for shows, with the feed answering so.
+    std::vector<std::string> check(std::optional<HttpResult> answer,
+                                   std::optional<std::string> feed = {}) {
+        desktop.sheets.alerts.clear();
+        make(UpdateSchedule::onRequestOnly, std::move(feed));
+        updater->checkForUpdates();
+        if (answer) desktop.http.answer(std::move(*answer));
+        if (desktop.sheets.alerts.size() != 1) return {};
+        const auto& a = desktop.sheets.alerts.front().alert;
+        std::vector<std::string> shown{a.messageText, a.informativeText, a.role};
+        shown.insert(shown.end(), a.buttons.begin(), a.buttons.end());
+        return shown;
+    }
+    FakePlatform desktop;
+    std::unique_ptr<Updater> updater;
+    std::vector<std::size_t> alertsWhenNoticed;
+};
+
+TEST_F(Updates, ChecksTenSecondsAfterLaunchThenDailyQuietly) {
+    make();
+    desktop.clock.advance(9.9);
+    EXPECT_TRUE(desktop.http.sent.empty());
+    desktop.clock.advance(0.1);
+    ASSERT_EQ(desktop.http.sent.size(), 1u);
+    const auto& sent = desktop.http.sent[0];
+    EXPECT_EQ(sent.url, "https://plenhall.com/appcast.xml");
+    EXPECT_EQ(sent.userAgent, "PlenhallDesktop/1.4.2");
+    EXPECT_EQ(sent.maxBytes, 2u * 1024 * 1024);
+    EXPECT_EQ(sent.deadline, std::chrono::seconds(60));
+    desktop.http.answer(kSame);
+    desktop.clock.advance(24 * 3600 - 1);
+    EXPECT_EQ(desktop.http.sent.size(), 1u);
+    desktop.clock.advance(1);
+    desktop.http.answer(HttpError{HttpFailure::network, 0, "Connection refused"});
+    desktop.clock.advance(24 * 3600);
+    desktop.http.answer(std::string("\xff<rss><item>"));
+    desktop.clock.advance(24 * 3600);
+    desktop.http.answer(feedOf("", "http://plenhall.com/d"));
+    EXPECT_TRUE(desktop.sheets.alerts.empty());  // failures of scheduled checks: the log only
+    const std::string prefix = "PlenhallDesktop: update check failed: ";
+    EXPECT_THAT(
+        desktop.log.lines,
+        ElementsAre(prefix + "Connection refused",
+                    prefix + "the update feed is unreadable: text outside the root element",
+                    prefix + "the update feed has no secure download link for its new version"));
+
+    make(UpdateSchedule::onRequestOnly);
+    desktop.clock.advance(3 * 24 * 3600);
+    make(UpdateSchedule::automatic, "");  // updates from the package manager
+    desktop.clock.advance(3 * 24 * 3600);
+    EXPECT_EQ(desktop.http.sent.size(), 4u);
+}
+
+// What people read: pinned once.
+TEST_F(Updates, EveryTextAUserCheckShows) {
+    const std::string failed = "Plenhall couldn't check for updates.";
+    const std::string status = "update-status";
+    EXPECT_THAT(check(std::nullopt, ""),
+                ElementsAre("Updates for Plenhall come from your system's package manager.",
+                            "Use your software centre or package manager to keep it up to date.",
+                            status, "OK"));
+    EXPECT_THAT(check(kSame),
+                ElementsAre("You're up to date.", "Plenhall 1.4.2 is the newest version available.",
+                            status, "OK"));
+    EXPECT_THAT(check(kNewer),
+                ElementsAre("Plenhall 1.5 is available.",
+                            "You have 1.4.2. Get the new version from its download page.", "update",
+                            "Release Notes", "Later", "Download"));
+    EXPECT_THAT(
+        check(std::string("<html/>")),
+        ElementsAre(failed, "The update feed is unreadable: the feed is not RSS.", status, "OK"));
+    EXPECT_THAT(
+        check(feedOf("", "http://plenhall.com/d")),
+        ElementsAre(failed, "The update feed has no secure download link for its new version.",
+                    status, "OK"));
+    const std::pair<HttpResult, std::string> failures[] = {
+        {HttpError{HttpFailure::network, 0, "Could not resolve host"}, "Could not resolve host"},
+        {HttpError{HttpFailure::status, 404, "Not Found"},
+         "the update server answered 404 Not Found"},
+        {HttpError{HttpFailure::tooLarge, 0, ""},
+         "the update feed is larger than any feed should be"},
+        {HttpError{HttpFailure::timedOut, 0, ""}, "the update server did not answer in time"},
+        {HttpError{HttpFailure::invalidAddress, 0, ""},
+         "the update feed address is not a valid URL"},
+        {HttpRedirect{"http://plenhall.com/appcast.xml"},
+         "the update server redirected to an address that is not https"},
+    };
+    auto because = [&](const std::string& reason) {
+        return ElementsAre(failed,
+                           "Check your internet connection, then try again (" + reason + ").",
+                           status, "OK");
+    };
+    for (const auto& [answer, reason] : failures) EXPECT_THAT(check(answer), because(reason));
+    EXPECT_THAT(check(std::nullopt, "appcast.xml"),
+                because("the update feed address is not a valid URL"));
+    EXPECT_THAT(check(std::nullopt, "http://plenhall.com/a.xml"),
+                because("the update feed must be an https address"));
+    EXPECT_TRUE(desktop.log.lines.empty());
+}
+
+// An https feed vouches only for https pages; a loopback feed over plain http may name http ones.
+TEST_F(Updates, OffersTheNewestItemWithLinksAsSecureAsTheFeed) {
+    make();
+    desktop.clock.advance(10);
+    desktop.http.answer("<rss>" + feedOf("", "https://plenhall.com/d45", "45") +
+                        feedOf("https://plenhall.com/n6", "https://plenhall.com/d6", "60") +
+                        feedOf("", "http://plenhall.com/d7", "70") +
+                        feedOf("", "https://x/d3", "30") + "</rss>");
+    ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
+    EXPECT_THAT(alertsWhenNoticed, ElementsAre(0u));  // the calendar goes before the offer comes
+    EXPECT_EQ(desktop.sheets.alerts.front().alert.defaultButton, 2u);
+    for (int response = kAlertFirstButtonReturn - 1; response < kAlertFirstButtonReturn + 4;
+         ++response)
+        desktop.sheets.alerts.front().done(response, std::nullopt);
+    EXPECT_THAT(desktop.workspace.opened,
+                ElementsAre("https://plenhall.com/n6", "https://plenhall.com/d6"));
+
+    const std::string loopback = "http://127.0.0.1/appcast.xml";
+    const std::tuple<std::optional<std::string>, std::string, std::string, std::vector<std::string>>
+        cases[] = {
+            {{}, "http://plenhall.com/n", "https://plenhall.com/d", {"Later", "Download"}},
+            {{}, "javascript:alert(1)", "https://plenhall.com/d", {"Later", "Download"}},
+            {{}, "https:n", "https://plenhall.com/d", {"Later", "Download"}},
+            {{}, "", "file:///bin/sh", {"OK"}},
+            {{}, "", "https:plenhall.com/d", {"OK"}},
+            {loopback,
+             "http://127.0.0.1/n",
+             "http://localhost/d",
+             {"Release Notes", "Later", "Download"}},
+            {loopback, "", "smb://share/p", {"OK"}},
+        };
+    for (const auto& [feed, notes, download, buttons] : cases) {
+        auto shown = check(feedOf(notes, download), feed);
+        EXPECT_EQ(std::vector<std::string>(shown.begin() + 3, shown.end()), buttons) << download;
+    }
+}
+
+// The client follows no redirect; the updater follows a few, on https, within the one deadline.
+TEST_F(Updates, RedirectsAreFollowedOnlyOnHttpsAndWithinOneDeadline) {
+    make(UpdateSchedule::onRequestOnly);
+    updater->checkForUpdates();
+    desktop.http.answer(HttpRedirect{"https://cdn.example.net/feed.xml"});
+    ASSERT_EQ(desktop.http.sent.size(), 2u);
+    EXPECT_EQ(desktop.http.sent[1].url, "https://cdn.example.net/feed.xml");
+    EXPECT_EQ(desktop.http.sent[1].userAgent, "PlenhallDesktop/1.4.2");
+    desktop.http.answer(kNewer);
+    EXPECT_EQ(desktop.sheets.alerts.back().alert.messageText, "Plenhall 1.5 is available.");
+
+    auto failedWith = [this](const std::string& reason) {
+        EXPECT_TRUE(desktop.http.waiting.empty()) << reason;
+        EXPECT_EQ(desktop.sheets.alerts.back().alert.informativeText,
+                  "Check your internet connection, then try again (" + reason + ").");
+    };
+    updater->checkForUpdates();
+    for (int hop = 0; hop < Updater::kMaxRedirects; ++hop)
+        desktop.http.answer(HttpRedirect{"https://plenhall.com/appcast.xml"});
+    EXPECT_EQ(desktop.http.waiting.size(), 1u);  // five are followed
+    desktop.http.answer(HttpRedirect{"https://plenhall.com/appcast.xml"});
+    failedWith("the update server redirected too many times");
+
+    updater->checkForUpdates();
+    desktop.clock.advance(40);
+    desktop.http.answer(HttpRedirect{"https://cdn.example.net/feed.xml"});
+    desktop.clock.advance(20);
+    failedWith("the update server did not answer in time");
+}
+
+TEST_F(Updates, ACheckInFlightAnswersTheUserTooAndGoesWithTheUpdater) {
+    make();
+    desktop.clock.advance(10);
+    updater->checkForUpdates();
+    updater->checkForUpdates();
+    EXPECT_EQ(desktop.http.sent.size(), 1u);
+    desktop.http.answer(kSame);
+    ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
+    EXPECT_EQ(desktop.sheets.alerts.front().alert.messageText, "You're up to date.");
+    updater->checkForUpdates();
+    EXPECT_EQ(desktop.http.sent.size(), 2u);
+    desktop.http.answer(kNewer);
+    updater->checkForUpdates();
+    updater.reset();  // the offer on screen still works
+    EXPECT_TRUE(desktop.http.waiting.empty());
+    desktop.clock.advance(7 * 24 * 3600);
+    desktop.sheets.alerts.back().done(kAlertFirstButtonReturn + 2, std::nullopt);
+    EXPECT_THAT(desktop.workspace.opened, ElementsAre("https://plenhall.com/d"));
+}
+
+}  // namespace
+}  // namespace plenhall::testing
