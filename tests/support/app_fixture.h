@@ -32,19 +32,17 @@ class AppFixture : public ::testing::Test {
         app->applicationDidFinishLaunching();
     }
 
-    FakeWindow& calendar() { return *desktop.windows.overlay; }
-    FakeWindow& settingsWindow() { return *desktop.windows.settings; }
-    FakeWebView& webView() { return *desktop.webViews.last; }
-    FakeStatusItem& statusItem() { return *desktop.statusBar.last; }
+    FakeWindow& calendar() { return *desktop.calendar; }
+    FakeWindow& settingsWindow() { return *desktop.settings; }
+    FakeWebView& webView() { return *desktop.webView; }
+    FakeStatusItem& statusItem() { return *desktop.item; }
     SettingsModel& model() { return app->settings()->model(); }
-    // The settings window as the user sees it after the current change.
+    // The settings window's node with `id` as the user sees it after the current change.
     const ViewNode& settingsNode(const std::string& id) {
         desktop.mainQueue.drain();
         const ViewNode* node = findNode(settingsWindow().shown, id);
-        if (!node) throw std::runtime_error("no node " + id);
-        return *node;
+        return node ? *node : throw std::runtime_error("no node " + id);
     }
-
     // The user presses the global shortcut; its action runs from the main queue.
     void pressHotKey() {
         ASSERT_TRUE(desktop.hotKeys.press());
@@ -52,12 +50,12 @@ class AppFixture : public ::testing::Test {
     }
     void calendarBecomesKey() {
         calendar().key = true;
-        desktop.notifications.post(Notification::windowDidBecomeKey, &calendar());
+        desktop.post(Notification::windowDidBecomeKey, &calendar());
     }
     // The user clicks into another application.
     void applicationResigns() {
         calendar().key = settingsWindow().key = false;
-        desktop.notifications.post(Notification::applicationDidResignActive);
+        desktop.post(Notification::applicationDidResignActive);
     }
     void menu(MenuAction action) { desktop.application.target->performMenuAction(action); }
 

@@ -1,8 +1,5 @@
 #include "support/fake_platform.h"
 
-#include <algorithm>
-#include <utility>
-
 namespace plenhall::testing {
 
 class FakeMainQueue::FakeTimer final : public MainQueue::Timer {
@@ -47,52 +44,7 @@ void FakeMainQueue::elapse(std::chrono::milliseconds elapsed) {
     steady_ = end;
 }
 
-void FakeWindow::invalidateHostedView() {
-    queue->async([this, alive = std::weak_ptr<bool>(alive_)] {
-        if (alive.lock() && body) shown = body();
-    });
-}
-
-void FakeWebView::loadRequest(const URLRequest& request) {
-    page = request.url;
-    ++loads;
-    answer_.reset();
-    if (answersAfter) answer_ = queue_.asyncAfter(*answersAfter, [this] { commit(), finish(); });
-}
-
-void FakeWebView::failProvisional(WebFailure failure, std::optional<std::string> url) {
-    answer_.reset();
-    navigation->didFailProvisionalNavigation(WebError{failure, "Fake", 1, "failed", url});
-    navigation->didFinishNavigation();
-}
-
-void FakeWebView::failCommitted(WebFailure failure) {
-    answer_.reset();
-    navigation->didFailNavigation(WebError{failure, "Fake", 1, "failed"});
-    navigation->didFinishNavigation();
-}
-
-void FakeHotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
-                                 std::function<void(const HotKeyRegistration&)> whenDone) {
-    registered.reset();
-    waiting = Keys{keyCode, modifiers};
-    done = std::move(whenDone);
-    if (answerLater) return;
-    if (std::find(taken.begin(), taken.end(), *waiting) != taken.end()) {
-        answer(refusal);
-    } else {
-        answer(HotKeyBinding{trigger});
-    }
-}
-
-bool FakeHotKeys::answer(const HotKeyRegistration& registration) {
-    if (!waiting) return false;
-    if (registration) registered = waiting;
-    waiting.reset();
-    std::exchange(done, nullptr)(registration);
-    return true;
-}
-
+// Cancelled by its owner: a request destroyed before its answer never hears one.
 class FakeRequest final : public HttpClient::Request {
   public:
     FakeRequest(FakeHttpClient& client, std::uint64_t id) : client_(client), id_(id) {}
@@ -106,16 +58,8 @@ class FakeRequest final : public HttpClient::Request {
 std::unique_ptr<HttpClient::Request> FakeHttpClient::get(
     const HttpRequest& request, std::function<void(HttpResult)> completion) {
     sent.push_back(request);
-    waiting.emplace(++next_, std::move(completion));
-    return std::make_unique<FakeRequest>(*this, next_);
-}
-
-bool FakeHttpClient::answer(HttpResult result) {
-    if (waiting.empty()) return false;
-    auto completion = std::move(waiting.begin()->second);
-    waiting.erase(waiting.begin());
-    completion(std::move(result));
-    return true;
+    waiting.emplace(sent.size(), std::move(completion));
+    return std::make_unique<FakeRequest>(*this, sent.size());
 }
 
 }  // namespace plenhall::testing

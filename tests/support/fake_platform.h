@@ -3,6 +3,7 @@
 // focus change, a load failure, a dialog's answer, a server's answer, the clock moving on).
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -57,53 +58,42 @@ class FakeLog final : public Log {
     std::vector<std::string> lines;
 };
 
-// Entries keep their kind, as the real store does; `saved` is what a synchronize left on disk.
+// Entries keep their kind, as the real store does: each is "d:", "s:" or "b:" and its value.
 class FakeDefaults final : public UserDefaults {
   public:
-    enum class Kind { data, string, boolean };
-    struct Entry {
-        Kind kind;
-        std::string text;
-        bool operator==(const Entry&) const = default;
-    };
-    using Entries = std::map<std::string, Entry, std::less<>>;
-    std::optional<std::string> dataForKey(std::string_view key) const override {
-        return get(key, Kind::data);
+    using Entries = std::map<std::string, std::string, std::less<>>;
+    std::optional<std::string> dataForKey(std::string_view k) const override { return get(k, 'd'); }
+    std::optional<std::string> stringForKey(std::string_view k) const override {
+        return get(k, 's');
     }
-    std::optional<std::string> stringForKey(std::string_view key) const override {
-        return get(key, Kind::string);
+    bool boolForKey(std::string_view k) const override { return get(k, 'b') == "1"; }
+    void setData(std::string_view k, const std::string& v) override {
+        entries[std::string(k)] = "d:" + v;
     }
-    bool boolForKey(std::string_view key) const override {
-        return get(key, Kind::boolean) == "true";
+    void setString(std::string_view k, const std::string& v) override {
+        entries[std::string(k)] = "s:" + v;
     }
-    void setData(std::string_view key, const std::string& v) override { put(key, Kind::data, v); }
-    void setString(std::string_view key, const std::string& v) override {
-        put(key, Kind::string, v);
-    }
-    void setBool(std::string_view key, bool v) override {
-        put(key, Kind::boolean, v ? "true" : "false");
+    void setBool(std::string_view k, bool v) override {
+        entries[std::string(k)] = v ? "b:1" : "b:0";
     }
     void synchronize() override { saved = entries; }
-
-    Entries entries, saved;
+    Entries entries, saved;  // `saved`: what the last synchronize left on disk
 
   private:
-    std::optional<std::string> get(std::string_view key, Kind kind) const {
+    std::optional<std::string> get(std::string_view key, char kind) const {
         auto it = entries.find(key);
-        if (it == entries.end() || it->second.kind != kind) return std::nullopt;
-        return it->second.text;
-    }
-    void put(std::string_view key, Kind kind, std::string text) {
-        entries[std::string(key)] = Entry{kind, std::move(text)};
+        if (it == entries.end() || it->second[0] != kind) return std::nullopt;
+        return it->second.substr(2);
     }
 };
 
 class FakeWindow final : public Window {
   public:
+    explicit FakeWindow(MainQueue& queue) : queue_(queue) {}
     void setStyle(WindowStyle s) override { style = s; }
-    void setLevel(int l) override { level = l; }
-    void setCollectionBehavior(std::uint32_t b) override { behavior = b; }
-    void setReleasedWhenClosed(bool r) override { releasedWhenClosed = r; }
+    void setLevel(int) override {}
+    void setCollectionBehavior(std::uint32_t) override {}
+    void setReleasedWhenClosed(bool) override {}
     void setBackgroundColor(Color) override {}
     void setTitle(const std::string& t) override { title = t; }
     void setHasShadow(bool) override {}
@@ -112,10 +102,7 @@ class FakeWindow final : public Window {
     bool hasStandardButton(WindowButton) const override { return true; }
     void setStandardButtonHidden(WindowButton, bool) override {}
     Rect frame() const override { return currentFrame; }
-    void setFrame(const Rect& f) override {
-        fullScreen.reset();
-        currentFrame = f;
-    }
+    void setFrame(const Rect& f) override { currentFrame = f, fullScreen.reset(); }
     void setSize(Size s) override { setFrame(Rect{0, 0, s.width, s.height}); }
     // The screen it covers; one with id kDesktopsChoice where the desktop chose it.
     void enterFullScreen(const std::optional<Screen>& screen) override {
@@ -125,79 +112,36 @@ class FakeWindow final : public Window {
     bool isVisible() const override { return visible; }
     bool isKeyWindow() const override { return key; }
     void orderOut() override { visible = key = contentFocused = false; }
-    void makeKeyAndOrderFront(const UserInput& input) override {
-        visible = true;
-        presentedFor = input;
-    }
+    void makeKeyAndOrderFront(const UserInput& input) override { visible = true, shownFor = input; }
     void makeContentFirstResponder() override { contentFocused = true; }
     void setContentView(WebView&) override {}
     void setHostedView(std::function<ViewNode()> b) override {
-        body = std::move(b);
-        shown = body();
+        body = std::move(b), shown = body();
     }
-    // Rendered again once the change being announced has been stored, as a toolkit's next frame.
-    void invalidateHostedView() override;
+    // Rendered again once the change being announced is stored, as with a toolkit's next frame.
+    void invalidateHostedView() override {
+        queue_.async([this, alive = std::weak_ptr<bool>(alive_)] {
+            if (alive.lock()) shown = body();
+        });
+    }
     void setWillCloseHandler(std::function<void()> h) override { willClose = std::move(h); }
-    void close() override {
-        if (willClose) willClose();
-        orderOut();
-    }
+    void close() override { willClose(), orderOut(); }
 
     static constexpr int kDesktopsChoice = -2;
-    MainQueue* queue = nullptr;
     WindowStyle style = WindowStyle::borderless;
-    int level = 0;
-    std::uint32_t behavior = 0;
-    bool releasedWhenClosed = true;
     std::string title;
     std::optional<Size> minSize;
     Rect currentFrame;
     std::optional<Screen> fullScreen;
     bool visible = false, key = false, contentFocused = false;
-    std::optional<UserInput> presentedFor;  // the input it was last brought forward for
+    std::optional<UserInput> shownFor;  // the input it was last brought forward for
     std::function<ViewNode()> body;
     ViewNode shown;  // the hosted view as last rendered
     std::function<void()> willClose;
 
   private:
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-};
-
-class FakeScreens final : public Screens {
-  public:
-    std::vector<Screen> screens() const override { return all; }
-    std::optional<Screen> mainScreen() const override { return main; }
-    std::optional<Point> mouseLocation() const override { return pointer; }
-    bool windowsPlaceThemselves() const override { return placesWindows; }
-
-    std::vector<Screen> all{Screen{{0, 0, 1440, 900}, {0, 25, 1440, 875}}};
-    std::optional<Screen> main = all[0];
-    std::optional<Point> pointer = Point{100, 100};
-    bool placesWindows = true;
-};
-
-class FakeWindowFactory final : public WindowFactory {
-  public:
-    explicit FakeWindowFactory(MainQueue& queue) : queue_(queue) {}
-    std::unique_ptr<Window> makeOverlayWindow(const Rect& r, WindowStyle s) override {
-        return make(r, s, overlay);
-    }
-    std::unique_ptr<Window> makeWindow(const Rect& r, WindowStyle s) override {
-        return make(r, s, settings);
-    }
-    FakeWindow* overlay = nullptr;
-    FakeWindow* settings = nullptr;
-
-  private:
-    std::unique_ptr<Window> make(const Rect& r, WindowStyle s, FakeWindow*& slot) {
-        auto window = std::make_unique<FakeWindow>();
-        window->queue = &queue_;
-        window->currentFrame = r;
-        window->style = s;
-        slot = window.get();
-        return window;
-    }
     MainQueue& queue_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 class FakeWebView final : public WebView {
@@ -207,10 +151,13 @@ class FakeWebView final : public WebView {
     void setUIDelegate(UIDelegate& d) override { ui = &d; }
     void setAllowsBackForwardNavigationGestures(bool) override {}
     // The server answers after `answersAfter`, or never.
-    void loadRequest(const URLRequest& request) override;
+    void loadRequest(const URLRequest& request) override {
+        page = request.url, ++loads, answer_.reset();
+        if (answersAfter)
+            answer_ = queue_.asyncAfter(*answersAfter, [this] { commit(), finish(); });
+    }
     void loadHTMLString(const std::string& html, const std::optional<std::string>&) override {
-        answer_.reset();
-        page = html;
+        answer_.reset(), page = html;
     }
     // Reported as cancelled, as the engine does.
     void stopLoading() override { failProvisional(WebFailure::cancelled); }
@@ -220,8 +167,16 @@ class FakeWebView final : public WebView {
     void start(const std::string& url) { navigation->didStartProvisionalNavigation(url); }
     void commit() { navigation->didCommitNavigation(); }
     void finish() { navigation->didFinishNavigation(); }
-    void failProvisional(WebFailure failure, std::optional<std::string> url = std::nullopt);
-    void failCommitted(WebFailure failure);
+    void failProvisional(WebFailure failure, std::optional<std::string> url = std::nullopt) {
+        answer_.reset();
+        navigation->didFailProvisionalNavigation(WebError{failure, "", 1, "failed", url});
+        finish();
+    }
+    void failCommitted(WebFailure failure) {
+        answer_.reset();
+        navigation->didFailNavigation(WebError{failure, "", 1, "failed"});
+        finish();
+    }
 
     std::optional<std::chrono::milliseconds> answersAfter = std::chrono::milliseconds(100);
     WebViewConfiguration configuration;
@@ -236,60 +191,26 @@ class FakeWebView final : public WebView {
     std::unique_ptr<MainQueue::Timer> answer_;
 };
 
-class FakeWebViewFactory final : public WebViewFactory {
-  public:
-    explicit FakeWebViewFactory(MainQueue& queue) : queue_(queue) {}
-    std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) override {
-        auto view = std::make_unique<FakeWebView>(queue_);
-        view->configuration = configuration;
-        last = view.get();
-        return view;
-    }
-    FakeWebView* last = nullptr;
-
-  private:
-    MainQueue& queue_;
-};
-
 class FakeStatusItem final : public StatusItem {
   public:
     bool hasButton() const override { return buttonPresent; }
     bool setButtonImage(const std::string& symbol, const std::string&) override {
-        image = symbol;
-        return true;
+        return image = symbol, true;
     }
-    void setMenu(const Menu& m, MenuTarget& t) override {
-        menu = m;
-        target = &t;
+    void setMenu(const Menu& m, MenuTarget& t) override { menu = m, target = &t; }
+    void setItemTitle(std::size_t i, const std::string& title) override {
+        menu.items.at(i).title = title;
     }
-    void setItemTitle(std::size_t index, const std::string& title) override {
-        menu.items.at(index).title = title;
-    }
-    void setMenuWillOpenHandler(std::function<void()> h) override { willOpen = std::move(h); }
-    void setMenuDidCloseHandler(std::function<void()> h) override { didClose = std::move(h); }
-
-    // The panel announces the menu opening (not every panel does), or closing.
-    void open() { willOpen(); }
-    void close() { didClose(); }
+    void setMenuWillOpenHandler(std::function<void()> h) override { open = std::move(h); }
+    void setMenuDidCloseHandler(std::function<void()> h) override { close = std::move(h); }
     void click(std::size_t index) { target->performMenuAction(*menu.items.at(index).action); }
 
     bool buttonPresent = true;
     std::string image;
     Menu menu;
     MenuTarget* target = nullptr;
-    std::function<void()> willOpen, didClose;
-};
-
-class FakeStatusBar final : public StatusBar {
-  public:
-    std::unique_ptr<StatusItem> statusItem(double) override {
-        auto item = std::make_unique<FakeStatusItem>();
-        item->buttonPresent = hasButton;
-        last = item.get();
-        return item;
-    }
-    FakeStatusItem* last = nullptr;
-    bool hasButton = true;
+    // The panel says the menu opens (not every panel does), or closed.
+    std::function<void()> open, close;
 };
 
 class FakeHotKeys final : public GlobalHotKeys {
@@ -305,26 +226,31 @@ class FakeHotKeys final : public GlobalHotKeys {
         bindingChanged = std::move(h);
     }
     void registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
-                        std::function<void(const HotKeyRegistration&)> done) override;
-    void unregisterHotKey() override {
-        registered.reset();
-        waiting.reset();
+                        std::function<void(const HotKeyRegistration&)> whenDone) override {
+        registered.reset(), waiting = Keys{keyCode, modifiers}, done = std::move(whenDone);
+        if (answerLater) return;
+        bool isTaken = std::find(taken.begin(), taken.end(), *waiting) != taken.end();
+        isTaken ? answer(refusal) : answer(HotKeyBinding{trigger});
     }
+    void unregisterHotKey() override { registered.reset(), waiting.reset(); }
     // The user presses the bound keys; false when none are bound.
     bool press(UserInput input = UserInput{4242, ""}) {
-        if (!registered) return false;
-        onPress(input);
-        return true;
+        return registered && (onPress(input), true);
     }
     // The desktop answers the registration waiting on the user (answerLater); false when none.
-    bool answer(const HotKeyRegistration& registration);
+    bool answer(const HotKeyRegistration& registration) {
+        if (!waiting) return false;
+        if (registration) registered = waiting;
+        waiting.reset();
+        std::exchange(done, nullptr)(registration);
+        return true;
+    }
 
-    std::optional<Keys> registered;
+    std::optional<Keys> registered, waiting;
     std::vector<Keys> taken;  // held by other programs
     HotKeyError refusal{HotKeyError::Reason::taken, 10};
     std::string trigger;  // the desktop's words for the keys it bound
     bool answerLater = false;
-    std::optional<Keys> waiting;
     std::function<void(const HotKeyRegistration&)> done;
     std::function<void(const UserInput&)> onPress;
     std::function<void(const HotKeyBinding&)> bindingChanged;
@@ -375,38 +301,11 @@ class FakeSheets final : public Sheets {
     void answer(int response, std::optional<std::string> typed = std::nullopt) {
         auto shown = std::move(alerts.front());
         alerts.pop_front();
-        if (shown.alert.accessoryTextField && !typed)
-            typed = shown.alert.accessoryTextField->stringValue;
-        shown.done(response, shown.alert.accessoryTextField ? typed : std::nullopt);
+        const auto& field = shown.alert.accessoryTextField;
+        shown.done(response, field ? typed.value_or(field->stringValue) : typed);
     }
     std::deque<Shown> alerts;
     std::deque<std::pair<OpenPanel, std::function<void(int, std::vector<std::string>)>>> panels;
-};
-
-class FakeWorkspace final : public Workspace {
-  public:
-    bool openURL(const std::string& url) override {
-        opened.push_back(url);
-        return true;
-    }
-    std::vector<std::string> opened;  // in the user's browser or handler
-};
-
-class FakeNotificationCenter final : public NotificationCenter {
-  public:
-    void addObserver(Notification name, const Window* sender, std::function<void()> f) override {
-        observers.push_back({name, sender, std::move(f)});
-    }
-    void post(Notification name, const Window* sender = nullptr) {
-        for (auto& o : observers)
-            if (o.name == name && (!o.sender || o.sender == sender)) o.callback();
-    }
-    struct Observer {
-        Notification name;
-        const Window* sender;
-        std::function<void()> callback;
-    };
-    std::vector<Observer> observers;
 };
 
 class FakeLoginItem final : public LoginItemService {
@@ -424,8 +323,7 @@ class FakeLoginItem final : public LoginItemService {
     Result<WriteError> change(LoginItemStatus to) {
         if (auto error = std::exchange(failWith, std::nullopt))
             return WriteError{WriteError::Kind::cannotWrite, *error};
-        current = to;
-        return {};
+        return current = to, Result<WriteError>{};
     }
 };
 
@@ -434,12 +332,14 @@ class FakeHttpClient final : public HttpClient {
   public:
     std::unique_ptr<Request> get(const HttpRequest& request,
                                  std::function<void(HttpResult)> completion) override;
-    bool answer(HttpResult result);
+    bool answer(HttpResult result) {
+        if (waiting.empty()) return false;
+        auto completion = std::move(waiting.begin()->second);
+        waiting.erase(waiting.begin());
+        return completion(std::move(result)), true;
+    }
     std::vector<HttpRequest> sent;  // what the servers were asked
     std::map<std::uint64_t, std::function<void(HttpResult)>> waiting;
-
-  private:
-    std::uint64_t next_ = 0;
 };
 
 class FakeApplication final : public Application {
@@ -448,13 +348,9 @@ class FakeApplication final : public Application {
     void setActivationPolicy(ActivationPolicy) override {}
     int run() override {
         if (unreachable) return delegate->applicationCannotReachRunningInstance(*unreachable);
-        delegate->applicationDidFinishLaunching();
-        return 0;
+        return delegate->applicationDidFinishLaunching(), 0;
     }
-    void setMainMenu(const Menu& m, MenuTarget& t) override {
-        mainMenu = m;
-        target = &t;
-    }
+    void setMainMenu(const Menu& m, MenuTarget& t) override { mainMenu = m, target = &t; }
     void hide() override {}
     void terminate() override { terminated = true; }
     ApplicationDelegate* delegate = nullptr;
@@ -474,10 +370,7 @@ class FakeDesktopNotifications final : public DesktopNotifications {
     }
     void close(std::uint64_t id) override { onScreen.erase(id); }
     // The user clicks it; the server then closes it, as servers do.
-    void click(std::uint64_t id) {
-        delegate->desktopNotificationClicked(id);
-        dismiss(id);
-    }
+    void click(std::uint64_t id) { delegate->desktopNotificationClicked(id), dismiss(id); }
     void dismiss(std::uint64_t id) {
         if (onScreen.erase(id)) delegate->desktopNotificationClosed(id);
     }
@@ -489,38 +382,74 @@ class FakeDesktopNotifications final : public DesktopNotifications {
 // A page's notification: what its page hears.
 class FakePageNotification final : public PageNotification {
   public:
-    explicit FakePageNotification(std::string t) : title_(std::move(t)) {}
-    std::string title() const override { return title_; }
+    std::string title() const override { return "Standup"; }
     std::string body() const override { return "at 10:00"; }
     void deliverClick() override { ++clicks; }
     void deliverClose() override { ++closes; }
     int clicks = 0, closes = 0;
-
-  private:
-    std::string title_;
 };
 
-// The whole fake desktop.
-struct FakePlatform {
+// The whole desktop; the windows, the web view and the status item are the latest made.
+struct FakePlatform : WindowFactory, WebViewFactory, StatusBar, Workspace, NotificationCenter {
     Platform platform() {
-        return Platform(application, mainQueue, clock, log, defaults, screens, windows, webViews,
-                        statusBar, hotKeys, keyMonitor, sheets, workspace, notifications, loginItem,
-                        http, desktopNotifications, info);
+        return Platform(application, mainQueue, clock, log, defaults, screens, *this, *this, *this,
+                        hotKeys, keyMonitor, sheets, *this, *this, loginItem, http,
+                        desktopNotifications, info);
     }
+    std::unique_ptr<Window> makeOverlayWindow(const Rect& r, WindowStyle s) override {
+        return make(r, s, calendar);
+    }
+    std::unique_ptr<Window> makeWindow(const Rect& r, WindowStyle s) override {
+        return make(r, s, settings);
+    }
+    std::unique_ptr<Window> make(const Rect& r, WindowStyle s, FakeWindow*& slot) {
+        auto window = std::make_unique<FakeWindow>(mainQueue);
+        window->currentFrame = r, window->style = s, slot = window.get();
+        return window;
+    }
+    std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) override {
+        auto view = std::make_unique<FakeWebView>(mainQueue);
+        view->configuration = configuration, webView = view.get();
+        return view;
+    }
+    std::unique_ptr<StatusItem> statusItem(double) override {
+        auto made = std::make_unique<FakeStatusItem>();
+        made->buttonPresent = statusItemHasButton, item = made.get();
+        return made;
+    }
+    bool openURL(const std::string& url) override { return opened.push_back(url), true; }
+    void addObserver(Notification name, const Window* sender, std::function<void()> f) override {
+        observers.push_back({name, sender, std::move(f)});
+    }
+    void post(Notification name, const Window* sender = nullptr) {
+        for (auto& [n, from, callback] : observers)
+            if (n == name && (!from || from == sender)) callback();
+    }
+
     FakeApplication application;
     FakeMainQueue mainQueue;
     FakeClock clock{mainQueue};
     FakeLog log;
     FakeDefaults defaults;
-    FakeScreens screens;
-    FakeWindowFactory windows{mainQueue};
-    FakeWebViewFactory webViews{mainQueue};
-    FakeStatusBar statusBar;
+    struct : Screens {
+        std::vector<Screen> screens() const override { return all; }
+        std::optional<Screen> mainScreen() const override { return main; }
+        std::optional<Point> mouseLocation() const override { return pointer; }
+        bool windowsPlaceThemselves() const override { return placesWindows; }
+        std::vector<Screen> all{Screen{{0, 0, 1440, 900}, {0, 25, 1440, 875}}};
+        std::optional<Screen> main = all[0];
+        std::optional<Point> pointer = Point{100, 100};
+        bool placesWindows = true;
+    } screens;
+    FakeWindow *calendar = nullptr, *settings = nullptr;
+    FakeWebView* webView = nullptr;
+    FakeStatusItem* item = nullptr;
+    bool statusItemHasButton = true;
     FakeHotKeys hotKeys;
     FakeKeyMonitor keyMonitor;
     FakeSheets sheets;
-    FakeWorkspace workspace;
-    FakeNotificationCenter notifications;
+    std::vector<std::string> opened;  // in the user's browser, or what handles its scheme
+    std::vector<std::tuple<Notification, const Window*, std::function<void()>>> observers;
     FakeLoginItem loginItem;
     FakeHttpClient http;
     FakeDesktopNotifications desktopNotifications;

@@ -37,8 +37,7 @@ TEST(Shortcut, FromAKeyPressOnlyWithCtrlAltOrSuper) {
         {"an empty text stays empty", key(8, command, "", "c"), Shortcut{8, 0x100, ""}},
         {"Shift alone", key(0, shift, "a"), std::nullopt},
         {"no modifier", key(96, 0, "\x10"), std::nullopt},
-        {"caps lock alone", key(0, capsLock | function, "a"), std::nullopt},
-    };
+        {"caps lock alone", key(0, capsLock | function, "a"), std::nullopt}};
     for (const auto& [name, event, expected] : cases)
         EXPECT_EQ(Shortcut::fromEvent(event), expected) << name;
 }
@@ -71,8 +70,7 @@ TEST(Shortcut, StoredAsACompactObject) {
         {R"([8,6400,"C"])", std::nullopt},
         {"", std::nullopt},
         {"{\"keyCode\":8,\"carbonModifiers\":6400,\"keyLabel\":\"\xff\"}", std::nullopt},
-        {R"({"keyCode":8,"carbonModifiers":6400,"keyLabel":"C"} trailing)", std::nullopt},
-    };
+        {R"({"keyCode":8,"carbonModifiers":6400,"keyLabel":"C"} trailing)", std::nullopt}};
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(Shortcut::fromJSON(text), expected) << text;
     EXPECT_EQ(defaultShortcut().toJSON(), R"({"keyCode":8,"carbonModifiers":6400,"keyLabel":"C"})");

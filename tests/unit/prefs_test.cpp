@@ -59,8 +59,7 @@ TEST(Prefs, PageZoomStepsAndWhatIsStored) {
     const std::pair<std::optional<std::string>, int> stored[] = {
         {"125", 125},  {"30", 30},   {"300", 300}, {std::nullopt, 100},
         {"", 100},     {"115", 100}, {"-50", 100}, {"125 ", 100},
-        {"1.25", 100}, {"abc", 100}, {"310", 100}, {"99999999999999999", 100},
-    };
+        {"1.25", 100}, {"abc", 100}, {"310", 100}, {"99999999999999999", 100}};
     for (const auto& [text, percent] : stored) EXPECT_EQ(pageZoomFromStored(text), percent);
 }
 
@@ -247,7 +246,7 @@ TEST_F(PreferenceFile, ASymbolicLinkStaysALinkToTheFileItNames) {
         {"/dotfiles/prefs.json", "/dotfiles/prefs.json", true},
         {"../dotfiles/prefs.json", "/dotfiles/prefs.json", true},
         {"/dotfiles/new/prefs.json", "/dotfiles/new/prefs.json", false},
-        {"/middle.json", "/dotfiles/prefs.json", true},  // a link to a link
+        {"/middle.json", "/dotfiles/prefs.json", true}  // a link to a link
     };
     for (const auto& [link, target, exists] : cases) {
         TearDown(), SetUp();
@@ -265,49 +264,6 @@ TEST_F(PreferenceFile, ASymbolicLinkStaysALinkToTheFileItNames) {
         EXPECT_EQ(files(), std::vector<std::string>{"preferences.json"}) << link;
     }
     EXPECT_TRUE(log.lines.empty());
-}
-
-TEST_F(PreferenceFile, AKillAtAnyMomentLeavesAWholeFile) {
-    std::mt19937 random(7);
-    for (int round = 0; round < 60; ++round) {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            PreferenceFileStore store(path, log, queue);
-            for (int i = 0;; ++i) {
-                store.setString("displayMode", "value-" + std::to_string(i));
-                store.setData("shortcut", std::string(200 + i % 300, 'x'));
-                store.synchronize();
-            }
-        }
-        usleep(1000 + random() % 15000);
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-        PreferenceFileStore store(path, log, queue);
-        EXPECT_TRUE(log.lines.empty()) << round;
-        EXPECT_EQ(store.stringForKey("displayMode").value_or("value-").rfind("value-", 0), 0u);
-        for (const auto& name : files()) EXPECT_EQ(name, "preferences.json") << round;
-    }
-}
-
-TEST_F(PreferenceFile, AFullDiskKeepsTheOldFileWhole) {
-    PreferenceFileStore(path, log, queue).setString("displayMode", "fullScreen");
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);  // files may not grow past a few bytes
-        rlimit limit{16, 16};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        PreferenceFileStore store(path, log, queue);
-        store.setString("displayMode", "largeWindow");
-        store.synchronize();
-        _exit(store.stringForKey("displayMode") == "largeWindow" && log.lines.size() == 1 ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(PreferenceFileStore(path, log, queue).stringForKey("displayMode"), "fullScreen");
-    EXPECT_EQ(files(), std::vector<std::string>{"preferences.json"});
 }
 
 }  // namespace

@@ -75,8 +75,7 @@ TEST_F(Settings, Recorder) {
                  t.model().startRecording();
                  t.model().resetShortcut();
              },
-             false, std::nullopt, kDefaultKeys, defaultShortcut()},
-        };
+             false, std::nullopt, kDefaultKeys, defaultShortcut()}};
     for (const auto& [name, act, recording, error, live, stored] : steps) {
         act(*this);
         EXPECT_EQ(model().recording(), recording) << name;
@@ -122,8 +121,7 @@ TEST_F(Settings, OpenAtLoginShowsWhatTheDesktopReports) {
         // failure, needs approval, switched to, shown
         {std::nullopt, false, true, true},         {std::nullopt, false, false, false},
         {"Permission denied", false, true, false}, {std::nullopt, true, true, false},
-        {std::nullopt, false, true, true},         {"Read-only file system", false, false, true},
-    };
+        {std::nullopt, false, true, true},         {"Read-only file system", false, false, true}};
     for (const auto& [failure, approval, to, shown] : cases) {
         desktop.loginItem.failWith = failure;
         desktop.loginItem.needsApproval = approval;
@@ -150,8 +148,7 @@ TEST_F(Settings, TheShortcutRowShowsTheStateOfTheRecorder) {
         {kK, true, false, "Press new shortcut\u2026", "Esc to cancel.", TextColor::secondary,
          false},
         {kK, true, true, "Press new shortcut\u2026", "*", TextColor::red, false},
-        {kK, false, true, kK.display(), "*", TextColor::red, true},
-    };
+        {kK, false, true, kK.display(), "*", TextColor::red, true}};
     const Shortcut kS{1, 0x100, "S"};
     for (const auto& [stored, recording, error, button, message, color, reset] : cases) {
         prefs->setShortcut(stored);
@@ -225,28 +222,6 @@ TEST_F(Settings, PresentedCentredUnderThePointerOrWhereTheDesktopPutsIt) {
     settingsWindow().close();  // idle: changes nothing
     EXPECT_FALSE(settingsWindow().visible);
     EXPECT_EQ(desktop.hotKeys.registered, kDefaultKeys);
-}
-
-TEST(SettingsVersion, MissingOrOddKeysShowQuestionMarks) {
-    const std::pair<std::optional<InfoDictionary>, std::string> cases[] = {
-        {InfoDictionary{{"CFBundleShortVersionString", std::string("1.2")},
-                        {"CFBundleVersion", std::string("34")}},
-         "Version 1.2 (34)"},
-        {InfoDictionary{{"CFBundleShortVersionString", std::string("1.2")}}, "Version 1.2 (?)"},
-        {InfoDictionary{{"CFBundleShortVersionString", std::int64_t{12}},
-                        {"CFBundleVersion", true}},
-         "Version ? (?)"},
-        {std::nullopt, "Version ? (?)"},
-    };
-    for (const auto& [info, expected] : cases) {
-        FakePlatform desktop;
-        Prefs prefs(desktop.defaults);
-        HotKey hotKey(desktop.hotKeys, desktop.mainQueue, desktop.log, [](const UserInput&) {});
-        SettingsModel model(
-            {prefs, hotKey, desktop.keyMonitor, desktop.loginItem, desktop.log, info}, [] {},
-            [] {});
-        EXPECT_EQ(model.version(), expected);
-    }
 }
 
 }  // namespace

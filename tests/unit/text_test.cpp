@@ -18,8 +18,7 @@ TEST(FillFormat, PartsGoWhereTheFormatSays) {
         {"100%% of %s%", "100% of A%"},
         {"%s %s %s", "A B "},            // a part the caller did not give
         {"%d and %x$s", "%d and %x$s"},  // not ours: as written
-        {"%3$s|%0$s|%10$s|%1$", "|%0$s||%1$"},
-    };
+        {"%3$s|%0$s|%10$s|%1$", "|%0$s||%1$"}};
     for (const auto& [format, expected] : cases)
         EXPECT_EQ(fillFormat(format, {"A", "B"}), expected) << format;
     EXPECT_EQ(fillFormat("%s", {"%s%1$s"}), "%s%1$s");  // a part is never read as a format
@@ -32,8 +31,7 @@ class German final : public Localization {
         static const std::map<std::string, std::string> texts = {
             {"Show / Hide Calendar", "Kalender anzeigen / verbergen"},
             {"Quit Plenhall", "Plenhall beenden"},
-            {"Version %s (%s)", "Fassung %2$s/%1$s"},
-        };
+            {"Version %s (%s)", "Fassung %2$s/%1$s"}};
         auto it = texts.find(english);
         return it == texts.end() ? english : it->second;
     }
@@ -53,37 +51,6 @@ TEST_F(Localized, TextsAndTheirPartsReachTheUserInTheInstalledLanguage) {
         EXPECT_EQ(model().version(), "Fassung 42/1.4.2");  // parts reordered
     }
     EXPECT_EQ(tr("Quit Plenhall"), "Quit Plenhall");  // the language goes with its scope
-}
-
-// The build's catalogues are for the build's own program alone: any copy of it is an installed one.
-TEST(Catalogues, TheBuildsOnlyForTheProgramItBuilt) {
-    namespace fs = std::filesystem;
-    const fs::path root = fs::path(::testing::TempDir()) / "catalogues";
-    fs::remove_all(root);
-    auto program = [](const fs::path& path) {
-        fs::create_directories(path.parent_path());
-        std::ofstream(path) << "program";
-        return path;
-    };
-    const CatalogueLocations where{root / "build/plenhall-desktop", root / "build/locale",
-                                   "../share/locale", "/usr/share/locale"};
-    program(where.buildProgram);
-    fs::create_directories(root / "build/stage/usr/share/locale");
-    fs::create_directories(root / "opt/share/locale");
-    fs::create_directory_symlink(root / "build", root / "build-link");
-    const std::pair<fs::path, fs::path> cases[] = {
-        {where.buildProgram, where.buildCatalogues},
-        {root / "build-link/plenhall-desktop", where.buildCatalogues},
-        {program(root / "build/stage/usr/bin/plenhall-desktop"),
-         root / "build/stage/usr/share/locale"},
-        {program(root / "build/plenhall-desktop-copy"), where.configured},
-        {program(root / "opt/bin/plenhall-desktop"), root / "opt/share/locale"},
-        {program(root / "elsewhere/plenhall-desktop"), where.configured},
-        {"", where.configured},
-    };
-    for (const auto& [running, catalogues] : cases)
-        EXPECT_EQ(catalogueDirectory(running, where), catalogues) << running;
-    fs::remove_all(root);
 }
 
 }  // namespace

@@ -16,8 +16,7 @@ TEST(Versions, NumbersThenPreReleaseTags) {
         {"2", "10", -1},     {"010", "10", 0},        {"1.0", "1.0.0", -1},
         {"1.2a", "1.2", -1}, {"1.2 beta", "1.2", -1}, {"", "1", -1},
         {"", "", 0},         {"abc", "1", -1},        {"99999999999999999999999", "1", 1},
-        {"1.0.", "1.0", 1},  {"1..2", "1.2", -1},     {"1.0 b", "1.0 a", 1},
-    };
+        {"1.0.", "1.0", 1},  {"1..2", "1.2", -1},     {"1.0 b", "1.0 a", 1}};
     for (const auto& [a, b, expected] : cases) {
         EXPECT_EQ(compareVersions(a, b), expected) << a << " vs " << b;
         EXPECT_EQ(compareVersions(b, a), -expected) << b << " vs " << a;
@@ -76,8 +75,7 @@ TEST(Appcast, OnlyItemsWithShowableVersionsAreOffered) {
         {"200", "\u20662"},
         {"200", "2\u200f"},
         {"200", "2\u0085"},
-        {"200", "\x7f"},
-    };
+        {"200", "\x7f"}};
     const AppcastItem older{"", "150", "1.5", "", "https://plenhall.com/d"};
     for (const auto& [version, shortVersion] : unshowable) {
         const AppcastItem item{"", version, shortVersion, "", "https://plenhall.com/d"};
@@ -125,8 +123,7 @@ TEST(Appcast, MalformedFeedsAreFailuresNotGuesses) {
         // What a reason quotes of the feed is plain text and short: reasons reach a dialog.
         {"<rss><a\xff\xe2\x80\xae>", "the feed ends inside <a\uFFFD\uFFFD>"},
         {"<rss></" + std::string(100, 'a') + ">",
-         "mismatched end tag </" + std::string(40, 'a') + "\u2026>"},
-    };
+         "mismatched end tag </" + std::string(40, 'a') + "\u2026>"}};
     for (const auto& [xml, reason] : cases) {
         auto result = parseAppcast(xml);
         ASSERT_TRUE(std::holds_alternative<AppcastError>(result)) << xml;
@@ -141,20 +138,18 @@ TEST(Appcast, MalformedFeedsAreFailuresNotGuesses) {
 
 TEST(FeedRule, HttpsOrPlainHttpOnLoopback) {
     using V = FeedVerdict;
-    const std::pair<const char*, V> cases[] = {
-        {"https://plenhall.com/appcast.xml", V::allowed},
-        {"http://127.0.0.1:8080/a.xml", V::allowed},
-        {"http://localhost/a.xml", V::allowed},
-        {"http://[::1]:80/a.xml", V::allowed},
-        {"http://plenhall.com/a.xml", V::insecure},
-        {"http://127.0.0.1.x.com/a.xml", V::insecure},
-        {"http://localhost@x.com/a.xml", V::insecure},
-        {"ftp://plenhall.com/a.xml", V::insecure},
-        {"HTTPS://plenhall.com/a.xml", V::insecure},
-        {"plenhall.com/a.xml", V::invalid},
-        {"https://", V::invalid},
-        {"https:a.xml", V::invalid},
-    };
+    const std::pair<const char*, V> cases[] = {{"https://plenhall.com/appcast.xml", V::allowed},
+                                               {"http://127.0.0.1:8080/a.xml", V::allowed},
+                                               {"http://localhost/a.xml", V::allowed},
+                                               {"http://[::1]:80/a.xml", V::allowed},
+                                               {"http://plenhall.com/a.xml", V::insecure},
+                                               {"http://127.0.0.1.x.com/a.xml", V::insecure},
+                                               {"http://localhost@x.com/a.xml", V::insecure},
+                                               {"ftp://plenhall.com/a.xml", V::insecure},
+                                               {"HTTPS://plenhall.com/a.xml", V::insecure},
+                                               {"plenhall.com/a.xml", V::invalid},
+                                               {"https://", V::invalid},
+                                               {"https:a.xml", V::invalid}};
     for (const auto& [feed, verdict] : cases) EXPECT_EQ(checkFeed(feed), verdict) << feed;
     // A redirect never ends on a weaker connection than the one it came from.
     const std::tuple<const char*, const char*, V> redirects[] = {
@@ -162,8 +157,7 @@ TEST(FeedRule, HttpsOrPlainHttpOnLoopback) {
         {"https://a.com/f", "http://127.0.0.1/f", V::insecure},
         {"http://127.0.0.1/f", "https://a.com/f", V::allowed},
         {"http://127.0.0.1/f", "http://localhost/f", V::allowed},
-        {"http://127.0.0.1/f", "http://a.com/f", V::insecure},
-    };
+        {"http://127.0.0.1/f", "http://a.com/f", V::insecure}};
     for (const auto& [from, to, verdict] : redirects) EXPECT_EQ(checkRedirect(from, to), verdict);
 }
 
@@ -185,7 +179,7 @@ class Updates : public ::testing::Test {
         auto settings = UpdaterSettings::fromInfo(desktop.info);
         if (feed) settings.feed = *feed;
         updater = std::make_unique<Updater>(
-            UpdaterServices{desktop.mainQueue, desktop.http, desktop.sheets, desktop.workspace,
+            UpdaterServices{desktop.mainQueue, desktop.http, desktop.sheets, desktop,
                             desktop.log},
             settings, schedule,
             [this] { alertsWhenNoticed.push_back(desktop.sheets.alerts.size()); });
@@ -275,8 +269,7 @@ TEST_F(Updates, EveryTextAUserCheckShows) {
         {HttpError{HttpFailure::invalidAddress, 0, ""},
          "the update feed address is not a valid URL"},
         {HttpRedirect{"http://plenhall.com/appcast.xml"},
-         "the update server redirected to an address that is not https"},
-    };
+         "the update server redirected to an address that is not https"}};
     auto because = [&](const std::string& reason) {
         return ElementsAre(failed,
                            "Check your internet connection, then try again (" + reason + ").",
@@ -304,23 +297,20 @@ TEST_F(Updates, OffersTheNewestItemWithLinksAsSecureAsTheFeed) {
     for (int response = kAlertFirstButtonReturn - 1; response < kAlertFirstButtonReturn + 4;
          ++response)
         desktop.sheets.alerts.front().done(response, std::nullopt);
-    EXPECT_THAT(desktop.workspace.opened,
-                ElementsAre("https://plenhall.com/n6", "https://plenhall.com/d6"));
+    EXPECT_THAT(desktop.opened, ElementsAre("https://plenhall.com/n6", "https://plenhall.com/d6"));
 
     const std::string loopback = "http://127.0.0.1/appcast.xml";
     const std::tuple<std::optional<std::string>, std::string, std::string, std::vector<std::string>>
-        cases[] = {
-            {{}, "http://plenhall.com/n", "https://plenhall.com/d", {"Later", "Download"}},
-            {{}, "javascript:alert(1)", "https://plenhall.com/d", {"Later", "Download"}},
-            {{}, "https:n", "https://plenhall.com/d", {"Later", "Download"}},
-            {{}, "", "file:///bin/sh", {"OK"}},
-            {{}, "", "https:plenhall.com/d", {"OK"}},
-            {loopback,
-             "http://127.0.0.1/n",
-             "http://localhost/d",
-             {"Release Notes", "Later", "Download"}},
-            {loopback, "", "smb://share/p", {"OK"}},
-        };
+        cases[] = {{{}, "http://plenhall.com/n", "https://plenhall.com/d", {"Later", "Download"}},
+                   {{}, "javascript:alert(1)", "https://plenhall.com/d", {"Later", "Download"}},
+                   {{}, "https:n", "https://plenhall.com/d", {"Later", "Download"}},
+                   {{}, "", "file:///bin/sh", {"OK"}},
+                   {{}, "", "https:plenhall.com/d", {"OK"}},
+                   {loopback,
+                    "http://127.0.0.1/n",
+                    "http://localhost/d",
+                    {"Release Notes", "Later", "Download"}},
+                   {loopback, "", "smb://share/p", {"OK"}}};
     for (const auto& [feed, notes, download, buttons] : cases) {
         auto shown = check(feedOf(notes, download), feed);
         EXPECT_EQ(std::vector<std::string>(shown.begin() + 3, shown.end()), buttons) << download;
@@ -374,7 +364,7 @@ TEST_F(Updates, ACheckInFlightAnswersTheUserTooAndGoesWithTheUpdater) {
     EXPECT_TRUE(desktop.http.waiting.empty());
     desktop.clock.advance(7 * 24 * 3600);
     desktop.sheets.alerts.back().done(kAlertFirstButtonReturn + 2, std::nullopt);
-    EXPECT_THAT(desktop.workspace.opened, ElementsAre("https://plenhall.com/d"));
+    EXPECT_THAT(desktop.opened, ElementsAre("https://plenhall.com/d"));
 }
 
 }  // namespace

@@ -31,8 +31,7 @@ TEST(TargetScreen, ThePointersElseTheMainElseAny) {
             {Point{-5, -5}, {}, std::nullopt, std::nullopt},
             {Point{10, 10}, {broken, endless, kRight}, broken, kRight},
             {Point{10, 10}, {broken, endless}, std::nullopt, std::nullopt},
-            {Point{0, 0}, {flat}, std::nullopt, flat},
-        };
+            {Point{0, 0}, {flat}, std::nullopt, flat}};
     for (const auto& [pointer, screens, main, expected] : cases)
         EXPECT_EQ(targetScreen(pointer, screens, main), expected);
 }
@@ -52,8 +51,7 @@ TEST(LargeFrame, NinetyPercentCentredOrTheRememberedOne) {
         {"{{1440, 100}, {800, 600}}", fallback, Size{800, 600}},    // touches the edge only
         {"garbage", fallback, Size{1296, 788}},
         {"{{nan, 0}, {800, 600}}", fallback, Size{1296, 788}},  // not finite: unreadable
-        {"{{1e999, 0}, {800, 600}}", fallback, Size{1296, 788}},
-    };
+        {"{{1e999, 0}, {800, 600}}", fallback, Size{1296, 788}}};
     for (const auto& [text, frame, size] : cases) {
         EXPECT_EQ(largeWindowFrame(std::string(text), visible), frame) << text;
         EXPECT_EQ(largeWindowSize(std::string(text), visible), size) << text;
@@ -68,17 +66,15 @@ TEST(FrameText, ShortestNumbersWrittenLenientlyRead) {
     EXPECT_EQ(frameToString({-0.0, -12.25, 0.1, 1e20}), "{{0, -12.25}, {0.1, 1e+20}}");
     const Rect odd{-1920, -0.1, 1234567.891, 3};
     EXPECT_EQ(rectFromString(frameToString(odd)), odd);
-    const std::pair<const char*, Rect> cases[] = {
-        {"{{1, 2}}", Rect{1, 2, 0, 0}},
-        {"x=+3 y=-.5 w=1e3 h=.", Rect{3, -0.5, 1000, 0}},
-        {"{{1, 2}, {3, 4}} {5}", Rect{1, 2, 3, 4}},
-        {"{{-INF, 1}, {2, 3}}", Rect{}},
-        {"{{1, 2}, {3, information}}", Rect{}},
-        {"{{1, 2}, {3, Nan}}", Rect{}},
-        {"{{1, 2}, {3, in", Rect{1, 2, 3, 0}},
-        {"{{1, 2}, {3, 4e999}}", Rect{}},
-        {"- + -x 5", Rect{5, 0, 0, 0}},
-    };
+    const std::pair<const char*, Rect> cases[] = {{"{{1, 2}}", Rect{1, 2, 0, 0}},
+                                                  {"x=+3 y=-.5 w=1e3 h=.", Rect{3, -0.5, 1000, 0}},
+                                                  {"{{1, 2}, {3, 4}} {5}", Rect{1, 2, 3, 4}},
+                                                  {"{{-INF, 1}, {2, 3}}", Rect{}},
+                                                  {"{{1, 2}, {3, information}}", Rect{}},
+                                                  {"{{1, 2}, {3, Nan}}", Rect{}},
+                                                  {"{{1, 2}, {3, in", Rect{1, 2, 3, 0}},
+                                                  {"{{1, 2}, {3, 4e999}}", Rect{}},
+                                                  {"- + -x 5", Rect{5, 0, 0, 0}}};
     for (const auto& [text, rect] : cases) EXPECT_EQ(rectFromString(text), rect) << text;
 }
 
@@ -91,8 +87,9 @@ class Layout : public ::testing::Test {
     }
     FakeDefaults defaults;
     Prefs prefs{defaults};
-    FakeScreens screens;
-    FakeWindow window;
+    FakePlatform desktop;
+    decltype(desktop.screens)& screens = desktop.screens;
+    FakeWindow window{desktop.mainQueue};
 };
 
 TEST_F(Layout, FullScreenCoversThePointersScreenOrTheOneTheDesktopChooses) {
