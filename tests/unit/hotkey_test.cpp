@@ -151,21 +151,6 @@ TEST_F(HotKeyTest, ADesktopThatAsksFirstAnswersLaterInItsOwnWords) {
     EXPECT_EQ(hotKey->triggerText(kK), kK.display());
 }
 
-TEST_F(HotKeyTest, AnAnswerForAReplacedOrDroppedRegistrationIsIgnored) {
-    desktop.answerLater = true;
-    hotKey->registerShortcut(kK, record());
-    auto late = std::exchange(desktop.done, nullptr);
-    hotKey->registerShortcut(kC, record());
-    late(HotKeyBinding{"Super+K"});
-    EXPECT_EQ(hotKey->state(), HotKey::State::waiting);
-    late = std::exchange(desktop.done, nullptr);
-    hotKey->unregister();
-    late(HotKeyError{HotKeyError::Reason::declined, 1});
-    EXPECT_EQ(hotKey->state(), HotKey::State::unregistered);
-    EXPECT_TRUE(answers.empty());
-    EXPECT_TRUE(log.lines.empty());
-}
-
 TEST_F(HotKeyTest, ADesktopThatNeverAnswersIsGivenUpAtTheBound) {
     using namespace std::chrono_literals;
     desktop.answerLater = true;

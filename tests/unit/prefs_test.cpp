@@ -240,31 +240,5 @@ TEST_F(PreferenceFile, WhereItCannotBeWrittenValuesStayInMemoryWithOneLine) {
     EXPECT_THAT(log.lines, ElementsAre(::testing::HasSubstr("not saved")));
 }
 
-TEST_F(PreferenceFile, ASymbolicLinkStaysALinkToTheFileItNames) {
-    const std::tuple<std::string, std::string, bool> cases[] = {
-        // the link, the file written, whether it exists
-        {"/dotfiles/prefs.json", "/dotfiles/prefs.json", true},
-        {"../dotfiles/prefs.json", "/dotfiles/prefs.json", true},
-        {"/dotfiles/new/prefs.json", "/dotfiles/new/prefs.json", false},
-        {"/middle.json", "/dotfiles/prefs.json", true}  // a link to a link
-    };
-    for (const auto& [link, target, exists] : cases) {
-        TearDown(), SetUp();
-        fs::create_directories(dir / "dotfiles");
-        if (exists) std::ofstream(dir.string() + target) << R"({"displayMode": "fullScreen"})";
-        fs::create_symlink(dir / "dotfiles/prefs.json", dir / "middle.json");
-        fs::create_symlink(link.front() == '/' ? dir.string() + link : link, path);
-        {
-            PreferenceFileStore store(path, log, queue);
-            EXPECT_EQ(store.stringForKey("displayMode").has_value(), exists) << link;
-            store.setString("displayMode", "largeWindow");
-        }
-        EXPECT_TRUE(fs::is_symlink(path)) << link;
-        EXPECT_NE(read(dir.string() + target).find("largeWindow"), std::string::npos) << link;
-        EXPECT_EQ(files(), std::vector<std::string>{"preferences.json"}) << link;
-    }
-    EXPECT_TRUE(log.lines.empty());
-}
-
 }  // namespace
 }  // namespace plenhall::testing

@@ -24,34 +24,5 @@ TEST(FillFormat, PartsGoWhereTheFormatSays) {
     EXPECT_EQ(fillFormat("%s", {"%s%1$s"}), "%s%1$s");  // a part is never read as a format
 }
 
-// A catalogue that knows a few texts, as a desktop's would in another language.
-class German final : public Localization {
-  public:
-    std::string translate(const char* english) const override {
-        static const std::map<std::string, std::string> texts = {
-            {"Show / Hide Calendar", "Kalender anzeigen / verbergen"},
-            {"Quit Plenhall", "Plenhall beenden"},
-            {"Version %s (%s)", "Fassung %2$s/%1$s"}};
-        auto it = texts.find(english);
-        return it == texts.end() ? english : it->second;
-    }
-};
-
-class Localized : public AppFixture {};
-
-TEST_F(Localized, TextsAndTheirPartsReachTheUserInTheInstalledLanguage) {
-    German german;
-    {
-        ScopedLocalization language(german);
-        launch();
-        const auto& items = statusItem().menu.items;
-        EXPECT_EQ(items.front().title.rfind("Kalender anzeigen / verbergen  ", 0), 0u);
-        EXPECT_EQ(items.back().title, "Plenhall beenden");
-        EXPECT_EQ(items[1].title, "Reload");               // unknown to the catalogue: English
-        EXPECT_EQ(model().version(), "Fassung 42/1.4.2");  // parts reordered
-    }
-    EXPECT_EQ(tr("Quit Plenhall"), "Quit Plenhall");  // the language goes with its scope
-}
-
 }  // namespace
 }  // namespace plenhall::testing

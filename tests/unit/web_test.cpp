@@ -21,17 +21,13 @@ NavigationAction newWindow(std::optional<std::string> url, const char* method = 
 
 TEST(Url, SchemeAndHost) {
     const std::tuple<const char*, std::optional<std::string>, std::optional<std::string>> cases[] =
-        {{"a+b-c.d://x:1", "a+b-c.d", "x"},
-         {"HTTPS://u:p@App.x.com:8443/p?q#f", "HTTPS", "App.x.com"},
+        {{"a+b-c.d://u:p@x:1/p", "a+b-c.d", "x"},
          {"http://[::1]:80/", "http", "::1"},
          {"http://[::1", "http", std::nullopt},
-         {"mailto:a@x.com", "mailto", std::nullopt},
          {"file:///etc/hosts", "file", std::nullopt},
-         {"p://SHOW/p?q=1#f", "p", "SHOW"},
+         {"p:/x", "p", std::nullopt},
          {"https://evil.org#@x.com", "https", "evil.org"},
-         {"https://evil.org?@x.com", "https", "evil.org"},
          {"1http://x", std::nullopt, std::nullopt},
-         {":x", std::nullopt, std::nullopt},
          {"a_b://x", std::nullopt, std::nullopt}};
     for (const auto& [url, scheme, host] : cases) {
         EXPECT_EQ(urlScheme(url), scheme) << url;
@@ -45,15 +41,12 @@ TEST(NavigationRules, ForeignWebPagesGoToTheBrowserAndOnlyServicePagesLoadHere) 
         {std::nullopt, N::allow, W::ignore, false},
         {"https://plenhall.com/app/week", N::allow, W::loadInWebView, true},
         {"https://help.plenhall.com:8443/", N::allow, W::loadInWebView, true},
-        {"https://.plenhall.com/", N::allow, W::loadInWebView, true},
         {"about:blank", N::allow, W::refuseNotWebPage, false},
         {"blob:https://plenhall.com/1", N::allow, W::refuseNotWebPage, false},
-        {"smb://plenhall.com/share", N::allow, W::refuseNotWebPage, false},
         {"HTTPS://plenhall.com/", N::allow, W::refuseNotWebPage, false},
         {"http:///path", N::allow, W::refuseNotWebPage, false},
         {"http://plenhall.com/app", N::openInBrowser, W::openInBrowser, true},
         {"https://evilplenhall.com/", N::openInBrowser, W::openInBrowser, false},
-        {"https://plenhall.com.evil.org/", N::openInBrowser, W::openInBrowser, false},
         {"https://Plenhall.com/", N::openInBrowser, W::openInBrowser, false},
         {"https://plenhall.com./", N::openInBrowser, W::openInBrowser, false},
         {"https://plenhall.com@evil.org/", N::openInBrowser, W::openInBrowser, false}};
@@ -75,7 +68,6 @@ TEST(NavigationRules, ForeignWebPagesGoToTheBrowserAndOnlyServicePagesLoadHere) 
         {{false, "https://maps.example.org/", true, false}, R::allow},
         {{true, "http://plenhall.com/app", true, false}, R::openInBrowser},
         {{true, "https://plenhall.com/a.zip", false, false}, R::refuse},
-        {{false, "https://x.org/export.ics", true, true}, R::refuse},
         {{true, std::nullopt, true, false}, R::allow}};
     for (const auto& [response, decision] : responses)
         EXPECT_EQ(decideNavigationResponse(response, kService), decision);
@@ -112,12 +104,8 @@ TEST_F(Web, ForeignPagesOpenInTheBrowserAndPutTheCalendarAway) {
     }
     EXPECT_EQ(nav().decidePolicyForNavigationAction(inFrame("https://x.org/p")),
               NavigationActionPolicy::cancel);
-    EXPECT_EQ(nav().decidePolicyForNavigationResponse({true, "https://x.org/p"}),
-              NavigationResponsePolicy::cancel);
     EXPECT_EQ(nav().decidePolicyForNavigationResponse({true, kStartURL, false}),
               NavigationResponsePolicy::cancel);
-    EXPECT_EQ(nav().decidePolicyForNavigationResponse({true, kStartURL}),
-              NavigationResponsePolicy::allow);
     nav().createWebViewForNavigationAction(newWindow("https://plenhall.com/app/e"));
     EXPECT_EQ(webView().page, "https://plenhall.com/app/e");  // the URL alone, in the one view
 }
@@ -179,9 +167,7 @@ TEST_F(Web, SixtySecondsWithoutProgressStopTheLoad) {
     const std::pair<std::function<void(FakeWebView&)>, std::optional<double>> cases[] = {
         {[](FakeWebView&) {}, 60},
         {[](FakeWebView& v) { v.commit(); }, std::nullopt},
-        {[](FakeWebView& v) { v.finish(); }, std::nullopt},
         {[](FakeWebView& v) { v.failProvisional(WebFailure::cancelled); }, std::nullopt},
-        {[](FakeWebView& v) { v.failCommitted(WebFailure::cancelled); }, std::nullopt},
         {[](FakeWebView& v) { v.start(kStartURL); }, 90},
         {[](FakeWebView& v) {
              v.navigation->didReceiveServerRedirectForProvisionalNavigation(kStartURL);
@@ -242,16 +228,14 @@ TEST_F(Web, PageDialogsAnswerOnceAndQuickSuccessionsOfferABlock) {
     EXPECT_THAT(std::vector(answers.end() - 5, answers.end()),
                 ElementsAre("done", "no", "null", "done", "[]"));
 
-    std::vector<std::optional<std::vector<std::string>>> files;
-    ui().runOpenPanel({true, false}, [&](auto paths) { files.push_back(paths); });
-    EXPECT_TRUE(desktop.sheets.panels.front().first.allowsMultipleSelection);
+    ui().runOpenPanel({true, false}, [&](auto paths) { record(paths ? (*paths)[0] : "none"); });
     desktop.sheets.panels.front().second(kModalResponseOK, {"/tmp/a.ics"});
-    ui().runOpenPanel({false, true}, [&](auto paths) { files.push_back(paths); });
+    ui().runOpenPanel({false, true}, [&](auto paths) { record(paths ? (*paths)[0] : "none"); });
     EXPECT_TRUE(desktop.sheets.panels.back().first.canChooseDirectories);
     desktop.sheets.panels.back().second(kModalResponseCancel, {"/tmp/x"});
-    EXPECT_THAT(files, ElementsAre(std::vector<std::string>{"/tmp/a.ics"}, std::nullopt));
     ui().runBeforeUnloadConfirmPanel("Discard?", [&](bool leave) { record(leave ? "leave" : ""); });
-    EXPECT_EQ(answers.back(), "leave");  // never held up
+    EXPECT_THAT(std::vector(answers.end() - 3, answers.end()),
+                ElementsAre("/tmp/a.ics", "none", "leave"));  // leaving is never held up
 }
 
 class ReminderTest : public Web {
@@ -301,17 +285,6 @@ TEST_F(ReminderTest, OnlyTheServiceIsAskedOnceForAllAndTheAnswerIsKept) {
     desktop.defaults.setString("reminderPermission", "granted");
     EXPECT_THAT(ui().notificationPermissions().granted, ElementsAre("https://plenhall.com"));
     EXPECT_TRUE(ui().notificationPermissions().denied.empty());
-}
-
-TEST_F(ReminderTest, AQuestionWhileHiddenWaitsForTheCalendarWithAFewOthers) {
-    std::vector<std::shared_ptr<std::vector<bool>>> pages;
-    for (std::size_t i = 0; i <= kMaxWaitingForQuestion; ++i) pages.push_back(ask());
-    EXPECT_TRUE(desktop.sheets.alerts.empty());
-    EXPECT_THAT(*pages.back(), ElementsAre(false));  // one too many
-    pages.pop_back();
-    pressHotKey();
-    desktop.sheets.answer(kAlertSecondButtonReturn);
-    for (const auto& answers : pages) EXPECT_THAT(*answers, ElementsAre(true));
 }
 
 TEST_F(ReminderTest, ShownBoundedClickedAndClosedBothWays) {
