@@ -2,12 +2,9 @@
 
 namespace plenhall::testing {
 
-class FakeMainQueue::FakeTimer final : public MainQueue::Timer {
-  public:
+struct FakeMainQueue::FakeTimer final : MainQueue::Timer {
     FakeTimer(FakeMainQueue& queue, std::uint64_t id) : queue_(queue), id_(id) {}
     ~FakeTimer() override { queue_.timers_.erase(id_); }
-
-  private:
     FakeMainQueue& queue_;
     std::uint64_t id_;
 };
@@ -45,12 +42,9 @@ void FakeMainQueue::elapse(std::chrono::milliseconds elapsed) {
 }
 
 // Cancelled by its owner: a request destroyed before its answer never hears one.
-class FakeRequest final : public HttpClient::Request {
-  public:
+struct FakeRequest final : HttpClient::Request {
     FakeRequest(FakeHttpClient& client, std::uint64_t id) : client_(client), id_(id) {}
     ~FakeRequest() override { client_.waiting.erase(id_); }
-
-  private:
     FakeHttpClient& client_;
     std::uint64_t id_;
 };

@@ -18,8 +18,7 @@
 namespace plenhall::testing {
 
 // Delayed work is due on the queue's own steady time, which only elapse() moves.
-class FakeMainQueue final : public MainQueue {
-  public:
+struct FakeMainQueue final : MainQueue {
     void async(std::function<void()> work) override { pending_.push_back(std::move(work)); }
     std::unique_ptr<Timer> asyncAfter(std::chrono::milliseconds delay,
                                       std::function<void()> work) override;
@@ -27,9 +26,7 @@ class FakeMainQueue final : public MainQueue {
     int drain();
     // Moves steady time on, running each timer as it falls due.
     void elapse(std::chrono::milliseconds elapsed);
-
-  private:
-    class FakeTimer;
+    struct FakeTimer;
     std::deque<std::function<void()>> pending_;
     std::chrono::milliseconds steady_{0};
     std::uint64_t next_ = 0;
@@ -37,8 +34,7 @@ class FakeMainQueue final : public MainQueue {
 };
 
 // Wall-clock time; moving it on moves the main queue's steady time too, as real time would.
-class FakeClock final : public Clock {
-  public:
+struct FakeClock final : Clock {
     explicit FakeClock(FakeMainQueue& queue) : queue_(queue) {}
     TimePoint now() const override { return current; }
     void advance(double seconds) {
@@ -47,39 +43,28 @@ class FakeClock final : public Clock {
         queue_.elapse(std::chrono::duration_cast<std::chrono::milliseconds>(d));
     }
     TimePoint current = TimePoint(std::chrono::hours(24 * 365 * 50));
-
-  private:
     FakeMainQueue& queue_;
 };
 
-class FakeLog final : public Log {
-  public:
+struct FakeLog final : Log {
     void line(std::string_view text) override { lines.emplace_back(text); }
     std::vector<std::string> lines;
 };
 
 // Entries keep their kind, as the real store does: each is "d:", "s:" or "b:" and its value.
-class FakeDefaults final : public UserDefaults {
-  public:
+struct FakeDefaults final : UserDefaults {
     using Entries = std::map<std::string, std::string, std::less<>>;
     std::optional<std::string> dataForKey(std::string_view k) const override { return get(k, 'd'); }
     std::optional<std::string> stringForKey(std::string_view k) const override {
         return get(k, 's');
     }
     bool boolForKey(std::string_view k) const override { return get(k, 'b') == "1"; }
-    void setData(std::string_view k, const std::string& v) override {
-        entries[std::string(k)] = "d:" + v;
-    }
-    void setString(std::string_view k, const std::string& v) override {
-        entries[std::string(k)] = "s:" + v;
-    }
-    void setBool(std::string_view k, bool v) override {
-        entries[std::string(k)] = v ? "b:1" : "b:0";
-    }
+    void setData(std::string_view k, const std::string& v) override { put(k, "d:" + v); }
+    void setString(std::string_view k, const std::string& v) override { put(k, "s:" + v); }
+    void setBool(std::string_view k, bool v) override { put(k, v ? "b:1" : "b:0"); }
     void synchronize() override { saved = entries; }
     Entries entries, saved;  // `saved`: what the last synchronize left on disk
-
-  private:
+    void put(std::string_view k, std::string v) { entries[std::string(k)] = std::move(v); }
     std::optional<std::string> get(std::string_view key, char kind) const {
         auto it = entries.find(key);
         if (it == entries.end() || it->second[0] != kind) return std::nullopt;
@@ -87,8 +72,7 @@ class FakeDefaults final : public UserDefaults {
     }
 };
 
-class FakeWindow final : public Window {
-  public:
+struct FakeWindow final : Window {
     explicit FakeWindow(MainQueue& queue) : queue_(queue) {}
     void setStyle(WindowStyle s) override { style = s; }
     void setLevel(int) override {}
@@ -138,14 +122,11 @@ class FakeWindow final : public Window {
     std::function<ViewNode()> body;
     ViewNode shown;  // the hosted view as last rendered
     std::function<void()> willClose;
-
-  private:
     MainQueue& queue_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
-class FakeWebView final : public WebView {
-  public:
+struct FakeWebView final : WebView {
     explicit FakeWebView(MainQueue& queue) : queue_(queue) {}
     void setNavigationDelegate(NavigationDelegate& d) override { navigation = &d; }
     void setUIDelegate(UIDelegate& d) override { ui = &d; }
@@ -185,14 +166,11 @@ class FakeWebView final : public WebView {
     std::string page;  // the URL or the HTML it shows or loads
     int loads = 0;     // requests loaded, each a fresh page from the server
     double zoom = 1.0;
-
-  private:
     MainQueue& queue_;
     std::unique_ptr<MainQueue::Timer> answer_;
 };
 
-class FakeStatusItem final : public StatusItem {
-  public:
+struct FakeStatusItem final : StatusItem {
     bool hasButton() const override { return buttonPresent; }
     bool setButtonImage(const std::string& symbol, const std::string&) override {
         return image = symbol, true;
@@ -213,8 +191,7 @@ class FakeStatusItem final : public StatusItem {
     std::function<void()> open, close;
 };
 
-class FakeHotKeys final : public GlobalHotKeys {
-  public:
+struct FakeHotKeys final : GlobalHotKeys {
     struct Keys {
         std::uint32_t keyCode, modifiers;
         bool operator==(const Keys&) const = default;
@@ -256,8 +233,7 @@ class FakeHotKeys final : public GlobalHotKeys {
     std::function<void(const HotKeyBinding&)> bindingChanged;
 };
 
-class FakeKeyMonitor final : public KeyMonitor {
-  public:
+struct FakeKeyMonitor final : KeyMonitor {
     std::optional<Token> addLocalMonitorForKeyDown(Handler handler) override {
         if (refuse) return std::nullopt;
         monitors[++next_] = std::move(handler);
@@ -273,14 +249,11 @@ class FakeKeyMonitor final : public KeyMonitor {
     }
     std::map<Token, Handler> monitors;
     bool refuse = false;
-
-  private:
     Token next_ = 0;
 };
 
 // Dialogs stay up until the test answers them, oldest first.
-class FakeSheets final : public Sheets {
-  public:
+struct FakeSheets final : Sheets {
     struct Shown {
         Alert alert;
         const Window* window;  // nothing: free-standing
@@ -308,8 +281,7 @@ class FakeSheets final : public Sheets {
     std::deque<std::pair<OpenPanel, std::function<void(int, std::vector<std::string>)>>> panels;
 };
 
-class FakeLoginItem final : public LoginItemService {
-  public:
+struct FakeLoginItem final : LoginItemService {
     Result<WriteError> registerItem() override {
         return change(needsApproval ? LoginItemStatus::requiresApproval : LoginItemStatus::enabled);
     }
@@ -318,8 +290,6 @@ class FakeLoginItem final : public LoginItemService {
     LoginItemStatus current = LoginItemStatus::notRegistered;
     std::optional<std::string> failWith;  // the next change fails so
     bool needsApproval = false;
-
-  private:
     Result<WriteError> change(LoginItemStatus to) {
         if (auto error = std::exchange(failWith, std::nullopt))
             return WriteError{WriteError::Kind::cannotWrite, *error};
@@ -328,8 +298,7 @@ class FakeLoginItem final : public LoginItemService {
 };
 
 // Requests wait until the test answers them, oldest first.
-class FakeHttpClient final : public HttpClient {
-  public:
+struct FakeHttpClient final : HttpClient {
     std::unique_ptr<Request> get(const HttpRequest& request,
                                  std::function<void(HttpResult)> completion) override;
     bool answer(HttpResult result) {
@@ -342,8 +311,7 @@ class FakeHttpClient final : public HttpClient {
     std::map<std::uint64_t, std::function<void(HttpResult)>> waiting;
 };
 
-class FakeApplication final : public Application {
-  public:
+struct FakeApplication final : Application {
     void setDelegate(ApplicationDelegate& d) override { delegate = &d; }
     void setActivationPolicy(ActivationPolicy) override {}
     int run() override {
@@ -360,33 +328,11 @@ class FakeApplication final : public Application {
     std::optional<UnreachableInstance> unreachable;  // another instance runs out of reach
 };
 
-// A notification server: what it shows stays until clicked, dismissed or closed.
-class FakeDesktopNotifications final : public DesktopNotifications {
-  public:
-    void setDelegate(DesktopNotificationsDelegate& d) override { delegate = &d; }
-    void show(std::uint64_t id, const DesktopNotificationContent& content) override {
-        if (serverMissing) return delegate->desktopNotificationNotShown(id);
-        onScreen[id] = content;
-    }
-    void close(std::uint64_t id) override { onScreen.erase(id); }
-    // The user clicks it; the server then closes it, as servers do.
-    void click(std::uint64_t id) { delegate->desktopNotificationClicked(id), dismiss(id); }
-    void dismiss(std::uint64_t id) {
-        if (onScreen.erase(id)) delegate->desktopNotificationClosed(id);
-    }
-    DesktopNotificationsDelegate* delegate = nullptr;
-    std::map<std::uint64_t, DesktopNotificationContent> onScreen;
-    bool serverMissing = false;
-};
-
-// A page's notification: what its page hears.
-class FakePageNotification final : public PageNotification {
-  public:
-    std::string title() const override { return "Standup"; }
-    std::string body() const override { return "at 10:00"; }
-    void deliverClick() override { ++clicks; }
-    void deliverClose() override { ++closes; }
-    int clicks = 0, closes = 0;
+// A notification server that shows nothing.
+struct FakeDesktopNotifications final : DesktopNotifications {
+    void setDelegate(DesktopNotificationsDelegate&) override {}
+    void show(std::uint64_t, const DesktopNotificationContent&) override {}
+    void close(std::uint64_t) override {}
 };
 
 // The whole desktop; the windows, the web view and the status item are the latest made.

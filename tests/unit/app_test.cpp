@@ -119,42 +119,6 @@ TEST_F(App, LosingTheFocus) {
     EXPECT_FALSE(calendar().visible);
 }
 
-TEST_F(App, ShowHideReopenAndClose) {
-    launch();
-    app->hide();  // not shown: nothing
-    EXPECT_FALSE(app->hiddenAt());
-    EXPECT_FALSE(app->applicationShouldHandleReopen(false));
-    calendar().currentFrame = {};
-    app->show();  // again: laid out again
-    EXPECT_EQ(calendar().currentFrame, desktop.screens.all[0].frame);
-    calendar().close();  // the window manager's close: put away
-    EXPECT_TRUE(app->hiddenAt());
-    app->show();
-    app->settings()->present(Presentation::settings);
-    settingsWindow().key = true;
-    menu(MenuAction::hideFromMenu);  // closes the focused settings window only
-    EXPECT_TRUE(calendar().visible && !settingsWindow().visible);
-    menu(MenuAction::hideFromMenu);
-    EXPECT_FALSE(calendar().visible);
-}
-
-// A hidden calendar is laid out anew once the new mode is stored, so its page is ready at that
-// size; a shown one changes shape where it is, the focus untouched.
-TEST_F(App, ADisplayModeChangeLaysTheCalendarOutAgain) {
-    launch();
-    prefs->setDisplayMode(DisplayMode::largeWindow);
-    EXPECT_TRUE(calendar().fullScreen);
-    desktop.mainQueue.drain();
-    EXPECT_EQ(calendar().style, WindowStyle::titledResizable);
-    EXPECT_FALSE(calendar().visible);
-    app->show();
-    calendar().shownFor.reset();
-    prefs->setDisplayMode(DisplayMode::fullScreen);
-    desktop.mainQueue.drain();
-    EXPECT_EQ(calendar().fullScreen, desktop.screens.all[0]);
-    EXPECT_FALSE(calendar().shownFor);
-}
-
 TEST_F(App, StatusMenuShowHideMeansWhatWasUpWhenItOpened) {
     const std::pair<const char*, bool> cases[] = {
         {"open", true},

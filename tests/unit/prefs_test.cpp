@@ -24,31 +24,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST(Prefs, LoadsWhatIsStoredAndFallsBackSilently) {
-    FakeDefaults defaults;
-    Prefs fresh(defaults);
-    EXPECT_EQ(fresh.shortcut(), (Shortcut{8, 6400, "C"}));
-    EXPECT_EQ(fresh.displayMode(), DisplayMode::fullScreen);
-    EXPECT_EQ(fresh.pageZoom(), 100);
-    EXPECT_TRUE(defaults.entries.empty());  // nothing written
-    for (const char* mode : {"LargeWindow", "large", "", "fullScreen"}) {
-        defaults.setString("displayMode", mode);
-        EXPECT_EQ(Prefs(defaults).displayMode(), DisplayMode::fullScreen) << mode;
-    }
-    defaults.setData("displayMode", "largeWindow");  // of another kind
-    EXPECT_EQ(Prefs(defaults).displayMode(), DisplayMode::fullScreen);
-    defaults.setString("displayMode", "largeWindow");
-    EXPECT_EQ(Prefs(defaults).displayMode(), DisplayMode::largeWindow);
-
-    for (const char* bad : {R"({"keyCode":8,"carbonModifiers":6400})", "not json"}) {
-        defaults.setData("shortcut", bad);
-        EXPECT_EQ(Prefs(defaults).shortcut(), defaultShortcut());
-        EXPECT_EQ(defaults.dataForKey("shortcut"), bad);  // kept until the next assignment
-    }
-    defaults.setString("shortcut", R"({"keyCode":1,"carbonModifiers":256,"keyLabel":"S"})");
-    EXPECT_EQ(Prefs(defaults).shortcut(), defaultShortcut());  // a string is not data
-}
-
 TEST(Prefs, PageZoomStepsAndWhatIsStored) {
     const std::tuple<int, int, int> steps[] = {{100, 110, 90}, {30, 50, 30},    {300, 300, 250},
                                                {67, 80, 50},   {115, 125, 110}, {10, 30, 30}};
@@ -61,41 +36,6 @@ TEST(Prefs, PageZoomStepsAndWhatIsStored) {
         {"", 100},     {"115", 100}, {"-50", 100}, {"125 ", 100},
         {"1.25", 100}, {"abc", 100}, {"310", 100}, {"99999999999999999", 100}};
     for (const auto& [text, percent] : stored) EXPECT_EQ(pageZoomFromStored(text), percent);
-}
-
-// Subscribers hear of a change before it is stored, so they can compare old and new.
-TEST(Prefs, AnnouncesBeforeStoringThenWrites) {
-    FakeDefaults defaults;
-    Prefs prefs(defaults);
-    std::vector<std::string> heard;
-    auto willChange = prefs.subscribeWillChange([&] { heard.push_back("will change"); });
-    auto shortcuts = prefs.subscribeShortcut([&](const Shortcut& s) {
-        heard.push_back(s.keyLabel + " over " + prefs.shortcut().keyLabel + ", " +
-                        (defaults.dataForKey("shortcut") ? "written" : "unwritten"));
-    });
-    auto modes = prefs.subscribeDisplayMode(
-        [&](const DisplayMode& m) {
-            heard.push_back(std::string(rawValue(m)) + " over " +
-                            std::string(rawValue(prefs.displayMode())));
-        },
-        Delivery::laterValuesOnly);
-    prefs.setShortcut(Shortcut{40, 0x300, "K"});
-    prefs.setDisplayMode(DisplayMode::largeWindow);
-    prefs.setDisplayMode(DisplayMode::largeWindow);  // equal: announced all the same
-    EXPECT_THAT(heard, ElementsAre("C over C, unwritten", "will change", "K over C, unwritten",
-                                   "will change", "largeWindow over fullScreen", "will change",
-                                   "largeWindow over largeWindow"));
-    EXPECT_EQ(Prefs(defaults).shortcut(), (Shortcut{40, 0x300, "K"}));
-    EXPECT_EQ(Prefs(defaults).displayMode(), DisplayMode::largeWindow);
-
-    // Cancelled, or cancelled by another during a delivery: nothing more is heard.
-    heard.clear();
-    Subscription second;
-    auto first = prefs.subscribeWillChange([&] { second.cancel(); });
-    second = prefs.subscribeWillChange([&] { heard.push_back("second"); });
-    shortcuts.cancel();
-    prefs.setShortcut(defaultShortcut());
-    EXPECT_THAT(heard, ElementsAre("will change"));
 }
 
 class PreferenceFile : public ::testing::Test {

@@ -110,39 +110,6 @@ TEST_F(Web, ForeignPagesOpenInTheBrowserAndPutTheCalendarAway) {
     EXPECT_EQ(webView().page, "https://plenhall.com/app/e");  // the URL alone, in the one view
 }
 
-TEST_F(Web, RefusedAndPopUpWindowsAreLimitedWithALineABurst) {
-    desktop.log.lines.clear();
-    auto byLink = [&](bool click) {
-        nav().decidePolicyForNavigationAction(newWindow("https://ads.x.org/", "GET", click));
-    };
-    auto byScript = [&](bool click) {
-        nav().createWebViewForNavigationAction(newWindow("https://ads.x.org/", "GET", click));
-    };
-    auto refused = [&](const char* url, const char* method) {
-        nav().createWebViewForNavigationAction(newWindow(url, method));
-    };
-    const std::tuple<std::function<void()>, std::size_t, std::size_t> steps[] = {
-        {[&] { byScript(false), byLink(false), byScript(false); }, 3, 0},
-        {[&] { byScript(false), byLink(false); }, 3, 1},  // the fourth and fifth within 10 s
-        {[&] { byLink(true), byScript(true); }, 5, 1},
-        {[&] { nav().decidePolicyForNavigationAction(inFrame("https://x.org/")); }, 6, 1},
-        {[&] { desktop.clock.advance(9.5), byScript(false); }, 6, 1},
-        {[&] { desktop.clock.advance(0.5), byScript(false), byScript(false); }, 8, 1},
-        {[&] { desktop.clock.advance(9.5), byScript(false), byScript(false); }, 9, 2},
-        {[&] { desktop.clock.advance(10), byScript(false), byScript(false); }, 11, 2},
-        {[&] { byScript(false), byScript(false); }, 12, 3},  // ten seconds after the last drop
-        {[&] { desktop.clock.current -= std::chrono::hours(1), byScript(false); }, 13, 3},
-        {[&] { refused("data:x", "GET"), refused("about:blank", "GET"); }, 13, 4},
-        {[&] { refused(kStartURL, "POST"), refused(kStartURL, "POST"); }, 13, 5}};
-    int n = 0;
-    for (const auto& [act, opened, lines] : steps) {
-        act();
-        EXPECT_EQ(desktop.opened.size(), opened) << n;
-        EXPECT_EQ(desktop.log.lines.size(), lines) << n++;
-    }
-    EXPECT_EQ(webView().page, kStartURL);
-}
-
 TEST_F(Web, FailuresShowTheOfflinePageExceptInterruptions) {
     const std::pair<WebFailure, bool> cases[] = {
         {WebFailure::cancelled, false},    {WebFailure::cannotShowURL, false},
@@ -162,39 +129,19 @@ TEST_F(Web, FailuresShowTheOfflinePageExceptInterruptions) {
     EXPECT_TRUE(app->showingOffline());
 }
 
-// A server that accepts the connection and never answers.
-TEST_F(Web, SixtySecondsWithoutProgressStopTheLoad) {
-    const std::pair<std::function<void(FakeWebView&)>, std::optional<double>> cases[] = {
-        {[](FakeWebView&) {}, 60},
-        {[](FakeWebView& v) { v.commit(); }, std::nullopt},
-        {[](FakeWebView& v) { v.failProvisional(WebFailure::cancelled); }, std::nullopt},
-        {[](FakeWebView& v) { v.start(kStartURL); }, 90},
-        {[](FakeWebView& v) {
-             v.navigation->didReceiveServerRedirectForProvisionalNavigation(kStartURL);
-         },
-         90}};
-    desktop.clock.advance(1);
-    webView().answersAfter.reset();
-    for (const auto& [at30, timesOutAt] : cases) {
-        app->reload();
-        desktop.clock.advance(30);
-        at30(webView());
-        double now = 30;
-        for (double at : {59.5, 60.0, 89.5, 90.0, 690.0}) {
-            desktop.clock.advance(at - std::exchange(now, at));
-            EXPECT_EQ(app->showingOffline(), timesOutAt && at >= *timesOutAt) << at;
-        }
-    }
-}
-
+// The page's dialogs sit on the calendar; in quick succession they offer to block the page.
 TEST_F(Web, PageDialogsAnswerOnceAndQuickSuccessionsOfferABlock) {
-    std::vector<std::string> answers;
-    auto record = [&](std::string a) { answers.push_back(std::move(a)); };
-    ui().runJavaScriptAlertPanel("Saved %s%n", [&] { record("done"); });
-    const auto& sheet = desktop.sheets.alerts.front();
-    EXPECT_EQ(sheet.alert.messageText, "Saved %s%n");
-    EXPECT_EQ(sheet.window, &calendar());  // even while it is hidden
-    auto completion = sheet.done;
+    std::vector<std::string> heard;
+    auto confirm = [&] {
+        ui().runJavaScriptConfirmPanel("?", [&](bool ok) { heard.push_back(ok ? "ok" : "no"); });
+    };
+    auto prompt = [&](std::optional<std::string> text) {
+        ui().runJavaScriptTextInputPanel("?", text,
+                                         [&](auto t) { heard.push_back(t.value_or("null")); });
+    };
+    ui().runJavaScriptAlertPanel("Saved %s", [&] { heard.push_back("done"); });
+    EXPECT_EQ(desktop.sheets.alerts.front().window, &calendar());  // even while it is hidden
+    auto completion = desktop.sheets.alerts.front().done;
     desktop.sheets.answer(-4);
     completion(kAlertFirstButtonReturn, std::nullopt);  // a sheet ending twice
     // Seconds between a dialog's end and the next; the response; the text typed.
@@ -204,68 +151,51 @@ TEST_F(Web, PageDialogsAnswerOnceAndQuickSuccessionsOfferABlock) {
         {-10, kAlertFirstButtonReturn, std::nullopt}, {3, kAlertFirstButtonReturn, std::nullopt}};
     for (const auto& [pause, response, typed] : steps) {
         desktop.clock.current += std::chrono::milliseconds(int(pause * 1000));
-        ui().runJavaScriptConfirmPanel("Sure?", [&](bool ok) { record(ok ? "ok" : "no"); });
+        confirm();
         desktop.sheets.answer(response);
-        ui().runJavaScriptTextInputPanel("Title?", "Lunch",
-                                         [&](auto text) { record(text.value_or("null")); });
-        answers.push_back(std::to_string(desktop.sheets.alerts.front().alert.buttons.size()));
+        prompt("Lunch");
+        heard.push_back(std::to_string(desktop.sheets.alerts.front().alert.buttons.size()));
         desktop.sheets.answer(response, typed);
     }
-    EXPECT_THAT(answers,
-                ElementsAre("done", "ok", "2", "Lunch", "ok", "3", "Dinner", "no", "2", "null",
-                            "no", "2", "null", "ok", "2", "Lunch", "ok", "3", "Lunch"));
-    ui().runJavaScriptAlertPanel("again", [&] { record("done"); });
-    desktop.sheets.answer(kAlertSecondButtonReturn);  // "Block Dialogs"
-    ui().runJavaScriptConfirmPanel("blocked", [&](bool ok) { record(ok ? "ok" : "no"); });
-    ui().runJavaScriptTextInputPanel("blocked", "x", [&](auto t) { record(t.value_or("null")); });
-    ui().runJavaScriptAlertPanel("blocked", [&] { record("done"); });
-    EXPECT_TRUE(desktop.sheets.alerts.empty());
+    ui().runJavaScriptAlertPanel("again", [&] { heard.push_back("done"); });
+    desktop.sheets.answer(kAlertSecondButtonReturn);  // "Block Dialogs": answered at once now
+    confirm(), prompt("x");
     webView().commit();  // a new page is asked again
-    ui().runJavaScriptTextInputPanel("", std::nullopt, [&](auto t) { record("[" + *t + "]"); });
-    EXPECT_THAT(desktop.sheets.alerts.front().alert.buttons,
-                ElementsAre("OK", "Cancel", "Block Dialogs"));
+    prompt(std::nullopt);
     desktop.sheets.answer(kAlertFirstButtonReturn);
-    EXPECT_THAT(std::vector(answers.end() - 5, answers.end()),
-                ElementsAre("done", "no", "null", "done", "[]"));
-
-    ui().runOpenPanel({true, false}, [&](auto paths) { record(paths ? (*paths)[0] : "none"); });
-    desktop.sheets.panels.front().second(kModalResponseOK, {"/tmp/a.ics"});
-    ui().runOpenPanel({false, true}, [&](auto paths) { record(paths ? (*paths)[0] : "none"); });
+    bool leave = false;
+    ui().runBeforeUnloadConfirmPanel("Discard?", [&](bool l) { leave = l; });  // never held up
+    EXPECT_TRUE(leave);
+    EXPECT_THAT(heard, ElementsAre("done", "ok", "2", "Lunch", "ok", "3", "Dinner", "no", "2",
+                                   "null", "no", "2", "null", "ok", "2", "Lunch", "ok", "3",
+                                   "Lunch", "done", "no", "null", ""));
+    ui().runOpenPanel({false, true}, [&](auto paths) { heard.push_back(paths ? "some" : "none"); });
     EXPECT_TRUE(desktop.sheets.panels.back().first.canChooseDirectories);
     desktop.sheets.panels.back().second(kModalResponseCancel, {"/tmp/x"});
-    ui().runBeforeUnloadConfirmPanel("Discard?", [&](bool leave) { record(leave ? "leave" : ""); });
-    EXPECT_THAT(std::vector(answers.end() - 3, answers.end()),
-                ElementsAre("/tmp/a.ics", "none", "leave"));  // leaving is never held up
+    ui().runOpenPanel({true, false}, [&](auto paths) { heard.push_back(paths->back()); });
+    desktop.sheets.panels.back().second(kModalResponseOK, {"/tmp/a.ics"});
+    EXPECT_THAT(std::vector(heard.end() - 2, heard.end()), ElementsAre("none", "/tmp/a.ics"));
 }
 
-class ReminderTest : public Web {
-  public:
-    std::shared_ptr<std::vector<bool>> ask(const std::string& url = kStartURL) {
+TEST_F(Web, OnlyTheServiceIsAskedForRemindersOnceForAllAndTheAnswerIsKept) {
+    auto ask = [&](const std::string& url = kStartURL) {
         auto answers = std::make_shared<std::vector<bool>>();
         ui().requestNotificationPermission(url, [answers](bool a) { answers->push_back(a); });
         return answers;
-    }
-    std::shared_ptr<FakePageNotification> notify() {
-        auto page = std::make_shared<FakePageNotification>();
-        ui().showNotification(page);
-        return page;
-    }
-};
-
-TEST_F(ReminderTest, OnlyTheServiceIsAskedOnceForAllAndTheAnswerIsKept) {
-    const std::tuple<std::string, std::optional<std::string>, std::optional<bool>> cases[] = {
-        {"https://team.plenhall.com/w", "maybe", std::nullopt},  // nothing: the question is shown
-        {kStartURL, "granted", true},
-        {"https://team.plenhall.com/", "denied", false},
-        {"https://example.org/", "granted", false},
-        {"http://plenhall.com/app", "granted", false}};
-    app->show();
+    };
+    const std::tuple<std::string, std::string, std::vector<bool>> cases[] = {
+        {"https://team.plenhall.com/w", "maybe", {}},  // nothing: the question is shown
+        {kStartURL, "granted", {true}},
+        {"https://x.plenhall.com/", "denied", {false}},
+        {"https://example.org/", "granted", {false}},
+        {"http://plenhall.com/app", "granted", {false}}};
     for (const auto& [url, stored, answer] : cases) {
-        desktop.defaults.setString("reminderPermission", *stored);
-        EXPECT_EQ(*ask(url), answer ? std::vector<bool>{*answer} : std::vector<bool>{}) << url;
-        EXPECT_EQ(desktop.sheets.alerts.size(), answer ? 0u : 1u) << url;
-        if (!answer) desktop.sheets.answer(kAlertFirstButtonReturn);
+        desktop.defaults.setString("reminderPermission", stored);
+        EXPECT_EQ(*ask(url), answer) << url;
     }
+    EXPECT_TRUE(desktop.sheets.alerts.empty());  // hidden: the question waits for the calendar
+    app->show();
+    desktop.sheets.answer(kAlertFirstButtonReturn);
     const std::tuple<int, bool, std::optional<std::string>> answers[] = {
         {kAlertSecondButtonReturn, true, "granted"},
         {kAlertFirstButtonReturn, false, "denied"},
@@ -273,54 +203,16 @@ TEST_F(ReminderTest, OnlyTheServiceIsAskedOnceForAllAndTheAnswerIsKept) {
     for (const auto& [response, allowed, kept] : answers) {
         desktop.defaults.entries.erase("reminderPermission");
         auto first = ask(), second = ask();
-        ASSERT_EQ(desktop.sheets.alerts.size(), 1u);
         EXPECT_EQ(desktop.sheets.alerts.front().alert.defaultButton, 1u);
         desktop.sheets.answer(response);
-        EXPECT_THAT(*first, ElementsAre(allowed));
-        EXPECT_THAT(*second, ElementsAre(allowed));
+        EXPECT_EQ(*first, std::vector<bool>{allowed});
+        EXPECT_EQ(*second, std::vector<bool>{allowed});
         EXPECT_EQ(desktop.defaults.stringForKey("reminderPermission"), kept);
     }
     EXPECT_THAT(*ask(), ElementsAre(false));  // put away: not brought back at once
     EXPECT_TRUE(desktop.sheets.alerts.empty());
     desktop.defaults.setString("reminderPermission", "granted");
     EXPECT_THAT(ui().notificationPermissions().granted, ElementsAre("https://plenhall.com"));
-    EXPECT_TRUE(ui().notificationPermissions().denied.empty());
-}
-
-TEST_F(ReminderTest, ShownBoundedClickedAndClosedBothWays) {
-    notify();  // no permission: nothing
-    desktop.defaults.setString("reminderPermission", "granted");
-    auto& server = desktop.desktopNotifications;
-    std::vector<std::shared_ptr<FakePageNotification>> pages;
-    for (std::size_t i = 0; i < kMaxRemindersOnScreen + 2; ++i) pages.push_back(notify());
-    EXPECT_EQ(server.onScreen.size(), kMaxRemindersOnScreen);
-    EXPECT_EQ(pages.back()->closes, 1);       // dropped, and the page hears so
-    EXPECT_EQ(desktop.log.lines.size(), 1u);  // one line a burst
-    auto [id, content] = *server.onScreen.begin();
-    EXPECT_EQ(content.title + " " + content.body, "Standup at 10:00");
-    server.click(id);
-    EXPECT_TRUE(calendar().visible);
-    EXPECT_EQ(pages[0]->clicks + pages[0]->closes, 2);  // the server closed it after the click
-    ui().pageClosedNotification(*pages[1]);
-    EXPECT_EQ(pages[1]->closes, 0);  // the page knows
-    server.dismiss(server.onScreen.begin()->first);
-    EXPECT_EQ(pages[2]->closes, 1);
-    desktop.clock.advance(30);
-    while (!server.onScreen.empty()) server.dismiss(server.onScreen.begin()->first);
-    for (int i = 0; i < 5; ++i) notify();  // ten in the minute
-    auto dismissOne = [&] { server.dismiss(server.onScreen.begin()->first); };
-    dismissOne();
-    EXPECT_EQ(notify()->closes, 1);
-    desktop.clock.advance(30);  // the first ones' minute is over
-    EXPECT_EQ(notify()->closes, 0);
-    desktop.clock.current -= std::chrono::hours(1);  // a clock set back forgets, never blocks
-    dismissOne();
-    EXPECT_EQ(notify()->closes, 0);
-    dismissOne();
-    server.serverMissing = true;
-    auto unseen = notify();
-    ui().pageClosedNotification(*unseen);
-    EXPECT_EQ(unseen->closes, 0);
 }
 
 }  // namespace
