@@ -131,11 +131,10 @@ struct FakeWebView final : WebView {
     void setNavigationDelegate(NavigationDelegate& d) override { navigation = &d; }
     void setUIDelegate(UIDelegate& d) override { ui = &d; }
     void setAllowsBackForwardNavigationGestures(bool) override {}
-    // The server answers after `answersAfter`, or never.
+    // The server answers a moment later.
     void loadRequest(const URLRequest& request) override {
         page = request.url, ++loads, answer_.reset();
-        if (answersAfter)
-            answer_ = queue_.asyncAfter(*answersAfter, [this] { commit(), finish(); });
+        answer_ = queue_.asyncAfter(std::chrono::milliseconds(100), [this] { commit(), finish(); });
     }
     void loadHTMLString(const std::string& html, const std::optional<std::string>&) override {
         answer_.reset(), page = html;
@@ -145,7 +144,6 @@ struct FakeWebView final : WebView {
     void setPageZoom(double factor) override { zoom = factor; }
 
     // What the engine reports about the main frame's load.
-    void start(const std::string& url) { navigation->didStartProvisionalNavigation(url); }
     void commit() { navigation->didCommitNavigation(); }
     void finish() { navigation->didFinishNavigation(); }
     void failProvisional(WebFailure failure, std::optional<std::string> url = std::nullopt) {
@@ -153,13 +151,7 @@ struct FakeWebView final : WebView {
         navigation->didFailProvisionalNavigation(WebError{failure, "", 1, "failed", url});
         finish();
     }
-    void failCommitted(WebFailure failure) {
-        answer_.reset();
-        navigation->didFailNavigation(WebError{failure, "", 1, "failed"});
-        finish();
-    }
 
-    std::optional<std::chrono::milliseconds> answersAfter = std::chrono::milliseconds(100);
     WebViewConfiguration configuration;
     NavigationDelegate* navigation = nullptr;
     UIDelegate* ui = nullptr;
@@ -196,11 +188,9 @@ struct FakeHotKeys final : GlobalHotKeys {
         std::uint32_t keyCode, modifiers;
         bool operator==(const Keys&) const = default;
     };
-    void installPressHandler(std::function<void(const UserInput&)> h) override {
-        onPress = std::move(h);
-    }
+    void installPressHandler(std::function<void(const UserInput&)> h) override { onPress = h; }
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> h) override {
-        bindingChanged = std::move(h);
+        bindingChanged = h;
     }
     void registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
                         std::function<void(const HotKeyRegistration&)> whenDone) override {
@@ -235,7 +225,6 @@ struct FakeHotKeys final : GlobalHotKeys {
 
 struct FakeKeyMonitor final : KeyMonitor {
     std::optional<Token> addLocalMonitorForKeyDown(Handler handler) override {
-        if (refuse) return std::nullopt;
         monitors[++next_] = std::move(handler);
         return next_;
     }
@@ -248,7 +237,6 @@ struct FakeKeyMonitor final : KeyMonitor {
         return current;
     }
     std::map<Token, Handler> monitors;
-    bool refuse = false;
     Token next_ = 0;
 };
 
@@ -314,10 +302,7 @@ struct FakeHttpClient final : HttpClient {
 struct FakeApplication final : Application {
     void setDelegate(ApplicationDelegate& d) override { delegate = &d; }
     void setActivationPolicy(ActivationPolicy) override {}
-    int run() override {
-        if (unreachable) return delegate->applicationCannotReachRunningInstance(*unreachable);
-        return delegate->applicationDidFinishLaunching(), 0;
-    }
+    int run() override { return delegate->applicationDidFinishLaunching(), 0; }
     void setMainMenu(const Menu& m, MenuTarget& t) override { mainMenu = m, target = &t; }
     void hide() override {}
     void terminate() override { terminated = true; }
@@ -325,7 +310,6 @@ struct FakeApplication final : Application {
     Menu mainMenu;
     MenuTarget* target = nullptr;
     bool terminated = false;
-    std::optional<UnreachableInstance> unreachable;  // another instance runs out of reach
 };
 
 // A notification server that shows nothing.

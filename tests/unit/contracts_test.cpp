@@ -126,16 +126,6 @@ TEST_F(ContractApp, SettingsAndWelcomeTexts) {
     EXPECT_EQ(settingsWindow().title, "Plenhall");
 }
 
-TEST_F(ContractApp, LogLines) {
-    desktop.hotKeys.taken = {{8, 6400}};
-    desktop.loginItem.failWith = "Read-only file system";
-    launch();
-    model().setOpenAtLogin(true);
-    EXPECT_THAT(desktop.log.lines,
-                ElementsAre("PlenhallDesktop: \u2303\u2325\u2318C unavailable (status 10)",
-                            "PlenhallDesktop: login item change failed: Read-only file system"));
-}
-
 // Every key of the preference store and what it holds, as files from earlier versions have them.
 TEST_F(ContractApp, StoredKeysAndFormats) {
     launch(false);

@@ -133,10 +133,6 @@ TEST_F(PreferenceFile, AnUnreadableFileIsSetAsideNotOverwritten) {
         EXPECT_TRUE(holds("hasOnboarded"));
     }
     EXPECT_THAT(log.lines.back(), ::testing::HasSubstr("moved it to"));
-    write("  \n");  // empty: an empty store
-    log.lines.clear();
-    PreferenceFileStore empty(path, log, queue);
-    EXPECT_TRUE(log.lines.empty());
 }
 
 TEST_F(PreferenceFile, LeftoverTemporaryFilesAreRemovedAtStart) {
@@ -166,18 +162,6 @@ TEST_F(PreferenceFile, ABurstIsWrittenOnceAndNothingIsLostAtQuit) {
     }
     EXPECT_TRUE(holds(R"("pageZoom": "300")"));
     EXPECT_TRUE(log.lines.empty());
-}
-
-TEST_F(PreferenceFile, WhereItCannotBeWrittenValuesStayInMemoryWithOneLine) {
-    fs::remove_all(dir / "d");
-    std::ofstream(dir / "d") << "a file where the directory should be";
-    PreferenceFileStore store(path, log, queue);
-    store.setString("displayMode", "largeWindow");
-    queue.elapse(kPreferenceWriteDelay);
-    store.setBool("hasOnboarded", true);
-    store.synchronize();
-    EXPECT_EQ(store.stringForKey("displayMode"), "largeWindow");
-    EXPECT_THAT(log.lines, ElementsAre(::testing::HasSubstr("not saved")));
 }
 
 }  // namespace

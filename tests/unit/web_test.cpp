@@ -80,55 +80,6 @@ class Web : public AppFixture {
     UIDelegate& ui() { return *webView().ui; }
 };
 
-TEST_F(Web, ForeignPagesOpenInTheBrowserAndPutTheCalendarAway) {
-    const std::vector<std::function<void(Web&)>> ways = {
-        [](Web& t) { t.nav().decidePolicyForNavigationAction(inFrame("https://x.org/p")); },
-        [](Web& t) { t.nav().createWebViewForNavigationAction(newWindow("https://x.org/p")); },
-        [](Web& t) {
-            t.nav().decidePolicyForNavigationResponse({true, "https://x.org/p"});
-        },
-        // Unreachable, or never answering: never judged by its answer.
-        [](Web& t) { t.webView().failProvisional(WebFailure::network, "https://x.org/p"); },
-        [](Web& t) {
-            t.webView().answersAfter.reset();
-            t.webView().start("https://x.org/p");
-            t.desktop.clock.advance(60);
-        }};
-    for (const auto& way : ways) {
-        app->show();
-        desktop.opened.clear();
-        way(*this);
-        EXPECT_THAT(desktop.opened, ElementsAre("https://x.org/p"));
-        EXPECT_FALSE(calendar().visible);
-        EXPECT_FALSE(app->showingOffline());
-    }
-    EXPECT_EQ(nav().decidePolicyForNavigationAction(inFrame("https://x.org/p")),
-              NavigationActionPolicy::cancel);
-    EXPECT_EQ(nav().decidePolicyForNavigationResponse({true, kStartURL, false}),
-              NavigationResponsePolicy::cancel);
-    nav().createWebViewForNavigationAction(newWindow("https://plenhall.com/app/e"));
-    EXPECT_EQ(webView().page, "https://plenhall.com/app/e");  // the URL alone, in the one view
-}
-
-TEST_F(Web, FailuresShowTheOfflinePageExceptInterruptions) {
-    const std::pair<WebFailure, bool> cases[] = {
-        {WebFailure::cancelled, false},    {WebFailure::cannotShowURL, false},
-        {WebFailure::policyChange, false}, {WebFailure::timedOut, true},
-        {WebFailure::network, true},       {WebFailure::webProcessGone, true},
-        {WebFailure::other, true}};
-    for (const auto& [failure, offline] : cases) {
-        for (bool committed : {false, true}) {
-            app->reload();
-            committed ? webView().failCommitted(failure)
-                      : webView().failProvisional(failure, kStartURL);
-            EXPECT_EQ(app->showingOffline(), offline) << int(failure) << committed;
-            EXPECT_EQ(webView().page, offline ? offlinePage(kStartURL) : kStartURL);
-        }
-    }
-    webView().failProvisional(WebFailure::cancelled);  // the offline page stays
-    EXPECT_TRUE(app->showingOffline());
-}
-
 // The page's dialogs sit on the calendar; in quick succession they offer to block the page.
 TEST_F(Web, PageDialogsAnswerOnceAndQuickSuccessionsOfferABlock) {
     std::vector<std::string> heard;
@@ -169,50 +120,13 @@ TEST_F(Web, PageDialogsAnswerOnceAndQuickSuccessionsOfferABlock) {
     EXPECT_THAT(heard, ElementsAre("done", "ok", "2", "Lunch", "ok", "3", "Dinner", "no", "2",
                                    "null", "no", "2", "null", "ok", "2", "Lunch", "ok", "3",
                                    "Lunch", "done", "no", "null", ""));
-    ui().runOpenPanel({false, true}, [&](auto paths) { heard.push_back(paths ? "some" : "none"); });
+    for (int response : {kModalResponseCancel, kModalResponseOK}) {
+        ui().runOpenPanel({false, true},
+                          [&](auto paths) { heard.push_back(paths ? "some" : "none"); });
+        desktop.sheets.panels.back().second(response, {"/tmp/x"});
+    }
     EXPECT_TRUE(desktop.sheets.panels.back().first.canChooseDirectories);
-    desktop.sheets.panels.back().second(kModalResponseCancel, {"/tmp/x"});
-    ui().runOpenPanel({true, false}, [&](auto paths) { heard.push_back(paths->back()); });
-    desktop.sheets.panels.back().second(kModalResponseOK, {"/tmp/a.ics"});
-    EXPECT_THAT(std::vector(heard.end() - 2, heard.end()), ElementsAre("none", "/tmp/a.ics"));
-}
-
-TEST_F(Web, OnlyTheServiceIsAskedForRemindersOnceForAllAndTheAnswerIsKept) {
-    auto ask = [&](const std::string& url = kStartURL) {
-        auto answers = std::make_shared<std::vector<bool>>();
-        ui().requestNotificationPermission(url, [answers](bool a) { answers->push_back(a); });
-        return answers;
-    };
-    const std::tuple<std::string, std::string, std::vector<bool>> cases[] = {
-        {"https://team.plenhall.com/w", "maybe", {}},  // nothing: the question is shown
-        {kStartURL, "granted", {true}},
-        {"https://x.plenhall.com/", "denied", {false}},
-        {"https://example.org/", "granted", {false}},
-        {"http://plenhall.com/app", "granted", {false}}};
-    for (const auto& [url, stored, answer] : cases) {
-        desktop.defaults.setString("reminderPermission", stored);
-        EXPECT_EQ(*ask(url), answer) << url;
-    }
-    EXPECT_TRUE(desktop.sheets.alerts.empty());  // hidden: the question waits for the calendar
-    app->show();
-    desktop.sheets.answer(kAlertFirstButtonReturn);
-    const std::tuple<int, bool, std::optional<std::string>> answers[] = {
-        {kAlertSecondButtonReturn, true, "granted"},
-        {kAlertFirstButtonReturn, false, "denied"},
-        {-4, false, std::nullopt}};  // closed unanswered: asked again at the next launch
-    for (const auto& [response, allowed, kept] : answers) {
-        desktop.defaults.entries.erase("reminderPermission");
-        auto first = ask(), second = ask();
-        EXPECT_EQ(desktop.sheets.alerts.front().alert.defaultButton, 1u);
-        desktop.sheets.answer(response);
-        EXPECT_EQ(*first, std::vector<bool>{allowed});
-        EXPECT_EQ(*second, std::vector<bool>{allowed});
-        EXPECT_EQ(desktop.defaults.stringForKey("reminderPermission"), kept);
-    }
-    EXPECT_THAT(*ask(), ElementsAre(false));  // put away: not brought back at once
-    EXPECT_TRUE(desktop.sheets.alerts.empty());
-    desktop.defaults.setString("reminderPermission", "granted");
-    EXPECT_THAT(ui().notificationPermissions().granted, ElementsAre("https://plenhall.com"));
+    EXPECT_THAT(std::vector(heard.end() - 2, heard.end()), ElementsAre("none", "some"));
 }
 
 }  // namespace
