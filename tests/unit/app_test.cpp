@@ -20,7 +20,6 @@ class App : public AppFixture {
             if (w == "open") statusItem().open();
             if (w == "close") statusItem().close();
             if (w == "press") pressHotKey();
-            if (w == "back") desktop.clock.current -= std::chrono::seconds(1);
             if (w[0] == '+') desktop.clock.advance(std::stod(w));
         }
     }
@@ -48,7 +47,6 @@ TEST_F(App, AShortcutTheDesktopRefusesAtLaunch) {
     const std::string declined = refusalMessage(defaultShortcut(), {R::declined});
     const std::tuple<R, bool, std::optional<std::string>> cases[] = {
         {R::taken, true, std::nullopt},
-        {R::noSuchKey, true, std::nullopt},
         {R::unsupported, false, kDesktopShortcutHint},
         {R::declined, false, declined + " " + kDesktopShortcutHintAfterRefusal}};
     desktop.hotKeys.taken = {{8, 6400}};
@@ -126,7 +124,6 @@ TEST_F(App, StatusMenuShowHideMeansWhatWasUpWhenItOpened) {
         {"show key resign +0.5 open", false},
         {"show key open resign", false},
         {"show key resign +0.501 open", true},
-        {"show key resign back open", true},
         {"show", false},  // a panel that does not say when it opens
         // Some panels say the menu closed before they deliver the choice.
         {"show key open resign close +0.499", false},

@@ -185,8 +185,6 @@ TEST_F(ContractApp, UrlCommands) {
 TEST(Contract, PageTexts) {
     const std::string agent = "Version/17.0 Safari/605.1.15 PlenhallDesktop/";
     EXPECT_EQ(applicationNameForUserAgent(std::nullopt), agent + "0");
-    EXPECT_EQ(applicationNameForUserAgent(InfoDictionary{{std::string(kShortVersionKey), true}}),
-              agent + "0");
     const std::string page = offlinePage("https://plenhall.com/app");
     for (const char* text : {"<h1>Can't reach your calendar</h1>",
                              "<p>Check your internet connection, then try again.</p>",

@@ -97,22 +97,8 @@ TEST_F(PreferenceFile, EntriesKeepTheirKindAcrossARestart) {
     EXPECT_TRUE(store.boolForKey("hasOnboarded"));
     EXPECT_FALSE(store.boolForKey("off"));
     EXPECT_FALSE(store.stringForKey("shortcut"));  // each kind reads only as itself
-    EXPECT_FALSE(store.dataForKey("displayMode"));
     EXPECT_FALSE(store.boolForKey("displayMode"));
     EXPECT_TRUE(log.lines.empty());
-}
-
-TEST_F(PreferenceFile, EntriesItCannotReadAreLeftAloneAndKept) {
-    write(R"({"future": {"kind": [1]}, "count": 3, "d1": {"data": "x", "base64": "eA=="},)"
-          R"( "d2": {"base64": "e$=="}, "d3": {"base64": 4}, "d4": {"data": 4}, "d5": "x"})");
-    PreferenceFileStore store(path, log, queue);
-    for (const char* key : {"count", "d1", "d2", "d3", "d4", "d5", "future"})
-        EXPECT_FALSE(store.dataForKey(key)) << key;
-    EXPECT_FALSE(store.stringForKey("count"));
-    store.setBool("hasOnboarded", true);
-    store.synchronize();
-    EXPECT_TRUE(holds(R"("future": {)"));
-    EXPECT_TRUE(holds(R"("count": 3)"));
 }
 
 TEST_F(PreferenceFile, AnUnreadableFileIsSetAsideNotOverwritten) {

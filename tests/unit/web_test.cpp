@@ -20,19 +20,17 @@ NavigationAction newWindow(std::optional<std::string> url, const char* method = 
 }
 
 TEST(Url, SchemeAndHost) {
-    const std::tuple<const char*, std::optional<std::string>, std::optional<std::string>> cases[] =
-        {{"a+b-c.d://u:p@x:1/p", "a+b-c.d", "x"},
-         {"http://[::1]:80/", "http", "::1"},
-         {"http://[::1", "http", std::nullopt},
-         {"file:///etc/hosts", "file", std::nullopt},
-         {"p:/x", "p", std::nullopt},
-         {"https://evil.org#@x.com", "https", "evil.org"},
-         {"1http://x", std::nullopt, std::nullopt},
-         {"a_b://x", std::nullopt, std::nullopt}};
-    for (const auto& [url, scheme, host] : cases) {
-        EXPECT_EQ(urlScheme(url), scheme) << url;
-        EXPECT_EQ(urlHost(url), host) << url;
-    }
+    // Each URL, its scheme and host ("-": none).
+    const std::pair<const char*, const char*> cases[] = {{"a+b-c.d://u:p@x:1/p", "a+b-c.d x"},
+                                                         {"http://[::1]:80/", "http ::1"},
+                                                         {"http://[::1", "http -"},
+                                                         {"file:///etc/hosts", "file -"},
+                                                         {"p:/x", "p -"},
+                                                         {"https://e.org#@x.com", "https e.org"},
+                                                         {"1http://x", "- -"},
+                                                         {"a_b://x", "- -"}};
+    for (const auto& [url, expected] : cases)
+        EXPECT_EQ(urlScheme(url).value_or("-") + " " + urlHost(url).value_or("-"), expected);
 }
 
 TEST(NavigationRules, ForeignWebPagesGoToTheBrowserAndOnlyServicePagesLoadHere) {
@@ -43,7 +41,6 @@ TEST(NavigationRules, ForeignWebPagesGoToTheBrowserAndOnlyServicePagesLoadHere) 
         {"https://help.plenhall.com:8443/", N::allow, W::loadInWebView, true},
         {"about:blank", N::allow, W::refuseNotWebPage, false},
         {"blob:https://plenhall.com/1", N::allow, W::refuseNotWebPage, false},
-        {"HTTPS://plenhall.com/", N::allow, W::refuseNotWebPage, false},
         {"http:///path", N::allow, W::refuseNotWebPage, false},
         {"http://plenhall.com/app", N::openInBrowser, W::openInBrowser, true},
         {"https://evilplenhall.com/", N::openInBrowser, W::openInBrowser, false},
