@@ -36,7 +36,6 @@ class AppFixture : public ::testing::Test {
     FakeWindow& settingsWindow() { return *desktop.settings; }
     FakeWebView& webView() { return *desktop.webView; }
     FakeStatusItem& statusItem() { return *desktop.item; }
-    SettingsModel& model() { return app->settings()->model(); }
     // The settings window's node with `id` as the user sees it after the current change.
     const ViewNode& settingsNode(const std::string& id) {
         desktop.mainQueue.drain();
@@ -58,6 +57,7 @@ class AppFixture : public ::testing::Test {
         desktop.post(Notification::applicationDidResignActive);
     }
     void menu(MenuAction action) { desktop.application.target->performMenuAction(action); }
+    bool recording() const { return !desktop.keyMonitor.monitors.empty(); }
 
     FakePlatform desktop;
     Platform platform = desktop.platform();
