@@ -118,6 +118,7 @@ TEST_F(ContractApp, SettingsAndWelcomeTexts) {
     EXPECT_EQ(settingsNode("reset").text, "Reset");
     settingsNode("shortcut").action();
     EXPECT_EQ(settingsNode("shortcut").text, "Press new shortcut\u2026");
+    EXPECT_FALSE(findNode(settingsWindow().shown, "reset"));  // not while it listens
     EXPECT_EQ(settingsNode("message").text, "Esc to cancel.");
     EXPECT_EQ(settingsNode("shortcut").accessibleDescription,
               "Listening for a new shortcut. Esc to cancel.");
@@ -162,7 +163,7 @@ TEST_F(ContractApp, UrlCommands) {
         {{"plenhall://hide"}, "", ""},
         {{"plenhall://settings"}, "S", "S"},
         {{"plenhall://other"}, "C", ""},
-        {{"plenhall:show"}, "C", ""},
+        {{"plenhall:/show"}, "C", ""},
         {{"plenhall://SHOW"}, "C", ""},
         {{"PLENHALL://show"}, "", "C"},
         {{"https://plenhall.com/show"}, "", "C"},
@@ -183,8 +184,8 @@ TEST_F(ContractApp, UrlCommands) {
 }
 
 TEST(Contract, PageTexts) {
-    const std::string agent = "Version/17.0 Safari/605.1.15 PlenhallDesktop/";
-    EXPECT_EQ(applicationNameForUserAgent(std::nullopt), agent + "0");
+    EXPECT_EQ(applicationNameForUserAgent(std::nullopt),
+              "Version/17.0 Safari/605.1.15 PlenhallDesktop/0");
     const std::string page = offlinePage("https://plenhall.com/app");
     for (const char* text : {"<h1>Can't reach your calendar</h1>",
                              "<p>Check your internet connection, then try again.</p>",

@@ -11,25 +11,27 @@ using ::testing::ElementsAre;
 
 TEST(Versions, NumbersThenPreReleaseTags) {
     const std::tuple<const char*, const char*, int> cases[] = {
-        {"1.0", "1.0", 0},   {"1.10", "1.9", 1},      {"1.0.1", "1.0", 1},
-        {"1.0", "1.0b1", 1}, {"1.0b2", "1.0b1", 1},   {"1.0rc1", "1.0beta2", 1},
-        {"2", "10", -1},     {"010", "10", 0},        {"1.0", "1.0.0", -1},
-        {"1.2a", "1.2", -1}, {"1.2 beta", "1.2", -1}, {"", "1", -1},
-        {"", "", 0},         {"abc", "1", -1},        {"99999999999999999999999", "1", 1},
-        {"1.0.", "1.0", 1},  {"1..2", "1.2", -1},     {"1.0 b", "1.0 a", 1}};
+        {"1.0", "1.0", 0},    {"1.10", "1.9", 1},      {"1.0.1", "1.0", 1},
+        {"1.0", "1.0b1", 1},  {"1.0b2", "1.0b1", 1},   {"1.0rc1", "1.0beta2", 1},
+        {"2", "10", -1},      {"010", "10", 0},        {"1.0", "1.0.0", -1},
+        {"1.2a", "1.2", -1},  {"1.2 beta", "1.2", -1}, {"", "1", -1},
+        {"abc", "1", -1},     {"1.0.", "1.0", 1},      {"1..2", "1.2", -1},
+        {"1.0 b", "1.0 a", 1}};
     for (const auto& [a, b, expected] : cases) {
         EXPECT_EQ(compareVersions(a, b), expected) << a << " vs " << b;
         EXPECT_EQ(compareVersions(b, a), -expected) << b << " vs " << a;
     }
+    EXPECT_EQ(compareVersions(std::string(30, '9'), "1"), 1);  // past any integer type
 }
 
 TEST(Appcast, ReadsItemsFromElementsAndEnclosures) {
     const char* feed = R"(<?xml version="1.0" encoding="utf-8"?>
 <!-- the project's feed -->
-<rss version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle">
+<rss	version="2.0" xmlns:sparkle="http://www.andymatuschak.org/xml-namespaces/sparkle">
   <channel><title>Plenhall</title>
     <item>
-      <title> Version 1.2 &amp; &lt;more&gt; &quot;&apos;&#65;&#x42;&#xe9;&#x20AC;&#x1F4C5;</title>
+      <title>	Version 1.2 &amp;&lt;&gt;&quot;&apos;&#65;&#x7f;&#x80;&#x7FF;&#x800;&#xFFFF;&#x10000;
+</title>
       <link> https://plenhall.com/download </link>
       <sparkle:releaseNotesLink>https://plenhall.com/notes/1.2</sparkle:releaseNotesLink>
       <enclosure url="https://plenhall.com/p-1.2.tar.gz" sparkle:version=" 120 " sparkle:shortVersionString="1.2 "/>
@@ -48,12 +50,13 @@ TEST(Appcast, ReadsItemsFromElementsAndEnclosures) {
     ASSERT_TRUE(std::holds_alternative<std::vector<AppcastItem>>(result))
         << std::get<AppcastError>(result).reason;
     const auto& items = std::get<std::vector<AppcastItem>>(result);
-    EXPECT_THAT(items, ElementsAre(AppcastItem{"Version 1.2 & <more> \"'AB\u00e9\u20ac\U0001F4C5",
-                                               "120", "1.2", "https://plenhall.com/notes/1.2",
-                                               "https://plenhall.com/download"},
-                                   AppcastItem{"Version <1.1>", "110", "110", "",
-                                               "https://plenhall.com/p-1.1.tar.gz"},
-                                   AppcastItem{}, AppcastItem{"no version", "", "x", "", ""}));
+    EXPECT_THAT(
+        items,
+        ElementsAre(
+            AppcastItem{"Version 1.2 &<>\"'A\x7f\u0080\u07ff\u0800\uffff\U00010000", "120", "1.2",
+                        "https://plenhall.com/notes/1.2", "https://plenhall.com/download"},
+            AppcastItem{"Version <1.1>", "110", "110", "", "https://plenhall.com/p-1.1.tar.gz"},
+            AppcastItem{}, AppcastItem{"no version", "", "x", "", ""}));
     EXPECT_EQ(newestUpdate(items, "119")->shortVersion, "1.2");
     EXPECT_FALSE(newestUpdate(items, "120"));
     EXPECT_FALSE(newestUpdate({}, "1"));
@@ -88,7 +91,6 @@ TEST(Appcast, MalformedFeedsAreFailuresNotGuesses) {
         {"<rss>&#0;</rss>", "character reference out of range"},
         {"<rss>&#x110000;</rss>", "character reference out of range"},
         {"<rss>&#x;</rss>", "malformed character reference"},
-        {"<rss>&#x1g;</rss>", "malformed character reference"},
         {"<rss>&amp</rss>", "malformed reference"},
         {"<rss>&abcdefghijkl;</rss>", "malformed reference"},
         {"<rss>&abcdefghijk;</rss>", "unknown entity &abcdefghijk;"},
@@ -102,7 +104,6 @@ TEST(Appcast, MalformedFeedsAreFailuresNotGuesses) {
         {"<!DOCTYPE rss [<!ENTITY a \"aaaa\">]><rss></rss>",
          "document type declarations are not accepted"},
         {"<rss><!-- never ends", "unterminated comment"},
-        {"<rss><![CDATA[ never ends", "unterminated CDATA section"},
         {"<rss></1>", "malformed name"},
         {"<rss></rss", "malformed end tag </rss>"},
         // What a reason quotes of the feed is plain text and short: reasons reach a dialog.
@@ -188,8 +189,6 @@ TEST_F(Updates, EveryTextAUserCheckShows) {
          because("the update feed is larger than any feed should be")},
         {check(HttpError{HttpFailure::timedOut, 0, ""}),
          because("the update server did not answer in time")},
-        {check(HttpError{HttpFailure::invalidAddress, 0, ""}),
-         because("the update feed address is not a valid URL")},
         {check(HttpRedirect{"http://plenhall.com/a.xml"}),
          because("the update server redirected to an address that is not https")},
         {check(std::nullopt, "appcast.xml"), because("the update feed address is not a valid URL")},

@@ -28,10 +28,16 @@ TEST(TargetScreen, ThePointersElseTheMainElseAny) {
             {Point{-5, -5}, {kLeft, kRight}, std::nullopt, kLeft},
             {Point{-5, -5}, {}, std::nullopt, std::nullopt},
             {Point{10, 10}, {broken, endless, kRight}, broken, kRight},
-            {Point{10, 10}, {broken, endless}, std::nullopt, std::nullopt},
             {Point{0, 0}, {flat}, std::nullopt, flat}};
     for (const auto& [pointer, screens, main, expected] : cases)
         EXPECT_EQ(targetScreen(pointer, screens, main), expected);
+}
+
+TEST(LargeFrame, TheRememberedOneWhenLargeEnoughAndOnTheScreen) {
+    const Rect visible{0, 25, 1440, 875};
+    EXPECT_EQ(largeWindowFrame("{{100, 100}, {640, 480}}", visible), (Rect{100, 100, 640, 480}));
+    EXPECT_EQ(largeWindowFrame("{{1440, 100}, {800, 600}}", visible), defaultLargeFrame(visible));
+    EXPECT_EQ(largeWindowSize("{{-3000, 0}, {640, 479}}", visible), (Size{1296, 788}));
 }
 
 TEST(FrameText, ShortestNumbersWrittenLenientlyRead) {
