@@ -84,7 +84,7 @@ struct FakeWindow final : Window {
     void setMovable(bool) override {}
     void setMinSize(Size s) override { minSize = s; }
     bool hasStandardButton(WindowButton) const override { return true; }
-    void setStandardButtonHidden(WindowButton, bool) override {}
+    void setStandardButtonHidden(WindowButton b, bool h) override { hidden[int(b)] = h; }
     Rect frame() const override { return currentFrame; }
     void setFrame(const Rect& f) override { currentFrame = f, fullScreen.reset(); }
     void setSize(Size s) override { setFrame(Rect{0, 0, s.width, s.height}); }
@@ -115,6 +115,7 @@ struct FakeWindow final : Window {
     WindowStyle style = WindowStyle::borderless;
     std::string title;
     std::optional<Size> minSize;
+    std::map<int, bool> hidden;  // title-bar buttons
     Rect currentFrame;
     std::optional<Screen> fullScreen;
     bool visible = false, key = false, contentFocused = false;

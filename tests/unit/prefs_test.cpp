@@ -25,17 +25,16 @@ namespace {
 using ::testing::ElementsAre;
 
 TEST(Prefs, PageZoomStepsAndWhatIsStored) {
-    const std::tuple<int, int, int> steps[] = {{100, 110, 90}, {30, 50, 30},    {300, 300, 250},
-                                               {67, 80, 50},   {115, 125, 110}, {10, 30, 30}};
-    for (const auto& [from, in, out] : steps) {
-        EXPECT_EQ(zoomedIn(from), in) << from;
-        EXPECT_EQ(zoomedOut(from), out) << from;
-    }
-    const std::pair<std::optional<std::string>, int> stored[] = {
-        {"125", 125},  {"30", 30},   {"300", 300}, {std::nullopt, 100},
-        {"", 100},     {"115", 100}, {"-50", 100}, {"125 ", 100},
-        {"1.25", 100}, {"abc", 100}, {"310", 100}, {"99999999999999999", 100}};
-    for (const auto& [text, percent] : stored) EXPECT_EQ(pageZoomFromStored(text), percent);
+    for (const auto& [from, in, out] : {std::tuple{100, 110, 90}, {30, 50, 30}, {300, 300, 250}})
+        EXPECT_EQ(std::pair(zoomedIn(from), zoomedOut(from)), std::pair(in, out)) << from;
+    for (const auto& [text, percent] : {std::pair<const char*, int>{"30", 30},
+                                        {"300", 300},
+                                        {"115", 100},
+                                        {"125 ", 100},
+                                        {"x", 100},
+                                        {"1e99", 100}})
+        EXPECT_EQ(pageZoomFromStored(text), percent) << text;
+    EXPECT_EQ(pageZoomFromStored(std::nullopt), 100);
 }
 
 class PreferenceFile : public ::testing::Test {
@@ -69,6 +68,7 @@ class PreferenceFile : public ::testing::Test {
 };
 
 TEST_F(PreferenceFile, EntriesKeepTheirKindAcrossARestart) {
+    path = (dir / "new/deeper/preferences.json").string();  // directories made as needed
     std::vector<std::string> binary;  // every length of a base64 group, and its padding
     for (std::size_t n = 1; n <= 8; ++n)
         binary.push_back(std::string(n, '\xfb') + std::string(1, char(n)));
@@ -97,7 +97,6 @@ TEST_F(PreferenceFile, EntriesKeepTheirKindAcrossARestart) {
     EXPECT_TRUE(store.boolForKey("hasOnboarded"));
     EXPECT_FALSE(store.boolForKey("off"));
     EXPECT_FALSE(store.stringForKey("shortcut"));  // each kind reads only as itself
-    EXPECT_FALSE(store.boolForKey("displayMode"));
     EXPECT_TRUE(log.lines.empty());
 }
 
@@ -116,7 +115,6 @@ TEST_F(PreferenceFile, AnUnreadableFileIsSetAsideNotOverwritten) {
         ASSERT_EQ(names.size(), 2u) << contents.size();
         EXPECT_EQ(names[1].rfind("preferences.json.unreadable-", 0), 0u);
         EXPECT_EQ(read(dir / "d" / names[1]), contents);
-        EXPECT_TRUE(holds("hasOnboarded"));
     }
     EXPECT_THAT(log.lines.back(), ::testing::HasSubstr("moved it to"));
 }

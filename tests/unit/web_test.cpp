@@ -40,7 +40,6 @@ TEST(NavigationRules, ForeignWebPagesGoToTheBrowserAndOnlyServicePagesLoadHere) 
         {"https://plenhall.com/app/week", N::allow, W::loadInWebView, true},
         {"https://help.plenhall.com:8443/", N::allow, W::loadInWebView, true},
         {"about:blank", N::allow, W::refuseNotWebPage, false},
-        {"blob:https://plenhall.com/1", N::allow, W::refuseNotWebPage, false},
         {"http:///path", N::allow, W::refuseNotWebPage, false},
         {"http://plenhall.com/app", N::openInBrowser, W::openInBrowser, true},
         {"https://evilplenhall.com/", N::openInBrowser, W::openInBrowser, false},
@@ -75,6 +74,26 @@ class Web : public AppFixture {
 };
 
 // The page's dialogs sit on the calendar; in quick succession they offer to block the page.
+TEST_F(Web, PopUpsToOtherSitesWithoutAClickAreLimitedAndRemindersAskedOnce) {
+    auto popUp = [&](bool click) {
+        nav().createWebViewForNavigationAction(newWindow("https://ads.x.org/", "GET", click));
+        return desktop.opened.size();
+    };
+    EXPECT_EQ((std::vector{popUp(false), popUp(false), popUp(false), popUp(false), popUp(true)}),
+              (std::vector<std::size_t>{1, 2, 3, 3, 4}));
+    EXPECT_EQ(desktop.log.lines.size(), 1u);
+    desktop.clock.advance(10);
+    EXPECT_EQ(popUp(false), 5u);
+    std::vector<bool> answers;
+    app->show();
+    for (int i = 0; i < 3; ++i) {
+        ui().requestNotificationPermission(kStartURL, [&](bool a) { answers.push_back(a); });
+        if (i == 1) desktop.sheets.answer(-4);  // put away unanswered: not asked again at once
+    }
+    EXPECT_EQ(answers, (std::vector<bool>{false, false, false}));
+    EXPECT_TRUE(desktop.sheets.alerts.empty());
+}
+
 TEST_F(Web, PageDialogsAnswerOnceAndQuickSuccessionsOfferABlock) {
     std::vector<std::string> heard;
     auto confirm = [&] {
