@@ -11,59 +11,53 @@
 
 namespace plenhall::testing {
 
-inline constexpr const char* kTestStartURL = "https://plenhall.com/app";
+inline constexpr const char* kStartURL = "https://plenhall.com/app";
 
-// The node of a rendered view with `id`, depth first; nullptr when there is none.
+// The node with `id`, depth first; nullptr when there is none.
 inline const ViewNode* findNode(const ViewNode& node, const std::string& id) {
     if (node.id == id) return &node;
-    for (const auto& child : node.children) {
+    for (const auto& child : node.children)
         if (const auto* found = findNode(child, id)) return found;
-    }
     return nullptr;
 }
 
 class AppFixture : public ::testing::Test {
   public:
-    // Creates the controller on the desktop as prepared so far and runs the launch sequence.
-    void launch() {
+    // Creates the controller on the desktop as prepared so far and runs the launch.
+    void launch(bool onboarded = true) {
+        if (onboarded) desktop.defaults.setBool("hasOnboarded", true);
         prefs = std::make_unique<Prefs>(desktop.defaults);
         app = std::make_unique<AppDelegate>(platform, *prefs,
-                                            AppValues{kTestStartURL, "plenhall.com", 600.0});
-        app->started();
+                                            AppValues{kStartURL, "plenhall.com", 600.0});
+        app->applicationDidFinishLaunching();
     }
 
-    // A desktop whose user has been through the welcome before.
-    void launchOnboarded() {
-        desktop.defaults.setBool("hasOnboarded", true);
-        launch();
+    FakeWindow& calendar() { return *desktop.calendar; }
+    FakeWindow& settingsWindow() { return *desktop.settings; }
+    FakeWebView& webView() { return *desktop.webView; }
+    FakeStatusItem& statusItem() { return *desktop.item; }
+    // The settings window's node with `id` as the user sees it after the current change.
+    const ViewNode& settingsNode(const std::string& id) {
+        desktop.mainQueue.drain();
+        const ViewNode* node = findNode(settingsWindow().shown, id);
+        return node ? *node : throw std::runtime_error("no node " + id);
     }
-
-    FakeWindow& calendar() { return *desktop.windows.overlay; }
-    FakeWindow& settingsWindow() { return *desktop.windows.settings; }
-    FakeWebView& webView() { return *desktop.webViews.last; }
-    FakeStatusItem& statusItem() { return *desktop.statusBar.last; }
-
     // The user presses the global shortcut; its action runs from the main queue.
     void pressHotKey() {
         ASSERT_TRUE(desktop.hotKeys.press());
         desktop.mainQueue.drain();
     }
-    // The calendar window becomes the focused window.
     void calendarBecomesKey() {
         calendar().key = true;
-        desktop.notifications.post(Notification::windowGotFocus, &calendar());
+        desktop.post(Notification::windowDidBecomeKey, &calendar());
     }
     // The user clicks into another application.
     void applicationResigns() {
-        calendar().key = false;
-        settingsWindow().key = false;
-        desktop.notifications.post(Notification::applicationLostFocus);
+        calendar().key = settingsWindow().key = false;
+        desktop.post(Notification::applicationDidResignActive);
     }
-    std::size_t startRequestsLoaded() const {
-        std::size_t n = 0;
-        for (const auto& r : desktop.webViews.last->loadedRequests) n += r.url == kTestStartURL;
-        return n;
-    }
+    void menu(MenuAction action) { desktop.application.target->performMenuAction(action); }
+    bool recording() const { return !desktop.keyMonitor.monitors.empty(); }
 
     FakePlatform desktop;
     Platform platform = desktop.platform();

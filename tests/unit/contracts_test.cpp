@@ -1,5 +1,5 @@
-// What users and stored files rely on, pinned once per surface: a typo here is a fault users see.
-#include "settings/settings_view.h"
+// What users and stored files rely on, pinned once per surface: a change here is a change users
+// see or a file from an earlier version no longer reads.
 #include "support/app_fixture.h"
 #include "web/offline_page.h"
 #include "web/user_agent.h"
@@ -7,134 +7,25 @@
 namespace plenhall::testing {
 namespace {
 
-struct Entry {
-    std::string title;
-    std::string keyEquivalent;
-};
+using ::testing::ElementsAre;
+using Reason = HotKeyError::Reason;
 
-std::vector<Entry> entries(const Menu& menu) {
-    std::vector<Entry> result;
-    for (const auto& item : menu.items) {
-        if (item.isSeparator) {
-            result.push_back({"-", ""});
-        } else if (item.submenu) {
-            for (const auto& inner : entries(*item.submenu)) result.push_back(inner);
-        } else {
-            result.push_back({item.title, item.keyEquivalent});
-        }
-    }
-    return result;
+// How a shortcut reads wherever it is shown.
+TEST(Contract, ShortcutText) {
+    const std::pair<Shortcut, std::string> cases[] = {
+        {defaultShortcut(), "Ctrl+Alt+Super+C"},
+        {Shortcut{0, 0x300, "A"}, "Shift+Super+A"},
+        {Shortcut{49, 0x1800, "Space"}, "Ctrl+Alt+Space"},
+        {Shortcut{8, 0x1B00, "C"}, "Shift+Ctrl+Alt+Super+C"},
+        {Shortcut{8, 0x1901, "C"}, "Ctrl+Alt+Super+C"},  // unknown bits are not shown
+        {Shortcut{8, 0, "C"}, "C"},
+        {Shortcut{116, 0x1000, "\u21DE"}, "Ctrl+Page Up"}};  // named keys by name, not label
+    for (const auto& [shortcut, text] : cases) EXPECT_EQ(shortcut.display(), text);
+    EXPECT_EQ((Shortcut{40, 0x300, "K"}).englishDisplay(), "Shift+Super+K");  // for the log
 }
 
-class Contracts : public AppFixture {
-  public:
-    void SetUp() override { launchOnboarded(); }
-    const ViewNode* find(const ViewNode& node, const std::string& id) { return findNode(node, id); }
-};
-
-TEST_F(Contracts, MenuTitlesAndKeyEquivalents) {
-    const struct {
-        const char* menu;
-        std::vector<std::pair<std::string, std::string>> items;
-    } menus[] = {
-        {"main",
-         {{"Settings\u2026", ","},
-          {"Hide Calendar", "w"},
-          {"Reload", "r"},
-          {"Quit", "q"},
-          {"Undo", "z"},
-          {"Redo", "Z"},
-          {"-", ""},
-          {"Cut", "x"},
-          {"Copy", "c"},
-          {"Paste", "v"},
-          {"Select All", "a"},
-          {"Actual Size", "0"},
-          {"Zoom In", "+"},
-          {"Zoom Out", "-"}}},
-        {"status",
-         {{"Show / Hide Calendar  Ctrl+Alt+Super+C", ""},
-          {"Reload", ""},
-          {"-", ""},
-          {"Settings\u2026", ","},
-          {"Check for Updates\u2026", ""},
-          {"-", ""},
-          {"Quit Plenhall", "q"}}},
-    };
-    for (const auto& expected : menus) {
-        const Menu& menu = std::string(expected.menu) == "main" ? *desktop.application.mainMenu
-                                                                : *statusItem().menu;
-        auto actual = entries(menu);
-        ASSERT_EQ(actual.size(), expected.items.size()) << expected.menu;
-        for (std::size_t i = 0; i < actual.size(); ++i) {
-            EXPECT_EQ(actual[i].title, expected.items[i].first) << expected.menu << " " << i;
-            EXPECT_EQ(actual[i].keyEquivalent, expected.items[i].second) << actual[i].title;
-        }
-    }
-    EXPECT_EQ(desktop.application.mainMenu->items[1].submenu->title, "Edit");
-    EXPECT_EQ(desktop.application.mainMenu->items[2].submenu->title, "View");
-}
-
-TEST_F(Contracts, EveryFixedSettingsText) {
-    const struct {
-        const char* id;
-        std::string settings;
-        std::string welcome;
-    } texts[] = {
-        {"title", "Plenhall", "Welcome to Plenhall"},
-        {"subtitle", "Your whole calendar, one shortcut away.",
-         "Your whole calendar, one shortcut away."},
-        {"shortcut-heading", "Shortcut", "Shortcut"},
-        {"message", "Press it anywhere to open your calendar. Press it again to hide it.",
-         "Press it anywhere to open your calendar. Press it again to hide it."},
-        {"display-mode-heading", "Show the calendar as", "Show the calendar as"},
-        {"open-at-login", "Open at login", "Open at login"},
-        {"check-for-updates", "Check for Updates\u2026", "Check for Updates\u2026"},
-        {"open-calendar", "Open calendar", "Open my calendar"},
-        {"version", "Version 1.4.2 (42)", "Version 1.4.2 (42)"},
-    };
-    for (auto presentation : {Presentation::settings, Presentation::welcome}) {
-        app->settings()->present(presentation);
-        const ViewNode root = settingsView(app->settings()->model(), *prefs);
-        for (const auto& t : texts) {
-            const ViewNode* node = find(root, t.id);
-            ASSERT_TRUE(node) << t.id;
-            EXPECT_EQ(node->text, presentation == Presentation::welcome ? t.welcome : t.settings)
-                << t.id;
-        }
-        const ViewNode* picker = find(root, "display-mode");
-        ASSERT_TRUE(picker);
-        ASSERT_EQ(picker->segments.size(), 2u);
-        EXPECT_EQ(picker->segments[0].label, "Full screen");
-        EXPECT_EQ(picker->segments[0].tag, "fullScreen");
-        EXPECT_EQ(picker->segments[1].label, "Large window");
-        EXPECT_EQ(picker->segments[1].tag, "largeWindow");
-    }
-
-    prefs->setShortcut(Shortcut{40, 0x300, "K"});
-    app->settings()->model().startRecording();
-    ViewNode recording = settingsView(app->settings()->model(), *prefs);
-    EXPECT_EQ(find(recording, "shortcut")->text, "Press new shortcut\u2026");
-    EXPECT_EQ(find(recording, "message")->text, "Esc to cancel.");
-    app->settings()->model().stopRecording();
-    EXPECT_EQ(find(settingsView(app->settings()->model(), *prefs), "reset")->text, "Reset");
-    EXPECT_EQ(app->settings()->model().shortcutError(), std::nullopt);
-    EXPECT_EQ(refusalMessage(Shortcut{1, 0x100, "S"}, HotKeyError{HotKeyError::Reason::taken, 10}),
-              "Super+S is already used by another app.");
-}
-
-TEST_F(Contracts, LogLinesOfTheController) {
-    desktop.hotKeys.takenByOthers = {{8, 6400}};
-    (void)app->hotKey()->registerShortcut(defaultShortcut());
-    desktop.loginItem.failWith = "Read-only file system";
-    app->settings()->model().setOpenAtLogin(true);
-    EXPECT_THAT(
-        desktop.log.lines,
-        ::testing::ElementsAre("PlenhallDesktop: Ctrl+Alt+Super+C unavailable (status 10)",
-                               "PlenhallDesktop: login item change failed: Read-only file system"));
-}
-
-TEST(ContractsKeys, NamedKeyLabelsStoredAndShown) {
+// Named keys: the label the preference file stores, and the name users read.
+TEST(Contract, KeyNames) {
     // clang-format off
     const std::vector<std::tuple<std::uint32_t, std::string, std::string>> expected = {
         {49, "Space", "Space"}, {36, "\u21A9", "Return"}, {48, "\u21E5", "Tab"},
@@ -144,50 +35,167 @@ TEST(ContractsKeys, NamedKeyLabelsStoredAndShown) {
         {121, "\u21DF", "Page Down"}, {122, "F1", "F1"}, {120, "F2", "F2"}, {99, "F3", "F3"},
         {118, "F4", "F4"}, {96, "F5", "F5"}, {97, "F6", "F6"}, {98, "F7", "F7"},
         {100, "F8", "F8"}, {101, "F9", "F9"}, {109, "F10", "F10"}, {103, "F11", "F11"},
-        {111, "F12", "F12"},
-    };
+        {111, "F12", "F12"}};
     // clang-format on
-    ASSERT_EQ(namedKeys().size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        const auto& [keyCode, stored, shown] = expected[i];
-        EXPECT_EQ(namedKeys()[i].keyCode, keyCode);
-        EXPECT_EQ(namedKeys()[i].label, stored);
-        EXPECT_EQ((Shortcut{keyCode, 0, stored}).display(), shown);
+    std::vector<std::tuple<std::uint32_t, std::string, std::string>> actual;
+    for (const auto& key : namedKeys())
+        actual.emplace_back(key.keyCode, key.label,
+                            (Shortcut{key.keyCode, 0, std::string(key.label)}).display());
+    EXPECT_EQ(actual, expected);
+}
+
+// What the settings window and the log say when the desktop will not bind the keys.
+TEST(Contract, ShortcutMessages) {
+    const Shortcut k{40, 0x300, "K"};
+    const std::string hint =
+        "This desktop doesn't let apps set global shortcuts: in its keyboard settings, add a "
+        "shortcut that runs plenhall-desktop plenhall:// to show or hide the calendar.";
+    const std::tuple<Reason, std::string, std::string> cases[] = {
+        {Reason::taken, "Shift+Super+K is already used by another app.",
+         "Shift+Super+K is already used by another app. Try another."},
+        {Reason::noSuchKey, "Shift+Super+K can't be used as a shortcut on this keyboard.",
+         "Shift+Super+K can't be used as a shortcut on this keyboard. Try another."},
+        {Reason::unsupported, hint, hint + " Try another."},
+        {Reason::declined, "The desktop didn't set up Shift+Super+K.",
+         "The desktop didn't set up Shift+Super+K. Try another."},
+        {Reason::noAnswer, "The desktop didn't answer when asked to set up Shift+Super+K.",
+         "The desktop didn't answer when asked to set up Shift+Super+K. Try again."}};
+    for (const auto& [reason, alone, recording] : cases) {
+        EXPECT_EQ(refusalMessage(k, HotKeyError{reason, 2}), alone);
+        EXPECT_EQ(refusalMessage(k, HotKeyError{reason, 2}, RefusalAdvice::tryAnother), recording);
+    }
+    EXPECT_EQ(std::string(kDesktopShortcutHintAfterRefusal),
+              "To use a shortcut anyway, add one in the desktop's keyboard settings that runs "
+              "plenhall-desktop plenhall://.");
+}
+
+class ContractApp : public AppFixture {};
+
+std::vector<std::string> entries(const Menu& menu) {
+    std::vector<std::string> result;
+    for (const auto& item : menu.items) {
+        if (item.submenu) {
+            result.push_back("[" + item.submenu->title + "]");
+            for (const auto& inner : entries(*item.submenu)) result.push_back(inner);
+        } else {
+            result.push_back(item.isSeparator ? "-" : item.title + "|" + item.keyEquivalent);
+        }
+    }
+    return result;
+}
+
+TEST_F(ContractApp, Menus) {
+    launch();
+    EXPECT_THAT(entries(desktop.application.mainMenu),
+                ElementsAre("[]", "Settings\u2026|,", "Hide Calendar|w", "Reload|r", "Quit|q",
+                            "[Edit]", "Undo|z", "Redo|Z", "-", "Cut|x", "Copy|c", "Paste|v",
+                            "Select All|a", "[View]", "Actual Size|0", "Zoom In|+", "Zoom Out|-"));
+    EXPECT_THAT(
+        entries(statusItem().menu),
+        ElementsAre("Show / Hide Calendar  Ctrl+Alt+Super+C|", "Reload|", "-",
+                    "Settings\u2026|,", "Check for Updates\u2026|", "-", "Quit Plenhall|q"));
+    EXPECT_EQ(statusItem().image, "calendar");
+    EXPECT_EQ(webView().configuration.applicationNameForUserAgent,
+              "Version/17.0 Safari/605.1.15 PlenhallDesktop/1.4.2");
+}
+
+TEST_F(ContractApp, SettingsAndWelcomeTexts) {
+    const std::tuple<const char*, std::string, std::string> texts[] = {
+        {"title", "Plenhall", "Welcome to Plenhall"},
+        {"subtitle", "Your whole calendar, one shortcut away.", ""},
+        {"shortcut-heading", "Shortcut", ""},
+        {"shortcut", "Ctrl+Alt+Super+C", ""},
+        {"message", "Press it anywhere to open your calendar. Press it again to hide it.", ""},
+        {"display-mode-heading", "Show the calendar as", ""},
+        {"open-at-login", "Open at login", ""},
+        {"check-for-updates", "Check for Updates\u2026", ""},
+        {"open-calendar", "Open calendar", "Open my calendar"},
+        {"version", "Version 1.4.2 (42)", ""}};
+    launch(false);  // the welcome, then the settings
+    for (bool welcome : {true, false}) {
+        if (!welcome) menu(MenuAction::openSettings);
+        for (const auto& [id, inSettings, inWelcome] : texts) {
+            const bool own = welcome && !inWelcome.empty();
+            EXPECT_EQ(settingsNode(id).text, own ? inWelcome : inSettings) << id;
+        }
+        std::string segments;
+        for (const auto& s : settingsNode("display-mode").segments)
+            segments += s.label + "=" + s.tag + ";";
+        EXPECT_EQ(segments, "Full screen=fullScreen;Large window=largeWindow;");
+    }
+    prefs->setShortcut(Shortcut{40, 0x300, "K"});
+    EXPECT_EQ(settingsNode("reset").text, "Reset");
+    settingsNode("shortcut").action();
+    EXPECT_EQ(settingsNode("shortcut").text, "Press new shortcut\u2026");
+    EXPECT_FALSE(findNode(settingsWindow().shown, "reset"));  // not while it listens
+    EXPECT_EQ(settingsNode("message").text, "Esc to cancel.");
+    EXPECT_EQ(settingsNode("shortcut").accessibleDescription,
+              "Listening for a new shortcut. Esc to cancel.");
+    desktop.keyMonitor.keyDown(KeyEvent{1, 0, "s", "s"});
+    EXPECT_EQ(settingsNode("message").text, "Include Ctrl, Alt or Super in the shortcut.");
+    EXPECT_EQ(settingsWindow().title, "Plenhall");
+}
+
+// Every key of the preference store and what it holds, as files from earlier versions have them.
+TEST_F(ContractApp, StoredKeysAndFormats) {
+    launch(false);
+    prefs->setDisplayMode(DisplayMode::largeWindow);
+    app->show();
+    calendar().currentFrame = Rect{72, 43.5, 1296, 788};
+    app->hide();
+    app->show();
+    calendarBecomesKey();
+    menu(MenuAction::zoomIn);
+    prefs->setShortcut(Shortcut{40, 0x300, "K"});
+    webView().ui->requestNotificationPermission(kStartURL, [](bool) {});
+    desktop.sheets.answer(kAlertSecondButtonReturn);
+    EXPECT_EQ(desktop.defaults.entries,
+              (FakeDefaults::Entries{
+                  {"displayMode", "s:largeWindow"},
+                  {"hasOnboarded", "b:1"},
+                  {"largeWindowFrame", "s:{{72, 43.5}, {1296, 788}}"},
+                  {"pageZoom", "s:110"},
+                  {"reminderPermission", "s:granted"},
+                  {"shortcut", R"(d:{"keyCode":40,"carbonModifiers":768,"keyLabel":"K"})"}}));
+    EXPECT_EQ(Prefs(desktop.defaults).shortcut(), (Shortcut{40, 0x300, "K"}));  // read back
+    EXPECT_EQ(Prefs(desktop.defaults).displayMode(), DisplayMode::largeWindow);
+    desktop.defaults.setString("reminderPermission", "denied");
+    EXPECT_EQ(webView().ui->notificationPermissions().denied,
+              std::vector<std::string>{"https://plenhall.com"});
+}
+
+// plenhall:// links from scripts, pages and desktop shortcuts: what shows after each, from hidden
+// and from shown ("C": the calendar, "S": the settings window).
+TEST_F(ContractApp, UrlCommands) {
+    const std::tuple<std::vector<std::string>, const char*, const char*> cases[] = {
+        {{"plenhall://show/week?x=1#f"}, "C", "C"},
+        {{"plenhall://hide"}, "", ""},
+        {{"plenhall://settings"}, "S", "S"},
+        {{"plenhall://other"}, "C", ""},
+        {{"plenhall:/show"}, "C", ""},
+        {{"PLENHALL://show"}, "", "C"},
+        {{}, "", "C"},
+        {{"plenhall://show", "plenhall://hide"}, "", ""},
+        {{"https://x.org", "plenhall://show"}, "C", "C"}};
+    launch();
+    for (const auto& [urls, fromHidden, fromShown] : cases) {
+        for (bool shown : {false, true}) {
+            settingsWindow().visible = false;
+            shown ? app->show() : app->hide();
+            app->applicationOpenURLs(urls);
+            const std::string seen =
+                std::string(calendar().visible ? "C" : "") + (settingsWindow().visible ? "S" : "");
+            EXPECT_EQ(seen, shown ? fromShown : fromHidden) << (urls.empty() ? "-" : urls[0]);
+        }
     }
 }
 
-TEST(ContractsUserAgent, ApplicationNameWithTheVersionOrZero) {
-    EXPECT_EQ(applicationNameForUserAgent(BuildInfo{}),
-              "Version/17.0 Safari/605.1.15 PlenhallDesktop/0");
-    EXPECT_EQ(applicationNameForUserAgent(BuildInfo{"2.1", "", ""}),
-              "Version/17.0 Safari/605.1.15 PlenhallDesktop/2.1");
-}
-
-TEST(ContractsOfflinePage, TextsAndTheWayBack) {
+TEST(Contract, PageTexts) {
     const std::string page = offlinePage("https://plenhall.com/app");
     for (const char* text : {"<h1>Can't reach your calendar</h1>",
                              "<p>Check your internet connection, then try again.</p>",
                              "<a href=\"https://plenhall.com/app\">Try again</a>"})
         EXPECT_NE(page.find(text), std::string::npos) << text;
-}
-
-TEST_F(Contracts, CalendarWindow) {
-    EXPECT_TRUE(calendar().keptAbove && calendar().onEveryWorkspace && calendar().skipTaskSwitcher);
-    EXPECT_EQ(calendar().backgroundColor, Color::white());
-    EXPECT_EQ(webView().configuration.applicationNameForUserAgent,
-              "Version/17.0 Safari/605.1.15 PlenhallDesktop/1.4.2");
-    EXPECT_EQ(webView().backForwardGestures, false);
-    EXPECT_EQ(webView().loadedRequests.front(), (URLRequest{kTestStartURL, 0, 60.0}));
-
-    prefs->setDisplayMode(DisplayMode::largeWindow);
-    app->show();
-    EXPECT_EQ(calendar().title, "Plenhall");
-    EXPECT_EQ(calendar().style, Decoration::titledResizable);
-    EXPECT_EQ(calendar().minSize, (Size{640, 480}));
-    EXPECT_EQ(settingsWindow().title, "Plenhall");
-    EXPECT_EQ(settingsWindow().style, Decoration::titledFixedSize);
-    EXPECT_EQ(settingsWindow().currentFrame.width, 440);
-    EXPECT_EQ(settingsWindow().currentFrame.height, 420);
 }
 
 }  // namespace

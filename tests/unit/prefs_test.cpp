@@ -1,112 +1,158 @@
-#include "prefs/prefs.h"
+// The preferences: what they load, announce and store, and the file that keeps them.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
+#include "prefs/page_zoom.h"
+#include "prefs/preference_file_store.h"
+#include "prefs/prefs.h"
 #include "support/fake_platform.h"
+
+namespace fs = std::filesystem;
 
 namespace plenhall::testing {
 namespace {
 
 using ::testing::ElementsAre;
 
-class PrefsTest : public ::testing::Test {
+TEST(Prefs, PageZoomStepsAndWhatIsStored) {
+    for (const auto& [from, in, out] : {std::tuple{100, 110, 90}, {30, 50, 30}, {300, 300, 250}})
+        EXPECT_EQ(std::pair(zoomedIn(from), zoomedOut(from)), std::pair(in, out)) << from;
+    for (const auto& [text, percent] : {std::pair<const char*, int>{"30", 30},
+                                        {"300", 300},
+                                        {"115", 100},
+                                        {"125 ", 100},
+                                        {"x", 100},
+                                        {"1e99", 100}})
+        EXPECT_EQ(pageZoomFromStored(text), percent) << text;
+    EXPECT_EQ(pageZoomFromStored(std::nullopt), 100);
+}
+
+class PreferenceFile : public ::testing::Test {
   protected:
-    FakeDefaults defaults;
+    void SetUp() override {
+        dir = fs::path(::testing::TempDir()) / ("prefs-" + std::to_string(getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "d");
+        path = (dir / "d/preferences.json").string();
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string read(const fs::path& file) {
+        std::stringstream buffer;
+        buffer << std::ifstream(file, std::ios::binary).rdbuf();
+        return buffer.str();
+    }
+    void write(const std::string& contents) { std::ofstream(path, std::ios::binary) << contents; }
+    std::vector<std::string> files() {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir / "d"))
+            names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    bool holds(const std::string& text) { return read(path).find(text) != std::string::npos; }
+
+    fs::path dir;
+    std::string path;
+    FakeLog log;
+    FakeMainQueue queue;
 };
 
-TEST_F(PrefsTest, FreshInstallationUsesDefaultsAndWritesNothing) {
-    Prefs prefs(defaults);
-    EXPECT_EQ(prefs.shortcut(), (Shortcut{8, 6400, "C"}));
-    EXPECT_EQ(prefs.displayMode(), DisplayMode::fullScreen);
-    EXPECT_EQ(defaults.writes, 0);
-}
-
-TEST_F(PrefsTest, DisplayModeLoadsOnlyTheExactRawValue) {
-    const std::pair<const char*, DisplayMode> cases[] = {
-        {"largeWindow", DisplayMode::largeWindow}, {"LargeWindow", DisplayMode::fullScreen},
-        {"large", DisplayMode::fullScreen},        {"", DisplayMode::fullScreen},
-        {"fullScreen", DisplayMode::fullScreen},
-    };
-    for (const auto& [stored, expected] : cases) {
-        defaults.setString("displayMode", stored);
-        EXPECT_EQ(Prefs(defaults).displayMode(), expected) << stored;
-    }
-    defaults.entries["displayMode"] = FakeDefaults::Entry{FakeDefaults::Entry::Kind::number, "2"};
-    EXPECT_EQ(Prefs(defaults).displayMode(), DisplayMode::fullScreen);
-}
-
-TEST_F(PrefsTest, UnreadableShortcutFallsBackSilentlyAndStaysStored) {
-    const char* bad[] = {R"({"keyCode":8,"carbonModifiers":6400})", "not json"};
-    for (const char* bytes : bad) {
-        defaults.setData("shortcut", bytes);
-        int writes = defaults.writes;
-        EXPECT_EQ(Prefs(defaults).shortcut(), defaultShortcut()) << bytes;
-        EXPECT_EQ(defaults.dataForKey("shortcut"), bytes);
-        EXPECT_EQ(defaults.writes, writes);
-    }
-    defaults.setString("shortcut", R"({"keyCode":1,"carbonModifiers":256,"keyLabel":"S"})");
-    EXPECT_EQ(Prefs(defaults).shortcut(), defaultShortcut());  // a string is not data
-
-    defaults.setData("shortcut", R"({"keyCode":1,"carbonModifiers":256,"keyLabel":"S","x":0})");
-    EXPECT_EQ(Prefs(defaults).shortcut(), (Shortcut{1, 256, "S"}));
-}
-
-TEST_F(PrefsTest, AnnouncesBeforeStoringThenWrites) {
-    Prefs prefs(defaults);
-    std::vector<std::string> events;
-    auto willChange = prefs.subscribeWillChange([&] { events.push_back("willChange"); });
-    auto shortcuts = prefs.subscribeShortcut([&](const Shortcut& delivered) {
-        events.push_back("delivered " + delivered.display() + ", stored " +
-                         prefs.shortcut().display() + ", written " +
-                         std::to_string(defaults.writes));
-    });
-    auto modes = prefs.subscribeDisplayMode(
-        [&](const DisplayMode& mode) {
-            events.push_back(std::string("mode ") + std::string(rawValue(mode)) + ", stored " +
-                             std::string(rawValue(prefs.displayMode())));
-        },
-        Delivery::laterValuesOnly);
-
-    prefs.setShortcut(Shortcut{40, 0x300, "K"});
-    prefs.setDisplayMode(DisplayMode::largeWindow);
-    prefs.setDisplayMode(DisplayMode::largeWindow);  // equal: a full assignment all the same
-
-    EXPECT_THAT(
-        events,
-        ElementsAre("delivered Ctrl+Alt+Super+C, stored Ctrl+Alt+Super+C, written 0",
-                    "willChange", "delivered Shift+Super+K, stored Ctrl+Alt+Super+C, written 0",
-                    "willChange", "mode largeWindow, stored fullScreen", "willChange",
-                    "mode largeWindow, stored largeWindow"));
-    EXPECT_EQ(defaults.dataForKey("shortcut"),
-              R"({"keyCode":40,"carbonModifiers":768,"keyLabel":"K"})");
-    EXPECT_EQ(defaults.stringForKey("displayMode"), "largeWindow");
-    EXPECT_EQ(defaults.writes, 3);
-    EXPECT_EQ(Prefs(defaults).displayMode(), DisplayMode::largeWindow);
-}
-
-TEST_F(PrefsTest, CancelledSubscriptionsHearNothingAndMayOutliveThePrefs) {
-    Subscription survivor;
+TEST_F(PreferenceFile, EntriesKeepTheirKindAcrossARestart) {
+    path = (dir / "new/deeper/preferences.json").string();  // directories made as needed
+    std::vector<std::string> binary;  // every length of a base64 group, and its padding
+    for (std::size_t n = 1; n <= 8; ++n)
+        binary.push_back(std::string(n, '\xfb') + std::string(1, char(n)));
     {
-        Prefs prefs(defaults);
-        int calls = 0;
-        auto subscription = prefs.subscribeShortcut([&](const Shortcut&) { ++calls; });
-        subscription.cancel();
-        prefs.setShortcut(defaultShortcut());
-        EXPECT_EQ(calls, 1);  // only the immediate delivery
-        survivor = prefs.subscribeWillChange([] {});
+        PreferenceFileStore store(path, log, queue);
+        store.setData("shortcut", R"({"keyCode":8})");
+        for (std::size_t i = 0; i < binary.size(); ++i)
+            store.setData("b" + std::to_string(i), binary[i]);
+        store.setString("displayMode", "largeWindow");
+        store.setBool("hasOnboarded", true);
+        store.setBool("off", false);
     }
-    survivor.cancel();
+    EXPECT_TRUE(holds(R"("displayMode": "largeWindow")"));  // readable by people
+    EXPECT_TRUE(holds(R"("shortcut": {)"
+                      "\n"
+                      R"(    "data": "{\"keyCode\":8}")"));
+    EXPECT_TRUE(holds(R"("b2": {)"
+                      "\n"
+                      R"(    "base64": "+/v7Aw==")"));
+    EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    PreferenceFileStore store(path, log, queue);
+    EXPECT_EQ(store.dataForKey("shortcut"), R"({"keyCode":8})");
+    for (std::size_t i = 0; i < binary.size(); ++i)
+        EXPECT_EQ(store.dataForKey("b" + std::to_string(i)), binary[i]);
+    EXPECT_EQ(store.stringForKey("displayMode"), "largeWindow");
+    EXPECT_TRUE(store.boolForKey("hasOnboarded"));
+    EXPECT_FALSE(store.boolForKey("off"));
+    EXPECT_FALSE(store.stringForKey("shortcut"));  // each kind reads only as itself
 }
 
-TEST_F(PrefsTest, SubscribersMayCancelOthersDuringDelivery) {
-    Prefs prefs(defaults);
-    Subscription second;
-    int secondCalls = 0;
-    auto first = prefs.subscribeWillChange([&] { second.cancel(); });
-    second = prefs.subscribeWillChange([&] { ++secondCalls; });
-    prefs.setDisplayMode(DisplayMode::largeWindow);
-    EXPECT_EQ(secondCalls, 0);
+TEST_F(PreferenceFile, AnUnreadableFileIsSetAsideNotOverwritten) {
+    const std::string cases[] = {"{\"displayMode\": \"largeWindow\"", "[1, 2]", "\"text\"",
+                                 "\xff\xfe garbage",
+                                 "{\"a\": \"" + std::string(4 << 20, 'x') + "\"}"};
+    for (const auto& contents : cases) {
+        TearDown(), SetUp();
+        write(contents);
+        PreferenceFileStore store(path, log, queue);
+        EXPECT_FALSE(store.stringForKey("a")) << contents.size();
+        store.setBool("hasOnboarded", true);
+        store.synchronize();
+        auto names = files();
+        ASSERT_EQ(names.size(), 2u) << contents.size();
+        EXPECT_EQ(names[1].rfind("preferences.json.unreadable-", 0), 0u);
+        EXPECT_EQ(read(dir / "d" / names[1]), contents);
+    }
+    EXPECT_THAT(log.lines.back(), ::testing::HasSubstr("moved it to"));
+}
+
+TEST_F(PreferenceFile, LeftoverTemporaryFilesAreRemovedAtStart) {
+    write(R"({"displayMode": "largeWindow"})");
+    std::ofstream(path + ".tmp-AbC123") << "half written";
+    std::ofstream(path + ".tmp-AbC12") << "not ours";
+    PreferenceFileStore store(path, log, queue);
+    EXPECT_EQ(store.stringForKey("displayMode"), "largeWindow");
+    EXPECT_EQ(files(),
+              (std::vector<std::string>{"preferences.json", "preferences.json.tmp-AbC12"}));
+}
+
+TEST_F(PreferenceFile, WhereItCannotBeWrittenValuesStayInMemoryWithOneLine) {
+    std::ofstream(dir / "f") << "a file where a folder should be";
+    path = (dir / "f/g/preferences.json").string();
+    PreferenceFileStore store(path, log, queue);
+    for (const char* mode : {"fullScreen", "largeWindow"})
+        store.setString("displayMode", mode), store.synchronize();
+    EXPECT_EQ(store.stringForKey("displayMode"), "largeWindow");
+    EXPECT_THAT(log.lines, ElementsAre(::testing::HasSubstr("(cannot create ")));
+}
+
+TEST_F(PreferenceFile, ABurstIsWrittenOnceAndNothingIsLostAtQuit) {
+    write(R"({"pageZoom": "100"})");
+    {
+        PreferenceFileStore store(path, log, queue);
+        for (const char* percent : {"110", "125", "150"}) store.setString("pageZoom", percent);
+        queue.elapse(kPreferenceWriteDelay - std::chrono::milliseconds(1));
+        EXPECT_EQ(read(path), R"({"pageZoom": "100"})");
+        queue.elapse(std::chrono::milliseconds(1));
+        EXPECT_TRUE(holds(R"("pageZoom": "150")"));
+        store.setString("pageZoom", "250");
+        store.synchronize();
+        EXPECT_TRUE(holds(R"("pageZoom": "250")"));
+        store.setString("pageZoom", "300");
+    }
+    EXPECT_TRUE(holds(R"("pageZoom": "300")"));
 }
 
 }  // namespace
