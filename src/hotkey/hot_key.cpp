@@ -50,7 +50,7 @@ void HotKey::registerShortcut(const Shortcut& shortcut,
 
 void HotKey::ask(std::uint64_t generation) {
     platform_.registerHotKey(
-        shortcut_->keyCode, shortcut_->carbonModifiers,
+        shortcut_->keys(),
         [this, generation, alive = std::weak_ptr<bool>(alive_)](const HotKeyRegistration& answer) {
             if (alive.lock()) answered(generation, answer);
         });

@@ -330,7 +330,7 @@ class FakeHotKeys final : public GlobalHotKeys {
 
 class FakeKeyMonitor final : public KeyMonitor {
   public:
-    std::optional<Token> addLocalMonitorForKeyDown(Handler handler) override {
+    std::optional<Token> addKeyPressMonitor(Handler handler) override {
         if (refuse) return std::nullopt;
         monitors[next] = std::move(handler);
         return next++;

@@ -56,11 +56,11 @@ void PortalGlobalShortcuts::installServiceHandler(std::function<void(HotKeyServi
     onService_ = std::move(onChange);
 }
 
-void PortalGlobalShortcuts::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+void PortalGlobalShortcuts::registerHotKey(const KeyCombination& keys,
                                            std::function<void(const HotKeyRegistration&)> done) {
     ++serial_;
-    wanted_ = Wanted{(std::uint64_t(keyCode) << 32) | carbonModifiers,
-                     portalPreferredTrigger(keyCode, carbonModifiers), std::move(done)};
+    wanted_ = Wanted{(std::uint64_t(keys.keycode) << 32) | keys.modifiers,
+                     portalPreferredTrigger(keys), std::move(done)};
     advance();
 }
 

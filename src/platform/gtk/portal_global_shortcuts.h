@@ -41,7 +41,7 @@ class PortalGlobalShortcuts final : public GlobalHotKeys, private PortalTranspor
     void installPressHandler(std::function<void(const UserInput&)> onPress) override;
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> onChange) override;
     void installServiceHandler(std::function<void(HotKeyService)> onChange) override;
-    void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+    void registerHotKey(const KeyCombination& keys,
                         std::function<void(const HotKeyRegistration&)> done) override;
     // Keeps the session (and so the desktop's binding); presses are no longer delivered, and a
     // request the portal has not answered is closed.
