@@ -16,6 +16,7 @@
 #include "prefs/prefs.h"
 #include "settings/settings_controller.h"
 #include "update/updater.h"
+#include "web/memory_rule.h"
 #include "web/navigation_policy.h"
 #include "web/page_dialogs.h"
 #include "web/pop_ups.h"
@@ -138,6 +139,7 @@ class AppDelegate final : public ApplicationDelegate,
     std::unique_ptr<WebView> webView_;
     std::unique_ptr<PageDialogs> pageDialogs_;
     std::unique_ptr<Reminders> reminders_;
+    std::unique_ptr<WebProcessMemoryRule> memoryRule_;
     std::unique_ptr<StatusItem> statusItem_;
     std::optional<std::size_t> shortcutMenuItem_;  // index in the status menu
     std::unique_ptr<HotKey> hotKey_;

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "app/app_delegate.h"
+#include "web/memory_rule.h"
 #include "web/navigation_policy.h"
 #include "web/offline_page.h"
 #include "web/user_agent.h"
@@ -36,6 +37,8 @@ void AppDelegate::buildWindow() {
     webView_->setAllowsBackForwardNavigationGestures(false);
     webView_->setPageZoom(prefs_.pageZoom() / 100.0);
     window_->setContent(*webView_);
+    memoryRule_ = std::make_unique<WebProcessMemoryRule>(platform_.webProcesses,
+                                                         platform_.mainQueue, platform_.log);
 }
 
 NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(

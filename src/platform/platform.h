@@ -18,6 +18,7 @@
 #include "platform/notifications.h"
 #include "platform/system.h"
 #include "platform/user_defaults.h"
+#include "platform/web_processes.h"
 #include "platform/web_view.h"
 #include "platform/window.h"
 
@@ -41,6 +42,7 @@ struct Platform {
     LoginItemService& loginItem;
     HttpClient& http;
     DesktopNotifications& desktopNotifications;
+    WebProcesses& webProcesses;
     BuildInfo build;
 };
 

@@ -44,7 +44,7 @@ struct Client {
         auto transport = std::make_unique<FakeTransport>(sent);
         bus = transport.get();
         if (desktop.unreachable) bus->unreachable = desktop.unreachable;
-        shortcuts = std::make_unique<PortalGlobalShortcuts>(log, "Show", std::move(transport));
+        shortcuts = std::make_unique<PortalGlobalShortcuts>(log, std::move(transport));
         shortcuts->installPressHandler([this](const UserInput& in) {
             presses.push_back(std::to_string(in.time) + " " + in.activationToken);
         });
@@ -53,7 +53,7 @@ struct Client {
         shortcuts->installServiceHandler([this](HotKeyService s) { services.push_back(s); });
     }
     void registerKey(std::uint16_t keycode) {
-        shortcuts->registerHotKey({keycode, kCtrlAltSuper}, [this](const HotKeyRegistration& r) {
+        shortcuts->registerHotKey({keycode, kCtrlAltSuper}, "Show", [this](const HotKeyRegistration& r) {
             outcomes.push_back(r ? r.value().trigger
                                  : "refused " + std::to_string(int(r.error().reason)) + "/" +
                                        std::to_string(r.error().status));

@@ -50,7 +50,7 @@ void X11HotKeys::installPressHandler(std::function<void(const UserInput&)> onPre
     filterInstalled_ = true;
 }
 
-void X11HotKeys::registerHotKey(const KeyCombination& keys,
+void X11HotKeys::registerHotKey(const KeyCombination& keys, const std::string& /*description*/,
                                 std::function<void(const HotKeyRegistration&)> done) {
     unregisterHotKey();
     auto grabbed = grab(keys);

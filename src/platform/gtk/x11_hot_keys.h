@@ -29,7 +29,7 @@ class X11HotKeys final : public GlobalHotKeys {
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)>) override {}
     void installServiceHandler(std::function<void(HotKeyService)>) override {}
     // Completes before returning: X answers a grab at once.
-    void registerHotKey(const KeyCombination& keys,
+    void registerHotKey(const KeyCombination& keys, const std::string& description,
                         std::function<void(const HotKeyRegistration&)> done) override;
     void unregisterHotKey() override;
 
