@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/focus_rules.h"
 #include "hotkey/hot_key.h"
 #include "platform/platform.h"
 #include "prefs/prefs.h"
@@ -140,6 +141,7 @@ class AppDelegate final : public ApplicationDelegate,
     std::unique_ptr<PageDialogs> pageDialogs_;
     std::unique_ptr<Reminders> reminders_;
     std::unique_ptr<WebProcessMemoryRule> memoryRule_;
+    std::unique_ptr<FocusRules> focusRules_;
     std::unique_ptr<StatusItem> statusItem_;
     std::optional<std::size_t> shortcutMenuItem_;  // index in the status menu
     std::unique_ptr<HotKey> hotKey_;

@@ -10,12 +10,12 @@
 #include "platform/alerts.h"
 #include "platform/application.h"
 #include "platform/desktop_notifications.h"
+#include "platform/focus_events.h"
 #include "platform/global_hot_keys.h"
 #include "platform/http.h"
 #include "platform/key_event.h"
 #include "platform/login_item.h"
 #include "platform/menu.h"
-#include "platform/notifications.h"
 #include "platform/system.h"
 #include "platform/user_defaults.h"
 #include "platform/web_processes.h"
@@ -38,7 +38,7 @@ struct Platform {
     KeyMonitor& keyMonitor;
     Dialogs& dialogs;
     Workspace& workspace;
-    NotificationCenter& notifications;
+    FocusEvents& focus;
     LoginItemService& loginItem;
     HttpClient& http;
     DesktopNotifications& desktopNotifications;
