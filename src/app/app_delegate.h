@@ -6,6 +6,7 @@
 // deferred work) hold it weakly and do nothing once it is gone.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,10 @@
 #include "web/reminders.h"
 
 namespace plenhall {
+
+// A page that loaded while the calendar was hidden is drawn for the next showing at once and again
+// this much later: pages fill in after their load (a calendar fetching its events).
+inline constexpr std::chrono::seconds kLateRedraw{3};
 
 // Process-wide values built once at process start.
 struct AppValues {
@@ -159,6 +164,7 @@ class AppDelegate final : public ApplicationDelegate,
     // The main-frame load that has not committed yet, and when it runs out of time.
     std::optional<std::string> loadingURL_;
     std::unique_ptr<MainQueue::Timer> loadDeadline_;
+    std::unique_ptr<MainQueue::Timer> lateRedraw_;
     std::vector<Subscription> subscriptions_;
     std::string offlinePage_;
     std::shared_ptr<AppDelegate*> self_ = std::make_shared<AppDelegate*>(this);

@@ -134,6 +134,12 @@ void AppDelegate::didCommitNavigation() {
 
 void AppDelegate::didFinishNavigation() {
     endLoadDeadline();
+    if (window_->isVisible()) return;
+    window_->redrawForNextShowing();
+    // The controller owns the timer, so `this` outlives it.
+    lateRedraw_ = platform_.mainQueue.asyncAfter(kLateRedraw, [this] {
+        if (!window_->isVisible()) window_->redrawForNextShowing();
+    });
 }
 
 void AppDelegate::didFailProvisionalNavigation(const WebError& error) {

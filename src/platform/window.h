@@ -72,6 +72,9 @@ class Window {
     virtual void present(const UserInput& input) = 0;
     // Gives keyboard focus to the window's content (the web view or the hosted view).
     virtual void focusContent() = 0;
+    // While hidden: draws the content as it is now into what the next showing starts with, which
+    // is otherwise what the window last showed.
+    virtual void redrawForNextShowing() = 0;
 
     virtual void setContent(WebView& view) = 0;
     // Hosts a declarative view: `body` is computed now and again after every invalidate().

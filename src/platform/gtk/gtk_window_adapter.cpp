@@ -282,6 +282,10 @@ void GtkWindowAdapter::onRealize(GtkWidget*, gpointer data) {
     static_cast<GtkWindowAdapter*>(data)->applyFunctions();
 }
 
+void GtkWindowAdapter::redrawForNextShowing() {
+    if (keptFrame_) keptFrame_->render();
+}
+
 void GtkWindowAdapter::focusContent() {
     if (content_) gtk_widget_grab_focus(content_);
 }

@@ -57,6 +57,7 @@ class GtkWindowAdapter final : public Window {
     void hide() override;
     void present(const UserInput& input) override;
     void focusContent() override;
+    void redrawForNextShowing() override;
     void setContent(WebView& view) override;
     void setHostedView(std::function<ViewNode()> body) override;
     void invalidateHostedView() override;

@@ -15,7 +15,6 @@ namespace {
 
 using Pattern = CPtr<cairo_pattern_t, cairo_pattern_destroy>;
 
-constexpr std::chrono::seconds kLateRender{3};
 // A window manager that never maps the window must not leave the page asleep in it.
 constexpr std::chrono::milliseconds kReleaseAnyway{250};
 
@@ -64,9 +63,6 @@ KeptFrame::KeptFrame(GtkWindow* window, GtkWidget* content, Log& log)
     // The window paints no background of its own: its paints start from the window's background,
     // the kept frame, which the web view then covers once it has something to show.
     gtk_widget_set_app_paintable(GTK_WIDGET(window_), TRUE);
-    if (WEBKIT_IS_WEB_VIEW(content_)) {
-        loadChanged_ = SignalConnection(content_, "load-changed", G_CALLBACK(onLoadChanged), this);
-    }
     configured_ = SignalConnection(window_, "configure-event", G_CALLBACK(onConfigured), this);
     mapped_ = SignalConnection(window_, "map-event", G_CALLBACK(onMapped), this);
     scaleChanged_ =
@@ -317,15 +313,6 @@ gboolean KeptFrame::onConfigured(GtkWidget*, GdkEventConfigure* event, gpointer 
         self->drop();
     }
     return FALSE;
-}
-
-void KeptFrame::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-    auto* self = static_cast<KeptFrame*>(data);
-    // A page that loaded while hidden is not the one the kept frame shows. Pages that fill in
-    // after their load event (a calendar fetching its events) are rendered once more later.
-    if (event != WEBKIT_LOAD_FINISHED || !self->hidden()) return;
-    self->render();
-    self->lateRender_ = ScheduledCall::after(kLateRender, [self] { self->render(); });
 }
 
 }  // namespace plenhall::gtk
