@@ -29,6 +29,9 @@ namespace plenhall {
 // A page that loaded while the calendar was hidden is drawn for the next showing at once and again
 // this much later: pages fill in after their load (a calendar fetching its events).
 inline constexpr std::chrono::seconds kLateRedraw{3};
+// Compositors answer within a few frames; past these the calendar goes ahead without them.
+inline constexpr CalendarWindowWaits kCalendarWindowWaits{std::chrono::milliseconds{500},
+                                                          std::chrono::milliseconds{250}};
 
 // Process-wide values built once at process start.
 struct AppValues {

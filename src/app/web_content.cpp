@@ -12,7 +12,7 @@
 namespace plenhall {
 
 void AppDelegate::buildWindow() {
-    window_ = platform_.windows.makeCalendarWindow();
+    window_ = platform_.windows.makeCalendarWindow(kCalendarWindowWaits);
     window_->setKeptAbove(true);
     window_->setOnEveryWorkspace(true);
     window_->setSkipTaskSwitcher(true);

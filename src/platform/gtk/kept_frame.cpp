@@ -15,8 +15,6 @@ namespace {
 
 using Pattern = CPtr<cairo_pattern_t, cairo_pattern_destroy>;
 
-// A window manager that never maps the window must not leave the page asleep in it.
-constexpr std::chrono::milliseconds kReleaseAnyway{250};
 
 // GDK keeps its own record of a window's background and puts it back after some of its own
 // operations, so the background goes through GDK; its call for that is deprecated, and on X11
@@ -243,11 +241,11 @@ void KeptFrame::keepShown() {
     showTrace("frame kept");
 }
 
-void KeptFrame::willShow() {
+void KeptFrame::willShow(std::chrono::milliseconds releaseAnyway) {
     if (!frame_ || !hidden() || !WEBKIT_IS_WEB_VIEW(content_)) return;
     gtk_widget_set_child_visible(content_, FALSE);
     holdingContent_ = true;
-    releaseAnyway_ = ScheduledCall::after(kReleaseAnyway, [this] { releaseContent(); });
+    releaseAnyway_ = ScheduledCall::after(releaseAnyway, [this] { releaseContent(); });
     // On Wayland the map is the toolkit's own, at once: the page is told once the compositor
     // has shown a frame of the showing, the kept frame alone, which costs a copy to paint; the
     // page drawn then would hold the toolkit's first frames while the engine catches up.

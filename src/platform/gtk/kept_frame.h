@@ -48,7 +48,7 @@ class KeptFrame {
     // of the first frame on Wayland): waking the page takes the web process a core for a while,
     // and the window manager, the server or the compositor, which put the frame on screen, would
     // wait for it.
-    void willShow();
+    void willShow(std::chrono::milliseconds releaseAnyway);
     // While hidden: the page as it is now becomes the frame (once it has loaded).
     void render();
     // What the window shows where it has no frame yet (the web view's own background).
