@@ -6,22 +6,32 @@
 // deferred work) hold it weakly and do nothing once it is gone.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/focus_rules.h"
 #include "hotkey/hot_key.h"
 #include "platform/platform.h"
 #include "prefs/prefs.h"
 #include "settings/settings_controller.h"
 #include "update/updater.h"
+#include "web/memory_rule.h"
 #include "web/navigation_policy.h"
 #include "web/page_dialogs.h"
 #include "web/pop_ups.h"
 #include "web/reminders.h"
 
 namespace plenhall {
+
+// A page that loaded while the calendar was hidden is drawn for the next showing at once and again
+// this much later: pages fill in after their load (a calendar fetching its events).
+inline constexpr std::chrono::seconds kLateRedraw{3};
+// Compositors answer within a few frames; past these the calendar goes ahead without them.
+inline constexpr CalendarWindowWaits kCalendarWindowWaits{std::chrono::milliseconds{500},
+                                                          std::chrono::milliseconds{250}};
 
 // Process-wide values built once at process start.
 struct AppValues {
@@ -138,6 +148,8 @@ class AppDelegate final : public ApplicationDelegate,
     std::unique_ptr<WebView> webView_;
     std::unique_ptr<PageDialogs> pageDialogs_;
     std::unique_ptr<Reminders> reminders_;
+    std::unique_ptr<WebProcessMemoryRule> memoryRule_;
+    std::unique_ptr<FocusRules> focusRules_;
     std::unique_ptr<StatusItem> statusItem_;
     std::optional<std::size_t> shortcutMenuItem_;  // index in the status menu
     std::unique_ptr<HotKey> hotKey_;
@@ -155,6 +167,7 @@ class AppDelegate final : public ApplicationDelegate,
     // The main-frame load that has not committed yet, and when it runs out of time.
     std::optional<std::string> loadingURL_;
     std::unique_ptr<MainQueue::Timer> loadDeadline_;
+    std::unique_ptr<MainQueue::Timer> lateRedraw_;
     std::vector<Subscription> subscriptions_;
     std::string offlinePage_;
     std::shared_ptr<AppDelegate*> self_ = std::make_shared<AppDelegate*>(this);

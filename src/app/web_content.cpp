@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "app/app_delegate.h"
+#include "web/memory_rule.h"
 #include "web/navigation_policy.h"
 #include "web/offline_page.h"
 #include "web/user_agent.h"
@@ -11,7 +12,7 @@
 namespace plenhall {
 
 void AppDelegate::buildWindow() {
-    window_ = platform_.windows.makeCalendarWindow();
+    window_ = platform_.windows.makeCalendarWindow(kCalendarWindowWaits);
     window_->setKeptAbove(true);
     window_->setOnEveryWorkspace(true);
     window_->setSkipTaskSwitcher(true);
@@ -36,6 +37,8 @@ void AppDelegate::buildWindow() {
     webView_->setAllowsBackForwardNavigationGestures(false);
     webView_->setPageZoom(prefs_.pageZoom() / 100.0);
     window_->setContent(*webView_);
+    memoryRule_ = std::make_unique<WebProcessMemoryRule>(platform_.webProcesses,
+                                                         platform_.mainQueue, platform_.log);
 }
 
 NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(
@@ -131,6 +134,12 @@ void AppDelegate::didCommitNavigation() {
 
 void AppDelegate::didFinishNavigation() {
     endLoadDeadline();
+    if (window_->isVisible()) return;
+    window_->redrawForNextShowing();
+    // The controller owns the timer, so `this` outlives it.
+    lateRedraw_ = platform_.mainQueue.asyncAfter(kLateRedraw, [this] {
+        if (!window_->isVisible()) window_->redrawForNextShowing();
+    });
 }
 
 void AppDelegate::didFailProvisionalNavigation(const WebError& error) {

@@ -3,6 +3,8 @@
 #include <string>
 #include <utility>
 
+#include "text/localized.h"
+
 namespace plenhall {
 
 HotKey::HotKey(GlobalHotKeys& platform, MainQueue& mainQueue, Log& log,
@@ -50,7 +52,7 @@ void HotKey::registerShortcut(const Shortcut& shortcut,
 
 void HotKey::ask(std::uint64_t generation) {
     platform_.registerHotKey(
-        shortcut_->keyCode, shortcut_->carbonModifiers,
+        shortcut_->keys(), tr("Show or hide the calendar"),
         [this, generation, alive = std::weak_ptr<bool>(alive_)](const HotKeyRegistration& answer) {
             if (alive.lock()) answered(generation, answer);
         });

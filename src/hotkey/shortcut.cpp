@@ -7,13 +7,13 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include "hotkey/key_positions.h"
 #include "text/localized.h"
 
 namespace plenhall {
 namespace {
 
-constexpr std::uint32_t kShortcutModifierMask =
-    ModifierFlag::control | ModifierFlag::option | ModifierFlag::command;
+constexpr std::uint32_t kShortcutModifierMask = Modifier::control | Modifier::alt | Modifier::super;
 
 std::optional<std::uint32_t> wholeUInt32(const nlohmann::json& value) {
     if (value.is_number_unsigned()) {
@@ -72,18 +72,11 @@ std::string uppercased(std::string_view text) {
 }
 
 std::optional<Shortcut> Shortcut::fromEvent(const KeyEvent& event) {
-    if ((event.modifierFlags & kShortcutModifierMask) == 0) return std::nullopt;
+    if ((event.modifiers & kShortcutModifierMask) == 0) return std::nullopt;
 
     Shortcut shortcut;
-    if (event.modifierFlags & ModifierFlag::command)
-        shortcut.carbonModifiers |= CarbonModifier::cmdKey;
-    if (event.modifierFlags & ModifierFlag::option)
-        shortcut.carbonModifiers |= CarbonModifier::optionKey;
-    if (event.modifierFlags & ModifierFlag::control)
-        shortcut.carbonModifiers |= CarbonModifier::controlKey;
-    if (event.modifierFlags & ModifierFlag::shift)
-        shortcut.carbonModifiers |= CarbonModifier::shiftKey;
-    shortcut.keyCode = event.keyCode;
+    shortcut.carbonModifiers = storedModifiersOf(event.modifiers);
+    shortcut.keyCode = storedKeyCodeOf(event.keycode);
 
     for (const auto& named : namedKeys()) {
         if (named.keyCode == shortcut.keyCode) {
@@ -91,9 +84,8 @@ std::optional<Shortcut> Shortcut::fromEvent(const KeyEvent& event) {
             return shortcut;
         }
     }
-    const std::optional<std::string>& text = event.charactersWithoutModifiers
-                                                 ? event.charactersWithoutModifiers
-                                                 : event.charactersIgnoringModifiers;
+    const std::optional<std::string>& text =
+        event.plainText ? event.plainText : event.textIgnoringModifiers;
     shortcut.keyLabel = text ? uppercased(*text) : "?";
     return shortcut;
 }
@@ -125,14 +117,18 @@ std::optional<std::string> Shortcut::toJSON() const {
     }
 }
 
+KeyCombination Shortcut::keys() const {
+    return KeyCombination{keycodeOfStored(keyCode), modifiersOfStored(carbonModifiers)};
+}
+
 std::string Shortcut::label(std::string (*word)(const char*)) const {
     // GTK's order and words.
     constexpr std::pair<std::uint32_t, const char*> kModifiers[] = {
         // Translators: modifier keys in shortcuts ("Ctrl+Alt+Super+C"), as GTK writes them.
-        {CarbonModifier::shiftKey, trKey("Shift")},
-        {CarbonModifier::controlKey, trKey("Ctrl")},
-        {CarbonModifier::optionKey, trKey("Alt")},
-        {CarbonModifier::cmdKey, trKey("Super")},
+        {StoredModifier::shift, trKey("Shift")},
+        {StoredModifier::control, trKey("Ctrl")},
+        {StoredModifier::alt, trKey("Alt")},
+        {StoredModifier::super, trKey("Super")},
     };
     std::string text;
     for (auto [mask, name] : kModifiers) {

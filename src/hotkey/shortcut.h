@@ -28,6 +28,9 @@ struct Shortcut {
     // The compact JSON object; nothing when the label cannot be encoded.
     std::optional<std::string> toJSON() const;
 
+    // Where the key and modifiers are on this keyboard, for the desktop.
+    KeyCombination keys() const;
+
     // The keys as GTK writes accelerators, in the user's language: the modifiers in GTK's order
     // (Shift, Ctrl, Alt, Super), then the key, joined by '+' ("Ctrl+Alt+Super+C").
     std::string display() const;

@@ -11,6 +11,7 @@
 namespace plenhall {
 
 struct DesktopNotificationContent {
+    std::string appName;  // the program, as the server lists it
     std::string title;
     std::string body;
     // A themed icon name; the server's own choice when empty.

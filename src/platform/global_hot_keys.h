@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/key_event.h"
 #include "platform/result.h"
 #include "platform/user_input.h"
 
@@ -66,12 +67,12 @@ class GlobalHotKeys {
     // where there is one; later calls replace it.
     virtual void installServiceHandler(std::function<void(HotKeyService)> onChange) = 0;
 
-    // Asks for `keyCode` (virtual key code) with `carbonModifiers` system-wide, replacing any
-    // earlier registration. `done` runs exactly once: before this returns where the desktop
-    // answers at once, later where it may first ask the user. A registration superseded by a
-    // later registerHotKey or unregisterHotKey before it completes never completes. After a
-    // refusal no presses are delivered.
-    virtual void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+    // Asks for `keys` system-wide, replacing any earlier registration; `description` says what the
+    // shortcut does, in the user's language, where the desktop lists it. `done` runs exactly once:
+    // before this returns where the desktop answers at once, later where it may first ask the
+    // user. A registration superseded by a later registerHotKey or unregisterHotKey before it
+    // completes never completes. After a refusal no presses are delivered.
+    virtual void registerHotKey(const KeyCombination& keys, const std::string& description,
                                 std::function<void(const HotKeyRegistration&)> done) = 0;
 
     // Stops delivering presses (and releases the grab where the program holds one). A request

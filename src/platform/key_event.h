@@ -1,8 +1,8 @@
 // Key presses as the core sees them, and the local key monitor that hands them over.
 //
-// Key codes are the virtual key codes of the physical key positions (8 is the key where C sits on
-// a US keyboard, whatever the layout types there); backends translate their own key codes through
-// one table of their own. Thread: main thread only.
+// A key is named by its XKB keycode, the physical key whatever the layout types there (the evdev
+// code + 8: 54 is where C sits on a US keyboard); modifiers are GDK's modifier mask bits. Thread:
+// main thread only.
 #pragma once
 
 #include <cstdint>
@@ -12,34 +12,30 @@
 
 namespace plenhall {
 
-// Modifier flags of a key event, with the bit values of the virtual key model.
-namespace ModifierFlag {
-inline constexpr std::uint32_t capsLock = 0x10000;
-inline constexpr std::uint32_t shift = 0x20000;
-inline constexpr std::uint32_t control = 0x40000;
-inline constexpr std::uint32_t option = 0x80000;    // Alt
-inline constexpr std::uint32_t command = 0x100000;  // Super
-inline constexpr std::uint32_t numericPad = 0x200000;
-inline constexpr std::uint32_t function = 0x800000;
-}  // namespace ModifierFlag
+// The modifier bits of a key event or a combination (GdkModifierType).
+namespace Modifier {
+inline constexpr std::uint32_t shift = 1u << 0;
+inline constexpr std::uint32_t capsLock = 1u << 1;
+inline constexpr std::uint32_t control = 1u << 2;
+inline constexpr std::uint32_t alt = 1u << 3;  // Mod1
+inline constexpr std::uint32_t super = 1u << 26;
+}  // namespace Modifier
 
-// Modifier masks of a registered combination: the form in which shortcuts carry their modifiers
-// and are stored, and in which the global key grab receives them.
-namespace CarbonModifier {
-inline constexpr std::uint32_t cmdKey = 0x100;  // Super
-inline constexpr std::uint32_t shiftKey = 0x200;
-inline constexpr std::uint32_t optionKey = 0x800;  // Alt
-inline constexpr std::uint32_t controlKey = 0x1000;
-}  // namespace CarbonModifier
+// A key with its modifiers: what a global shortcut grabs and a recorder shows.
+struct KeyCombination {
+    std::uint16_t keycode = 0;  // 0: a key this keyboard does not have
+    std::uint32_t modifiers = 0;
+    bool operator==(const KeyCombination&) const = default;
+};
 
 struct KeyEvent {
-    std::uint16_t keyCode = 0;
-    std::uint32_t modifierFlags = 0;
+    std::uint16_t keycode = 0;
+    std::uint32_t modifiers = 0;
     // The text the key types with no modifier held in the current layout; nothing when it types
     // none. An empty text is a text.
-    std::optional<std::string> charactersWithoutModifiers;
+    std::optional<std::string> plainText;
     // The text of the key ignoring most modifiers, the fallback when the above is missing.
-    std::optional<std::string> charactersIgnoringModifiers;
+    std::optional<std::string> textIgnoringModifiers;
 };
 
 // Local monitor for key-down events addressed to this application's windows. The handler runs
@@ -52,7 +48,7 @@ class KeyMonitor {
 
     virtual ~KeyMonitor() = default;
     // Nothing when the desktop cannot monitor keys.
-    virtual std::optional<Token> addLocalMonitorForKeyDown(Handler handler) = 0;
+    virtual std::optional<Token> addKeyPressMonitor(Handler handler) = 0;
     virtual void removeMonitor(Token token) = 0;
 };
 

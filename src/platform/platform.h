@@ -10,14 +10,15 @@
 #include "platform/alerts.h"
 #include "platform/application.h"
 #include "platform/desktop_notifications.h"
+#include "platform/focus_events.h"
 #include "platform/global_hot_keys.h"
 #include "platform/http.h"
 #include "platform/key_event.h"
 #include "platform/login_item.h"
 #include "platform/menu.h"
-#include "platform/notifications.h"
 #include "platform/system.h"
 #include "platform/user_defaults.h"
+#include "platform/web_processes.h"
 #include "platform/web_view.h"
 #include "platform/window.h"
 
@@ -37,10 +38,11 @@ struct Platform {
     KeyMonitor& keyMonitor;
     Dialogs& dialogs;
     Workspace& workspace;
-    NotificationCenter& notifications;
+    FocusEvents& focus;
     LoginItemService& loginItem;
     HttpClient& http;
     DesktopNotifications& desktopNotifications;
+    WebProcesses& webProcesses;
     BuildInfo build;
 };
 

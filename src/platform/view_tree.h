@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/geometry.h"
+#include "platform/key_event.h"
 
 namespace plenhall {
 
@@ -40,13 +41,6 @@ struct PickerSegment {
     std::string label;
     std::string tag;
     bool operator==(const PickerSegment&) const = default;
-};
-
-// A key with its modifiers, as a shortcut stores them (virtual key code, Carbon modifier mask).
-struct KeyCombination {
-    std::uint32_t keyCode = 0;
-    std::uint32_t carbonModifiers = 0;
-    bool operator==(const KeyCombination&) const = default;
 };
 
 struct ViewNode {

@@ -5,6 +5,7 @@
 // both for the life of the process.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -72,6 +73,9 @@ class Window {
     virtual void present(const UserInput& input) = 0;
     // Gives keyboard focus to the window's content (the web view or the hosted view).
     virtual void focusContent() = 0;
+    // While hidden: draws the content as it is now into what the next showing starts with, which
+    // is otherwise what the window last showed.
+    virtual void redrawForNextShowing() = 0;
 
     virtual void setContent(WebView& view) = 0;
     // Hosts a declarative view: `body` is computed now and again after every invalidate().
@@ -109,11 +113,21 @@ class Screens {
     virtual bool windowsPlaceThemselves() const = 0;
 };
 
+// How long the calendar window waits for the desktop before it goes ahead without it.
+struct CalendarWindowWaits {
+    // A window shown framed first (for the compositor to place it on the user's monitor) waits
+    // this long for the compositor to show it, then goes full screen wherever it chooses.
+    std::chrono::milliseconds placement{0};
+    // The page sleeps until the desktop has put the showing's first frame on screen; a window
+    // manager that never maps the window must not leave it asleep longer than this.
+    std::chrono::milliseconds firstFrame{0};
+};
+
 class WindowFactory {
   public:
     virtual ~WindowFactory() = default;
     // The calendar window: created hidden, undecorated, with no size of its own yet.
-    virtual std::unique_ptr<Window> makeCalendarWindow() = 0;
+    virtual std::unique_ptr<Window> makeCalendarWindow(const CalendarWindowWaits& waits) = 0;
     // A plain window (the settings window), created hidden.
     virtual std::unique_ptr<Window> makeWindow(Size size, Decoration decoration) = 0;
 };

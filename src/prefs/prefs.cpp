@@ -1,5 +1,7 @@
 #include "prefs/prefs.h"
 
+#include "hotkey/key_positions.h"
+
 #include "prefs/page_zoom.h"
 
 namespace plenhall {
@@ -22,8 +24,7 @@ DisplayMode loadDisplayMode(const UserDefaults& defaults) {
 }  // namespace
 
 Shortcut defaultShortcut() {
-    return Shortcut{
-        8, CarbonModifier::controlKey | CarbonModifier::optionKey | CarbonModifier::cmdKey, "C"};
+    return Shortcut{8, StoredModifier::control | StoredModifier::alt | StoredModifier::super, "C"};
 }
 
 Prefs::Prefs(UserDefaults& defaults)

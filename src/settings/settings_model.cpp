@@ -1,5 +1,7 @@
 #include "settings/settings_model.h"
 
+#include "hotkey/key_positions.h"
+
 #include "text/localized.h"
 
 namespace plenhall {
@@ -93,7 +95,7 @@ void SettingsModel::startRecording() {
     // The old shortcut must neither toggle the calendar nor block its own re-recording.
     hotKey_.unregister();
     if (monitor_) keyMonitor_.removeMonitor(*monitor_);
-    monitor_ = keyMonitor_.addLocalMonitorForKeyDown(
+    monitor_ = keyMonitor_.addKeyPressMonitor(
         [weak = std::weak_ptr<SettingsModel*>(self_)](
             const KeyEvent& event) -> std::optional<KeyEvent> {
             auto self = weak.lock();
@@ -103,7 +105,7 @@ void SettingsModel::startRecording() {
 }
 
 std::optional<KeyEvent> SettingsModel::handleRecordingKeyDown(const KeyEvent& event) {
-    if (event.keyCode == kEscapeKeyCode) {
+    if (storedKeyCodeOf(event.keycode) == kEscapeKeyCode) {
         stopRecording();
         return std::nullopt;
     }

@@ -93,7 +93,7 @@ ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
         // bound other keys than those asked for.
         const Shortcut& shortcut = prefs.shortcut();
         if (model.shortcutTitle() == shortcut.display()) {
-            shortcutButton.spokenKeys = KeyCombination{shortcut.keyCode, shortcut.carbonModifiers};
+            shortcutButton.spokenKeys = shortcut.keys();
         } else {
             shortcutButton.accessibleName = model.shortcutTitle();
         }

@@ -127,7 +127,7 @@ void Reminders::show(std::shared_ptr<PageNotification> notification) {
     dropping_ = false;
     recentShows_.push_back(services_.clock.now());
     const std::uint64_t id = nextId_++;
-    DesktopNotificationContent content{notification->title(), notification->body(),
+    DesktopNotificationContent content{kProductName, notification->title(), notification->body(),
                                        "x-office-calendar", tr("Show Calendar")};
     shown_.emplace(id, std::move(notification));
     services_.notifications.show(id, content);

@@ -34,7 +34,7 @@ class Notifications : public ::testing::Test {
     }
     // Shows `id` on a server that reads markup and numbers them from 41; or fails with `error`.
     void show(std::uint64_t id, int error = 0, const char* body = "at ten") {
-        client.show(id, {"Standup", body, "x-office-calendar", "Show Calendar"});
+        client.show(id, {"Plenhall", "Standup", body, "x-office-calendar", "Show Calendar"});
         while (!bus->calls.empty()) {
             auto call = bus->next();
             if (call.method == "GetCapabilities") {
@@ -88,7 +88,7 @@ TEST_F(Notifications, ShowsClicksAndClosesOnlyWhatIsOurs) {
     EXPECT_EQ(recorder.closed, (Ids{1, 3}));
     emit("ActionInvoked", "(uint32 43, 'default')");
     EXPECT_EQ(recorder.clicked, (Ids{1, 3}));
-    client.show(4, {"Lunch", "", "", ""});
+    client.show(4, {"Plenhall", "Lunch", "", "", ""});
     client.close(4);  // before the server answered: closed there once it does
     show(5, 0, "<b>");
     EXPECT_NE(shown[4].find("'<b>'"), std::string::npos);

@@ -22,9 +22,8 @@ using testing::FakeTransport;
 using testing::RecordingLog;
 using Strings = std::vector<std::string>;
 
-constexpr std::uint32_t kC = 8, kK = 40;
-constexpr std::uint32_t kCtrlAltCmd =
-    CarbonModifier::controlKey | CarbonModifier::optionKey | CarbonModifier::cmdKey;
+constexpr std::uint16_t kC = 54, kK = 45;  // XKB keycodes
+constexpr std::uint32_t kCtrlAltSuper = Modifier::control | Modifier::alt | Modifier::super;
 const std::string kPortal = "/org/freedesktop/portal/desktop";
 const std::string kSession = kPortal + "/session/1_9/plenhall_desktop";
 
@@ -45,7 +44,7 @@ struct Client {
         auto transport = std::make_unique<FakeTransport>(sent);
         bus = transport.get();
         if (desktop.unreachable) bus->unreachable = desktop.unreachable;
-        shortcuts = std::make_unique<PortalGlobalShortcuts>(log, "Show", std::move(transport));
+        shortcuts = std::make_unique<PortalGlobalShortcuts>(log, std::move(transport));
         shortcuts->installPressHandler([this](const UserInput& in) {
             presses.push_back(std::to_string(in.time) + " " + in.activationToken);
         });
@@ -53,8 +52,8 @@ struct Client {
             [this](const HotKeyBinding& binding) { changes.push_back(binding.trigger); });
         shortcuts->installServiceHandler([this](HotKeyService s) { services.push_back(s); });
     }
-    void registerKey(std::uint32_t keyCode) {
-        shortcuts->registerHotKey(keyCode, kCtrlAltCmd, [this](const HotKeyRegistration& r) {
+    void registerKey(std::uint16_t keycode) {
+        shortcuts->registerHotKey({keycode, kCtrlAltSuper}, "Show", [this](const HotKeyRegistration& r) {
             outcomes.push_back(r ? r.value().trigger
                                  : "refused " + std::to_string(int(r.error().reason)) + "/" +
                                        std::to_string(r.error().status));
@@ -219,10 +218,9 @@ TEST(PortalShortcuts, ARequestLeftUnansweredIsClosedWithTheRegistration) {
 }
 
 TEST(PortalTrigger, KeysAreNamedInTheShortcutsFormatByTheirUsKeysymsWithoutADisplay) {
-    using namespace CarbonModifier;
-    EXPECT_EQ(portalPreferredTrigger(96, shiftKey), "SHIFT+F5");
-    EXPECT_EQ(portalPreferredTrigger(82, controlKey), "CTRL+KP_0");
-    EXPECT_EQ(portalPreferredTrigger(kUnnamedKeyBase + 250, controlKey), "");
+    EXPECT_EQ(portalPreferredTrigger({71, Modifier::shift}), "SHIFT+F5");
+    EXPECT_EQ(portalPreferredTrigger({90, Modifier::control}), "CTRL+KP_0");
+    EXPECT_EQ(portalPreferredTrigger({250, Modifier::control}), "");
 }
 
 }  // namespace

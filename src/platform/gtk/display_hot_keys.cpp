@@ -38,10 +38,10 @@ void DisplayHotKeys::installServiceHandler(std::function<void(HotKeyService)> on
         chosen();
 }
 
-void DisplayHotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+void DisplayHotKeys::registerHotKey(const KeyCombination& keys, const std::string& description,
                                     std::function<void(const HotKeyRegistration&)> done) {
     if (GlobalHotKeys* hotKeys = chosen()) {
-        hotKeys->registerHotKey(keyCode, carbonModifiers, std::move(done));
+        hotKeys->registerHotKey(keys, description, std::move(done));
         return;
     }
     done(HotKeyError{HotKeyError::Reason::unsupported});

@@ -26,7 +26,7 @@ class DisplayHotKeys final : public GlobalHotKeys {
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> onChange) override;
     void installServiceHandler(std::function<void(HotKeyService)> onChange) override;
     // Refused as unsupported while no display is open.
-    void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+    void registerHotKey(const KeyCombination& keys, const std::string& description,
                         std::function<void(const HotKeyRegistration&)> done) override;
     void unregisterHotKey() override;
 

@@ -69,7 +69,7 @@ void FreedesktopNotifications::show(std::uint64_t id, const DesktopNotificationC
                                                   : g_markup_escape_text(content.body.c_str(), -1));
     asked_.insert(id);
     transport_->call(kPath, kInterface, "Notify",
-                     g_variant_new("(susssasa{sv}i)", "Plenhall", 0u, content.iconName.c_str(),
+                     g_variant_new("(susssasa{sv}i)", content.appName.c_str(), 0u, content.iconName.c_str(),
                                    content.title.c_str(), body.get(), &actions, &hints, -1),
                      G_VARIANT_TYPE("(u)"), [this, id](GVariant* reply, const GError* error) {
                          notified(id, reply, error);

@@ -15,7 +15,7 @@ std::optional<std::string> textOf(guint keyval) {
 
 }  // namespace
 
-std::optional<KeyMonitor::Token> GtkKeyMonitor::addLocalMonitorForKeyDown(Handler handler) {
+std::optional<KeyMonitor::Token> GtkKeyMonitor::addKeyPressMonitor(Handler handler) {
     monitors_[next_] = std::move(handler);
     return next_++;
 }
@@ -33,17 +33,17 @@ void GtkKeyMonitor::watch(GtkWindow* window) {
 
 KeyEvent GtkKeyMonitor::translate(const GdkEventKey& event) {
     KeyEvent key;
-    key.keyCode = virtualKeyForXKeycode(event.hardware_keycode);
-    key.modifierFlags = modifierFlagsForGdkState(event.state);
+    key.keycode = event.hardware_keycode;
+    key.modifiers = modifiersOfState(event.state);
 
     // What the key types with no modifier in the layout in use (the group of this event).
     GdkKeymap* keymap = gdk_keymap_get_for_display(gdk_window_get_display(event.window));
     guint plain = 0;
     if (gdk_keymap_translate_keyboard_state(keymap, event.hardware_keycode, GdkModifierType(0),
                                             event.group, &plain, nullptr, nullptr, nullptr)) {
-        key.charactersWithoutModifiers = textOf(plain);
+        key.plainText = textOf(plain);
     }
-    key.charactersIgnoringModifiers = textOf(gdk_keyval_to_lower(event.keyval));
+    key.textIgnoringModifiers = textOf(gdk_keyval_to_lower(event.keyval));
     return key;
 }
 

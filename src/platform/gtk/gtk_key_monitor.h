@@ -17,7 +17,7 @@ namespace plenhall::gtk {
 
 class GtkKeyMonitor final : public KeyMonitor {
   public:
-    std::optional<Token> addLocalMonitorForKeyDown(Handler handler) override;
+    std::optional<Token> addKeyPressMonitor(Handler handler) override;
     void removeMonitor(Token token) override;
 
     void watch(GtkWindow* window);

@@ -1,7 +1,6 @@
 #include "platform/gtk/gtk_platform.h"
 
 #include <gio/gio.h>
-#include <glib/gi18n-lib.h>
 #include <unistd.h>
 
 #include <climits>
@@ -92,8 +91,7 @@ GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
               return std::make_unique<X11HotKeys>(state_);
 #endif
           // Elsewhere no program can grab keys; the desktop binds the shortcut for us.
-          return std::make_unique<PortalGlobalShortcuts>(log_, _("Show or hide the calendar"),
-                                                         PortalGlobalShortcuts::busTransport());
+          return std::make_unique<PortalGlobalShortcuts>(log_, PortalGlobalShortcuts::busTransport());
       }),
       loginItem_(runningProgram()) {
     windows_.setApplication(application_.application());
@@ -126,6 +124,7 @@ Platform GtkPlatform::platform(UserDefaults& defaults) {
                     loginItem_,
                     http_,
                     desktopNotifications_,
+                    webProcesses_,
                     build_};
 }
 

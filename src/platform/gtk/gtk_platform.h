@@ -20,8 +20,9 @@
 #include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/gtk_application_host.h"
 #include "platform/gtk/gtk_key_monitor.h"
-#include "platform/gtk/gtk_screens.h"
 #include "platform/gtk/gtk_dialogs.h"
+#include "platform/gtk/gtk_screens.h"
+#include "platform/gtk/gtk_web_processes.h"
 #include "platform/gtk/gtk_web_view_adapter.h"
 #include "platform/gtk/gtk_window_adapter.h"
 #include "platform/gtk/portal_appearance.h"
@@ -93,7 +94,7 @@ class GtkPlatform {
     PageEditingKeys editingKeys_;
     GtkApplicationHost application_;
     GtkWindowFactory windows_;
-    GtkWebViewFactory webViews_{log_, editingKeys_};
+    GtkWebViewFactory webViews_{editingKeys_};
     GtkScreens screens_{log_};
     AyatanaStatusBar statusBar_{log_};
     DisplayHotKeys hotKeys_;
@@ -104,6 +105,7 @@ class GtkPlatform {
     PortalAppearance appearance_{log_};
     SignalConnection startAppearance_;
     FreedesktopNotifications desktopNotifications_{log_};
+    GtkWebProcesses webProcesses_;
 };
 
 }  // namespace plenhall::gtk

@@ -29,7 +29,7 @@ std::string GtkWebViewAdapter::userAgent(const std::string& engineUserAgent,
     return base + " " + applicationName;
 }
 
-GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, Log& log,
+GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration,
                                      const PageEditingKeys& editingKeys)
     : editingKeys_(editingKeys) {
     auto context = makeWebContext();
@@ -55,7 +55,6 @@ GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration, 
     // After the hand-back's own handler, and disconnected in the destructor: `this` outlives it.
     editingKeysConnection_ = SignalConnection(view_.get(), "key-press-event",
                                               G_CALLBACK(onKeyPressAfter), this, G_CONNECT_AFTER);
-    memoryWatch_ = std::make_unique<WebProcessMemoryWatch>(log);
     // Loading a dictionary holds the main loop for a tenth of a second: it waits until the first
     // load has ended, so launching (the key grab among it) is not held up.
     firstLoadEnded_ =
@@ -78,7 +77,6 @@ GtkWebViewAdapter::~GtkWebViewAdapter() {
     editingKeysConnection_.disconnect();
     keyHandBack_.reset();
     delegates_.reset();
-    memoryWatch_.reset();
     deferredLoad_.cancel();
     spelling_.cancel();
     firstLoadEnded_.disconnect();

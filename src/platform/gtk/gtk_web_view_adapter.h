@@ -14,7 +14,6 @@
 #include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/key_hand_back.h"
 #include "platform/gtk/page_editing_keys.h"
-#include "platform/gtk/web_process_memory_watch.h"
 #include "platform/gtk/web_view_delegate_adapter.h"
 #include "platform/system.h"
 #include "platform/web_view.h"
@@ -23,7 +22,7 @@ namespace plenhall::gtk {
 
 class GtkWebViewAdapter final : public WebView {
   public:
-    GtkWebViewAdapter(const WebViewConfiguration& configuration, Log& log,
+    GtkWebViewAdapter(const WebViewConfiguration& configuration,
                       const PageEditingKeys& editingKeys);
     GtkWebViewAdapter(const GtkWebViewAdapter&) = delete;
     GtkWebViewAdapter& operator=(const GtkWebViewAdapter&) = delete;
@@ -56,7 +55,6 @@ class GtkWebViewAdapter final : public WebView {
     std::unique_ptr<KeyHandBack> keyHandBack_;
     const PageEditingKeys& editingKeys_;
     SignalConnection editingKeysConnection_;
-    std::unique_ptr<WebProcessMemoryWatch> memoryWatch_;
     bool started_ = false;  // the engine has been asked to load something
     URLRequest deferredRequest_;
     ScheduledCall deferredLoad_;
@@ -66,14 +64,12 @@ class GtkWebViewAdapter final : public WebView {
 
 class GtkWebViewFactory final : public WebViewFactory {
   public:
-    GtkWebViewFactory(Log& log, const PageEditingKeys& editingKeys)
-        : log_(log), editingKeys_(editingKeys) {}
+    explicit GtkWebViewFactory(const PageEditingKeys& editingKeys) : editingKeys_(editingKeys) {}
     std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration) override {
-        return std::make_unique<GtkWebViewAdapter>(configuration, log_, editingKeys_);
+        return std::make_unique<GtkWebViewAdapter>(configuration, editingKeys_);
     }
 
   private:
-    Log& log_;
     const PageEditingKeys& editingKeys_;
 };
 

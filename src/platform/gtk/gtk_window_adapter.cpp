@@ -8,8 +8,9 @@
 namespace plenhall::gtk {
 
 GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
-                                   GtkKeyMonitor& keys, Log& log, Size size, Decoration decoration)
-    : log_(log) {
+                                   GtkKeyMonitor& keys, Log& log, Size size, Decoration decoration,
+                                   CalendarWindowWaits waits)
+    : log_(log), waits_(waits) {
     window_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     if (application) gtk_window_set_application(window_, application);
     gtk_window_set_role(window_, kind == Kind::calendar ? "calendar" : "settings");
@@ -216,7 +217,7 @@ void GtkWindowAdapter::present(const UserInput& input) {
         gtk_window_set_startup_id(window_, input.activationToken.c_str());
     const bool placing = !gtk_widget_get_mapped(GTK_WIDGET(window_)) &&
                          fullScreenMonitor_ == kDesktopsMonitor && fillsScreenOncePlaced();
-    if (keptFrame_) keptFrame_->willShow();
+    if (keptFrame_) keptFrame_->willShow(waits_.firstFrame);
     gtk_window_present_with_time(window_, time);
     if (renderer_) {
         // A form comes up with no control focused, so Return goes to its default button and Tab
@@ -282,6 +283,10 @@ void GtkWindowAdapter::onRealize(GtkWidget*, gpointer data) {
     static_cast<GtkWindowAdapter*>(data)->applyFunctions();
 }
 
+void GtkWindowAdapter::redrawForNextShowing() {
+    if (keptFrame_) keptFrame_->render();
+}
+
 void GtkWindowAdapter::focusContent() {
     if (content_) gtk_widget_grab_focus(content_);
 }
@@ -324,9 +329,9 @@ gboolean GtkWindowAdapter::onDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
     return TRUE;
 }
 
-std::unique_ptr<Window> GtkWindowFactory::makeCalendarWindow() {
+std::unique_ptr<Window> GtkWindowFactory::makeCalendarWindow(const CalendarWindowWaits& waits) {
     return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::calendar, application_, focus_,
-                                              keys_, log_, Size{}, Decoration::none);
+                                              keys_, log_, Size{}, Decoration::none, waits);
 }
 
 std::unique_ptr<Window> GtkWindowFactory::makeWindow(Size size, Decoration decoration) {

@@ -36,7 +36,8 @@ class GtkWindowAdapter final : public Window {
     enum class Kind { calendar, plain };
 
     GtkWindowAdapter(Kind kind, GtkApplication* application, FocusTracker& focus,
-                     GtkKeyMonitor& keys, Log& log, Size size, Decoration decoration);
+                     GtkKeyMonitor& keys, Log& log, Size size, Decoration decoration,
+                     CalendarWindowWaits waits = {});
     GtkWindowAdapter(const GtkWindowAdapter&) = delete;
     GtkWindowAdapter& operator=(const GtkWindowAdapter&) = delete;
     ~GtkWindowAdapter() override;
@@ -57,6 +58,7 @@ class GtkWindowAdapter final : public Window {
     void hide() override;
     void present(const UserInput& input) override;
     void focusContent() override;
+    void redrawForNextShowing() override;
     void setContent(WebView& view) override;
     void setHostedView(std::function<ViewNode()> body) override;
     void invalidateHostedView() override;
@@ -105,6 +107,7 @@ class GtkWindowAdapter final : public Window {
     GtkWidget* content_ = nullptr;
     std::vector<SignalConnection> connections_;
     std::function<void()> closeHandler_;
+    const CalendarWindowWaits waits_;
 
     std::optional<Color> background_;
     std::optional<Decoration> decoration_;
@@ -140,7 +143,7 @@ class GtkWindowFactory final : public WindowFactory {
         : focus_(focus), keys_(keys), log_(log) {}
     void setApplication(GtkApplication* application) { application_ = application; }
 
-    std::unique_ptr<Window> makeCalendarWindow() override;
+    std::unique_ptr<Window> makeCalendarWindow(const CalendarWindowWaits& waits) override;
     std::unique_ptr<Window> makeWindow(Size size, Decoration decoration) override;
 
   private:

@@ -55,10 +55,6 @@ bool onGnome() {
     return gnome;
 }
 
-// How long a window shown framed waits for the compositor to show it before it goes full screen
-// wherever the compositor then chooses. The compositor answers within a few frames.
-constexpr std::chrono::milliseconds kPlacementDeadline{500};
-
 }  // namespace
 
 Rect GtkWindowAdapter::frame() const {
@@ -213,7 +209,7 @@ void GtkWindowAdapter::awaitPlacement() {
                 placementEnded(false);
         }))
         return placementEnded(false);
-    placementDeadline_ = ScheduledCall::after(kPlacementDeadline, [this] {
+    placementDeadline_ = ScheduledCall::after(waits_.placement, [this] {
         log_.line(
             "PlenhallDesktop: the desktop did not show the calendar in time; it fills the "
             "screen the desktop chooses");

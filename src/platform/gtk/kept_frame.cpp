@@ -15,9 +15,6 @@ namespace {
 
 using Pattern = CPtr<cairo_pattern_t, cairo_pattern_destroy>;
 
-constexpr std::chrono::seconds kLateRender{3};
-// A window manager that never maps the window must not leave the page asleep in it.
-constexpr std::chrono::milliseconds kReleaseAnyway{250};
 
 // GDK keeps its own record of a window's background and puts it back after some of its own
 // operations, so the background goes through GDK; its call for that is deprecated, and on X11
@@ -64,9 +61,6 @@ KeptFrame::KeptFrame(GtkWindow* window, GtkWidget* content, Log& log)
     // The window paints no background of its own: its paints start from the window's background,
     // the kept frame, which the web view then covers once it has something to show.
     gtk_widget_set_app_paintable(GTK_WIDGET(window_), TRUE);
-    if (WEBKIT_IS_WEB_VIEW(content_)) {
-        loadChanged_ = SignalConnection(content_, "load-changed", G_CALLBACK(onLoadChanged), this);
-    }
     configured_ = SignalConnection(window_, "configure-event", G_CALLBACK(onConfigured), this);
     mapped_ = SignalConnection(window_, "map-event", G_CALLBACK(onMapped), this);
     scaleChanged_ =
@@ -247,11 +241,11 @@ void KeptFrame::keepShown() {
     showTrace("frame kept");
 }
 
-void KeptFrame::willShow() {
+void KeptFrame::willShow(std::chrono::milliseconds releaseAnyway) {
     if (!frame_ || !hidden() || !WEBKIT_IS_WEB_VIEW(content_)) return;
     gtk_widget_set_child_visible(content_, FALSE);
     holdingContent_ = true;
-    releaseAnyway_ = ScheduledCall::after(kReleaseAnyway, [this] { releaseContent(); });
+    releaseAnyway_ = ScheduledCall::after(releaseAnyway, [this] { releaseContent(); });
     // On Wayland the map is the toolkit's own, at once: the page is told once the compositor
     // has shown a frame of the showing, the kept frame alone, which costs a copy to paint; the
     // page drawn then would hold the toolkit's first frames while the engine catches up.
@@ -317,15 +311,6 @@ gboolean KeptFrame::onConfigured(GtkWidget*, GdkEventConfigure* event, gpointer 
         self->drop();
     }
     return FALSE;
-}
-
-void KeptFrame::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
-    auto* self = static_cast<KeptFrame*>(data);
-    // A page that loaded while hidden is not the one the kept frame shows. Pages that fill in
-    // after their load event (a calendar fetching its events) are rendered once more later.
-    if (event != WEBKIT_LOAD_FINISHED || !self->hidden()) return;
-    self->render();
-    self->lateRender_ = ScheduledCall::after(kLateRender, [self] { self->render(); });
 }
 
 }  // namespace plenhall::gtk

@@ -48,7 +48,9 @@ class KeptFrame {
     // of the first frame on Wayland): waking the page takes the web process a core for a while,
     // and the window manager, the server or the compositor, which put the frame on screen, would
     // wait for it.
-    void willShow();
+    void willShow(std::chrono::milliseconds releaseAnyway);
+    // While hidden: the page as it is now becomes the frame (once it has loaded).
+    void render();
     // What the window shows where it has no frame yet (the web view's own background).
     void setBackground(const GdkRGBA& colour);
 
@@ -59,7 +61,6 @@ class KeptFrame {
     GdkWindow* x11Window() const;
     bool hidden() const;
     void layOut();
-    void render();
     void keep(cairo_surface_t* image);
     // What `paint` draws becomes the frame, `size` large: a new server pixmap on X11, an image in
     // our memory on Wayland.
@@ -70,7 +71,6 @@ class KeptFrame {
     void replaceFrame(Surface frame);
     void drop();
     void applyBackground();
-    static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static gboolean onConfigured(GtkWidget*, GdkEventConfigure* event, gpointer self);
     static gboolean onMapped(GtkWidget*, GdkEvent*, gpointer self);
     static void onScaleChanged(GObject*, GParamSpec*, gpointer self);
@@ -85,7 +85,6 @@ class KeptFrame {
     Surface frame_;  // an X pixmap, or on Wayland an image, the window's size; or nothing
     GdkRectangle frameSize_{};
     GdkRGBA background_{1, 1, 1, 1};
-    SignalConnection loadChanged_;
     SignalConnection configured_;
     SignalConnection mapped_;
     SignalConnection scaleChanged_;
@@ -93,7 +92,6 @@ class KeptFrame {
     ScheduledCall releaseAnyway_;
     FramePresented presented_;
     ScheduledCall pendingRender_;
-    ScheduledCall lateRender_;
     PendingOperations renders_;
 };
 

@@ -28,9 +28,8 @@ using Reason = HotKeyError::Reason;
 
 }  // namespace
 
-PortalGlobalShortcuts::PortalGlobalShortcuts(Log& log, std::string shortcutDescription,
-                                             std::unique_ptr<PortalTransport> transport)
-    : log_(log), description_(std::move(shortcutDescription)), transport_(std::move(transport)) {}
+PortalGlobalShortcuts::PortalGlobalShortcuts(Log& log, std::unique_ptr<PortalTransport> transport)
+    : log_(log), transport_(std::move(transport)) {}
 
 std::unique_ptr<PortalTransport> PortalGlobalShortcuts::busTransport() {
     return std::make_unique<PortalGioTransport>(
@@ -56,11 +55,12 @@ void PortalGlobalShortcuts::installServiceHandler(std::function<void(HotKeyServi
     onService_ = std::move(onChange);
 }
 
-void PortalGlobalShortcuts::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+void PortalGlobalShortcuts::registerHotKey(const KeyCombination& keys,
+                                           const std::string& description,
                                            std::function<void(const HotKeyRegistration&)> done) {
     ++serial_;
-    wanted_ = Wanted{(std::uint64_t(keyCode) << 32) | carbonModifiers,
-                     portalPreferredTrigger(keyCode, carbonModifiers), std::move(done)};
+    wanted_ = Wanted{(std::uint64_t(keys.keycode) << 32) | keys.modifiers,
+                     portalPreferredTrigger(keys), description, std::move(done)};
     advance();
 }
 
@@ -376,7 +376,7 @@ GVariant* PortalGlobalShortcuts::shortcutList() const {
     GVariantBuilder properties;
     g_variant_builder_init(&properties, G_VARIANT_TYPE_VARDICT);
     g_variant_builder_add(&properties, "{sv}", "description",
-                          g_variant_new_string(description_.c_str()));
+                          g_variant_new_string(wanted_->description.c_str()));
     if (!wanted_->preferredTrigger.empty())
         g_variant_builder_add(&properties, "{sv}", "preferred_trigger",
                               g_variant_new_string(wanted_->preferredTrigger.c_str()));

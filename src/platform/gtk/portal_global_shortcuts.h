@@ -29,9 +29,7 @@ namespace plenhall::gtk {
 
 class PortalGlobalShortcuts final : public GlobalHotKeys, private PortalTransport::Listener {
   public:
-    // `shortcutDescription` is the text the desktop shows for the shortcut in its dialogs.
-    PortalGlobalShortcuts(Log& log, std::string shortcutDescription,
-                          std::unique_ptr<PortalTransport> transport);
+    PortalGlobalShortcuts(Log& log, std::unique_ptr<PortalTransport> transport);
     PortalGlobalShortcuts(const PortalGlobalShortcuts&) = delete;
     PortalGlobalShortcuts& operator=(const PortalGlobalShortcuts&) = delete;
     ~PortalGlobalShortcuts() override;
@@ -41,7 +39,7 @@ class PortalGlobalShortcuts final : public GlobalHotKeys, private PortalTranspor
     void installPressHandler(std::function<void(const UserInput&)> onPress) override;
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> onChange) override;
     void installServiceHandler(std::function<void(HotKeyService)> onChange) override;
-    void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+    void registerHotKey(const KeyCombination& keys, const std::string& description,
                         std::function<void(const HotKeyRegistration&)> done) override;
     // Keeps the session (and so the desktop's binding); presses are no longer delivered, and a
     // request the portal has not answered is closed.
@@ -72,6 +70,7 @@ class PortalGlobalShortcuts final : public GlobalHotKeys, private PortalTranspor
     struct Wanted {
         std::uint64_t combination;
         std::string preferredTrigger;  // empty when the key has no keysym name
+        std::string description;
         std::function<void(const HotKeyRegistration&)> done;  // empty once delivered
     };
 
@@ -112,7 +111,6 @@ class PortalGlobalShortcuts final : public GlobalHotKeys, private PortalTranspor
     void onShortcutsChanged(GVariant* parameters);
 
     Log& log_;
-    const std::string description_;
     std::unique_ptr<PortalTransport> transport_;
     PortalRequests requests_{*transport_};
     std::function<void(const UserInput&)> onPress_;

@@ -17,14 +17,13 @@ bool portableKeysym(guint keyval) {
            (keyval >= 0x1008FF00 && keyval <= 0x1008FFFF);
 }
 
-std::optional<std::string> keysymName(std::uint32_t keyCode) {
+std::optional<std::string> keysymName(std::uint16_t keycode) {
     GdkDisplay* display = gdk_display_get_default();
-    auto xKeycode = xKeycodeForVirtualKey(keyCode);
-    if (display && xKeycode) {
+    if (display && keycode) {
         GdkKeymapKey* rawKeys = nullptr;
         guint* rawKeyvals = nullptr;
         gint count = 0;
-        if (gdk_keymap_get_entries_for_keycode(gdk_keymap_get_for_display(display), *xKeycode,
+        if (gdk_keymap_get_entries_for_keycode(gdk_keymap_get_for_display(display), keycode,
                                                &rawKeys, &rawKeyvals, &count)) {
             CPtr<GdkKeymapKey, g_free> keys(rawKeys);
             CPtr<guint, g_free> keyvals(rawKeyvals);
@@ -35,15 +34,15 @@ std::optional<std::string> keysymName(std::uint32_t keyCode) {
             }
         }
     }
-    if (auto name = usKeysymNameForVirtualKey(keyCode)) return std::string(*name);
+    if (auto name = usKeysymName(keycode)) return std::string(*name);
     return std::nullopt;
 }
 
 }  // namespace
 
-std::string portalPreferredTrigger(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
-    auto name = keysymName(keyCode);
-    return name ? xdgShortcutTrigger(*name, carbonModifiers) : std::string();
+std::string portalPreferredTrigger(const KeyCombination& keys) {
+    auto name = keysymName(keys.keycode);
+    return name ? xdgShortcutTrigger(*name, keys.modifiers) : std::string();
 }
 
 }  // namespace plenhall::gtk

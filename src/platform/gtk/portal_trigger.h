@@ -2,8 +2,9 @@
 // ("CTRL+ALT+LOGO+c").
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "platform/key_event.h"
 
 namespace plenhall::gtk {
 
@@ -11,6 +12,6 @@ namespace plenhall::gtk {
 // binds the key the user recorded: the portal speaks keysyms, not positions, and on a German
 // layout the key recorded at the US Y position types z. The US name where no display is open or
 // the layout's symbol is not one a desktop's shortcut settings take. Empty for a key with no name.
-std::string portalPreferredTrigger(std::uint32_t keyCode, std::uint32_t carbonModifiers);
+std::string portalPreferredTrigger(const KeyCombination& keys);
 
 }  // namespace plenhall::gtk

@@ -7,8 +7,6 @@ namespace plenhall::gtk {
 namespace {
 
 constexpr gsize kReadChunk = 64 * 1024;
-// Seconds a connection may sit without progress, before the request's own deadline.
-constexpr guint kSocketTimeoutSeconds = 30;
 
 // One exchange. Its callbacks hold it, never the client or the handle.
 struct Transfer {
@@ -134,8 +132,7 @@ void onRead(GObject* source, GAsyncResult* result, gpointer data) {
 }  // namespace
 
 SoupHttpClient::SoupHttpClient()
-    : session_(adopt(soup_session_new_with_options("timeout", kSocketTimeoutSeconds, "idle-timeout",
-                                                   kSocketTimeoutSeconds, nullptr))) {}
+    : session_(adopt(soup_session_new())) {}
 
 std::unique_ptr<HttpClient::Request> SoupHttpClient::get(
     const HttpRequest& request, std::function<void(HttpResult)> completion) {

@@ -86,7 +86,7 @@ void describeForScreenReaders(GtkWidget* widget, const ViewNode& node) {
     std::string name = node.accessibleName;
     if (node.spokenKeys) {
         const std::string keys =
-            acceleratorLabel(node.spokenKeys->keyCode, node.spokenKeys->carbonModifiers);
+            acceleratorLabel(*node.spokenKeys);
         if (!keys.empty()) {
             name = keys;
             gtk_widget_set_tooltip_text(widget, keys.c_str());

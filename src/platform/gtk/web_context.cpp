@@ -7,13 +7,6 @@
 namespace plenhall::gtk {
 namespace {
 
-// A page that runs away with memory has its process ended (and the offline page shown) long before
-// it can push the desktop into swapping; a calendar page needs a small fraction of this.
-constexpr guint kWebProcessMemoryLimitMegabytes = 1536;
-// Each of the engine's polls measures the whole page process; polling more often than this costs a
-// hidden calendar more CPU than everything else it does.
-constexpr double kMemoryPollSeconds = 30.0;
-
 std::string dataDirectory(const char* base) {
     return takeString(g_build_filename(base, "plenhall-desktop", nullptr));
 }
@@ -31,14 +24,9 @@ GObjectPtr<WebKitWebContext> makeWebContext() {
     webkit_cookie_manager_set_persistent_storage(
         webkit_website_data_manager_get_cookie_manager(manager.get()), cookies.c_str(),
         WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
-    WebKitMemoryPressureSettings* memory = webkit_memory_pressure_settings_new();
-    webkit_memory_pressure_settings_set_memory_limit(memory, kWebProcessMemoryLimitMegabytes);
-    webkit_memory_pressure_settings_set_kill_threshold(memory, 1.0);
-    webkit_memory_pressure_settings_set_poll_interval(memory, kMemoryPollSeconds);
+    // The page's memory is the core's rule alone (WebProcessMemoryRule), not also the engine's.
     auto context = adopt(WEBKIT_WEB_CONTEXT(
-        g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", manager.get(),
-                     "memory-pressure-settings", memory, nullptr)));
-    webkit_memory_pressure_settings_free(memory);
+        g_object_new(WEBKIT_TYPE_WEB_CONTEXT, "website-data-manager", manager.get(), nullptr)));
     // Pages written by strangers (invitations, shared calendars) run in a confined process. This
     // must happen before the first web process starts.
     webkit_web_context_set_sandbox_enabled(context.get(), TRUE);

@@ -50,20 +50,21 @@ void X11HotKeys::installPressHandler(std::function<void(const UserInput&)> onPre
     filterInstalled_ = true;
 }
 
-void X11HotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+void X11HotKeys::registerHotKey(const KeyCombination& keys, const std::string& /*description*/,
                                 std::function<void(const HotKeyRegistration&)> done) {
     unregisterHotKey();
-    auto grabbed = grab(keyCode, carbonModifiers);
+    auto grabbed = grab(keys);
     done(grabbed ? HotKeyRegistration(HotKeyBinding{}) : HotKeyRegistration(grabbed.error()));
 }
 
-Result<HotKeyError> X11HotKeys::grab(std::uint32_t keyCode, std::uint32_t carbonModifiers) {
+Result<HotKeyError> X11HotKeys::grab(const KeyCombination& keys) {
     Display* display = xDisplay();
     if (!display) return HotKeyError{HotKeyError::Reason::unsupported, kNoDisplay};
-    auto keycode = xKeycodeForVirtualKey(keyCode);
-    if (!keycode) return HotKeyError{HotKeyError::Reason::noSuchKey, kNoSuchKey};
+    // X keycodes run from 8 to 255.
+    if (keys.keycode < 8 || keys.keycode > 255)
+        return HotKeyError{HotKeyError::Reason::noSuchKey, kNoSuchKey};
 
-    Grab grab{*keycode, xModifiersForCarbon(carbonModifiers, superMask())};
+    Grab grab{keys.keycode, xModifiersFor(keys.modifiers, superMask())};
     GdkDisplay* gdkDisplay = gdk_display_get_default();
     Window root = GDK_ROOT_WINDOW();
     gdk_x11_display_error_trap_push(gdkDisplay);

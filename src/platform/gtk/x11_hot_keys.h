@@ -29,7 +29,7 @@ class X11HotKeys final : public GlobalHotKeys {
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)>) override {}
     void installServiceHandler(std::function<void(HotKeyService)>) override {}
     // Completes before returning: X answers a grab at once.
-    void registerHotKey(std::uint32_t keyCode, std::uint32_t carbonModifiers,
+    void registerHotKey(const KeyCombination& keys, const std::string& description,
                         std::function<void(const HotKeyRegistration&)> done) override;
     void unregisterHotKey() override;
 
@@ -38,7 +38,7 @@ class X11HotKeys final : public GlobalHotKeys {
         unsigned keycode;
         unsigned modifiers;
     };
-    Result<HotKeyError> grab(std::uint32_t keyCode, std::uint32_t carbonModifiers);
+    Result<HotKeyError> grab(const KeyCombination& keys);
     static GdkFilterReturn filter(GdkXEvent* xevent, GdkEvent*, gpointer self);
     void ungrab(const Grab& grab);
 

@@ -1,4 +1,6 @@
-#include "platform/gtk/web_process_memory_watch.h"
+#include "platform/gtk/gtk_web_processes.h"
+
+#include <glib.h>
 
 #include <signal.h>
 #include <unistd.h>
@@ -11,9 +13,6 @@
 
 namespace plenhall::gtk {
 namespace {
-
-constexpr long kWebProcessHardLimitKilobytes = 2048L * 1024;
-constexpr std::chrono::seconds kMemoryWatchInterval{5};
 
 std::string readFile(const std::string& path) {
     std::string contents;
@@ -63,22 +62,17 @@ long residentKilobytes(int pid) {
 
 }  // namespace
 
-WebProcessMemoryWatch::WebProcessMemoryWatch(Log& log)
-    : log_(log),
-      // The watch owns the call, so `this` outlives it.
-      polls_(ScheduledCall::every(kMemoryWatchInterval, [this] {
-          poll();
-          return true;
-      })) {}
-
-void WebProcessMemoryWatch::poll() {
+std::vector<WebProcessUse> GtkWebProcesses::list() const {
+    std::vector<WebProcessUse> processes;
     for (int pid : webProcesses()) {
-        if (residentKilobytes(pid) <= kWebProcessHardLimitKilobytes) continue;
-        log_.line("PlenhallDesktop: the calendar page used more than " +
-                  std::to_string(kWebProcessHardLimitKilobytes / 1024) +
-                  " MB of memory; its process was ended");
-        kill(pid, SIGKILL);
+        const long kilobytes = residentKilobytes(pid);
+        if (kilobytes >= 0) processes.push_back({pid, std::uint64_t(kilobytes)});
     }
+    return processes;
+}
+
+void GtkWebProcesses::end(int pid) {
+    kill(pid, SIGKILL);
 }
 
 }  // namespace plenhall::gtk
