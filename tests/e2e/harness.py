@@ -43,16 +43,13 @@ XORG_CONF = {"ServerFlags": ['Option "AutoAddDevices" "false"', 'Option "AutoEna
              "Monitor": ['Identifier "monitor"', "HorizSync 5.0-1000.0", "VertRefresh 5.0-200.0"],
              "Screen": ['Identifier "screen"', 'Device "dummy"', 'Monitor "monitor"', "DefaultDepth 24",
                         'SubSection "Display"', "Depth 24", "Virtual 2560 1600", "EndSubSection"]}
-# A field that says what it holds when F2 is pressed, on a page that says when it loaded; the
-# scenarios' page also says what its window is whenever that changes.
-FIELD_SCRIPT = ('const field = document.getElementById("field");'
-                'const report = w => fetch("/report?" + encodeURIComponent(w));'
-                'report("loaded"); field.focus();'
-                'document.addEventListener("keydown", e => { if (e.key === "F2") report("field=" + field.value); });')
-FIELD_PAGE = ('<!doctype html><html><body style="background:#fff"><input id=field autofocus><script>'
-              + FIELD_SCRIPT + "</script></body></html>")
+# A page that says when it loaded, what its field holds when F2 is pressed, and what its window is
+# whenever that changes.
 STATE_PAGE = ('<!doctype html><html><body style="background:#fff"><h1>Fixture calendar</h1>'
-              '<input id=field style="font:32px sans-serif;width:600px"><script>' + FIELD_SCRIPT +
+              '<input id=field style="font:32px sans-serif;width:600px"><script>const field = document.'
+              'getElementById("field"); const report = w => fetch("/report?" + encodeURIComponent(w));'
+              'report("loaded"); field.focus();'
+              'document.addEventListener("keydown", e => { if (e.key === "F2") report("field=" + field.value); });'
               'let last = ""; setInterval(() => { const now = `state ${document.visibilityState} ${innerWidth}x'
               '${innerHeight} focus=${document.hasFocus()}`; if (now !== last) report(last = now); }, 50);'
               "</script></body></html>")
@@ -70,13 +67,12 @@ def wait_until(predicate, timeout=10.0, interval=0.05, message="condition", quie
 
 
 def stop_process(process):
-    if process.poll() is None:
-        process.terminate()
-        try:
-            process.wait(10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
+    process.terminate()  # nothing once it has ended
+    try:
+        process.wait(10)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
 
 
 def read(path, parse=str, default=""):
@@ -87,6 +83,12 @@ def read(path, parse=str, default=""):
         return default
 
 
+def write(path, text):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as f:
+        f.write(text)
+
+
 def dropped_connection(handler):
     # A route that hangs up without an answer, as an unreachable server does for the engine.
     handler.connection.shutdown(socket.SHUT_RDWR)
@@ -95,9 +97,7 @@ def dropped_connection(handler):
 class Site:
     # The fixture calendar on loopback, recording every request.
 
-    PAGE = ("<!doctype html><html><head><title>Fixture calendar</title></head><body>"
-            "<h1 id=heading>Fixture calendar</h1><input id=field autofocus><p id=path></p>"
-            "<script>document.getElementById('path').textContent=location.pathname;</script></body></html>")
+    PAGE = "<!doctype html><title>Fixture calendar</title><h1>Fixture calendar</h1><input id=field autofocus>"
 
     def __init__(self, port=PORT):
         self.port, self.requests, self.lock, self.server = port, [], threading.Lock(), None
@@ -106,9 +106,6 @@ class Site:
     def __enter__(self):
         return self.start() or self
 
-    def __exit__(self, *exc):
-        self.stop()
-
     def start(self):
         site = self
 
@@ -116,15 +113,13 @@ class Site:
             protocol_version = "HTTP/1.1"
 
             def do_POST(self):
-                self.body = self.rfile.read(int(self.headers.get("Content-Length") or 0)).decode(errors="replace")
+                self.rfile.read(int(self.headers.get("Content-Length") or 0))  # the connection's next request follows
                 self.do_GET()
 
             def do_GET(self):
                 with site.lock:
-                    site.requests.append({"path": self.path, "method": self.command, "time": time.monotonic(),
-                                          "body": self.__dict__.pop("body", ""),  # a connection carries several
-                                          **{k: self.headers.get(h, "") for k, h in (
-                                              ("host", "Host"), ("agent", "User-Agent"), ("cookie", "Cookie"))}})
+                    site.requests.append({"path": self.path, "time": time.monotonic(), "agent": self.headers.get(
+                        "User-Agent", ""), "cookie": self.headers.get("Cookie", "")})
                 route = site.routes.get(self.path.split("?")[0], (404, "text/plain", "not found"))
                 if callable(route) and (route := route(self)) is None:
                     return  # the route answered by itself
@@ -140,23 +135,23 @@ class Site:
                 except (BrokenPipeError, ConnectionResetError):
                     pass  # the client had heard enough (a feed that is too large, a cancelled load)
 
-            def log_message(self, *args):
-                pass
+            log_message = lambda *_: None  # noqa: E731
 
         class Server(http.server.ThreadingHTTPServer):
             allow_reuse_address = daemon_threads = True
 
-            def handle_error(self, request, client_address):
-                pass  # clients that hang up mid-answer are part of what is tested
+            handle_error = lambda *_: None  # noqa: E731 (clients that hang up mid-answer are part of what is tested)
 
         self.server = Server(("127.0.0.1", self.port), Handler)
         threading.Thread(target=self.server.serve_forever, daemon=True).start()
 
-    def stop(self):
+    def stop(self, *_):
         if self.server:
             self.server.shutdown()
             self.server.server_close()
             self.server = None
+
+    __exit__ = stop
 
     def reports(self):
         # What the fixture pages reported through /report?…, in order.
@@ -183,7 +178,7 @@ class App:
         applications = os.path.join(self.home, ".local", "share", "applications")
         entry = "[Desktop Entry]\nType=Application\nNoDisplay=true\nName={}\nExec={} %u\nMimeType={}\n"
         for path, text in [
-                (self.preferences_path, json.dumps(preferences)) if preferences is not None else (None, ""),
+                *([(self.preferences_path, json.dumps(preferences))] if preferences is not None else []),
                 (script, f'#!/bin/sh\nfor url in "$@"; do printf "%s\\n" "$url" >> "{self.opened_path}"; done\n'),
                 (f"{applications}/recorder.desktop",
                  entry.format("Recorder", script, "".join(f"x-scheme-handler/{s};" for s in self.SCHEMES))),
@@ -192,10 +187,7 @@ class App:
                 (f"{self.config_dir}/mimeapps.list", "[Default Applications]\n" + "".join(
                     f"x-scheme-handler/{s}=recorder.desktop\n" for s in self.SCHEMES)
                  + f"x-scheme-handler/plenhall={APP_ID}.desktop\n")]:
-            if path:
-                os.makedirs(os.path.dirname(path), exist_ok=True)
-                with open(path, "w") as f:
-                    f.write(text)
+            write(path, text)
         os.chmod(script, 0o755)
         desktop.own(self.home)
 
@@ -213,12 +205,6 @@ class App:
         if self.process:
             stop_process(self.process)
 
-    def kill_web_processes(self):
-        # Ends the engine's content processes of this run, as a crash would.
-        for pid in subprocess.run(["pgrep", "-f", "WebKitWebProcess"], capture_output=True, text=True).stdout.split():
-            if f"HOME={self.home}" in read(f"/proc/{pid}/environ").split("\0"):
-                subprocess.run(["kill", "-KILL", pid], capture_output=True)
-
     def environment(self, **extra):
         return {**self.desktop.base_env(**extra), **self.desktop.app_env(self), "HOME": self.home,
                 "XDG_CONFIG_HOME": self.config_dir, "XDG_DATA_HOME": os.path.join(self.home, ".local", "share"),
@@ -226,11 +212,8 @@ class App:
 
     def start(self, *arguments, env=None):
         self.log_path = os.path.join(self.home, f"stderr-{time.monotonic_ns()}.log")
-        with open(self.log_path, "w") as log:
-            self.process = subprocess.Popen(self.desktop.command([self.desktop.binary, *arguments]), stdout=log,
-                                            env=self.environment(**(env or {})), stderr=subprocess.STDOUT,
-                                            start_new_session=True)
-        self.desktop.processes.append(self.process)
+        self.process = self.desktop.spawn([self.desktop.binary, *arguments], self.log_path,
+                                          env=self.environment(**(env or {})))
         return self
 
     def launch_again(self, *arguments, timeout=20, env=None):
@@ -265,22 +248,17 @@ class App:
                  "'separator'" in m.group(2))
                 for m in re.finditer(r"<\((\d+), \{([^}]*)\}", self.menu("GetLayout", "0", "-1", "[]"))]
 
-    def open_status_menu(self):
-        self.menu("AboutToShow", "0")
-
     def click_status_item(self, label_start):
         item = next((i for i, label, _ in self.status_menu() if label and label.startswith(label_start)), None)
         assert item is not None, f"no status menu item {label_start!r} in {self.status_menu()}"
         self.menu("Event", str(item), "clicked", "<int32 0>", "0")
 
-    def accessible_tree(self):
-        # What a screen reader sees (a run started with NO_AT_BRIDGE=0): nested dicts (role, name,
-        # description, states, text, relations, children); None until the program is on the bus.
-        return json.loads(self.desktop.x(SYSTEM_PYTHON, f"{HERE}/helpers/accessible_tree.py", str(self.process.pid)))
-
     def accessibles(self, role=None, name=None, tree=None):
-        # Every accessible object of the program with `role` (and `name`), depth first.
-        found, stack = [], [tree if tree is not None else self.accessible_tree()]
+        # Every object with `role` (and `name`), depth first, in `tree` or as a screen reader sees the
+        # program (a run started with NO_AT_BRIDGE=0): dicts of role, name, description, states, text,
+        # relations, children.
+        found, stack = [], [tree if tree is not None else json.loads(self.desktop.x(
+            SYSTEM_PYTHON, f"{HERE}/helpers/accessible_tree.py", str(self.process.pid)))]
         while stack:
             if entry := stack.pop():
                 found += [entry] if role in (None, entry["role"]) and name in (None, entry["name"]) else []
@@ -296,10 +274,9 @@ class Session:
 
     def __init__(self):
         self.user = None
-        if self.unprivileged and os.geteuid() == 0:
-            if subprocess.run(["id", USER], capture_output=True).returncode:
-                subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent", "--shell",
-                                "/usr/sbin/nologin", USER], check=True, capture_output=True)
+        if self.unprivileged and os.geteuid() == 0:  # fails harmlessly once the user is there
+            subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent", "--shell",
+                            "/usr/sbin/nologin", USER], capture_output=True)
             self.user = pwd.getpwnam(USER)
         self.root = tempfile.mkdtemp(prefix=f"plenhall-{self.name}-")
         os.chmod(self.root, 0o755)
@@ -328,13 +305,13 @@ class Session:
         env.update({"XDG_RUNTIME_DIR": self.runtime_dir, "HOME": self.home, "NO_AT_BRIDGE": "1", **self.env, **extra})
         return {k: v for k, v in env.items() if v is not None}  # None: left out
 
-    def app_env(self, app):
-        return {}
-
-    def spawn(self, command, name, env=None, **kwargs):
-        with open(os.path.join(self.root, f"{name}.log"), "a") as log:
-            process = subprocess.Popen(self.command(command), env=env or self.base_env(), stdout=log,
-                                       stderr=subprocess.STDOUT, start_new_session=True, **kwargs)
+    def spawn(self, command, name=None, env=None, **kwargs):
+        # Output to `name`.log (or the path `name`); without a name, a helper whose output is read, its
+        # errors in helpers.log. Stopped with the desktop.
+        with open(name if "/" in (name or "") else os.path.join(self.root, f"{name or 'helpers'}.log"), "a") as log:
+            process = subprocess.Popen(self.command(command), env=env or self.base_env(), text=True,
+                                       start_new_session=True, stdout=log if name else subprocess.PIPE,
+                                       stderr=subprocess.STDOUT if name else log, **kwargs)
         self.processes.append(process)
         return process
 
@@ -372,19 +349,22 @@ class Session:
         return "true" in self.gdbus("org.freedesktop.DBus", "/org/freedesktop/DBus",
                                     "org.freedesktop.DBus.NameHasOwner", name)
 
+    def serve(self, command, name, bus_name, **env):
+        # A service of this desktop, once it has its name on the bus.
+        process = self.spawn(command, name, env=self.base_env(**env))
+        wait_until(lambda: self.has_name(bus_name), 20, message=bus_name)
+        return process
+
     def start_portal(self):
         # Debian's xdg-desktop-portal with the test desktop's backend (../wayland/portal/), which
-        # binds shortcuts and says light or dark as a desktop would; again, the frontend alone.
-        if not self.portal:
-            self.portal.append(self.spawn([SYSTEM_PYTHON, f"{WAYLAND}/portal/test_portal_backend.py"], "backend"))
-            wait_until(lambda: self.has_name(TEST_PORTAL), 20, message="the portal backend")
-        self.portal.append(self.spawn([FRONTEND, "--replace"], "portal", env=self.base_env(
-            XDG_DESKTOP_PORTAL_DIR=f"{WAYLAND}/portal", XDG_CURRENT_DESKTOP="plenhalltest")))
-        wait_until(lambda: self.has_name("org.freedesktop.portal.Desktop"), 20, message="the portal")
+        # binds shortcuts and says light or dark as a desktop would.
+        self.portal = [self.serve([SYSTEM_PYTHON, f"{WAYLAND}/portal/test_portal_backend.py"], "backend", TEST_PORTAL),
+                       self.serve([FRONTEND, "--replace"], "portal", "org.freedesktop.portal.Desktop",
+                                  XDG_DESKTOP_PORTAL_DIR=f"{WAYLAND}/portal", XDG_CURRENT_DESKTOP="plenhalltest")]
 
-    def stop_portal(self, frontend_only=False):
-        while len(self.portal) > frontend_only:
-            stop_process(self.portal.pop())
+    def stop_portal(self):
+        for process in reversed(self.portal):
+            stop_process(process)
         wait_until(lambda: not self.has_name("org.freedesktop.portal.Desktop"), 10, message="the portal gone")
 
     def test_portal(self, method, *arguments):
@@ -395,18 +375,23 @@ class Session:
         output = next((n for n, (ox, oy, w, h) in self.outputs.items() if ox <= x < ox + w and oy <= y < oy + h), None)
         return {"output": output, "rect": tuple(rect), "full_screen": full_screen, "focused": focused}
 
-    def mark(self):
-        return None
+    # mark() is where the desktop's account of the shortcut's sessions stands, if it keeps one; resize
+    # is false where the desktop cannot size a window; app_env is what a run of the program needs
+    # besides the desktop's own environment.
+    mark = resize = lambda *_: None  # noqa: E731
+    app_env = lambda *_: {}  # noqa: E731
 
     def ready(self, app, mark):
         # Waits until a press of the shortcut reaches `app`, started after mark().
-        pass
+        if mark is not None:
+            wait_until(lambda: self.mark() != mark, 20, message="the program's session for the shortcut")
 
-    def resize(self, app, width, height):
-        return False
+    def press_shortcut(self, app=None):
+        self.key(SHORTCUT)
 
-    def screenshot(self, test, name):
-        return None
+    def point_at(self, output):
+        x, y, width, height = self.outputs[output]
+        self.pointer(x + width // 2, y + height // 2)
 
 
 class Desktop(Session):
@@ -426,9 +411,8 @@ class Desktop(Session):
             os.path.exists(p) for p in (f"/tmp/.X11-unix/X{n}", f"/tmp/.X{n}-lock")))
         self.env = {"DISPLAY": f":{display}"}
         if self.two_monitors:
-            with open(os.path.join(self.root, "xorg.conf"), "w") as f:
-                f.write("".join(f'Section "{s}"\n' + "\n".join(lines) + "\nEndSection\n"
-                                for s, lines in XORG_CONF.items()))
+            write(f"{self.root}/xorg.conf", "".join(f'Section "{s}"\n' + "\n".join(lines) + "\nEndSection\n"
+                                                    for s, lines in XORG_CONF.items()))
             self.spawn(["Xorg", f":{display}", "-config", f"{self.root}/xorg.conf", "-logfile", f"{self.root}/xorg.log",
                         "-noreset", "-nolisten", "tcp"], "xorg-out")
         else:  # one RandR output, which GTK reports as one monitor
@@ -458,43 +442,36 @@ class Desktop(Session):
     def key(self, combination):
         self.x("xdotool", "key", "--clearmodifiers", combination)
 
-    def press_shortcut(self, app=None):
-        self.key(SHORTCUT)
-
     def type(self, text):
         self.x("xdotool", "type", "--delay", "20", text)
 
     def pointer(self, x, y):
         self.x("xdotool", "mousemove", str(x), str(y))
 
-    def point_at(self, output):
-        x, y, width, height = self.outputs[output]
-        self.pointer(x + width // 2, y + height // 2)
+    def click(self, x, y):
+        self.pointer(x, y)
+        self.x("xdotool", "click", "1")
 
     def activate(self, window):
         self.x("xdotool", "windowactivate", "--sync", str(window), check=False)
 
-    def other_application(self, x=1000, y=600):
+    def other_application(self):
         # Another program's window: (process, window).
         title = f"other-{time.monotonic_ns()}"
-        process = self.spawn(["xmessage", "-title", title, "-geometry", f"220x80+{x}+{y}", "another application"],
-                             "xmessage")
+        process = self.spawn(["xmessage", "-title", title, "-geometry", "220x80+1000+600", title], "xmessage")
         return process, int(wait_until(lambda: self.x("xdotool", "search", "--name", f"^{title}$", check=False).split(),
                                        10, message="the other application's window")[0])
 
     def focus_other(self, window):
         x, y, width, height = self.geometry(window)
-        self.pointer(x + width // 2, y + height // 2)
-        self.x("xdotool", "click", "1")
+        self.click(x + width // 2, y + height // 2)
 
     def other_focused(self, window):
         return self.active_window() == window
 
     def helper(self, *arguments):
-        # A second X client (x_helper); waits for its first line.
-        process = subprocess.Popen([X_HELPER, *arguments], env=self.base_env(), stdout=subprocess.PIPE, text=True,
-                                   start_new_session=True)
-        self.processes.append(process)
+        # A second X client (x_helper) and its first line.
+        process = self.spawn([X_HELPER, *arguments])
         return process, process.stdout.readline().strip()
 
     def resize(self, app, width, height):
@@ -542,11 +519,6 @@ class Desktop(Session):
         watcher, _ = self.helper("watch", str(x), str(y), colour.lstrip("#"))
         return lambda: (lambda said: said[1:] if said[:1] == ["seen"] else said)(watcher.stdout.readline().split())
 
-    def screenshot(self, test, name):
-        os.makedirs(os.path.join(ARTIFACTS, test), exist_ok=True)
-        self.run(["import", "-window", "root", path := os.path.join(ARTIFACTS, test, f"{name}.png")], check=False)
-        return path
-
 
 class Sway(Session):
     # Headless sway (software rendering) with two outputs and the global-shortcuts portal; keys
@@ -560,8 +532,7 @@ class Sway(Session):
                         'for_window [app_id="^com\\\\.plenhall\\\\.Desktop$"] floating enable', ""])
 
     def start(self):
-        with open(os.path.join(self.root, "sway.conf"), "w") as f:
-            f.write(self.CONFIG)
+        write(f"{self.root}/sway.conf", self.CONFIG)
         sway = self.spawn(["sway", "--config", f"{self.root}/sway.conf"], "sway", env=self.base_env(
             WLR_BACKENDS="headless", WLR_HEADLESS_OUTPUTS="2", WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman",
             XDG_CURRENT_DESKTOP="sway"))
@@ -620,9 +591,6 @@ class Sway(Session):
     def mark(self):
         return self.portal_stats()["sessions"]
 
-    def ready(self, app, mark):
-        wait_until(lambda: self.portal_stats()["sessions"] != mark, 20, message="the portal session")
-
     def binds(self):
         return int(self.portal_stats()["binds"])
 
@@ -653,9 +621,7 @@ class Sway(Session):
     def other_application(self):
         # Another program's window, where the desktop puts new windows: (process, title).
         title = f"other-{time.monotonic_ns()}"
-        process = subprocess.Popen(self.command([SYSTEM_PYTHON, f"{WAYLAND}/helpers/other_window.py", title]),
-                                   env=self.base_env(), stdout=subprocess.PIPE, text=True, start_new_session=True)
-        self.processes.append(process)
+        process = self.spawn([SYSTEM_PYTHON, f"{WAYLAND}/helpers/other_window.py", title])
         assert process.stdout.readline().strip() == "shown"
         return process, title
 
@@ -701,10 +667,7 @@ class Compositor(Session):
         wait_until(lambda: self.has_name(ready_name), 20, message=ready_name)
         self.env.update(WAYLAND_DISPLAY=self.SOCKET, XDG_SESSION_TYPE="wayland",
                         XDG_CURRENT_DESKTOP=env["XDG_CURRENT_DESKTOP"])
-        self.hands = subprocess.Popen(self.command([SYSTEM_PYTHON, f"{WAYLAND}/helpers/hands.py", self.name]),
-                                      env=self.base_env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True,
-                                      start_new_session=True)
-        self.processes.append(self.hands)
+        self.hands = self.spawn([SYSTEM_PYTHON, f"{WAYLAND}/helpers/hands.py", self.name], stdin=subprocess.PIPE)
         assert self.ask(None) == "ready"
 
     def ask(self, line):
@@ -715,9 +678,8 @@ class Compositor(Session):
         assert answer and not answer.startswith("error"), f"{self.name} {line!r}: {answer or 'no answer'}"
         return answer
 
-    def point_at(self, output):
-        x, y, width, height = self.outputs[output]
-        self.ask(f"pointer {x + width // 2} {y + height // 2}")
+    def pointer(self, x, y):
+        self.ask(f"pointer {x} {y}")
 
 
 class Mutter(Compositor):
@@ -774,17 +736,12 @@ class KWin(Compositor):
                                self.SOCKET], "org.kde.KWin", KWIN_COMPOSE="Q", KWIN_WAYLAND_NO_PERMISSION_CHECKS="1",
                               XDG_CURRENT_DESKTOP="KDE")
         # The backend first, as this bus starts nothing; its log names each call it gets.
-        self.spawn(glob.glob("/usr/lib/*/libexec/xdg-desktop-portal-kde")[:1], "portal-kde",
-                   env=self.base_env(QT_LOGGING_RULES="xdp-kde-GlobalShortcuts.debug=true"))
-        wait_until(lambda: self.has_name("org.freedesktop.impl.portal.desktop.kde"), 20, message="the KDE portal")
-        self.spawn([FRONTEND, "--replace"], "portal")
-        wait_until(lambda: self.has_name("org.freedesktop.portal.Desktop"), 20, message="the portal")
+        self.serve(glob.glob("/usr/lib/*/libexec/xdg-desktop-portal-kde")[:1], "portal-kde",
+                   "org.freedesktop.impl.portal.desktop.kde", QT_LOGGING_RULES="xdp-kde-GlobalShortcuts.debug=true")
+        self.serve([FRONTEND, "--replace"], "portal", "org.freedesktop.portal.Desktop")
 
     def mark(self):
         return self.log("portal-kde").count("ListShortcuts called")
-
-    def ready(self, app, mark):
-        wait_until(lambda: self.mark() > mark, 20, message="the shortcut listed")
 
     def binds(self):
         return self.log("portal-kde").count("BindShortcuts called")
@@ -806,20 +763,17 @@ class KWin(Compositor):
         window = next((w for w in self.windows() if w["pid"] == app.process.pid), None)
         return window and self.state(window["geometry"], window["fullScreen"], window["active"])
 
-    def press_shortcut(self, app=None, combination=SHORTCUT):
+    def key(self, combination):
         self.ask("keys " + "+".join(str(self.KEYS[key]) for key in combination.split("+")))
 
     def type(self, text):
         self.ask("keys " + " ".join(str(self.KEYS[c]) for c in text))
 
-    def key(self, name):
-        self.press_shortcut(combination=name)
-
     other_application = Sway.other_application
 
     def focus_other(self, title):
         x, y, width, height = next(w["geometry"] for w in self.windows() if w["caption"] == title)
-        self.ask(f"pointer {x + width // 2} {y + height // 2}")
+        self.pointer(x + width // 2, y + height // 2)
         self.ask("click")
 
     def other_focused(self, title):
@@ -839,17 +793,11 @@ class DesktopTest(unittest.TestCase):
         cls.desktop = {"x11": Desktop, "sway": Sway, "mutter": Mutter, "kwin": KWin}[
             os.environ.get("PLENHALL_E2E_DESKTOP", "x11")]()
         cls.site = cls.desktop.site = Site()
-        try:
-            cls.desktop.start()
-            cls.site.start()
-        except BaseException:
-            cls.tearDownClass()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.site.stop()
-        cls.desktop.stop(logs_to=os.path.join(ARTIFACTS, cls.desktop.name, cls.__name__))
+        # Run in reverse, and also when a start fails.
+        cls.addClassCleanup(cls.desktop.stop, logs_to=os.path.join(ARTIFACTS, cls.desktop.name, cls.__name__))
+        cls.addClassCleanup(cls.site.stop)
+        cls.desktop.start()
+        cls.site.start()
 
     def setUp(self):
         self.apps = []
@@ -882,31 +830,28 @@ class DesktopTest(unittest.TestCase):
         self.desktop.ready(app, mark)
         return app
 
-    def shot(self, name):
-        return self.desktop.screenshot(self.id().split(".")[-1], name)
-
-    def press_shortcut(self):
-        self.desktop.key(SHORTCUT)
-
-    def start_recording(self, settings):
-        # Presses the settings window's shortcut button from the keyboard: the next keys are recorded.
-        self.wait_active(settings)
-        self.desktop.key("Tab")
-        # The button starts recording as it handles the key, before the window reads the next one.
-        self.desktop.key("space")
-
     def wait_viewable(self, window, viewable=True, timeout=10):
         wait_until(lambda: self.desktop.is_viewable(window) == viewable, timeout,
                    message=f"window {window} {'mapped' if viewable else 'unmapped'}")
 
-    def wait_geometry(self, window, expected, timeout=5):
-        seen = []
-        try:
-            wait_until(lambda: seen.append(self.desktop.geometry(window)) or seen[-1] == tuple(expected), timeout,
-                       message=f"geometry {tuple(expected)}")
-        except AssertionError as error:
-            raise AssertionError(f"{error}; last seen {seen[-1:]}") from None
-        return seen[-1]
-
     def wait_active(self, window, timeout=10):
         wait_until(lambda: self.desktop.active_window() == window, timeout, message=f"window {window} focused")
+
+    # X11: the shortcut as the user presses it, the fixture page's reports, what must not happen.
+    def toggle(self, window, viewable=True):
+        self.desktop.press_shortcut()
+        self.wait_viewable(window, viewable)
+
+    def show(self, calendar):
+        if not self.desktop.is_viewable(calendar):
+            self.desktop.press_shortcut()
+        self.wait_active(calendar)
+        return calendar
+
+    def expect(self, report, count=1, timeout=20):
+        wait_until(lambda: self.site.reports().count(report) >= count, timeout,
+                   message=f"{report!r} (reports so far {self.site.reports()})")
+
+    def never(self, condition, message, seconds=1):
+        # Long enough for what `condition` waits on to have happened, had it been going to.
+        self.assertFalse(wait_until(condition, seconds, quiet=True), message)

@@ -16,10 +16,6 @@ WHERE = {
     "every_showing_starts_with_the_page":                                              "x11 sway",
     "first_launch_welcomes_and_loads_hidden":                                          "x11 sway",
     "the_desktop_binds_the_shortcut_once":                                             "    sway       kwin",
-    "a_refused_bind_is_one_log_line_and_the_program_carries_on":                       "    sway",
-    "without_a_session_bus_a_second_launch_says_why":                                  "x11",
-    "a_panel_is_covered_in_full_screen_and_avoided_by_the_large_window":               "x11",
-    "a_shortcut_held_by_another_program_is_refused_and_welcomes":                      "x11",
     "the_offline_page_and_settings_follow_light_or_dark":                              "x11",
     "a_relaunch_keeps_the_zoom_and_the_sites_data":                                    "x11",
     "spelling_is_checked_in_the_users_language":                                       "x11",
@@ -122,22 +118,15 @@ class LaunchSpine(DesktopTest):
 
     def test_first_launch_welcomes_and_loads_hidden(self):
         app = self.launch(onboarded=False)
-        agent = self.site.requests_for("/app")[0]["agent"]
-        self.assertTrue(agent.startswith("Mozilla/5.0"), agent)
-        self.assertIn("(KHTML, like Gecko) Version/17.0 Safari/605.1.15 PlenhallDesktop/", agent)
-        self.assertEqual(agent.count("Safari/"), 1, agent)
-        welcome = wait_until(lambda: self.desktop.settings(app), 20, message="the welcome")
+        agent = self.site.requests_for("/app")[0]["agent"]  # the program's, not the engine's with it appended
+        self.assertRegex(agent, r"^Mozilla/5\.0 (?!.*Safari/.*Safari/).*PlenhallDesktop/")
+        welcome = wait_until(lambda: (w := self.desktop.settings(app)) and w["focused"] and w, 20,
+                             message="the welcome focused")
         # The size it was laid out for: content that outgrew it (a larger desktop font, a word broken
         # into lines) would have made it taller.
         self.assertEqual((welcome["title"], welcome["size"]), ("Plenhall", (440, 420)))
-        wait_until(lambda: (self.desktop.settings(app) or {}).get("focused"), message="the welcome focused")
         wait_until(lambda: app.preferences().get("hasOnboarded") is True, message="the first-run flag")
         self.assertIsNone(self.desktop.calendar(app))
-        self.shot("welcome")
-        app.stop()
-        again = self.launch(home=app.home, onboarded=False)  # shows nothing at all
-        self.assertFalse(wait_until(lambda: self.desktop.settings(again) or self.desktop.calendar(again), 1,
-                                    quiet=True))
 
     def test_the_desktop_binds_the_shortcut_once(self):
         self.desktop.forget_shortcut()
@@ -148,62 +137,11 @@ class LaunchSpine(DesktopTest):
         self.hide(app)
         # The portal asks the desktop to bind; Plasma binds from the session's list, asking nothing.
         self.assertEqual((bound := self.desktop.binds()) - binds, {"sway": 1, "kwin": 0}[self.desktop.name])
-        if self.desktop.name == "sway":  # a restarted portal: a new session, and nothing asked again
-            mark = self.desktop.mark()
-            self.desktop.stop_portal(frontend_only=True)
-            self.desktop.start_portal()
-            self.desktop.ready(app, mark)
-            self.show(app, self.outputs[0])
-            self.hide(app)
         app.stop()
         again = self.launch(home=app.home)
         self.show(again, self.outputs[0])
         self.assertEqual(self.desktop.binds(), bound)
         self.assertNotIn("unavailable", again.log())
-
-    def test_a_refused_bind_is_one_log_line_and_the_program_carries_on(self):
-        self.desktop.forget_shortcut()
-        self.desktop.test_portal("Refuse", "true")
-        self.addCleanup(self.desktop.test_portal, "Refuse", "false")
-        binds, line = self.desktop.binds(), "unavailable (status 1)"
-        app = self.launch()
-        wait_until(lambda: line in app.log(), 20, message="the refusal in the log")
-        # Nothing asks again on its own (the user said no): give it the time to.
-        self.assertFalse(wait_until(lambda: self.desktop.binds() > binds + 1, 1.5, quiet=True))
-        self.assertEqual(app.log().count(line), 1, app.log())
-        self.assertEqual(app.launch_again("plenhall://show").returncode, 0)  # the fallback the settings name
-        self.wait_calendar(app, lambda s: s and s["focused"], "the calendar focused")
-
-    def test_without_a_session_bus_a_second_launch_says_why(self):
-        nowhere = {"DBUS_SESSION_BUS_ADDRESS": "unix:path=/nonexistent/bus"}
-        app = self.launch(start_env=nowhere)
-        second = app.launch_again(env=nowhere)  # a second calendar would run on past the time-out
-        self.assertNotEqual(second.returncode, 0)
-        said = [line for line in second.stderr.splitlines() if line.startswith("PlenhallDesktop: ")]
-        self.assertEqual(len(said), 1, second.stderr)
-        self.assertIn("already running, but this launch cannot reach it: there is no D-Bus session bus", said[0])
-        self.show(app, self.outputs[0])  # the first runs on
-        self.assertEqual(len(self.site.requests_for("/app")), 1)
-
-    def test_a_panel_is_covered_in_full_screen_and_avoided_by_the_large_window(self):
-        panel, ready = self.desktop.helper("panel", "0", "0", "1280", "30")
-        self.addCleanup(panel.terminate)
-        self.assertEqual(ready, "panel")
-        wait_until(lambda: "0, 30, " in self.desktop.x("xprop", "-root", "_NET_WORKAREA"), message="the work area")
-        app = self.launch()
-        self.show(app, self.outputs[0], rect=(0, 0, 1280, 800))
-        app.stop()
-        # Work area 1280 × 770 from y = 30: 1152 × 693 (692.999… rounds up), centred at y = 68.5,
-        # which the window system places on a whole pixel.
-        self.show(self.launch({"displayMode": "largeWindow"}), self.outputs[0], False, (64, 69, 1152, 693))
-
-    def test_a_shortcut_held_by_another_program_is_refused_and_welcomes(self):
-        holder, result = self.desktop.helper("grab", "54", str(0x4 | 0x8 | 0x40))  # C with Control, Mod1, Mod4
-        self.addCleanup(holder.terminate)
-        self.assertEqual(result, "grabbed")
-        app = self.launch()
-        wait_until(lambda: self.desktop.settings(app), message="the welcome")
-        wait_until(lambda: "C unavailable (status 10)" in app.log(), message="the refusal in the log")
 
     @unittest.skipUnless(os.path.exists(FRONTEND), "no xdg-desktop-portal")
     def test_the_offline_page_and_settings_follow_light_or_dark(self):
@@ -235,14 +173,9 @@ class LaunchSpine(DesktopTest):
         self.desktop.key("ctrl+equal")  # the same key without Shift, as in browsers
         wait_until(lambda: widths() == [str(round(width / 1.25))], message="the page at 125 %")
         app.stop()  # at once: a zoom not written yet is written as the program ends
-        self.assertEqual(app.preferences().get("pageZoom"), "125")
-        self.site.requests.clear()
-        self.show(again := self.launch(home=app.home), self.outputs[0])
-        self.assertIn("session=kept", self.site.requests_for("/app")[0]["cookie"])
+        self.show(self.launch(home=app.home), self.outputs[0])
+        self.assertIn("session=kept", self.site.requests_for("/app")[-1]["cookie"])
         wait_until(lambda: widths() == [str(round(width / 1.25))], message="the page at 125 % again")
-        self.desktop.key("ctrl+0")
-        wait_until(lambda: widths() == [str(width)], message="the page at its own size")
-        wait_until(lambda: again.preferences().get("pageZoom") == "100", 5, message="the zoom stored")
 
     def test_spelling_is_checked_in_the_users_language(self):
         app = self.launch(start_env={"LANG": "en_US.UTF-8", "LANGUAGE": "", "LC_ALL": "", "LC_MESSAGES": ""})

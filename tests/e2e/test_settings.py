@@ -1,32 +1,23 @@
-# The settings window and first-run welcome, in the user's language and as a screen reader finds
-# them: recording a shortcut, the display mode, open at login.
+# The settings window and first-run welcome, in the user's language, at a large text size and as a
+# screen reader finds them: recording a shortcut, the display mode, open at login.
 
 import json
 import os
 import unittest
 
-from harness import wait_until
-from scenario import Scenario
+from harness import DesktopTest, wait_until
 
 # Screen readers listen on the accessibility bus; GTK joins it unless NO_AT_BRIDGE=1. German uses a
 # UTF-8 locale every Debian system has.
 SCREEN_READER = {"NO_AT_BRIDGE": "0"}
 GERMAN = {"LANGUAGE": "de", "LC_ALL": "C.UTF-8", **SCREEN_READER}
 
-# What the status menu and the welcome say; the shortcut in the desktop's own words.
-TEXTS = {
-    "en": {"menu": ["Show / Hide Calendar", "Reload", "Settings\u2026", "Check for Updates\u2026", "Quit Plenhall"],
-           "welcome": [("label", "Welcome to Plenhall"), ("label", "Shortcut"), ("grouping", "Show the calendar as"),
-                       ("push button", "Ctrl+Alt+Super+C"), ("radio button", "Full screen"),
-                       ("radio button", "Large window"), ("check box", "Open at login"),
-                       ("push button", "Check for Updates\u2026"), ("push button", "Open my calendar")]},
-    "de": {"menu": ["Kalender anzeigen / verbergen", "Neu laden", "Einstellungen \u2026",
-                    "Nach Aktualisierungen suchen \u2026", "Plenhall beenden"],
-           "welcome": [("label", "Willkommen bei Plenhall"), ("label", "Tastenk\u00fcrzel"),
-                       ("label", "Kalender anzeigen als"), ("push button", "Strg+Alt+Super+C"),
-                       ("radio button", "Vollbild"), ("radio button", "Gro\u00dfes Fenster"),
-                       ("check box", "Bei der Anmeldung \u00f6ffnen"), ("push button", "Meinen Kalender \u00f6ffnen")]},
-}
+# The welcome's controls as a screen reader finds them; the shortcut in the desktop's own words.
+WELCOME = {"en": [("label", "Welcome to Plenhall"), ("label", "Shortcut"), ("grouping", "Show the calendar as"),
+                  ("push button", "Ctrl+Alt+Super+C"), ("radio button", "Full screen"),
+                  ("radio button", "Large window"), ("check box", "Open at login"),
+                  ("push button", "Check for Updates\u2026"), ("push button", "Open my calendar")],
+           "de": [("push button", "Strg+Alt+Super+C"), ("push button", "Meinen Kalender \u00f6ffnen")]}
 # Keys pressed, and the shortcut stored for them: the key's code and modifier mask as the preference
 # file has always kept them, and the label of the key on the user's layout.
 NEW_SHORTCUT = ("ctrl+shift+super+k", {"keyCode": 40, "carbonModifiers": 0x1000 | 0x200 | 0x100, "keyLabel": "K"})
@@ -34,33 +25,36 @@ GERMAN_KEYS = [("ctrl+super+z", {"keyCode": 16, "carbonModifiers": 0x1100, "keyL
                ("ctrl+super+ssharp", {"keyCode": 27, "carbonModifiers": 0x1100, "keyLabel": "SS"})]
 
 
-class Settings(Scenario):
+class Settings(DesktopTest):
     def welcome(self, env=None):
         app = self.launch(onboarded=False, start_env=env)
         self.wait_active(app.settings())
         return app, app.settings()
+
+    def start_recording(self, settings):
+        # Presses the shortcut button from the keyboard; it starts recording as it handles the key,
+        # before the window reads the next one.
+        self.wait_active(settings)
+        self.desktop.key("Tab")
+        self.desktop.key("space")
 
     def stored(self, app, shortcut):
         wait_until(lambda: json.loads(app.preferences().get("shortcut", {}).get("data", "null")) == shortcut, 5,
                    message=f"{shortcut} stored")
 
     def says(self, app, language):
-        # The welcome's controls, once on the accessibility bus, and the status menu in `language`.
-        expected = TEXTS[language]
+        # The welcome's window on the accessibility bus, once there, with each of its controls.
         frame = wait_until(lambda: next((w for w in app.accessibles(role="frame")
-                                         if app.accessibles(*expected["welcome"][-1], tree=w)), None), 20,
+                                         if app.accessibles(*WELCOME[language][-1], tree=w)), None), 20,
                            message="the welcome on the accessibility bus")
-        for role, name in expected["welcome"]:
+        for role, name in WELCOME[language]:
             self.assertTrue(app.accessibles(role, name, tree=frame), f"{role} {name!r} in {frame}")
-        labels = [label for _, label, separator in app.status_menu() if not separator]
-        self.assertTrue(labels[0].startswith(expected["menu"][0]), labels)
-        self.assertEqual(labels[1:], expected["menu"][1:])
         return frame
 
     def test_a_taken_then_a_free_shortcut_recorded_as_a_screen_reader_hears_it_replaces_the_old_for_good(self):
         # K with Control, Shift and Super, taken by another program (in its Num Lock variant, so the
         # keys can still be typed into our window here).
-        holder, result = self.desktop.helper("grab-numlock", "45", str(0x4 | 0x1 | 0x40))
+        holder, result = self.desktop.helper("grab", "45", str(0x4 | 0x1 | 0x40))
         self.assertEqual(result, "grabbed")
         app, settings = self.welcome(SCREEN_READER)
         frame = self.says(app, "en")
@@ -80,9 +74,6 @@ class Settings(Scenario):
         listening = recorder()
         self.assertEqual((listening["description"], "focused" in listening["states"]),
                          ("Listening for a new shortcut. Esc to cancel.", True))
-        self.desktop.key("k")  # no modifier: refused, the recorder says why and keeps listening
-        refusal = wait_until(lambda: recorder()["description"] != listening["description"] and recorder(), 10,
-                             message="the refusal on the recorder")["description"]
         self.desktop.key(NEW_SHORTCUT[0])
         wait_until(lambda: "unavailable (status" in app.log(), 5, message="the taken combination refused")
         self.assertNotIn("shortcut", app.preferences())
@@ -99,7 +90,7 @@ class Settings(Scenario):
         self.desktop.key("ctrl+w")
         self.wait_viewable(settings, False)
         calendar = app.calendar()
-        self.press_shortcut()
+        self.desktop.press_shortcut()
         self.never(lambda: self.desktop.is_viewable(calendar), "shown by the old shortcut")
         for viewable in (True, False):
             self.desktop.key(NEW_SHORTCUT[0])
@@ -109,7 +100,6 @@ class Settings(Scenario):
         self.desktop.key(NEW_SHORTCUT[0])
         self.wait_viewable(again.calendar())
         self.assertFalse(self.desktop.is_viewable(again.settings()))
-        self.assertEqual(refusal, "Include Ctrl, Alt or Super in the shortcut.")
 
     def test_in_german_with_a_german_layout(self):
         self.desktop.x("setxkbmap", "de")
@@ -126,9 +116,12 @@ class Settings(Scenario):
         self.desktop.key(GERMAN_KEYS[-1][0])
         self.wait_viewable(app.calendar())
 
-    def test_the_welcome_opens_the_calendar_and_the_settings_apply_at_once(self):
-        app, settings = self.welcome()
-        self.assertEqual(self.desktop.geometry(settings)[2:], (440, 420))  # the frame it was laid out for
+    def test_the_welcome_grows_with_large_text_opens_the_calendar_and_the_settings_apply_at_once(self):
+        app, settings = self.welcome({"GDK_DPI_SCALE": "1.5"})  # what GNOME's large text does, for GTK alone
+        # Larger than the 440 × 420 it has at the default font, and all of it on screen.
+        _, y, _, height = wait_until(lambda: (g := self.desktop.geometry(settings))[2] > 440 and g[3] > 420 and g, 5,
+                                     message="the welcome grown with the text")
+        self.assertLessEqual(y + height, max(oy + oh for _, oy, _, oh in self.desktop.outputs.values()))
         self.desktop.key("Return")  # the default button: "Open my calendar"
         calendar = app.calendar()
         self.wait_active(calendar)
@@ -145,7 +138,7 @@ class Settings(Scenario):
             for key in keys + ["space"]:
                 self.desktop.key(key)
             wait_until(lambda: app.preferences().get("displayMode") == mode, 5, message=f"{mode} stored")
-            self.wait_geometry(calendar, frame)
+            wait_until(lambda: self.desktop.geometry(calendar) == frame, 5, message=f"the calendar at {frame}")
             self.assertTrue(self.desktop.is_viewable(calendar))
             self.never(lambda: self.desktop.active_window() != settings, f"the focus taken after {mode}", 0.5)
         entry = os.path.join(app.config_dir, "autostart", "com.plenhall.Desktop.desktop")

@@ -18,11 +18,9 @@ STATES = {"checked": Atspi.StateType.CHECKED, "focused": Atspi.StateType.FOCUSED
 
 
 def node(accessible, depth=0):
-    role = accessible.get_role_name()
-    states = accessible.get_state_set()
+    role, states, text = accessible.get_role_name(), accessible.get_state_set(), accessible.get_text_iface()
     entry = {"role": role, "name": accessible.get_name() or "", "description": accessible.get_description() or "",
              "states": [name for name, state in STATES.items() if states.contains(state)]}
-    text = accessible.get_text_iface()
     if text is not None:
         entry["text"] = text.get_text(0, text.get_character_count())
     for relation in accessible.get_relation_set() or []:

@@ -19,8 +19,7 @@ NAME = "org.freedesktop.Notifications"
 class Server(dbus.service.Object):
     def __init__(self, bus, record):
         super().__init__(bus, "/org/freedesktop/Notifications")
-        self.record = record
-        self.ids = 0
+        self.record, self.ids = record, 0
 
     def write(self, **entry):
         with open(self.record, "a") as f:

@@ -34,12 +34,12 @@ def call(name, path, interface, method, signature=None, *arguments, reply=None):
 
 class Mutter:
     DESKTOP = "org.gnome.Mutter.RemoteDesktop"
-    CONFIG = "org.gnome.Mutter.DisplayConfig"
+    CONFIG = ("org.gnome.Mutter.DisplayConfig", "/org/gnome/Mutter/DisplayConfig", "org.gnome.Mutter.DisplayConfig")
 
     def __init__(self):
         self.session = call(self.DESKTOP, "/org/gnome/Mutter/RemoteDesktop", self.DESKTOP, "CreateSession",
                             reply="(o)")[0]
-        call(self.DESKTOP, self.session, self.DESKTOP + ".Session", "Start")
+        self.send("Start", None)
         # mutter adds the session's keyboard to the seat with its first key; until then no window
         # has the keyboard focus, which is what tells a toolkit window it is active.
         self.keys(["0xFFE1"])
@@ -54,8 +54,7 @@ class Mutter:
 
     def state(self):
         # The layout's serial, and the current mode (id, width, height…) of each connector.
-        serial, physical, logical, _ = call(self.CONFIG, "/org/gnome/Mutter/DisplayConfig", self.CONFIG,
-                                            "GetCurrentState",
+        serial, physical, logical, _ = call(*self.CONFIG, "GetCurrentState",
                                             reply="(ua((ssss)a(siiddada{sv})a{sv})a(iiduba(ssss)a{sv})a{sv})")
         return serial, logical, {name: next(m for m in found if m[6].get("is-current"))
                                  for (name, *_), found, _ in physical}
@@ -70,8 +69,7 @@ class Mutter:
         serial, _, modes = self.state()
         logical = [(int(layout[i + 1]), int(layout[i + 2]), 1.0, 0, i == 0, [(layout[i], modes[layout[i]][0], {})])
                    for i in range(0, len(layout), 3)]
-        call(self.CONFIG, "/org/gnome/Mutter/DisplayConfig", self.CONFIG, "ApplyMonitorsConfig",
-             "(uua(iiduba(ssa{sv}))a{sv})", serial, 1, logical, {})  # 1: temporary, nothing to confirm
+        call(*self.CONFIG, "ApplyMonitorsConfig", "(uua(iiduba(ssa{sv}))a{sv})", serial, 1, logical, {})  # 1: temporary
 
     def pointer(self, x, y):
         # Relative motion only (absolute motion needs a screen cast, hence PipeWire): to the

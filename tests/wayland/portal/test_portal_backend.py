@@ -5,7 +5,6 @@
 # /com/plenhall/PortalTest, interface com.plenhall.PortalTest:
 #   Trigger(s id, t timestamp, s token) -> u   the user presses the shortcut: Activated for every live
 #                                              session once `id` is bound; how many heard it
-#   Refuse(b)                                  BindShortcuts answers "cancelled" from now on, or not
 #   Forget()                                   as if the desktop had never bound anything
 #   SetColorScheme(u)                          the user picks dark (1) or light (2)
 #   Stats() -> a{sv}                           binds, sessions (u), preferred_trigger (s)
@@ -46,7 +45,7 @@ class Portal(dbus.service.Object):
     def __init__(self, bus):
         super().__init__(bus, "/org/freedesktop/portal/desktop")
         self.add_to_connection(bus, "/com/plenhall/PortalTest")
-        self.sessions, self.bound, self.refuse, self.scheme = {}, {}, False, None
+        self.sessions, self.bound, self.scheme = {}, {}, None
         self.stats = {"binds": dbus.UInt32(0), "sessions": dbus.UInt32(0), "preferred_trigger": ""}
 
     @dbus.service.method(SHORTCUTS, in_signature="oosa{sv}", out_signature="ua{sv}")
@@ -66,8 +65,6 @@ class Portal(dbus.service.Object):
     @dbus.service.method(SHORTCUTS, in_signature="ooa(sa{sv})sa{sv}", out_signature="ua{sv}")
     def BindShortcuts(self, handle, session, shortcuts, parent_window, options):
         self.stats["binds"] += 1
-        if self.refuse:
-            return 1, {}
         granted = {str(sid): str(properties.get("preferred_trigger", "")) for sid, properties in shortcuts}
         self.stats["preferred_trigger"] = ",".join(granted.values())
         self.bound.update(granted)
@@ -108,10 +105,6 @@ class Portal(dbus.service.Object):
                            dbus.Dictionary({"activation_token": token} if token else {}, signature="sv"))
         return len(heard)
 
-    @dbus.service.method(CONTROL, in_signature="b")
-    def Refuse(self, refuse):
-        self.refuse = bool(refuse)
-
     @dbus.service.method(CONTROL)
     def Forget(self):
         self.bound = {}
@@ -128,8 +121,7 @@ class Portal(dbus.service.Object):
 
 if __name__ == "__main__":
     DBusGMainLoop(set_as_default=True)
-    bus = dbus.SessionBus()
-    portal = Portal(bus)
+    portal = Portal(bus := dbus.SessionBus())
     name = dbus.service.BusName("org.freedesktop.impl.portal.desktop.plenhalltest", bus, do_not_queue=True)
     loop = GLib.MainLoop()
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGTERM, loop.quit)
