@@ -25,15 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (mode & 32) action.httpMethod = "POST";
 
     // The fake keeps a record of everything; over millions of runs that record must not grow.
-    desktop->workspace.opened.clear();
-    desktop->webViews.last->loadedRequests.clear();
-    desktop->webViews.last->loadedHTML.clear();
+    desktop->opened.clear();
     if (mode & 8) {
         app->createWebViewForNavigationAction(action);
     } else {
         app->decidePolicyForNavigationAction(action);
     }
-    for (const auto& opened : desktop->workspace.opened) {
+    for (const auto& opened : desktop->opened) {
         if (!isWebScheme(urlScheme(opened).value_or("")) || !urlHost(opened) ||
             isServicePage(opened, Service{"plenhall.com", true})) {
             std::abort();

@@ -94,11 +94,11 @@ void AppDelegate::started() {
     layoutWindow();
     load(startRequest(values_.appURL));
 
-    focusRules_ = std::make_unique<FocusRules>(
-        platform_.focus, platform_.mainQueue, weakly([this] { appResigned(); }),
-        [this](const Window& window) {
-            if (&window == window_.get()) gotFocus();
-        });
+    focusRules_ = std::make_unique<FocusRules>(platform_.focus, platform_.mainQueue,
+                                               weakly([this] { appResigned(); }),
+                                               [this](const Window& window) {
+                                                   if (&window == window_.get()) gotFocus();
+                                               });
 
     // The flag is written before the welcome shows, so quitting during it does not bring it
     // back.

@@ -18,7 +18,6 @@
 
 namespace {
 
-
 std::string localeDirectory() {
     std::error_code unknown;
     return plenhall::catalogueDirectory(std::filesystem::read_symlink("/proc/self/exe", unknown),
@@ -44,7 +43,8 @@ int main(int argc, char** argv) {
     bind_textdomain_codeset(GETTEXT_PACKAGE, "UTF-8");
 
     plenhall::gtk::GtkPlatform desktop(
-        argc, argv, plenhall::BuildInfo{PLENHALL_INFO_VERSION, PLENHALL_INFO_BUILD, PLENHALL_INFO_UPDATE_FEED});
+        argc, argv,
+        plenhall::BuildInfo{PLENHALL_INFO_VERSION, PLENHALL_INFO_BUILD, PLENHALL_INFO_UPDATE_FEED});
     plenhall::ScopedLocalization language(desktop.localization());
     plenhall::PreferenceFileStore preferences(plenhall::gtk::GtkPlatform::preferencesPath(),
                                               desktop.log(), desktop.mainQueue());

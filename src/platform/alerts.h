@@ -48,9 +48,9 @@ class Dialogs {
     virtual ~Dialogs() = default;
     // An alert modal to `parent`. Completion: the answer, and the text field's text when the
     // alert had one.
-    virtual void showModalAlert(const Alert& alert, Window& parent,
-                                std::function<void(AlertAnswer, std::optional<std::string>)>
-                                    completion) = 0;
+    virtual void showModalAlert(
+        const Alert& alert, Window& parent,
+        std::function<void(AlertAnswer, std::optional<std::string>)> completion) = 0;
     // A file chooser modal to `parent`. Completion: the chosen local file paths, or nothing when
     // the user cancelled.
     virtual void showFileChooser(

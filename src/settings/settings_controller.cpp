@@ -1,8 +1,8 @@
 #include "settings/settings_controller.h"
 
 #include "settings/settings_view.h"
-#include "window/window_layout.h"
 #include "text/product_name.h"
+#include "window/window_layout.h"
 
 namespace plenhall {
 
@@ -24,8 +24,8 @@ void SettingsController::present(Presentation presentation, const UserInput& inp
     model_->setOpenAtLoginValue(loginItem_.status() == LoginItemStatus::enabled);
     if (!screens_.windowsPlaceThemselves()) {
         window_->resize(kSettingsWindowSize);
-    } else if (auto screen = targetScreen(screens_.pointer(), screens_.screens(),
-                                          screens_.primaryScreen())) {
+    } else if (auto screen =
+                   targetScreen(screens_.pointer(), screens_.screens(), screens_.primaryScreen())) {
         window_->moveResize(centeredFrame(kSettingsWindowSize, screen->workArea));
     }
     window_->present(input);

@@ -95,9 +95,9 @@ void SettingsModel::startRecording() {
     // The old shortcut must neither toggle the calendar nor block its own re-recording.
     hotKey_.unregister();
     if (monitor_) keyMonitor_.removeMonitor(*monitor_);
-    monitor_ = keyMonitor_.addKeyPressMonitor(
-        [weak = std::weak_ptr<SettingsModel*>(self_)](
-            const KeyEvent& event) -> std::optional<KeyEvent> {
+    monitor_ =
+        keyMonitor_.addKeyPressMonitor([weak = std::weak_ptr<SettingsModel*>(self_)](
+                                           const KeyEvent& event) -> std::optional<KeyEvent> {
             auto self = weak.lock();
             if (!self) return event;
             return (*self)->handleRecordingKeyDown(event);

@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "text/localized.h"
+#include "text/product_name.h"
 #include "web/navigation_policy.h"
 #include "web/url.h"
-#include "text/product_name.h"
 
 namespace plenhall {
 namespace {
@@ -220,13 +220,13 @@ void Updater::offer(const AppcastItem& item) {
     const AlertAnswer downloadAnswer = alert.defaultButton;
     // The alert may outlive the updater: it holds only the opener, which lives as long as the
     // process.
-    services_.dialogs.showAlert(
-        alert, [&workspace = services_.workspace, notesAnswer, downloadAnswer,
-                notesLink = item.releaseNotesLink, downloadLink = item.downloadLink](AlertAnswer given) {
-            if (!given) return;
-            if (given == notesAnswer) workspace.openURL(notesLink);
-            if (given == downloadAnswer) workspace.openURL(downloadLink);
-        });
+    services_.dialogs.showAlert(alert, [&workspace = services_.workspace, notesAnswer,
+                                        downloadAnswer, notesLink = item.releaseNotesLink,
+                                        downloadLink = item.downloadLink](AlertAnswer given) {
+        if (!given) return;
+        if (given == notesAnswer) workspace.openURL(notesLink);
+        if (given == downloadAnswer) workspace.openURL(downloadLink);
+    });
 }
 
 void Updater::showMessage(const std::string& primary, const std::string& secondary) {

@@ -52,7 +52,8 @@ void PageDialogs::begin(Alert alert,
 void PageDialogs::alert(const std::string& message, std::function<void()> completion) {
     auto done = once(std::move(completion));
     if (blocked_) return done();
-    begin(Alert{message, {}, std::nullopt}, [done](AlertAnswer, std::optional<std::string>) { done(); });
+    begin(Alert{message, {}, std::nullopt},
+          [done](AlertAnswer, std::optional<std::string>) { done(); });
 }
 
 void PageDialogs::confirm(const std::string& message, std::function<void(bool)> completion) {

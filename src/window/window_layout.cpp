@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "window/frame_text.h"
 #include "text/product_name.h"
+#include "window/frame_text.h"
 
 namespace plenhall {
 namespace {
@@ -37,8 +37,7 @@ std::optional<Screen> targetScreen(std::optional<Point> pointer, const std::vect
 Rect defaultLargeFrame(const Rect& workArea) {
     double width = std::round(0.9 * workArea.width);
     double height = std::round(0.9 * workArea.height);
-    return Rect{workArea.midX() - 0.5 * width, workArea.midY() - 0.5 * height, width,
-                height};
+    return Rect{workArea.midX() - 0.5 * width, workArea.midY() - 0.5 * height, width, height};
 }
 
 bool acceptsRememberedFrame(const Rect& frame, const Rect& workArea) {

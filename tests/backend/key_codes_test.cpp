@@ -11,7 +11,8 @@
 namespace plenhall::gtk {
 namespace {
 
-constexpr std::uint32_t kAll = Modifier::control | Modifier::alt | Modifier::shift | Modifier::super;
+constexpr std::uint32_t kAll =
+    Modifier::control | Modifier::alt | Modifier::shift | Modifier::super;
 
 TEST(KeyCodes, ModifiersBecomeTheGrabsXMasksAndComeBackFromGdkState) {
     EXPECT_EQ(xModifiersFor(kAll, Mod4Mask), ControlMask | Mod1Mask | ShiftMask | Mod4Mask);

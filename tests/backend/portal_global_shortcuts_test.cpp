@@ -53,11 +53,12 @@ struct Client {
         shortcuts->installServiceHandler([this](HotKeyService s) { services.push_back(s); });
     }
     void registerKey(std::uint16_t keycode) {
-        shortcuts->registerHotKey({keycode, kCtrlAltSuper}, "Show", [this](const HotKeyRegistration& r) {
-            outcomes.push_back(r ? r.value().trigger
-                                 : "refused " + std::to_string(int(r.error().reason)) + "/" +
-                                       std::to_string(r.error().status));
-        });
+        shortcuts->registerHotKey(
+            {keycode, kCtrlAltSuper}, "Show", [this](const HotKeyRegistration& r) {
+                outcomes.push_back(r ? r.value().trigger
+                                     : "refused " + std::to_string(int(r.error().reason)) + "/" +
+                                           std::to_string(r.error().status));
+            });
         while (!bus->calls.empty()) answer(bus->next());
     }
     void answer(FakeTransport::Call call) {

@@ -29,7 +29,7 @@ class AppFixture : public ::testing::Test {
         prefs = std::make_unique<Prefs>(desktop.defaults);
         app = std::make_unique<AppDelegate>(platform, *prefs,
                                             AppValues{kStartURL, "plenhall.com", 600.0});
-        app->applicationDidFinishLaunching();
+        app->started();
     }
 
     FakeWindow& calendar() { return *desktop.calendar; }
@@ -47,14 +47,11 @@ class AppFixture : public ::testing::Test {
         ASSERT_TRUE(desktop.hotKeys.press());
         desktop.mainQueue.drain();
     }
-    void calendarBecomesKey() {
-        calendar().key = true;
-        desktop.post(Notification::windowDidBecomeKey, &calendar());
-    }
-    // The user clicks into another application.
+    void calendarBecomesKey() { desktop.focus(&calendar()); }
+    // The user clicks into another application; the focus settles.
     void applicationResigns() {
-        calendar().key = settingsWindow().key = false;
-        desktop.post(Notification::applicationDidResignActive);
+        desktop.focus(nullptr);
+        desktop.clock.advance(std::chrono::duration<double>(kFocusSettle).count());
     }
     void menu(MenuAction action) { desktop.application.target->performMenuAction(action); }
     bool recording() const { return !desktop.keyMonitor.monitors.empty(); }

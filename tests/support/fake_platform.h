@@ -74,31 +74,28 @@ struct FakeDefaults final : UserDefaults {
 
 struct FakeWindow final : Window {
     explicit FakeWindow(MainQueue& queue) : queue_(queue) {}
-    void setStyle(WindowStyle s) override { style = s; }
-    void setLevel(int) override {}
-    void setCollectionBehavior(std::uint32_t) override {}
-    void setReleasedWhenClosed(bool) override {}
+    void setDecoration(Decoration s) override { style = s; }
+    void setKeptAbove(bool a) override { keptAbove = a; }
+    void setOnEveryWorkspace(bool e) override { everyWorkspace = e; }
+    void setSkipTaskSwitcher(bool s) override { skipSwitcher = s; }
     void setBackgroundColor(Color) override {}
     void setTitle(const std::string& t) override { title = t; }
-    void setHasShadow(bool) override {}
-    void setMovable(bool) override {}
-    void setMinSize(Size s) override { minSize = s; }
-    bool hasStandardButton(WindowButton) const override { return true; }
-    void setStandardButtonHidden(WindowButton b, bool h) override { hidden[int(b)] = h; }
+    void setMinimumSize(Size s) override { minSize = s; }
     Rect frame() const override { return currentFrame; }
-    void setFrame(const Rect& f) override { currentFrame = f, fullScreen.reset(); }
-    void setSize(Size s) override { setFrame(Rect{0, 0, s.width, s.height}); }
+    void moveResize(const Rect& f) override { currentFrame = f, fullScreen.reset(); }
+    void resize(Size s) override { moveResize(Rect{0, 0, s.width, s.height}); }
     // The screen it covers; one with id kDesktopsChoice where the desktop chose it.
-    void enterFullScreen(const std::optional<Screen>& screen) override {
+    void fullscreen(const std::optional<Screen>& screen) override {
         fullScreen = screen.value_or(Screen{{}, {}, kDesktopsChoice});
         currentFrame = fullScreen->frame;
     }
     bool isVisible() const override { return visible; }
-    bool isKeyWindow() const override { return key; }
-    void orderOut() override { visible = key = contentFocused = false; }
-    void makeKeyAndOrderFront(const UserInput& input) override { visible = true, shownFor = input; }
-    void makeContentFirstResponder() override { contentFocused = true; }
-    void setContentView(WebView&) override {}
+    bool isActive() const override { return key; }
+    void hide() override { visible = key = contentFocused = false; }
+    void present(const UserInput& input) override { visible = true, shownFor = input; }
+    void focusContent() override { contentFocused = true; }
+    void redrawForNextShowing() override { ++redraws; }
+    void setContent(WebView&) override {}
     void setHostedView(std::function<ViewNode()> b) override {
         body = std::move(b), shown = body();
     }
@@ -108,14 +105,15 @@ struct FakeWindow final : Window {
             if (alive.lock()) shown = body();
         });
     }
-    void setWillCloseHandler(std::function<void()> h) override { willClose = std::move(h); }
-    void close() override { willClose(), orderOut(); }
+    void setCloseHandler(std::function<void()> h) override { willClose = std::move(h); }
+    void close() override { willClose(), hide(); }
 
     static constexpr int kDesktopsChoice = -2;
-    WindowStyle style = WindowStyle::borderless;
+    Decoration style = Decoration::none;
     std::string title;
     std::optional<Size> minSize;
-    std::map<int, bool> hidden;  // title-bar buttons
+    bool keptAbove = false, everyWorkspace = false, skipSwitcher = false;
+    int redraws = 0;  // times drawn, hidden, for the next showing
     Rect currentFrame;
     std::optional<Screen> fullScreen;
     bool visible = false, key = false, contentFocused = false;
@@ -164,10 +162,7 @@ struct FakeWebView final : WebView {
 };
 
 struct FakeStatusItem final : StatusItem {
-    bool hasButton() const override { return buttonPresent; }
-    bool setButtonImage(const std::string& symbol, const std::string&) override {
-        return image = symbol, true;
-    }
+    void setIcon(const std::string& name, const std::string& t) override { icon = name, title = t; }
     void setMenu(const Menu& m, MenuTarget& t) override { menu = m, target = &t; }
     void setItemTitle(std::size_t i, const std::string& title) override {
         menu.items.at(i).title = title;
@@ -176,8 +171,7 @@ struct FakeStatusItem final : StatusItem {
     void setMenuDidCloseHandler(std::function<void()> h) override { close = std::move(h); }
     void click(std::size_t index) { target->performMenuAction(*menu.items.at(index).action); }
 
-    bool buttonPresent = true;
-    std::string image;
+    std::string icon, title;
     Menu menu;
     MenuTarget* target = nullptr;
     // The panel says the menu opens (not every panel does), or closed.
@@ -185,17 +179,15 @@ struct FakeStatusItem final : StatusItem {
 };
 
 struct FakeHotKeys final : GlobalHotKeys {
-    struct Keys {
-        std::uint32_t keyCode, modifiers;
-        bool operator==(const Keys&) const = default;
-    };
+    using Keys = KeyCombination;
     void installPressHandler(std::function<void(const UserInput&)> h) override { onPress = h; }
     void installBindingChangedHandler(std::function<void(const HotKeyBinding&)> h) override {
         bindingChanged = h;
     }
-    void registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers,
+    void installServiceHandler(std::function<void(HotKeyService)> h) override { onService = h; }
+    void registerHotKey(const KeyCombination& keys, const std::string& description,
                         std::function<void(const HotKeyRegistration&)> whenDone) override {
-        registered.reset(), waiting = Keys{keyCode, modifiers}, done = std::move(whenDone);
+        registered.reset(), waiting = keys, done = std::move(whenDone), described = description;
         if (answerLater) return;
         bool isTaken = std::find(taken.begin(), taken.end(), *waiting) != taken.end();
         isTaken ? answer(refusal) : answer(HotKeyBinding{trigger});
@@ -222,10 +214,12 @@ struct FakeHotKeys final : GlobalHotKeys {
     std::function<void(const HotKeyRegistration&)> done;
     std::function<void(const UserInput&)> onPress;
     std::function<void(const HotKeyBinding&)> bindingChanged;
+    std::function<void(HotKeyService)> onService;
+    std::string described;  // what the desktop was told the shortcut does
 };
 
 struct FakeKeyMonitor final : KeyMonitor {
-    std::optional<Token> addLocalMonitorForKeyDown(Handler handler) override {
+    std::optional<Token> addKeyPressMonitor(Handler handler) override {
         monitors[++next_] = std::move(handler);
         return next_;
     }
@@ -242,32 +236,35 @@ struct FakeKeyMonitor final : KeyMonitor {
 };
 
 // Dialogs stay up until the test answers them, oldest first.
-struct FakeSheets final : Sheets {
+struct FakeDialogs final : Dialogs {
     struct Shown {
         Alert alert;
         const Window* window;  // nothing: free-standing
-        std::function<void(int, std::optional<std::string>)> done;
+        std::function<void(AlertAnswer, std::optional<std::string>)> done;
     };
-    void beginAlertSheet(const Alert& alert, Window& window,
-                         std::function<void(int, std::optional<std::string>)> done) override {
+    using Files = std::optional<std::vector<std::string>>;
+    void showModalAlert(
+        const Alert& alert, Window& window,
+        std::function<void(AlertAnswer, std::optional<std::string>)> done) override {
         alerts.push_back({alert, &window, std::move(done)});
     }
-    void runAlert(const Alert& alert, std::function<void(int)> done) override {
-        alerts.push_back({alert, nullptr, [done](int r, auto) { done(r); }});
+    void showAlert(const Alert& alert, std::function<void(AlertAnswer)> done) override {
+        alerts.push_back({alert, nullptr, [done](AlertAnswer a, auto) { done(a); }});
     }
-    void beginOpenPanelSheet(const OpenPanel& panel, Window&,
-                             std::function<void(int, std::vector<std::string>)> done) override {
+    void showFileChooser(const OpenPanel& panel, Window&,
+                         std::function<void(Files)> done) override {
         panels.push_back({panel, std::move(done)});
     }
-    // The user ends the oldest alert; a text field holds `typed`, else what it was given.
-    void answer(int response, std::optional<std::string> typed = std::nullopt) {
+    // The user ends the oldest alert (nothing: closed unanswered); a text field holds `typed`,
+    // else what it was given.
+    void answer(AlertAnswer answer, std::optional<std::string> typed = std::nullopt) {
         auto shown = std::move(alerts.front());
         alerts.pop_front();
         const auto& field = shown.alert.accessoryTextField;
-        shown.done(response, field ? typed.value_or(field->stringValue) : typed);
+        shown.done(answer, field ? typed.value_or(field->stringValue) : typed);
     }
     std::deque<Shown> alerts;
-    std::deque<std::pair<OpenPanel, std::function<void(int, std::vector<std::string>)>>> panels;
+    std::deque<std::pair<OpenPanel, std::function<void(Files)>>> panels;
 };
 
 struct FakeLoginItem final : LoginItemService {
@@ -302,10 +299,8 @@ struct FakeHttpClient final : HttpClient {
 
 struct FakeApplication final : Application {
     void setDelegate(ApplicationDelegate& d) override { delegate = &d; }
-    void setActivationPolicy(ActivationPolicy) override {}
-    int run() override { return delegate->applicationDidFinishLaunching(), 0; }
+    int run() override { return delegate->started(), 0; }
     void setMainMenu(const Menu& m, MenuTarget& t) override { mainMenu = m, target = &t; }
-    void hide() override {}
     void terminate() override { terminated = true; }
     ApplicationDelegate* delegate = nullptr;
     Menu mainMenu;
@@ -321,19 +316,24 @@ struct FakeDesktopNotifications final : DesktopNotifications {
 };
 
 // The whole desktop; the windows, the web view and the status item are the latest made.
-struct FakePlatform : WindowFactory, WebViewFactory, StatusBar, Workspace, NotificationCenter {
+struct FakePlatform : WindowFactory,
+                      WebViewFactory,
+                      StatusBar,
+                      Workspace,
+                      FocusEvents,
+                      WebProcesses {
     Platform platform() {
         return Platform(application, mainQueue, clock, log, defaults, screens, *this, *this, *this,
-                        hotKeys, keyMonitor, sheets, *this, *this, loginItem, http,
-                        desktopNotifications, info);
+                        hotKeys, keyMonitor, dialogs, *this, *this, loginItem, http,
+                        desktopNotifications, *this, build);
     }
-    std::unique_ptr<Window> makeOverlayWindow(const Rect& r, WindowStyle s) override {
-        return make(r, s, calendar);
+    std::unique_ptr<Window> makeCalendarWindow(const CalendarWindowWaits&) override {
+        return make(Rect{}, Decoration::none, calendar);
     }
-    std::unique_ptr<Window> makeWindow(const Rect& r, WindowStyle s) override {
-        return make(r, s, settings);
+    std::unique_ptr<Window> makeWindow(Size size, Decoration s) override {
+        return make(Rect{0, 0, size.width, size.height}, s, settings);
     }
-    std::unique_ptr<Window> make(const Rect& r, WindowStyle s, FakeWindow*& slot) {
+    std::unique_ptr<Window> make(const Rect& r, Decoration s, FakeWindow*& slot) {
         auto window = std::make_unique<FakeWindow>(mainQueue);
         window->currentFrame = r, window->style = s, slot = window.get();
         return window;
@@ -343,19 +343,25 @@ struct FakePlatform : WindowFactory, WebViewFactory, StatusBar, Workspace, Notif
         view->configuration = configuration, webView = view.get();
         return view;
     }
-    std::unique_ptr<StatusItem> statusItem(double) override {
+    std::unique_ptr<StatusItem> statusItem() override {
         auto made = std::make_unique<FakeStatusItem>();
-        made->buttonPresent = statusItemHasButton, item = made.get();
+        item = made.get();
         return made;
     }
     bool openURL(const std::string& url) override { return opened.push_back(url), true; }
-    void addObserver(Notification name, const Window* sender, std::function<void()> f) override {
-        observers.push_back({name, sender, std::move(f)});
+    void setHandler(std::function<void(const FocusChange&)> h) override { onFocus = std::move(h); }
+    bool anyWindowActive() const override {
+        return (calendar && calendar->key) || (settings && settings->key);
     }
-    void post(Notification name, const Window* sender = nullptr) {
-        for (auto& [n, from, callback] : observers)
-            if (n == name && (!from || from == sender)) callback();
+    bool keyboardGrabbed() const override { return grabbed; }
+    // The desktop moves the focus: to `window` (nothing: away from us) and reports it.
+    void focus(FakeWindow* window) {
+        for (FakeWindow* w : {calendar, settings})
+            if (w && w != window && w->key) w->key = false, onFocus({FocusChange::Kind::lost, w});
+        if (window) window->key = true, onFocus({FocusChange::Kind::gained, window});
     }
+    std::vector<WebProcessUse> list() const override { return processes; }
+    void end(int pid) override { ended.push_back(pid); }
 
     FakeApplication application;
     FakeMainQueue mainQueue;
@@ -364,30 +370,29 @@ struct FakePlatform : WindowFactory, WebViewFactory, StatusBar, Workspace, Notif
     FakeDefaults defaults;
     struct : Screens {
         std::vector<Screen> screens() const override { return all; }
-        std::optional<Screen> mainScreen() const override { return main; }
-        std::optional<Point> mouseLocation() const override { return pointer; }
+        std::optional<Screen> primaryScreen() const override { return main; }
+        std::optional<Point> pointer() const override { return pointerAt; }
         bool windowsPlaceThemselves() const override { return placesWindows; }
         std::vector<Screen> all{Screen{{0, 0, 1440, 900}, {0, 25, 1440, 875}}};
         std::optional<Screen> main = all[0];
-        std::optional<Point> pointer = Point{100, 100};
+        std::optional<Point> pointerAt = Point{100, 100};
         bool placesWindows = true;
     } screens;
     FakeWindow *calendar = nullptr, *settings = nullptr;
     FakeWebView* webView = nullptr;
     FakeStatusItem* item = nullptr;
-    bool statusItemHasButton = true;
     FakeHotKeys hotKeys;
     FakeKeyMonitor keyMonitor;
-    FakeSheets sheets;
+    FakeDialogs dialogs;
     std::vector<std::string> opened;  // in the user's browser, or what handles its scheme
-    std::vector<std::tuple<Notification, const Window*, std::function<void()>>> observers;
+    std::function<void(const FocusChange&)> onFocus;
+    bool grabbed = false;  // our own key grab holds the keyboard
+    std::vector<WebProcessUse> processes;
+    std::vector<int> ended;  // page processes the core ended
     FakeLoginItem loginItem;
     FakeHttpClient http;
     FakeDesktopNotifications desktopNotifications;
-    std::optional<InfoDictionary> info =
-        InfoDictionary{{std::string(kShortVersionKey), std::string("1.4.2")},
-                       {std::string(kBuildVersionKey), std::string("42")},
-                       {std::string(kFeedURLKey), std::string("https://plenhall.com/appcast.xml")}};
+    BuildInfo build{"1.4.2", "42", "https://plenhall.com/appcast.xml"};
 };
 
 }  // namespace plenhall::testing

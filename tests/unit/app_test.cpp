@@ -17,6 +17,12 @@ class App : public AppFixture {
             if (w == "hide") app->hide();
             if (w == "key") calendarBecomesKey();
             if (w == "resign") applicationResigns();
+            if (w == "away") desktop.focus(nullptr);
+            if (w == "grab" || w == "release") desktop.grabbed = w == "grab";
+            if (w == "dialog") {  // a dialog closes with the focus, which the calendar had
+                desktop.focus(nullptr);
+                desktop.onFocus({FocusChange::Kind::dialogClosed, &calendar()});
+            }
             if (w == "open") statusItem().open();
             if (w == "close") statusItem().close();
             if (w == "press") pressHotKey();
@@ -46,7 +52,7 @@ TEST_F(App, AShortcutTheDesktopRefusesAtLaunch) {
         {R::taken, true, std::nullopt},
         {R::unsupported, false, kDesktopShortcutHint},
         {R::declined, false, declined + " " + kDesktopShortcutHintAfterRefusal}};
-    desktop.hotKeys.taken = {{8, 6400}};
+    desktop.hotKeys.taken = {{54, Modifier::control | Modifier::alt | Modifier::super}};
     for (const auto& [reason, welcome, notice] : cases) {
         desktop.hotKeys.refusal = HotKeyError{reason, 2};
         app.reset();
@@ -110,7 +116,36 @@ TEST_F(App, LosingTheFocus) {
         app->hide();
     }
     EXPECT_EQ(desktop.defaults.stringForKey("largeWindowFrame"), "{{10, 20}, {900, 700}}");
-    EXPECT_EQ(calendar().hidden, (std::map<int, bool>{{0, true}, {1, true}, {2, true}}));
+}
+
+// The user has left only once the focus has settled away from every window of ours: not while our
+// own grab holds the keyboard, nor while a closed dialog's window waits to get the focus back.
+TEST_F(App, TheFocusHasLeftOnlyOnceItSettles) {
+    const std::pair<const char*, bool> cases[] = {
+        {"show key away +0.05", true},   {"show key away +0.1", false},
+        {"show key grab away +1", true}, {"show key grab away +1 release +0.1", false},
+        {"show key dialog +0.4", true},  {"show key dialog +0.6", false},
+        {"show key dialog key +1", true}};
+    launch();
+    for (const auto& [steps, visibleAfter] : cases) {
+        act(steps);
+        EXPECT_EQ(calendar().visible, visibleAfter) << steps;
+        act("hide release +1");
+    }
+}
+
+// A page that loads while the calendar is hidden is drawn for the next showing, and again once
+// it has had time to fill in; one that loads on screen is drawn by the showing itself.
+TEST_F(App, APageLoadedWhileHiddenIsDrawnForTheNextShowing) {
+    launch();
+    act("+0.2");
+    EXPECT_EQ(calendar().redraws, 1);
+    act("+3");
+    EXPECT_EQ(calendar().redraws, 2);
+    act("show");
+    webView().finish();
+    act("+3");
+    EXPECT_EQ(calendar().redraws, 2);
 }
 
 TEST_F(App, StatusMenuShowHideMeansWhatWasUpWhenItOpened) {

@@ -92,9 +92,11 @@ TEST_F(ContractApp, Menus) {
                             "Select All|a", "[View]", "Actual Size|0", "Zoom In|+", "Zoom Out|-"));
     EXPECT_THAT(
         entries(statusItem().menu),
-        ElementsAre("Show / Hide Calendar  Ctrl+Alt+Super+C|", "Reload|", "-",
-                    "Settings\u2026|,", "Check for Updates\u2026|", "-", "Quit Plenhall|q"));
-    EXPECT_EQ(statusItem().image, "calendar");
+        ElementsAre("Show / Hide Calendar  Ctrl+Alt+Super+C|", "Reload|", "-", "Settings\u2026|,",
+                    "Check for Updates\u2026|", "-", "Quit Plenhall|q"));
+    EXPECT_EQ(statusItem().icon + " " + statusItem().title, "x-office-calendar Plenhall");
+    EXPECT_EQ(desktop.hotKeys.described, "Show or hide the calendar");  // in the desktop's list
+    EXPECT_TRUE(calendar().keptAbove && calendar().everyWorkspace && calendar().skipSwitcher);
     EXPECT_EQ(webView().configuration.applicationNameForUserAgent,
               "Version/17.0 Safari/605.1.15 PlenhallDesktop/1.4.2");
 }
@@ -148,7 +150,7 @@ TEST_F(ContractApp, StoredKeysAndFormats) {
     menu(MenuAction::zoomIn);
     prefs->setShortcut(Shortcut{40, 0x300, "K"});
     webView().ui->requestNotificationPermission(kStartURL, [](bool) {});
-    desktop.sheets.answer(kAlertSecondButtonReturn);
+    desktop.dialogs.answer(1);  // "Allow"
     EXPECT_EQ(desktop.defaults.entries,
               (FakeDefaults::Entries{
                   {"displayMode", "s:largeWindow"},
@@ -182,7 +184,7 @@ TEST_F(ContractApp, UrlCommands) {
         for (bool shown : {false, true}) {
             settingsWindow().visible = false;
             shown ? app->show() : app->hide();
-            app->applicationOpenURLs(urls);
+            app->openURLs(urls);
             const std::string seen =
                 std::string(calendar().visible ? "C" : "") + (settingsWindow().visible ? "S" : "");
             EXPECT_EQ(seen, shown ? fromShown : fromHidden) << (urls.empty() ? "-" : urls[0]);

@@ -10,30 +10,44 @@ namespace plenhall::testing {
 namespace {
 
 using ::testing::ElementsAre;
-using namespace ModifierFlag;
+using namespace Modifier;
+constexpr std::uint32_t numLock = 1u << 4;  // GDK's Mod2: never part of a shortcut
 
-KeyEvent key(std::uint16_t code, std::uint32_t flags, std::optional<std::string> plain,
+KeyEvent key(std::uint16_t code, std::uint32_t modifiers, std::optional<std::string> plain,
              std::optional<std::string> ignoring = std::nullopt) {
-    return KeyEvent{code, flags, std::move(plain), std::move(ignoring)};
+    return KeyEvent{code, modifiers, std::move(plain), std::move(ignoring)};
 }
 
+// Keys arrive as XKB keycodes and GDK modifiers, and are kept in the stored form.
 TEST(Shortcut, FromAKeyPressOnlyWithCtrlAltOrSuper) {
     const std::pair<KeyEvent, std::optional<Shortcut>> cases[] = {
-        {key(0, command | shift, "a"), Shortcut{0, 0x300, "A"}},
-        {key(49, control | option, " "), Shortcut{49, 0x1800, "Space"}},
-        {key(96, command | function, "\x10"), Shortcut{96, 0x100, "F5"}},
-        {key(14, option, "e", "\u00B4"), Shortcut{14, 0x800, "E"}},
-        {key(27, command, "\u00DF"), Shortcut{27, 0x100, "SS"}},
-        {key(8, control | capsLock | numericPad, "c"), Shortcut{8, 0x1000, "C"}},
-        {key(8, command, std::nullopt, "c"), Shortcut{8, 0x100, "C"}},
-        {key(8, command, std::nullopt), Shortcut{8, 0x100, "?"}},
-        {key(8, command, "", "c"), Shortcut{8, 0x100, ""}},
-        {key(0, shift, "a"), std::nullopt},
-        {key(96, 0, "\x10"), std::nullopt},
-        {key(0, capsLock | function, "a"), std::nullopt}};
+        {key(38, super | shift, "a"), Shortcut{0, 0x300, "A"}},
+        {key(65, control | alt, " "), Shortcut{49, 0x1800, "Space"}},
+        {key(71, super, "\x10"), Shortcut{96, 0x100, "F5"}},
+        {key(26, alt, "e", "\u00B4"), Shortcut{14, 0x800, "E"}},
+        {key(20, super, "\u00DF"), Shortcut{27, 0x100, "SS"}},
+        {key(54, control | capsLock | numLock, "c"), Shortcut{8, 0x1000, "C"}},
+        {key(54, super, std::nullopt, "c"), Shortcut{8, 0x100, "C"}},
+        {key(54, super, std::nullopt), Shortcut{8, 0x100, "?"}},
+        {key(54, super, "", "c"), Shortcut{8, 0x100, ""}},
+        {key(250, super, "x"), Shortcut{0x8000 + 250, 0x100, "X"}},  // a key the table lacks
+        {key(38, shift, "a"), std::nullopt},
+        {key(71, 0, "\x10"), std::nullopt},
+        {key(38, capsLock | numLock, "a"), std::nullopt}};
     for (const auto& [event, expected] : cases)
-        EXPECT_EQ(Shortcut::fromEvent(event), expected)
-            << event.keyCode << " " << event.modifierFlags;
+        EXPECT_EQ(Shortcut::fromEvent(event), expected) << event.keycode << " " << event.modifiers;
+}
+
+// Where a stored shortcut is on the keyboard, for the desktop's grab.
+TEST(Shortcut, StoredKeysAreFoundOnTheKeyboard) {
+    const std::pair<Shortcut, KeyCombination> cases[] = {
+        {defaultShortcut(), {54, control | alt | super}},
+        {Shortcut{40, 0x300, "K"}, {45, shift | super}},
+        {Shortcut{122, 0x1000, "F1"}, {67, control}},
+        {Shortcut{0x8000 + 250, 0x100, "X"}, {250, super}},
+        {Shortcut{0x8000 + 3, 0x100, "X"}, {0, super}},  // below the first keycode: no such key
+        {Shortcut{200, 0x1, "X"}, {0, 0}}};              // no key, no modifier there
+    for (const auto& [shortcut, keys] : cases) EXPECT_EQ(shortcut.keys(), keys) << shortcut.keyCode;
 }
 
 // The stored form: what earlier versions wrote must read back, and nothing else.

@@ -17,8 +17,8 @@ class PortalRestart : public ::testing::Test {
     void leave() {
         platform.registered.reset();
         platform.waiting.reset();
-        platform.waitingDone = nullptr;
-        platform.serviceChanged(HotKeyService::left);
+        platform.done = nullptr;
+        platform.onService(HotKeyService::left);
     }
     bool asked() const { return platform.registered || platform.waiting; }
 
@@ -49,20 +49,20 @@ TEST_F(PortalRestart, TheShortcutIsBoundAgainAtOnceUntilTheServiceKeepsLeaving) 
     leave();
     EXPECT_FALSE(asked());
     EXPECT_EQ(log.lines.size(), 1u);
-    platform.serviceChanged(HotKeyService::back);
+    platform.onService(HotKeyService::back);
     EXPECT_FALSE(asked());
 }
 
 TEST_F(PortalRestart, ABindingRefusedAfterADepartureIsAskedForWhenTheServiceIsBack) {
     hotKey.registerShortcut(kC);
     platform.answerLater = true;
-    platform.serviceChanged(HotKeyService::back);  // nothing was lost
+    platform.onService(HotKeyService::back);  // nothing was lost
     EXPECT_FALSE(platform.waiting);
 
     leave();
     ASSERT_TRUE(platform.answer(HotKeyError{HotKeyError::Reason::unsupported, 0}));
     EXPECT_EQ(log.lines.size(), 1u);
-    platform.serviceChanged(HotKeyService::back);
+    platform.onService(HotKeyService::back);
     EXPECT_TRUE(platform.waiting);
     EXPECT_TRUE(hotKey.isRegistered());
 }

@@ -136,20 +136,20 @@ class Updates : public ::testing::Test {
     // The fake desktop's build: 1.4.2 (42), its feed https://plenhall.com/appcast.xml.
     void make(UpdateSchedule schedule = UpdateSchedule::automatic,
               std::optional<std::string> feed = std::nullopt) {
-        auto settings = UpdaterSettings::fromInfo(desktop.info);
+        auto settings = UpdaterSettings::of(desktop.build);
         if (feed) settings.feed = *feed;
         updater = std::make_unique<Updater>(
-            UpdaterServices{desktop.mainQueue, desktop.http, desktop.sheets, desktop, desktop.log},
-            settings, schedule, [this] { noticed.push_back(desktop.sheets.alerts.size()); });
+            UpdaterServices{desktop.mainQueue, desktop.http, desktop.dialogs, desktop, desktop.log},
+            settings, schedule, [this] { noticed.push_back(desktop.dialogs.alerts.size()); });
     }
     // What a check the user asked for shows, the feed answering so: "message|text|role|buttons".
     std::string check(std::optional<HttpResult> answer, std::optional<std::string> feed = {}) {
-        desktop.sheets.alerts.clear();
+        desktop.dialogs.alerts.clear();
         make(UpdateSchedule::onRequestOnly, std::move(feed));
         updater->checkForUpdates();
         if (answer) desktop.http.answer(std::move(*answer));
-        if (desktop.sheets.alerts.size() != 1) return "(nothing)";
-        const auto& a = desktop.sheets.alerts.front().alert;
+        if (desktop.dialogs.alerts.size() != 1) return "(nothing)";
+        const auto& a = desktop.dialogs.alerts.front().alert;
         std::string shown = a.messageText + "|" + a.informativeText + "|" + a.role;
         for (const auto& button : a.buttons) shown += "|" + button;
         return shown;
@@ -205,13 +205,11 @@ TEST_F(Updates, OffersTheNewestItemWithLinksAsSecureAsTheFeed) {
                         feedOf("https://plenhall.com/n6", "https://plenhall.com/d6", "60") +
                         feedOf("", "http://plenhall.com/d7", "70") + "</rss>");
     EXPECT_THAT(noticed, ElementsAre(0u));  // the calendar goes before the offer comes
-    EXPECT_EQ(desktop.sheets.alerts.front().alert.defaultButton, 2u);
-    for (int response :
-         {kAlertFirstButtonReturn, kAlertFirstButtonReturn + 1, kAlertFirstButtonReturn + 2})
-        desktop.sheets.alerts.front().done(response, std::nullopt);
+    EXPECT_EQ(desktop.dialogs.alerts.front().alert.defaultButton, 2u);
+    for (std::size_t button : {0, 1, 2}) desktop.dialogs.alerts.front().done(button, std::nullopt);
     EXPECT_THAT(desktop.opened, ElementsAre("https://plenhall.com/n6", "https://plenhall.com/d6"));
     updater.reset();  // the offer on screen outlives the updater
-    desktop.sheets.alerts.front().done(kAlertFirstButtonReturn + 2, std::nullopt);
+    desktop.dialogs.alerts.front().done(AlertAnswer(2), std::nullopt);
     EXPECT_EQ(desktop.opened.size(), 3u);
 
     const std::string loopback = "http://127.0.0.1/appcast.xml";

@@ -89,10 +89,26 @@ TEST_F(Web, PopUpsToOtherSitesWithoutAClickAreLimitedAndRemindersAskedOnce) {
     app->show();
     for (int i = 0; i < 3; ++i) {
         ui().requestNotificationPermission(kStartURL, [&](bool a) { answers.push_back(a); });
-        if (i == 1) desktop.sheets.answer(-4);  // put away unanswered: not asked again at once
+        if (i == 1)
+            desktop.dialogs.answer(std::nullopt);  // put away unanswered: not asked again at once
     }
     EXPECT_EQ(answers, (std::vector<bool>{false, false, false}));
-    EXPECT_TRUE(desktop.sheets.alerts.empty());
+    EXPECT_TRUE(desktop.dialogs.alerts.empty());
+}
+
+// A page process over the limit is ended, one line each time, at every check.
+TEST_F(Web, APageOverItsMemoryIsEnded) {
+    desktop.processes = {{7, kWebProcessMemoryLimitKilobytes},
+                         {8, kWebProcessMemoryLimitKilobytes + 1}};
+    desktop.clock.advance(4.9);
+    EXPECT_TRUE(desktop.ended.empty());
+    desktop.clock.advance(0.2);
+    EXPECT_EQ(desktop.ended, std::vector<int>{8});
+    EXPECT_EQ(desktop.log.lines.back(),
+              "PlenhallDesktop: the calendar page used more than 1536 MB of memory; its process "
+              "was ended");
+    desktop.clock.advance(5);
+    EXPECT_EQ(desktop.ended, (std::vector<int>{8, 8}));
 }
 
 TEST_F(Web, PageDialogsAnswerOnceAndQuickSuccessionsOfferABlock) {
@@ -105,39 +121,40 @@ TEST_F(Web, PageDialogsAnswerOnceAndQuickSuccessionsOfferABlock) {
                                          [&](auto t) { heard.push_back(t.value_or("null")); });
     };
     ui().runJavaScriptAlertPanel("Saved %s", [&] { heard.push_back("done"); });
-    EXPECT_EQ(desktop.sheets.alerts.front().window, &calendar());  // even while it is hidden
-    auto completion = desktop.sheets.alerts.front().done;
-    desktop.sheets.answer(-4);
-    completion(kAlertFirstButtonReturn, std::nullopt);  // a sheet ending twice
+    EXPECT_EQ(desktop.dialogs.alerts.front().window, &calendar());  // even while it is hidden
+    auto completion = desktop.dialogs.alerts.front().done;
+    desktop.dialogs.answer(std::nullopt);
+    completion(AlertAnswer(0), std::nullopt);  // a dialog ending twice
     // Seconds between a dialog's end and the next; the response; the text typed.
-    const std::tuple<double, int, std::optional<std::string>> steps[] = {
-        {60, kAlertFirstButtonReturn, std::nullopt},  {1, kAlertFirstButtonReturn, "Dinner"},
-        {60, kAlertSecondButtonReturn, "Dinner"},     {3.5, -4, std::nullopt},
-        {-10, kAlertFirstButtonReturn, std::nullopt}, {3, kAlertFirstButtonReturn, std::nullopt}};
+    const std::tuple<double, AlertAnswer, std::optional<std::string>> steps[] = {
+        {60, AlertAnswer(0), std::nullopt},  {1, AlertAnswer(0), "Dinner"},
+        {60, AlertAnswer(1), "Dinner"},      {3.5, std::nullopt, std::nullopt},
+        {-10, AlertAnswer(0), std::nullopt}, {3, AlertAnswer(0), std::nullopt}};
     for (const auto& [pause, response, typed] : steps) {
         desktop.clock.current += std::chrono::milliseconds(int(pause * 1000));
         confirm();
-        desktop.sheets.answer(response);
+        desktop.dialogs.answer(response);
         prompt("Lunch");
-        heard.push_back(std::to_string(desktop.sheets.alerts.front().alert.buttons.size()));
-        desktop.sheets.answer(response, typed);
+        heard.push_back(std::to_string(desktop.dialogs.alerts.front().alert.buttons.size()));
+        desktop.dialogs.answer(response, typed);
     }
     ui().runJavaScriptAlertPanel("again", [&] { heard.push_back("done"); });
-    desktop.sheets.answer(kAlertSecondButtonReturn);  // "Block Dialogs": answered at once now
+    desktop.dialogs.answer(AlertAnswer(1));  // "Block Dialogs": answered at once now
     confirm(), prompt("x");
     webView().commit();  // a new page is asked again
     prompt(std::nullopt);
-    desktop.sheets.answer(kAlertFirstButtonReturn);
+    desktop.dialogs.answer(AlertAnswer(0));
     bool leave = false;
     ui().runBeforeUnloadConfirmPanel("Discard?", [&](bool l) { leave = l; });  // never held up
     EXPECT_TRUE(leave);
     EXPECT_THAT(heard, ElementsAre("done", "ok", "2", "Lunch", "ok", "3", "Dinner", "no", "2",
                                    "null", "no", "2", "null", "ok", "2", "Lunch", "ok", "3",
                                    "Lunch", "done", "no", "null", ""));
-    for (int response : {kModalResponseCancel, kModalResponseOK}) {
+    for (bool chosen : {false, true}) {
         ui().runOpenPanel({false, true},
                           [&](auto paths) { heard.push_back(paths ? "some" : "none"); });
-        desktop.sheets.panels.back().second(response, {"/tmp/x"});
+        desktop.dialogs.panels.back().second(chosen ? FakeDialogs::Files{{"/tmp/x"}}
+                                                    : std::nullopt);
     }
     EXPECT_THAT(std::vector(heard.end() - 2, heard.end()), ElementsAre("none", "some"));
 }

@@ -23,9 +23,9 @@ bool FocusTracker::anyWindowActive() const {
 
 void FocusTracker::onActiveChanged(GtkWindow* widget, GParamSpec*, gpointer data) {
     auto* entry = static_cast<Watched*>(data);
-    entry->tracker->report({gtk_window_is_active(widget) ? FocusChange::Kind::gained
-                                                         : FocusChange::Kind::lost,
-                            entry->owner});
+    entry->tracker->report(
+        {gtk_window_is_active(widget) ? FocusChange::Kind::gained : FocusChange::Kind::lost,
+         entry->owner});
 }
 
 void FocusTracker::onUnmapped(GtkWidget* widget, gpointer data) {

@@ -68,12 +68,12 @@ void FreedesktopNotifications::show(std::uint64_t id, const DesktopNotificationC
     CPtr<gchar, g_free> body(bodyMarkup_ == false ? g_strdup(content.body.c_str())
                                                   : g_markup_escape_text(content.body.c_str(), -1));
     asked_.insert(id);
-    transport_->call(kPath, kInterface, "Notify",
-                     g_variant_new("(susssasa{sv}i)", content.appName.c_str(), 0u, content.iconName.c_str(),
-                                   content.title.c_str(), body.get(), &actions, &hints, -1),
-                     G_VARIANT_TYPE("(u)"), [this, id](GVariant* reply, const GError* error) {
-                         notified(id, reply, error);
-                     });
+    transport_->call(
+        kPath, kInterface, "Notify",
+        g_variant_new("(susssasa{sv}i)", content.appName.c_str(), 0u, content.iconName.c_str(),
+                      content.title.c_str(), body.get(), &actions, &hints, -1),
+        G_VARIANT_TYPE("(u)"),
+        [this, id](GVariant* reply, const GError* error) { notified(id, reply, error); });
 }
 
 void FreedesktopNotifications::notified(std::uint64_t id, GVariant* reply, const GError* error) {

@@ -55,8 +55,7 @@ GtkWidget* alertDialog(const Alert& alert, GtkWindow* parent, GtkMessageType typ
         gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons[i].c_str(), int(i));
     }
     const std::size_t chosen = alert.defaultButton < alert.buttons.size() ? alert.defaultButton : 0;
-    gtk_dialog_set_default_response(
-        GTK_DIALOG(dialog), hasButtons ? int(chosen) : GTK_RESPONSE_OK);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), hasButtons ? int(chosen) : GTK_RESPONSE_OK);
     return dialog;
 }
 
@@ -71,8 +70,9 @@ void prepare(GtkWidget* dialog, GtkWindow* parent, const std::string& title) {
 
 }  // namespace
 
-void GtkDialogs::showModalAlert(const Alert& alert, Window& window,
-                                std::function<void(AlertAnswer, std::optional<std::string>)> completion) {
+void GtkDialogs::showModalAlert(
+    const Alert& alert, Window& window,
+    std::function<void(AlertAnswer, std::optional<std::string>)> completion) {
     GtkWindow* owner = adapterOf(window).widget();
     GtkWidget* dialog = alertDialog(alert, owner, GTK_MESSAGE_OTHER);
     prepare(dialog, owner, alert.title);
@@ -136,8 +136,9 @@ void GtkDialogs::showAlert(const Alert& alert, std::function<void(AlertAnswer)> 
     gtk_window_present(GTK_WINDOW(dialog));
 }
 
-void GtkDialogs::showFileChooser(const OpenPanel& panel, Window& window,
-                                    std::function<void(std::optional<std::vector<std::string>>)> completion) {
+void GtkDialogs::showFileChooser(
+    const OpenPanel& panel, Window& window,
+    std::function<void(std::optional<std::vector<std::string>>)> completion) {
     GtkWindow* owner = adapterOf(window).widget();
     // In-process on purpose: a chooser in another process would take the focus from us, and the
     // calendar would be put away as if the user had left.

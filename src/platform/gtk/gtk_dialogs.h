@@ -17,8 +17,9 @@ class GtkDialogs final : public Dialogs {
   public:
     explicit GtkDialogs(FocusTracker& focus) : focus_(focus) {}
 
-    void showModalAlert(const Alert& alert, Window& window,
-                         std::function<void(AlertAnswer, std::optional<std::string>)> completion) override;
+    void showModalAlert(
+        const Alert& alert, Window& window,
+        std::function<void(AlertAnswer, std::optional<std::string>)> completion) override;
     void showFileChooser(
         const OpenPanel& panel, Window& window,
         std::function<void(std::optional<std::vector<std::string>>)> completion) override;

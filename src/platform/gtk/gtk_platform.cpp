@@ -91,7 +91,8 @@ GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
               return std::make_unique<X11HotKeys>(state_);
 #endif
           // Elsewhere no program can grab keys; the desktop binds the shortcut for us.
-          return std::make_unique<PortalGlobalShortcuts>(log_, PortalGlobalShortcuts::busTransport());
+          return std::make_unique<PortalGlobalShortcuts>(log_,
+                                                         PortalGlobalShortcuts::busTransport());
       }),
       loginItem_(runningProgram()) {
     windows_.setApplication(application_.application());

@@ -330,8 +330,8 @@ gboolean GtkWindowAdapter::onDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
 }
 
 std::unique_ptr<Window> GtkWindowFactory::makeCalendarWindow(const CalendarWindowWaits& waits) {
-    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::calendar, application_, focus_,
-                                              keys_, log_, Size{}, Decoration::none, waits);
+    return std::make_unique<GtkWindowAdapter>(GtkWindowAdapter::Kind::calendar, application_,
+                                              focus_, keys_, log_, Size{}, Decoration::none, waits);
 }
 
 std::unique_ptr<Window> GtkWindowFactory::makeWindow(Size size, Decoration decoration) {

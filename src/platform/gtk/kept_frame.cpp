@@ -15,7 +15,6 @@ namespace {
 
 using Pattern = CPtr<cairo_pattern_t, cairo_pattern_destroy>;
 
-
 // GDK keeps its own record of a window's background and puts it back after some of its own
 // operations, so the background goes through GDK; its call for that is deprecated, and on X11
 // still does exactly this.

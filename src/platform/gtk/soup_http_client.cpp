@@ -131,8 +131,7 @@ void onRead(GObject* source, GAsyncResult* result, gpointer data) {
 
 }  // namespace
 
-SoupHttpClient::SoupHttpClient()
-    : session_(adopt(soup_session_new())) {}
+SoupHttpClient::SoupHttpClient() : session_(adopt(soup_session_new())) {}
 
 std::unique_ptr<HttpClient::Request> SoupHttpClient::get(
     const HttpRequest& request, std::function<void(HttpResult)> completion) {

@@ -85,8 +85,7 @@ void describeForScreenReaders(GtkWidget* widget, const ViewNode& node) {
     AtkObject* accessible = gtk_widget_get_accessible(widget);
     std::string name = node.accessibleName;
     if (node.spokenKeys) {
-        const std::string keys =
-            acceleratorLabel(*node.spokenKeys);
+        const std::string keys = acceleratorLabel(*node.spokenKeys);
         if (!keys.empty()) {
             name = keys;
             gtk_widget_set_tooltip_text(widget, keys.c_str());
