@@ -164,8 +164,8 @@ struct FakeWebView final : WebView {
 struct FakeStatusItem final : StatusItem {
     void setIcon(const std::string& name, const std::string& t) override { icon = name, title = t; }
     void setMenu(const Menu& m, MenuTarget& t) override { menu = m, target = &t; }
-    void setItemTitle(std::size_t i, const std::string& title) override {
-        menu.items.at(i).title = title;
+    void setItemTitle(std::size_t i, const std::string& text) override {
+        menu.items.at(i).title = text;
     }
     void setMenuWillOpenHandler(std::function<void()> h) override { open = std::move(h); }
     void setMenuDidCloseHandler(std::function<void()> h) override { close = std::move(h); }
