@@ -27,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The fake keeps a record of everything; over millions of runs that record must not grow.
     desktop->opened.clear();
     if (mode & 8) {
-        app->createWebViewForNavigationAction(action);
+        app->newWindowRequested(action);
     } else {
-        app->decidePolicyForNavigationAction(action);
+        app->decideNavigationPolicy(action);
     }
     for (const auto& opened : desktop->opened) {
         if (!isWebScheme(urlScheme(opened).value_or("")) || !urlHost(opened) ||

@@ -74,29 +74,25 @@ class AppDelegate final : public ApplicationDelegate,
     void standardUserDriverWillHandleShowingUpdate();
 
     // NavigationDelegate
-    NavigationActionPolicy decidePolicyForNavigationAction(const NavigationAction& action) override;
-    NavigationResponsePolicy decidePolicyForNavigationResponse(
-        const NavigationResponse& response) override;
-    void createWebViewForNavigationAction(const NavigationAction& action) override;
-    void didStartProvisionalNavigation(const std::string& url) override;
-    void didReceiveServerRedirectForProvisionalNavigation(const std::string& url) override;
-    void didCommitNavigation() override;
-    void didFinishNavigation() override;
-    void didFailProvisionalNavigation(const WebError& error) override;
-    void didFailNavigation(const WebError& error) override;
+    NavigationActionPolicy decideNavigationPolicy(const NavigationAction& action) override;
+    NavigationResponsePolicy decideResponsePolicy(const NavigationResponse& response) override;
+    void newWindowRequested(const NavigationAction& action) override;
+    void loadStarted(const std::string& url) override;
+    void loadRedirected(const std::string& url) override;
+    void loadCommitted() override;
+    void loadFinished() override;
+    void loadFailedBeforeCommit(const WebError& error) override;
+    void loadFailed(const WebError& error) override;
 
     // UIDelegate
-    void runJavaScriptAlertPanel(const std::string& message,
-                                 std::function<void()> completion) override;
-    void runJavaScriptConfirmPanel(const std::string& message,
-                                   std::function<void(bool)> completion) override;
-    void runJavaScriptTextInputPanel(
-        const std::string& prompt, const std::optional<std::string>& defaultText,
-        std::function<void(std::optional<std::string>)> completion) override;
-    void runBeforeUnloadConfirmPanel(const std::string& message,
-                                     std::function<void(bool)> completion) override;
-    void runOpenPanel(
-        const OpenPanelParameters& parameters,
+    void scriptAlert(const std::string& message, std::function<void()> completion) override;
+    void scriptConfirm(const std::string& message, std::function<void(bool)> completion) override;
+    void scriptPrompt(const std::string& prompt, const std::optional<std::string>& defaultText,
+                      std::function<void(std::optional<std::string>)> completion) override;
+    void beforeUnloadConfirm(const std::string& message,
+                             std::function<void(bool)> completion) override;
+    void runFileChooser(
+        const FileRequest& parameters,
         std::function<void(std::optional<std::vector<std::string>>)> completion) override;
     void requestNotificationPermission(const std::string& pageURL,
                                        std::function<void(bool)> completion) override;

@@ -11,12 +11,12 @@
 namespace plenhall {
 namespace {
 
-MenuItem item(std::string title, MenuAction action, std::string keyEquivalent,
+MenuItem item(std::string title, MenuAction action, std::string accelerator,
               bool targetsController) {
     MenuItem entry;
     entry.title = std::move(title);
     entry.action = action;
-    entry.keyEquivalent = std::move(keyEquivalent);
+    entry.accelerator = std::move(accelerator);
     entry.targetsController = targetsController;
     return entry;
 }

@@ -41,8 +41,7 @@ void AppDelegate::buildWindow() {
                                                          platform_.mainQueue, platform_.log);
 }
 
-NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(
-    const NavigationAction& action) {
+NavigationActionPolicy AppDelegate::decideNavigationPolicy(const NavigationAction& action) {
     if (decideNavigation(action, service_) == NavigationDecision::allow) {
         return NavigationActionPolicy::allow;
     }
@@ -55,8 +54,7 @@ NavigationActionPolicy AppDelegate::decidePolicyForNavigationAction(
     return NavigationActionPolicy::cancel;
 }
 
-NavigationResponsePolicy AppDelegate::decidePolicyForNavigationResponse(
-    const NavigationResponse& response) {
+NavigationResponsePolicy AppDelegate::decideResponsePolicy(const NavigationResponse& response) {
     switch (decideNavigationResponse(response, service_)) {
         case ResponseDecision::allow:
             return NavigationResponsePolicy::allow;
@@ -70,7 +68,7 @@ NavigationResponsePolicy AppDelegate::decidePolicyForNavigationResponse(
     return NavigationResponsePolicy::cancel;
 }
 
-void AppDelegate::createWebViewForNavigationAction(const NavigationAction& action) {
+void AppDelegate::newWindowRequested(const NavigationAction& action) {
     const auto decision = decideNewWindow(action, service_);
     switch (decision) {
         case NewWindowDecision::ignore:
@@ -116,23 +114,23 @@ void AppDelegate::loadDeadlinePassed() {
     // The view reports the stopped load as cancelled, which changes nothing; the time-out is the
     // failure.
     webView_->stopLoading();
-    didFailProvisionalNavigation(error);
+    loadFailedBeforeCommit(error);
 }
 
-void AppDelegate::didStartProvisionalNavigation(const std::string& url) {
+void AppDelegate::loadStarted(const std::string& url) {
     startLoadDeadline(url, URLRequest{}.timeoutInterval);
 }
 
-void AppDelegate::didReceiveServerRedirectForProvisionalNavigation(const std::string& url) {
+void AppDelegate::loadRedirected(const std::string& url) {
     startLoadDeadline(url, URLRequest{}.timeoutInterval);
 }
 
-void AppDelegate::didCommitNavigation() {
+void AppDelegate::loadCommitted() {
     endLoadDeadline();
     pageDialogs_->pageLoaded();
 }
 
-void AppDelegate::didFinishNavigation() {
+void AppDelegate::loadFinished() {
     endLoadDeadline();
     if (window_->isVisible()) return;
     window_->redrawForNextShowing();
@@ -142,21 +140,21 @@ void AppDelegate::didFinishNavigation() {
     });
 }
 
-void AppDelegate::didFailProvisionalNavigation(const WebError& error) {
+void AppDelegate::loadFailedBeforeCommit(const WebError& error) {
     endLoadDeadline();
     if (!failureShowsOfflinePage(error.failure)) return;
     // A page of another site that could not even be reached never answered, so where the view
     // judges main-frame pages by their answer it was never judged: it belongs to the browser, not
     // to the offline page.
     if (error.failingURL &&
-        decidePolicyForNavigationAction(NavigationAction{error.failingURL, FrameInfo{true}}) ==
+        decideNavigationPolicy(NavigationAction{error.failingURL, FrameInfo{true}}) ==
             NavigationActionPolicy::cancel) {
         return;
     }
     showOffline(error);
 }
 
-void AppDelegate::didFailNavigation(const WebError& error) {
+void AppDelegate::loadFailed(const WebError& error) {
     endLoadDeadline();
     showOffline(error);
 }
@@ -172,33 +170,31 @@ void AppDelegate::reload() {
     load(startRequest(values_.appURL));
 }
 
-void AppDelegate::runJavaScriptAlertPanel(const std::string& message,
-                                          std::function<void()> completion) {
+void AppDelegate::scriptAlert(const std::string& message, std::function<void()> completion) {
     pageDialogs_->alert(message, std::move(completion));
 }
 
-void AppDelegate::runJavaScriptConfirmPanel(const std::string& message,
-                                            std::function<void(bool)> completion) {
+void AppDelegate::scriptConfirm(const std::string& message, std::function<void(bool)> completion) {
     pageDialogs_->confirm(message, std::move(completion));
 }
 
-void AppDelegate::runJavaScriptTextInputPanel(
-    const std::string& prompt, const std::optional<std::string>& defaultText,
-    std::function<void(std::optional<std::string>)> completion) {
+void AppDelegate::scriptPrompt(const std::string& prompt,
+                               const std::optional<std::string>& defaultText,
+                               std::function<void(std::optional<std::string>)> completion) {
     pageDialogs_->prompt(prompt, defaultText, std::move(completion));
 }
 
-void AppDelegate::runBeforeUnloadConfirmPanel(const std::string& /*message*/,
-                                              std::function<void(bool)> completion) {
+void AppDelegate::beforeUnloadConfirm(const std::string& /*message*/,
+                                      std::function<void(bool)> completion) {
     // Leaving the page (a reload, the offline page, a new-window request loaded here) is never
     // held up by a question of the page's.
     completion(true);
 }
 
-void AppDelegate::runOpenPanel(
-    const OpenPanelParameters& parameters,
+void AppDelegate::runFileChooser(
+    const FileRequest& parameters,
     std::function<void(std::optional<std::vector<std::string>>)> completion) {
-    pageDialogs_->openPanel(parameters, std::move(completion));
+    pageDialogs_->fileChooser(parameters, std::move(completion));
 }
 
 void AppDelegate::requestNotificationPermission(const std::string& pageURL,

@@ -22,24 +22,24 @@ class Window;
 // the window's close button, its parent gone).
 using AlertAnswer = std::optional<std::size_t>;
 
-struct AlertTextField {
+struct AlertEntry {
     Rect frame;
-    std::string stringValue;
+    std::string initialText;
 };
 
 struct Alert {
-    std::string messageText;
+    std::string text;
     std::vector<std::string> buttons;  // in order; none: the panel's own single dismiss button
-    std::optional<AlertTextField> accessoryTextField;
-    std::string informativeText{};  // the smaller text under the message; none when empty
+    std::optional<AlertEntry> entry;
+    std::string secondaryText{};    // the smaller text under the message; none when empty
     std::size_t defaultButton = 0;  // index into `buttons`, the one Return presses
     std::string role{};             // names the alert's window for the desktop; may be empty
     std::string title{};            // the dialog window's title
 };
 
-struct OpenPanel {
-    bool allowsMultipleSelection = false;
-    bool canChooseDirectories = false;
+struct FileChooser {
+    bool selectMultiple = false;
+    bool selectFolders = false;
     std::string title{};  // the dialog window's title
 };
 
@@ -54,7 +54,7 @@ class Dialogs {
     // A file chooser modal to `parent`. Completion: the chosen local file paths, or nothing when
     // the user cancelled.
     virtual void showFileChooser(
-        const OpenPanel& panel, Window& parent,
+        const FileChooser& panel, Window& parent,
         std::function<void(std::optional<std::vector<std::string>>)> completion) = 0;
     // An alert of its own, centred and above other windows, not modal to anything.
     virtual void showAlert(const Alert& alert, std::function<void(AlertAnswer)> completion) = 0;

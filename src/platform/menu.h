@@ -38,7 +38,7 @@ struct MenuItem {
     std::string title;
     std::optional<MenuAction> action;
     // The key with the platform's command modifier; an upper-case letter adds Shift.
-    std::string keyEquivalent;
+    std::string accelerator;
     bool targetsController = false;
     bool isSeparator = false;
     std::shared_ptr<Menu> submenu;

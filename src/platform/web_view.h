@@ -73,38 +73,36 @@ struct WebError {
     std::optional<std::string> failingURL = std::nullopt;
 };
 
-struct OpenPanelParameters {
-    bool allowsMultipleSelection = false;
-    bool allowsDirectories = false;
+struct FileRequest {
+    bool selectMultiple = false;
+    bool selectFolders = false;
 };
 
 class NavigationDelegate {
   public:
     virtual ~NavigationDelegate() = default;
     // Called once per navigation; answered before returning.
-    virtual NavigationActionPolicy decidePolicyForNavigationAction(
-        const NavigationAction& action) = 0;
+    virtual NavigationActionPolicy decideNavigationPolicy(const NavigationAction& action) = 0;
     // Called once per answer to a navigation, in any frame, and once per file the view would save
     // without asking about an answer; answered before returning. A view that cannot tell a
     // main-frame navigation from a frame's when it is asked lets both through and leaves the main
     // frame's page to be judged here.
-    virtual NavigationResponsePolicy decidePolicyForNavigationResponse(
-        const NavigationResponse& response) = 0;
+    virtual NavigationResponsePolicy decideResponsePolicy(const NavigationResponse& response) = 0;
     // The page asks for a new window. No second web view is ever created; the request is dealt
     // with inside the call.
-    virtual void createWebViewForNavigationAction(const NavigationAction& action) = 0;
+    virtual void newWindowRequested(const NavigationAction& action) = 0;
     // A main-frame load started, at `url`.
-    virtual void didStartProvisionalNavigation(const std::string& url) = 0;
+    virtual void loadStarted(const std::string& url) = 0;
     // A main-frame load that has not committed yet was redirected to `url`.
-    virtual void didReceiveServerRedirectForProvisionalNavigation(const std::string& url) = 0;
+    virtual void loadRedirected(const std::string& url) = 0;
     // A main-frame load began to show its page.
-    virtual void didCommitNavigation() = 0;
+    virtual void loadCommitted() = 0;
     // A main-frame load ended, whether it succeeded or failed.
-    virtual void didFinishNavigation() = 0;
+    virtual void loadFinished() = 0;
     // A main-frame load failed before it committed.
-    virtual void didFailProvisionalNavigation(const WebError& error) = 0;
+    virtual void loadFailedBeforeCommit(const WebError& error) = 0;
     // A main-frame load failed after it committed.
-    virtual void didFailNavigation(const WebError& error) = 0;
+    virtual void loadFailed(const WebError& error) = 0;
 };
 
 // A notification the page shows, from its creation until either side closes it. The engine's
@@ -130,19 +128,18 @@ struct NotificationPermissions {
 class UIDelegate {
   public:
     virtual ~UIDelegate() = default;
-    virtual void runJavaScriptAlertPanel(const std::string& message,
-                                         std::function<void()> completion) = 0;
-    virtual void runJavaScriptConfirmPanel(const std::string& message,
-                                           std::function<void(bool)> completion) = 0;
-    virtual void runJavaScriptTextInputPanel(
-        const std::string& prompt, const std::optional<std::string>& defaultText,
-        std::function<void(std::optional<std::string>)> completion) = 0;
+    virtual void scriptAlert(const std::string& message, std::function<void()> completion) = 0;
+    virtual void scriptConfirm(const std::string& message,
+                               std::function<void(bool)> completion) = 0;
+    virtual void scriptPrompt(const std::string& prompt,
+                              const std::optional<std::string>& defaultText,
+                              std::function<void(std::optional<std::string>)> completion) = 0;
     // The page asks whether to leave it; completion: true to leave.
-    virtual void runBeforeUnloadConfirmPanel(const std::string& message,
-                                             std::function<void(bool)> completion) = 0;
+    virtual void beforeUnloadConfirm(const std::string& message,
+                                     std::function<void(bool)> completion) = 0;
     // Completion: the chosen local file paths, or nothing when the user cancelled.
-    virtual void runOpenPanel(
-        const OpenPanelParameters& parameters,
+    virtual void runFileChooser(
+        const FileRequest& parameters,
         std::function<void(std::optional<std::vector<std::string>>)> completion) = 0;
     // The page at `pageURL` asks to show notifications; completion: true to allow.
     virtual void requestNotificationPermission(const std::string& pageURL,

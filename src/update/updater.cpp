@@ -207,9 +207,9 @@ void Updater::offer(const AppcastItem& item) {
 
     const bool notes = isOfferableLink(item.releaseNotesLink, settings_.feed);
     Alert alert;
-    alert.messageText = tr("Plenhall %s is available.", {item.shortVersion});
-    alert.informativeText = tr("You have %s. Get the new version from its download page.",
-                               {settings_.currentShortVersion});
+    alert.text = tr("Plenhall %s is available.", {item.shortVersion});
+    alert.secondaryText = tr("You have %s. Get the new version from its download page.",
+                             {settings_.currentShortVersion});
     alert.role = "update";
     alert.title = kProductName;
     if (notes) alert.buttons.push_back(tr("Release Notes"));
@@ -231,8 +231,8 @@ void Updater::offer(const AppcastItem& item) {
 
 void Updater::showMessage(const std::string& primary, const std::string& secondary) {
     Alert alert;
-    alert.messageText = primary;
-    alert.informativeText = secondary;
+    alert.text = primary;
+    alert.secondaryText = secondary;
     alert.buttons = {tr("OK")};
     alert.role = "update-status";
     alert.title = kProductName;

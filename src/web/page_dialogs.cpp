@@ -34,7 +34,7 @@ void PageDialogs::begin(Alert alert,
         if (alert.buttons.empty()) alert.buttons.push_back(tr("OK"));
         blockAnswer = alert.buttons.size();
         alert.buttons.push_back(tr(kBlockDialogs));
-        alert.informativeText = tr(kBlockDialogsNote);
+        alert.secondaryText = tr(kBlockDialogsNote);
     }
     alert.title = kProductName;
     dialogs_.showModalAlert(
@@ -67,7 +67,7 @@ void PageDialogs::prompt(const std::string& prompt, const std::optional<std::str
                          std::function<void(std::optional<std::string>)> completion) {
     auto done = once(std::move(completion));
     if (blocked_) return done(std::nullopt);
-    AlertTextField field{Rect{0, 0, 300, 24}, defaultText.value_or("")};
+    AlertEntry field{Rect{0, 0, 300, 24}, defaultText.value_or("")};
     begin(Alert{prompt, {tr("OK"), tr("Cancel")}, field},
           [done](AlertAnswer answer, std::optional<std::string> text) {
               if (answer == 0u) {
@@ -78,12 +78,12 @@ void PageDialogs::prompt(const std::string& prompt, const std::optional<std::str
           });
 }
 
-void PageDialogs::openPanel(
-    const OpenPanelParameters& parameters,
+void PageDialogs::fileChooser(
+    const FileRequest& parameters,
     std::function<void(std::optional<std::vector<std::string>>)> completion) {
     // The engine asks only on the user's click, so the page cannot repeat it on its own.
     auto done = once(std::move(completion));
-    OpenPanel panel{parameters.allowsMultipleSelection, parameters.allowsDirectories, kProductName};
+    FileChooser panel{parameters.selectMultiple, parameters.selectFolders, kProductName};
     dialogs_.showFileChooser(panel, window_, done);
 }
 

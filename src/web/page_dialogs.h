@@ -42,8 +42,8 @@ class PageDialogs {
     void confirm(const std::string& message, std::function<void(bool)> completion);
     void prompt(const std::string& prompt, const std::optional<std::string>& defaultText,
                 std::function<void(std::optional<std::string>)> completion);
-    void openPanel(const OpenPanelParameters& parameters,
-                   std::function<void(std::optional<std::vector<std::string>>)> completion);
+    void fileChooser(const FileRequest& parameters,
+                     std::function<void(std::optional<std::vector<std::string>>)> completion);
     // A page has loaded in place of the last: its dialogs show again.
     void pageLoaded();
 

@@ -15,7 +15,7 @@ TEST(PageEditingKeys, TheMenusEditingItemsBecomeThePagesKeys) {
                                {MenuAction::copy, ""}}) {
         MenuItem item;
         item.action = action;
-        item.keyEquivalent = key;
+        item.accelerator = key;
         keys.add(item);
     }
     const struct {

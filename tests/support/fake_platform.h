@@ -143,11 +143,11 @@ struct FakeWebView final : WebView {
     void setPageZoom(double factor) override { zoom = factor; }
 
     // What the engine reports about the main frame's load.
-    void commit() { navigation->didCommitNavigation(); }
-    void finish() { navigation->didFinishNavigation(); }
+    void commit() { navigation->loadCommitted(); }
+    void finish() { navigation->loadFinished(); }
     void failProvisional(WebFailure failure, std::optional<std::string> url = std::nullopt) {
         answer_.reset();
-        navigation->didFailProvisionalNavigation(WebError{failure, "", 1, "failed", url});
+        navigation->loadFailedBeforeCommit(WebError{failure, "", 1, "failed", url});
         finish();
     }
 
@@ -251,7 +251,7 @@ struct FakeDialogs final : Dialogs {
     void showAlert(const Alert& alert, std::function<void(AlertAnswer)> done) override {
         alerts.push_back({alert, nullptr, [done](AlertAnswer a, auto) { done(a); }});
     }
-    void showFileChooser(const OpenPanel& panel, Window&,
+    void showFileChooser(const FileChooser& panel, Window&,
                          std::function<void(Files)> done) override {
         panels.push_back({panel, std::move(done)});
     }
@@ -260,11 +260,11 @@ struct FakeDialogs final : Dialogs {
     void answer(AlertAnswer answer, std::optional<std::string> typed = std::nullopt) {
         auto shown = std::move(alerts.front());
         alerts.pop_front();
-        const auto& field = shown.alert.accessoryTextField;
-        shown.done(answer, field ? typed.value_or(field->stringValue) : typed);
+        const auto& field = shown.alert.entry;
+        shown.done(answer, field ? typed.value_or(field->initialText) : typed);
     }
     std::deque<Shown> alerts;
-    std::deque<std::pair<OpenPanel, std::function<void(Files)>>> panels;
+    std::deque<std::pair<FileChooser, std::function<void(Files)>>> panels;
 };
 
 struct FakeLoginItem final : LoginItemService {

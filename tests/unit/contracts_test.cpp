@@ -78,7 +78,7 @@ std::vector<std::string> entries(const Menu& menu) {
             result.push_back("[" + item.submenu->title + "]");
             for (const auto& inner : entries(*item.submenu)) result.push_back(inner);
         } else {
-            result.push_back(item.isSeparator ? "-" : item.title + "|" + item.keyEquivalent);
+            result.push_back(item.isSeparator ? "-" : item.title + "|" + item.accelerator);
         }
     }
     return result;

@@ -150,7 +150,7 @@ class Updates : public ::testing::Test {
         if (answer) desktop.http.answer(std::move(*answer));
         if (desktop.dialogs.alerts.size() != 1) return "(nothing)";
         const auto& a = desktop.dialogs.alerts.front().alert;
-        std::string shown = a.messageText + "|" + a.informativeText + "|" + a.role;
+        std::string shown = a.text + "|" + a.secondaryText + "|" + a.role;
         for (const auto& button : a.buttons) shown += "|" + button;
         return shown;
     }

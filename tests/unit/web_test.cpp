@@ -75,7 +75,7 @@ class Web : public AppFixture {
 // The page's dialogs sit on the calendar; in quick succession they offer to block the page.
 TEST_F(Web, PopUpsToOtherSitesWithoutAClickAreLimitedAndRemindersAskedOnce) {
     auto popUp = [&](bool click) {
-        nav().createWebViewForNavigationAction(newWindow("https://ads.x.org/", "GET", click));
+        nav().newWindowRequested(newWindow("https://ads.x.org/", "GET", click));
         return desktop.opened.size();
     };
     EXPECT_EQ((std::vector{popUp(false), popUp(false), popUp(false), popUp(false), popUp(true)}),
@@ -114,13 +114,12 @@ TEST_F(Web, APageOverItsMemoryIsEnded) {
 TEST_F(Web, PageDialogsAnswerOnceAndQuickSuccessionsOfferABlock) {
     std::vector<std::string> heard;
     auto confirm = [&] {
-        ui().runJavaScriptConfirmPanel("?", [&](bool ok) { heard.push_back(ok ? "ok" : "no"); });
+        ui().scriptConfirm("?", [&](bool ok) { heard.push_back(ok ? "ok" : "no"); });
     };
     auto prompt = [&](std::optional<std::string> text) {
-        ui().runJavaScriptTextInputPanel("?", text,
-                                         [&](auto t) { heard.push_back(t.value_or("null")); });
+        ui().scriptPrompt("?", text, [&](auto t) { heard.push_back(t.value_or("null")); });
     };
-    ui().runJavaScriptAlertPanel("Saved %s", [&] { heard.push_back("done"); });
+    ui().scriptAlert("Saved %s", [&] { heard.push_back("done"); });
     EXPECT_EQ(desktop.dialogs.alerts.front().window, &calendar());  // even while it is hidden
     auto completion = desktop.dialogs.alerts.front().done;
     desktop.dialogs.answer(std::nullopt);
@@ -138,21 +137,21 @@ TEST_F(Web, PageDialogsAnswerOnceAndQuickSuccessionsOfferABlock) {
         heard.push_back(std::to_string(desktop.dialogs.alerts.front().alert.buttons.size()));
         desktop.dialogs.answer(response, typed);
     }
-    ui().runJavaScriptAlertPanel("again", [&] { heard.push_back("done"); });
+    ui().scriptAlert("again", [&] { heard.push_back("done"); });
     desktop.dialogs.answer(AlertAnswer(1));  // "Block Dialogs": answered at once now
     confirm(), prompt("x");
     webView().commit();  // a new page is asked again
     prompt(std::nullopt);
     desktop.dialogs.answer(AlertAnswer(0));
     bool leave = false;
-    ui().runBeforeUnloadConfirmPanel("Discard?", [&](bool l) { leave = l; });  // never held up
+    ui().beforeUnloadConfirm("Discard?", [&](bool l) { leave = l; });  // never held up
     EXPECT_TRUE(leave);
     EXPECT_THAT(heard, ElementsAre("done", "ok", "2", "Lunch", "ok", "3", "Dinner", "no", "2",
                                    "null", "no", "2", "null", "ok", "2", "Lunch", "ok", "3",
                                    "Lunch", "done", "no", "null", ""));
     for (bool chosen : {false, true}) {
-        ui().runOpenPanel({false, true},
-                          [&](auto paths) { heard.push_back(paths ? "some" : "none"); });
+        ui().runFileChooser({false, true},
+                            [&](auto paths) { heard.push_back(paths ? "some" : "none"); });
         desktop.dialogs.panels.back().second(chosen ? FakeDialogs::Files{{"/tmp/x"}}
                                                     : std::nullopt);
     }

@@ -48,9 +48,9 @@ const char* actionName(MenuAction action) {
 
 // "," → "<Primary>comma"; an upper-case letter adds Shift. The keypad's keys and, for "+", the
 // key it shares with "=" on most layouts count too, as in browsers.
-std::vector<std::string> accelerators(const std::string& keyEquivalent) {
-    if (keyEquivalent.size() != 1) return {};
-    char key = keyEquivalent[0];
+std::vector<std::string> accelerators(const std::string& accelerator) {
+    if (accelerator.size() != 1) return {};
+    char key = accelerator[0];
     GdkModifierType modifiers = GDK_CONTROL_MASK;
     if (g_ascii_isupper(key)) {
         modifiers = GdkModifierType(modifiers | GDK_SHIFT_MASK);
@@ -193,7 +193,7 @@ void GtkApplicationHost::addAction(const MenuItem& item, MenuTarget& target) {
                                        }),
                                        &entry);
     g_action_map_add_action(G_ACTION_MAP(application_.get()), G_ACTION(action.get()));
-    const auto names = accelerators(item.keyEquivalent);
+    const auto names = accelerators(item.accelerator);
     if (!names.empty()) {
         std::vector<const gchar*> accels;
         for (const auto& accel : names) accels.push_back(accel.c_str());

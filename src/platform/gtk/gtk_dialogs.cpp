@@ -45,10 +45,10 @@ GtkWidget* alertDialog(const Alert& alert, GtkWindow* parent, GtkMessageType typ
     const bool hasButtons = !alert.buttons.empty();
     GtkWidget* dialog = gtk_message_dialog_new(parent, GtkDialogFlags(0), type,
                                                hasButtons ? GTK_BUTTONS_NONE : GTK_BUTTONS_OK, "%s",
-                                               alert.messageText.c_str());
-    if (!alert.informativeText.empty()) {
+                                               alert.text.c_str());
+    if (!alert.secondaryText.empty()) {
         gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
-                                                 alert.informativeText.c_str());
+                                                 alert.secondaryText.c_str());
     }
     if (!alert.role.empty()) gtk_window_set_role(GTK_WINDOW(dialog), alert.role.c_str());
     for (std::size_t i = 0; i < alert.buttons.size(); ++i) {
@@ -78,13 +78,13 @@ void GtkDialogs::showModalAlert(
     prepare(dialog, owner, alert.title);
 
     auto* state = new PendingAlert{std::move(completion), &adapterOf(window), nullptr};
-    if (alert.accessoryTextField) {
+    if (alert.entry) {
         state->entry = gtk_entry_new();
-        gtk_widget_set_size_request(state->entry, int(alert.accessoryTextField->frame.width), -1);
-        gtk_entry_set_text(GTK_ENTRY(state->entry), alert.accessoryTextField->stringValue.c_str());
+        gtk_widget_set_size_request(state->entry, int(alert.entry->frame.width), -1);
+        gtk_entry_set_text(GTK_ENTRY(state->entry), alert.entry->initialText.c_str());
         gtk_entry_set_activates_default(GTK_ENTRY(state->entry), TRUE);
         // The page's question names the field for a screen reader.
-        atk_object_set_name(gtk_widget_get_accessible(state->entry), alert.messageText.c_str());
+        atk_object_set_name(gtk_widget_get_accessible(state->entry), alert.text.c_str());
         GtkWidget* area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog));
         gtk_box_pack_start(GTK_BOX(area), state->entry, FALSE, FALSE, 0);
         gtk_widget_show(state->entry);
@@ -137,7 +137,7 @@ void GtkDialogs::showAlert(const Alert& alert, std::function<void(AlertAnswer)> 
 }
 
 void GtkDialogs::showFileChooser(
-    const OpenPanel& panel, Window& window,
+    const FileChooser& panel, Window& window,
     std::function<void(std::optional<std::vector<std::string>>)> completion) {
     GtkWindow* owner = adapterOf(window).widget();
     // In-process on purpose: a chooser in another process would take the focus from us, and the
@@ -146,7 +146,7 @@ void GtkDialogs::showFileChooser(
         gtk_file_chooser_dialog_new(nullptr, owner, GTK_FILE_CHOOSER_ACTION_OPEN, _("_Cancel"),
                                     GTK_RESPONSE_CANCEL, _("_Open"), GTK_RESPONSE_ACCEPT, nullptr);
     prepare(dialog, owner, panel.title);
-    gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.allowsMultipleSelection);
+    gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.selectMultiple);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
 
     auto* state = new PendingPanel{std::move(completion), &adapterOf(window)};

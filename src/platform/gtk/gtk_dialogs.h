@@ -21,7 +21,7 @@ class GtkDialogs final : public Dialogs {
         const Alert& alert, Window& window,
         std::function<void(AlertAnswer, std::optional<std::string>)> completion) override;
     void showFileChooser(
-        const OpenPanel& panel, Window& window,
+        const FileChooser& panel, Window& window,
         std::function<void(std::optional<std::vector<std::string>>)> completion) override;
     void showAlert(const Alert& alert, std::function<void(AlertAnswer)> completion) override;
 

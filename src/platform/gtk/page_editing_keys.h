@@ -23,10 +23,10 @@ class PageEditingKeys {
   public:
     // Adds the item when its action is an editing command with a one-character key equivalent.
     void add(const MenuItem& item) {
-        if (!item.action || item.keyEquivalent.size() != 1) return;
+        if (!item.action || item.accelerator.size() != 1) return;
         const char* command = commandFor(*item.action);
         if (!command) return;
-        const char key = item.keyEquivalent[0];
+        const char key = item.accelerator[0];
         // An upper-case key equivalent adds Shift, as in the menus.
         commands_[{g_ascii_tolower(key), g_ascii_isupper(key) != 0}] = command;
     }

@@ -151,7 +151,7 @@ gboolean WebViewDelegateAdapter::onDecidePolicy(WebKitWebView*, WebKitPolicyDeci
         case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
             auto* navigation = webkit_navigation_policy_decision_get_navigation_action(
                 WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-            if (self->navigation_->decidePolicyForNavigationAction(newWindowAction(navigation)) ==
+            if (self->navigation_->decideNavigationPolicy(newWindowAction(navigation)) ==
                 NavigationActionPolicy::allow) {
                 webkit_policy_decision_use(decision);
             } else {
@@ -174,8 +174,7 @@ gboolean WebViewDelegateAdapter::decideResponse(WebKitResponsePolicyDecision* de
     response.canShowMIMEType = webkit_response_policy_decision_is_mime_type_supported(decision);
     response.isAttachment = isAttachment(webkit_response_policy_decision_get_response(decision));
     // Ignoring, not downloading: a refused answer is neither shown nor saved.
-    if (navigation_->decidePolicyForNavigationResponse(response) ==
-        NavigationResponsePolicy::allow) {
+    if (navigation_->decideResponsePolicy(response) == NavigationResponsePolicy::allow) {
         webkit_policy_decision_use(WEBKIT_POLICY_DECISION(decision));
     } else {
         webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
@@ -194,8 +193,7 @@ void WebViewDelegateAdapter::onDownloadStarted(WebKitWebContext*, WebKitDownload
     const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
     if (uri && *uri) response.url = uri;
     response.isAttachment = true;
-    if (self->navigation_->decidePolicyForNavigationResponse(response) ==
-        NavigationResponsePolicy::cancel) {
+    if (self->navigation_->decideResponsePolicy(response) == NavigationResponsePolicy::cancel) {
         webkit_download_cancel(download);
     }
 }
@@ -204,7 +202,7 @@ GtkWidget* WebViewDelegateAdapter::onCreate(WebKitWebView*, WebKitNavigationActi
                                             gpointer data) {
     auto* self = static_cast<WebViewDelegateAdapter*>(data);
     ++self->creating_;
-    self->navigation_->createWebViewForNavigationAction(newWindowAction(navigation));
+    self->navigation_->newWindowRequested(newWindowAction(navigation));
     --self->creating_;
     return nullptr;  // never a second web view
 }
@@ -214,16 +212,16 @@ void WebViewDelegateAdapter::onLoadChanged(WebKitWebView* view, WebKitLoadEvent 
     auto* self = static_cast<WebViewDelegateAdapter*>(data);
     switch (event) {
         case WEBKIT_LOAD_STARTED:
-            self->navigation_->didStartProvisionalNavigation(currentURL(view));
+            self->navigation_->loadStarted(currentURL(view));
             break;
         case WEBKIT_LOAD_REDIRECTED:
-            self->navigation_->didReceiveServerRedirectForProvisionalNavigation(currentURL(view));
+            self->navigation_->loadRedirected(currentURL(view));
             break;
         case WEBKIT_LOAD_COMMITTED:
-            self->navigation_->didCommitNavigation();
+            self->navigation_->loadCommitted();
             break;
         case WEBKIT_LOAD_FINISHED:
-            self->navigation_->didFinishNavigation();
+            self->navigation_->loadFinished();
             break;
     }
 }
@@ -233,9 +231,9 @@ gboolean WebViewDelegateAdapter::onLoadFailed(WebKitWebView*, WebKitLoadEvent ev
     auto* self = static_cast<WebViewDelegateAdapter*>(data);
     const WebError failure = webError(*error, uri);
     if (event == WEBKIT_LOAD_STARTED) {
-        self->navigation_->didFailProvisionalNavigation(failure);
+        self->navigation_->loadFailedBeforeCommit(failure);
     } else {
-        self->navigation_->didFailNavigation(failure);
+        self->navigation_->loadFailed(failure);
     }
     return TRUE;  // never the engine's own error page
 }
@@ -248,8 +246,8 @@ void WebViewDelegateAdapter::onWebProcessTerminated(WebKitWebView*,
     const char* why = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
                           ? "web process exceeded its memory limit"
                           : "web process ended";
-    self->navigation_->didFailNavigation(WebError{
-        WebFailure::webProcessGone, "WebKitWebProcessTerminationReason", int(reason), why});
+    self->navigation_->loadFailed(WebError{WebFailure::webProcessGone,
+                                           "WebKitWebProcessTerminationReason", int(reason), why});
 }
 
 gboolean WebViewDelegateAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog,
@@ -265,16 +263,16 @@ gboolean WebViewDelegateAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDial
 
     switch (webkit_script_dialog_get_dialog_type(dialog)) {
         case WEBKIT_SCRIPT_DIALOG_ALERT:
-            self->ui_->runJavaScriptAlertPanel(text, [pending] { pending->close(); });
+            self->ui_->scriptAlert(text, [pending] { pending->close(); });
             break;
         case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-            self->ui_->runJavaScriptConfirmPanel(text, confirm);
+            self->ui_->scriptConfirm(text, confirm);
             break;
         case WEBKIT_SCRIPT_DIALOG_PROMPT: {
             const char* fallback = webkit_script_dialog_prompt_get_default_text(dialog);
             std::optional<std::string> defaultText;
             if (fallback) defaultText = fallback;
-            self->ui_->runJavaScriptTextInputPanel(
+            self->ui_->scriptPrompt(
                 text, defaultText, [pending](std::optional<std::string> entered) {
                     // Leaving the text unset answers the page null.
                     if (entered) {
@@ -285,7 +283,7 @@ gboolean WebViewDelegateAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDial
             break;
         }
         case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
-            self->ui_->runBeforeUnloadConfirmPanel(text, confirm);
+            self->ui_->beforeUnloadConfirm(text, confirm);
             break;
         default:
             return FALSE;
@@ -303,10 +301,10 @@ gboolean WebViewDelegateAdapter::onRunFileChooser(WebKitWebView*, WebKitFileChoo
     auto* self = static_cast<WebViewDelegateAdapter*>(data);
     auto pending =
         std::make_shared<PendingFileChooser>(WEBKIT_FILE_CHOOSER_REQUEST(g_object_ref(request)));
-    OpenPanelParameters parameters;
-    parameters.allowsMultipleSelection = webkit_file_chooser_request_get_select_multiple(request);
-    parameters.allowsDirectories = false;  // the engine does not say when a page asks for folders
-    self->ui_->runOpenPanel(parameters, [pending](std::optional<std::vector<std::string>> paths) {
+    FileRequest parameters;
+    parameters.selectMultiple = webkit_file_chooser_request_get_select_multiple(request);
+    parameters.selectFolders = false;  // the engine does not say when a page asks for folders
+    self->ui_->runFileChooser(parameters, [pending](std::optional<std::vector<std::string>> paths) {
         if (!paths) {
             webkit_file_chooser_request_cancel(pending->object);
             return;
