@@ -308,11 +308,17 @@ struct FakeApplication final : Application {
     bool terminated = false;
 };
 
-// A notification server that shows nothing.
+// A notification server: what is on screen, by id.
 struct FakeDesktopNotifications final : DesktopNotifications {
-    void setDelegate(DesktopNotificationsDelegate&) override {}
-    void show(std::uint64_t, const DesktopNotificationContent&) override {}
-    void close(std::uint64_t) override {}
+    void setDelegate(DesktopNotificationsDelegate& d) override { delegate = &d; }
+    void show(std::uint64_t id, const DesktopNotificationContent& c) override {
+        shown[id] = c.title;
+    }
+    void close(std::uint64_t id) override { shown.erase(id); }
+    // The user closes it.
+    void dismiss(std::uint64_t id) { shown.erase(id), delegate->desktopNotificationClosed(id); }
+    std::map<std::uint64_t, std::string> shown;
+    DesktopNotificationsDelegate* delegate = nullptr;
 };
 
 // The whole desktop; the windows, the web view and the status item are the latest made.

@@ -3,6 +3,9 @@
 
 #include <gmock/gmock.h>
 
+#include <set>
+
+#include "hotkey/key_positions.h"
 #include "prefs/prefs.h"
 #include "support/fake_platform.h"
 
@@ -36,6 +39,19 @@ TEST(Shortcut, FromAKeyPressOnlyWithCtrlAltOrSuper) {
         {key(38, capsLock | numLock, "a"), std::nullopt}};
     for (const auto& [event, expected] : cases)
         EXPECT_EQ(Shortcut::fromEvent(event), expected) << event.keycode << " " << event.modifiers;
+}
+
+// The keyboard table is one-to-one: every stored key has its own place, and back.
+TEST(Shortcut, EveryStoredKeyHasItsOwnPlaceOnTheKeyboard) {
+    std::set<std::uint16_t> places;
+    for (std::uint32_t code = 0; code < 128; ++code) {
+        const std::uint16_t keycode = keycodeOfStored(code);
+        if (keycode == 0) continue;
+        EXPECT_TRUE(places.insert(keycode).second) << code;
+        EXPECT_EQ(storedKeyCodeOf(keycode), code);
+    }
+    EXPECT_EQ(places.size(), 118u);
+    for (const auto& named : namedKeys()) EXPECT_NE(keycodeOfStored(named.keyCode), 0);
 }
 
 // Where a stored shortcut is on the keyboard, for the desktop's grab.

@@ -42,7 +42,7 @@ TEST(Appcast, ReadsItemsFromElementsAndEnclosures) {
       <enclosure url=' https://plenhall.com/p-1.1.tar.gz '/>
       <item><title>inner</title></item>
     </item>
-    <item/>
+    <item/><x-2.b>names may hold digits, dots and dashes</x-2.b>
     <item><title>no version</title><sparkle:shortVersionString>x</sparkle:shortVersionString></item>
   </channel>
 </rss>)";

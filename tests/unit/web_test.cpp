@@ -96,6 +96,41 @@ TEST_F(Web, PopUpsToOtherSitesWithoutAClickAreLimitedAndRemindersAskedOnce) {
     EXPECT_TRUE(desktop.dialogs.alerts.empty());
 }
 
+struct PageReminder final : PageNotification {
+    explicit PageReminder(std::vector<std::string>& heard) : heard_(heard) {}
+    std::string title() const override { return "Standup"; }
+    std::string body() const override { return ""; }
+    void deliverClick() override { heard_.push_back("click"); }
+    void deliverClose() override { heard_.push_back("close"); }
+    std::vector<std::string>& heard_;
+};
+
+// Reminders of a page with permission reach the desktop: 5 on screen and 10 a minute at most;
+// the rest are closed for the page.
+TEST_F(Web, RemindersReachTheDesktopWithinTheirLimits) {
+    desktop.defaults.setString("reminderPermission", "granted");
+    std::vector<std::string> heard;
+    auto remind = [&](int times) {
+        for (int i = 0; i < times; ++i)
+            ui().showNotification(std::make_shared<PageReminder>(heard));
+    };
+    remind(6);
+    EXPECT_EQ(desktop.desktopNotifications.shown.size(), 5u);
+    EXPECT_EQ(heard, std::vector<std::string>{"close"});
+    for (std::uint64_t id = 1; id <= 5; ++id) desktop.desktopNotifications.dismiss(id);
+    remind(6);  // the minute's tenth, and one more
+    EXPECT_EQ(desktop.desktopNotifications.shown.size(), 5u);
+    EXPECT_EQ(heard.size(), 1u + 5u + 1u);
+    for (std::uint64_t id = 6; id <= 10; ++id) desktop.desktopNotifications.dismiss(id);
+    heard.clear();
+    remind(1);  // none on screen, but ten this minute
+    EXPECT_TRUE(desktop.desktopNotifications.shown.empty());
+    EXPECT_EQ(heard, std::vector<std::string>{"close"});
+    desktop.clock.advance(61);
+    remind(1);
+    EXPECT_EQ(desktop.desktopNotifications.shown.size(), 1u);
+}
+
 // A page process over the limit is ended, one line each time, at every check.
 TEST_F(Web, APageOverItsMemoryIsEnded) {
     desktop.processes = {{7, kWebProcessMemoryLimitKilobytes},
