@@ -12,6 +12,10 @@ struct AyatanaStatusItem::ItemAction {
     MenuTarget* target;
     MenuItem item;
     SignalConnection activated;
+
+    void onActivate() {
+        if (item.targetsController) target->performMenuAction(*item.action);
+    }
 };
 
 AyatanaStatusItem::AyatanaStatusItem(Log& log) : log_(log) {
@@ -19,17 +23,16 @@ AyatanaStatusItem::AyatanaStatusItem(Log& log) : log_(log) {
                                          APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
     app_indicator_set_status(indicator_.get(), APP_INDICATOR_STATUS_ACTIVE);
     // The item owns the connection, which goes before it.
-    connectionChanged_ = SignalConnection(indicator_.get(), "connection-changed",
-                                          G_CALLBACK(onConnectionChanged), this);
+    connectionChanged_ = SignalConnection::to<&AyatanaStatusItem::onConnectionChanged>(
+        indicator_.get(), "connection-changed", this);
 }
 
 AyatanaStatusItem::~AyatanaStatusItem() = default;
 
-void AyatanaStatusItem::onConnectionChanged(AppIndicator*, gboolean connected, gpointer data) {
-    auto* self = static_cast<AyatanaStatusItem*>(data);
-    if (connected || self->reportedNoHost_) return;
-    self->reportedNoHost_ = true;
-    self->log_.line(
+void AyatanaStatusItem::onConnectionChanged(gboolean connected) {
+    if (connected || reportedNoHost_) return;
+    reportedNoHost_ = true;
+    log_.line(
         "PlenhallDesktop: no status area (StatusNotifier host) found; the calendar stays reachable "
         "through its "
         "shortcut and plenhall:// links");
@@ -52,12 +55,7 @@ void AyatanaStatusItem::setMenu(const Menu& menu, MenuTarget& target) {
                 *actions_.emplace_back(std::make_unique<ItemAction>(ItemAction{&target, item, {}}));
             // The action owns the connection that hands it to C.
             action.activated =
-                SignalConnection(widget, "activate", G_CALLBACK(+[](GtkMenuItem*, gpointer data) {
-                                     auto* self = static_cast<ItemAction*>(data);
-                                     if (self->item.targetsController)
-                                         self->target->performMenuAction(*self->item.action);
-                                 }),
-                                 &action);
+                SignalConnection::to<&ItemAction::onActivate>(widget, "activate", &action);
         }
         gtk_menu_shell_append(GTK_MENU_SHELL(menu_.get()), widget);
         items_.push_back(widget);
@@ -81,25 +79,21 @@ void AyatanaStatusItem::watchMenuOpening() {
     auto ownedRoot = adopt(root);
     if (!ownedRoot) return;
     // The item owns these connections, which go before it.
-    rootConnections_.emplace_back(ownedRoot.get(), DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW,
-                                  G_CALLBACK(+[](DbusmenuMenuitem*, gpointer data) -> gboolean {
-                                      auto* self = static_cast<AyatanaStatusItem*>(data);
-                                      if (self->willOpen_) self->willOpen_();
-                                      return FALSE;
-                                  }),
-                                  this);
-    rootConnections_.emplace_back(
-        ownedRoot.get(), DBUSMENU_MENUITEM_SIGNAL_EVENT,
-        G_CALLBACK(
-            +[](DbusmenuMenuitem*, gchar* name, GVariant*, guint, gpointer data) -> gboolean {
-                auto* self = static_cast<AyatanaStatusItem*>(data);
-                if (g_strcmp0(name, DBUSMENU_MENUITEM_EVENT_OPENED) == 0 && self->willOpen_)
-                    self->willOpen_();
-                if (g_strcmp0(name, DBUSMENU_MENUITEM_EVENT_CLOSED) == 0 && self->didClose_)
-                    self->didClose_();
-                return FALSE;
-            }),
-        this);
+    rootConnections_.push_back(SignalConnection::to<&AyatanaStatusItem::onRootAboutToShow>(
+        ownedRoot.get(), DBUSMENU_MENUITEM_SIGNAL_ABOUT_TO_SHOW, this));
+    rootConnections_.push_back(SignalConnection::to<&AyatanaStatusItem::onRootEvent>(
+        ownedRoot.get(), DBUSMENU_MENUITEM_SIGNAL_EVENT, this));
+}
+
+gboolean AyatanaStatusItem::onRootAboutToShow() {
+    if (willOpen_) willOpen_();
+    return FALSE;
+}
+
+gboolean AyatanaStatusItem::onRootEvent(gchar* name, GVariant*, guint) {
+    if (g_strcmp0(name, DBUSMENU_MENUITEM_EVENT_OPENED) == 0 && willOpen_) willOpen_();
+    if (g_strcmp0(name, DBUSMENU_MENUITEM_EVENT_CLOSED) == 0 && didClose_) didClose_();
+    return FALSE;
 }
 
 void AyatanaStatusItem::setItemTitle(std::size_t index, const std::string& title) {

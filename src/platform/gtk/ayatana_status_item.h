@@ -37,8 +37,10 @@ class AyatanaStatusItem final : public StatusItem {
 
   private:
     struct ItemAction;
-    static void onConnectionChanged(AppIndicator*, gboolean connected, gpointer self);
+    void onConnectionChanged(gboolean connected);
     void watchMenuOpening();
+    gboolean onRootAboutToShow();
+    gboolean onRootEvent(gchar* name, GVariant*, guint);
 
     Log& log_;
     GObjectPtr<AppIndicator> indicator_;

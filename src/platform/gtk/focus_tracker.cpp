@@ -7,9 +7,9 @@ void FocusTracker::watch(GtkWindow* widget, const Window* owner) {
     std::erase_if(watched_, [](const Watch& watch) { return !watch.connection.alive(); });
     // The entry, which the connection hands to C, goes with the connection.
     auto entry = std::make_unique<Watched>(Watched{widget, owner, this});
-    SignalConnection connection(widget, "notify::is-active", G_CALLBACK(onActiveChanged),
-                                entry.get());
-    SignalConnection unmapped(widget, "unmap", G_CALLBACK(onUnmapped), entry.get());
+    auto connection =
+        SignalConnection::to<&Watched::onActiveChanged>(widget, "notify::is-active", entry.get());
+    auto unmapped = SignalConnection::to<&Watched::onUnmapped>(widget, "unmap", entry.get());
     watched_.push_back(Watch{std::move(entry), std::move(connection), std::move(unmapped)});
 }
 
@@ -21,21 +21,19 @@ bool FocusTracker::anyWindowActive() const {
     return false;
 }
 
-void FocusTracker::onActiveChanged(GtkWindow* widget, GParamSpec*, gpointer data) {
-    auto* entry = static_cast<Watched*>(data);
-    entry->tracker->report(
+void FocusTracker::Watched::onActiveChanged(GParamSpec*) {
+    tracker->report(
         {gtk_window_is_active(widget) ? FocusChange::Kind::gained : FocusChange::Kind::lost,
-         entry->owner});
+         owner});
 }
 
-void FocusTracker::onUnmapped(GtkWidget* widget, gpointer data) {
-    FocusTracker& tracker = *static_cast<Watched*>(data)->tracker;
+void FocusTracker::Watched::onUnmapped() {
     // A window that goes while it has the focus hears no change of it (GTK still calls it active).
-    GtkWindow* parent = gtk_window_get_transient_for(GTK_WINDOW(widget));
-    if (!parent || !gtk_window_is_active(GTK_WINDOW(widget))) return;
-    for (const auto& watch : tracker.watched_) {
+    GtkWindow* parent = gtk_window_get_transient_for(widget);
+    if (!parent || !gtk_window_is_active(widget)) return;
+    for (const auto& watch : tracker->watched_) {
         if (watch.entry->widget == parent && watch.connection.alive()) {
-            tracker.report({FocusChange::Kind::dialogClosed, watch.entry->owner});
+            tracker->report({FocusChange::Kind::dialogClosed, watch.entry->owner});
             return;
         }
     }

@@ -34,10 +34,11 @@ class FocusTracker final : public FocusEvents {
         GtkWindow* widget;
         const Window* owner;
         FocusTracker* tracker;
+
+        void onActiveChanged(GParamSpec*);
+        void onUnmapped();
     };
 
-    static void onActiveChanged(GtkWindow* widget, GParamSpec*, gpointer data);
-    static void onUnmapped(GtkWidget* widget, gpointer data);
     void report(FocusChange change) const;
 
     DesktopState& state_;

@@ -24,25 +24,25 @@ class FramePresented {
         if (!clock) return false;
         first_ = gdk_frame_clock_get_frame_counter(clock) + 1;
         presented_ = std::move(presented);
-        afterPaint_ = SignalConnection(clock, "after-paint", G_CALLBACK(onAfterPaint), this);
+        afterPaint_ = SignalConnection::withInstance<&FramePresented::onAfterPaint>(
+            clock, "after-paint", this);
         gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_AFTER_PAINT);
         return true;
     }
     void stop() { afterPaint_.disconnect(); }
 
   private:
-    static void onAfterPaint(GdkFrameClock* clock, gpointer data) {
-        auto* self = static_cast<FramePresented*>(data);
+    void onAfterPaint(GdkFrameClock* clock) {
         // This runs after GTK has committed the frame just painted; the clock waits for the
         // compositor's report of it before the next one.
         const gint64 last = gdk_frame_clock_get_frame_counter(clock);
-        for (gint64 frame = std::max(self->first_, gdk_frame_clock_get_history_start(clock));
+        for (gint64 frame = std::max(first_, gdk_frame_clock_get_history_start(clock));
              frame <= last; ++frame) {
             GdkFrameTimings* timings = gdk_frame_clock_get_timings(clock, frame);
             if (timings && gdk_frame_timings_get_complete(timings)) {
-                self->stop();
+                stop();
                 // Last: the call may end the watch's owner.
-                return std::exchange(self->presented_, nullptr)();
+                return std::exchange(presented_, nullptr)();
             }
         }
         gdk_frame_clock_request_phase(clock, GDK_FRAME_CLOCK_PHASE_AFTER_PAINT);

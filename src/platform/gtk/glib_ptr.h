@@ -106,15 +106,31 @@ class GErrorHolder {
 };
 
 // A signal handler that is disconnected when this object goes, unless the instance went first.
+// The handler is a member function of an owner that outlives the connection.
 class SignalConnection {
+    template <auto Member>
+    struct Trampoline;
+
   public:
     SignalConnection() = default;
-    SignalConnection(gpointer instance, const char* signal, GCallback callback, gpointer data,
-                     GConnectFlags flags = GConnectFlags(0))
-        : instance_(G_OBJECT(instance)),
-          id_(g_signal_connect_data(instance, signal, callback, data, nullptr, flags)) {
-        g_object_add_weak_pointer(instance_, reinterpret_cast<gpointer*>(&instance_));
+
+    // Connects `Member` of `owner` to `signal` of `instance`; the member takes the signal's
+    // arguments after the instance and returns what the signal's handler returns.
+    template <auto Member>
+    static SignalConnection to(gpointer instance, const char* signal,
+                               typename Trampoline<Member>::Owner* owner,
+                               GConnectFlags flags = GConnectFlags(0)) {
+        return SignalConnection(instance, signal, Trampoline<Member>::afterInstance(), owner,
+                                flags);
     }
+    // As `to`, for a member that reads or acts on the emitting instance, its first argument.
+    template <auto Member>
+    static SignalConnection withInstance(gpointer instance, const char* signal,
+                                         typename Trampoline<Member>::Owner* owner,
+                                         GConnectFlags flags = GConnectFlags(0)) {
+        return SignalConnection(instance, signal, Trampoline<Member>::withInstance(), owner, flags);
+    }
+
     SignalConnection(SignalConnection&& other) noexcept { *this = std::move(other); }
     SignalConnection& operator=(SignalConnection&& other) noexcept {
         if (this != &other) {
@@ -148,6 +164,28 @@ class SignalConnection {
     }
 
   private:
+    SignalConnection(gpointer instance, const char* signal, GCallback callback, gpointer data,
+                     GConnectFlags flags)
+        : instance_(G_OBJECT(instance)),
+          id_(g_signal_connect_data(instance, signal, callback, data, nullptr, flags)) {
+        g_object_add_weak_pointer(instance_, reinterpret_cast<gpointer*>(&instance_));
+    }
+
+    template <class Class, class Result, class... Args, Result (Class::*Member)(Args...)>
+    struct Trampoline<Member> {
+        using Owner = Class;
+        static GCallback afterInstance() {
+            return G_CALLBACK(+[](gpointer, Args... args, gpointer owner) -> Result {
+                return (static_cast<Class*>(owner)->*Member)(args...);
+            });
+        }
+        static GCallback withInstance() {
+            return G_CALLBACK(+[](Args... args, gpointer owner) -> Result {
+                return (static_cast<Class*>(owner)->*Member)(args...);
+            });
+        }
+    };
+
     GObject* instance_ = nullptr;
     gulong id_ = 0;
 };

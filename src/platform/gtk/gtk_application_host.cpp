@@ -17,6 +17,10 @@ struct GtkApplicationHost::Action {
     MenuAction action;
     bool targetsController;
     SignalConnection activated;
+
+    void onActivate(GVariant*) {
+        if (targetsController) target->performMenuAction(action);
+    }
 };
 
 namespace {
@@ -83,9 +87,12 @@ GtkApplicationHost::GtkApplicationHost(int argc, char** argv, PageEditingKeys& e
     }
     application_ = adopt(gtk_application_new(kApplicationId, G_APPLICATION_HANDLES_OPEN));
     // The connections go before the host does.
-    connections_.emplace_back(application_.get(), "startup", G_CALLBACK(onStartup), this);
-    connections_.emplace_back(application_.get(), "activate", G_CALLBACK(onActivate), this);
-    connections_.emplace_back(application_.get(), "open", G_CALLBACK(onOpen), this);
+    connections_.push_back(SignalConnection::withInstance<&GtkApplicationHost::onStartup>(
+        application_.get(), "startup", this));
+    connections_.push_back(SignalConnection::to<&GtkApplicationHost::onActivate>(application_.get(),
+                                                                                 "activate", this));
+    connections_.push_back(
+        SignalConnection::to<&GtkApplicationHost::onOpen>(application_.get(), "open", this));
 }
 
 GtkApplicationHost::~GtkApplicationHost() {
@@ -126,43 +133,39 @@ void GtkApplicationHost::releaseInstanceLock() {
     if (instanceLock_ >= 0) close(std::exchange(instanceLock_, -1));
 }
 
-void GtkApplicationHost::onStartup(GApplication* application, gpointer data) {
-    auto* self = static_cast<GtkApplicationHost*>(data);
+void GtkApplicationHost::onStartup(GApplication* application) {
     // Only the first instance of this bus starts up; another may run elsewhere all the same.
-    if (!self->takeInstanceLock()) {
+    if (!takeInstanceLock()) {
         UnreachableInstance instance;
         if (!g_application_get_dbus_connection(application)) {
             GErrorHolder error;
             auto bus = adopt(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, error.out()));
-            if (!bus) instance.noSessionBus = self->unreachableBus_.value_or(error.message());
+            if (!bus) instance.noSessionBus = unreachableBus_.value_or(error.message());
         }
-        self->endedEarly_ = self->delegate_->cannotReachRunningInstance(instance);
+        endedEarly_ = delegate_->cannotReachRunningInstance(instance);
         return;
     }
     // The program lives in the status area: no window on screen is no reason to quit.
     g_application_hold(application);
-    self->delegate_->started();
+    delegate_->started();
 }
 
-void GtkApplicationHost::onActivate(GApplication*, gpointer data) {
-    auto* self = static_cast<GtkApplicationHost*>(data);
-    if (std::exchange(self->launchPending_, false) || self->endedEarly_) return;
-    self->delegate_->activated();
+void GtkApplicationHost::onActivate() {
+    if (std::exchange(launchPending_, false) || endedEarly_) return;
+    delegate_->activated();
     gdk_notify_startup_complete();
 }
 
-void GtkApplicationHost::onOpen(GApplication*, GFile** files, gint count, const gchar*,
-                                gpointer data) {
-    auto* self = static_cast<GtkApplicationHost*>(data);
-    self->launchPending_ = false;
-    if (self->endedEarly_) return;
+void GtkApplicationHost::onOpen(GFile** files, gint count, const gchar*) {
+    launchPending_ = false;
+    if (endedEarly_) return;
     std::vector<std::string> urls;
     for (gint i = 0; i < count; ++i) {
         // The URI as given: GIO's scheme accessors lower-case the scheme, and the command test
         // is case-sensitive.
         urls.push_back(takeString(g_file_get_uri(files[i])));
     }
-    self->delegate_->openURLs(urls);
+    delegate_->openURLs(urls);
     gdk_notify_startup_complete();
 }
 
@@ -185,13 +188,7 @@ void GtkApplicationHost::addAction(const MenuItem& item, MenuTarget& target) {
     auto& entry = *actions_.emplace_back(
         std::make_unique<Action>(Action{&target, *item.action, item.targetsController, {}}));
     // The entry owns the connection that hands it to C.
-    entry.activated = SignalConnection(action.get(), "activate",
-                                       G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer data) {
-                                           auto* self = static_cast<Action*>(data);
-                                           if (self->targetsController)
-                                               self->target->performMenuAction(self->action);
-                                       }),
-                                       &entry);
+    entry.activated = SignalConnection::to<&Action::onActivate>(action.get(), "activate", &entry);
     g_action_map_add_action(G_ACTION_MAP(application_.get()), G_ACTION(action.get()));
     const auto names = accelerators(item.accelerator);
     if (!names.empty()) {

@@ -50,9 +50,9 @@ class GtkApplicationHost final : public Application {
 
   private:
     struct Action;
-    static void onStartup(GApplication*, gpointer self);
-    static void onActivate(GApplication*, gpointer self);
-    static void onOpen(GApplication*, GFile** files, gint count, const gchar* hint, gpointer self);
+    void onStartup(GApplication*);
+    void onActivate();
+    void onOpen(GFile** files, gint count, const gchar* hint);
     void addAction(const MenuItem& item, MenuTarget& target);
     // False when another process holds the user's instance lock.
     bool takeInstanceLock();

@@ -17,22 +17,62 @@ AlertAnswer answerOf(int response) {
     return std::nullopt;
 }
 
+// The pending states below belong to their dialog, which frees them after it has dropped their
+// connection (GObject clears weak pointers in dispose, data in finalize).
+
 struct PendingAlert {
     std::function<void(AlertAnswer, std::optional<std::string>)> completion;
     GtkWindowAdapter* parent = nullptr;
     GtkWidget* entry = nullptr;
+    SignalConnection response;
 
     void answer(AlertAnswer given, std::optional<std::string> text) {
         if (auto done = std::exchange(completion, nullptr)) done(given, std::move(text));
+    }
+    void onResponse(GtkDialog* dialog, int id) {
+        std::optional<std::string> text;
+        if (entry) text = gtk_entry_get_text(GTK_ENTRY(entry));
+        auto* owner = parent;
+        answer(answerOf(id), std::move(text));
+        gtk_widget_destroy(GTK_WIDGET(dialog));
+        owner->dialogEnded();
+    }
+};
+
+struct PendingAnswer {
+    std::function<void(AlertAnswer)> completion;
+    SignalConnection response;
+
+    void answer(AlertAnswer given) {
+        if (auto done = std::exchange(completion, nullptr)) done(given);
+    }
+    void onResponse(GtkDialog* dialog, int id) {
+        answer(answerOf(id));
+        gtk_widget_destroy(GTK_WIDGET(dialog));
     }
 };
 
 struct PendingPanel {
     std::function<void(std::optional<std::vector<std::string>>)> completion;
     GtkWindowAdapter* parent = nullptr;
+    SignalConnection response;
 
     void answer(std::optional<std::vector<std::string>> paths) {
         if (auto done = std::exchange(completion, nullptr)) done(std::move(paths));
+    }
+    void onResponse(GtkDialog* dialog, int id) {
+        std::optional<std::vector<std::string>> paths;
+        if (id == GTK_RESPONSE_ACCEPT) {
+            paths.emplace();
+            GStringSListPtr names(gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(dialog)));
+            for (GSList* item = names.get(); item; item = item->next) {
+                paths->emplace_back(static_cast<const gchar*>(item->data));
+            }
+        }
+        auto* owner = parent;
+        answer(std::move(paths));
+        gtk_widget_destroy(GTK_WIDGET(dialog));
+        owner->dialogEnded();
     }
 };
 
@@ -77,7 +117,7 @@ void GtkDialogs::showModalAlert(
     GtkWidget* dialog = alertDialog(alert, owner, GTK_MESSAGE_OTHER);
     prepare(dialog, owner, alert.title);
 
-    auto* state = new PendingAlert{std::move(completion), &adapterOf(window), nullptr};
+    auto* state = new PendingAlert{std::move(completion), &adapterOf(window), nullptr, {}};
     if (alert.entry) {
         state->entry = gtk_entry_new();
         gtk_widget_set_size_request(state->entry, int(alert.entry->frame.width), -1);
@@ -95,18 +135,8 @@ void GtkDialogs::showModalAlert(
         pending->answer(std::nullopt, std::nullopt);
         delete pending;
     });
-    // The dialog owns the pending state, and its handlers go before its data.
-    g_signal_connect(dialog, "response",
-                     G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
-                         auto* pending = static_cast<PendingAlert*>(data);
-                         std::optional<std::string> text;
-                         if (pending->entry) text = gtk_entry_get_text(GTK_ENTRY(pending->entry));
-                         auto* parent = pending->parent;
-                         pending->answer(answerOf(response), std::move(text));
-                         gtk_widget_destroy(GTK_WIDGET(self));
-                         parent->dialogEnded();
-                     }),
-                     state);
+    state->response =
+        SignalConnection::withInstance<&PendingAlert::onResponse>(dialog, "response", state);
     focus_.watch(GTK_WINDOW(dialog), nullptr);
     adapterOf(window).attachDialog(GTK_WINDOW(dialog));
 }
@@ -119,20 +149,14 @@ void GtkDialogs::showAlert(const Alert& alert, std::function<void(AlertAnswer)> 
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
 
     // Freed with the dialog; closed or destroyed unanswered, it still answers.
-    auto* state = new std::function<void(AlertAnswer)>(std::move(completion));
+    auto* state = new PendingAnswer{std::move(completion), {}};
     g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
-        auto* pending = static_cast<std::function<void(AlertAnswer)>*>(data);
-        if (auto done = std::exchange(*pending, nullptr)) done(std::nullopt);
+        auto* pending = static_cast<PendingAnswer*>(data);
+        pending->answer(std::nullopt);
         delete pending;
     });
-    // The dialog owns the pending state, and its handlers go before its data.
-    g_signal_connect(dialog, "response",
-                     G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
-                         auto* pending = static_cast<std::function<void(AlertAnswer)>*>(data);
-                         if (auto done = std::exchange(*pending, nullptr)) done(answerOf(response));
-                         gtk_widget_destroy(GTK_WIDGET(self));
-                     }),
-                     state);
+    state->response =
+        SignalConnection::withInstance<&PendingAnswer::onResponse>(dialog, "response", state);
     gtk_window_present(GTK_WINDOW(dialog));
 }
 
@@ -149,30 +173,14 @@ void GtkDialogs::showFileChooser(
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.selectMultiple);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
 
-    auto* state = new PendingPanel{std::move(completion), &adapterOf(window)};
+    auto* state = new PendingPanel{std::move(completion), &adapterOf(window), {}};
     g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
         auto* pending = static_cast<PendingPanel*>(data);
         pending->answer(std::nullopt);
         delete pending;
     });
-    // The dialog owns the pending state, and its handlers go before its data.
-    g_signal_connect(
-        dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
-            auto* pending = static_cast<PendingPanel*>(data);
-            std::optional<std::vector<std::string>> paths;
-            if (response == GTK_RESPONSE_ACCEPT) {
-                paths.emplace();
-                GStringSListPtr names(gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(self)));
-                for (GSList* item = names.get(); item; item = item->next) {
-                    paths->emplace_back(static_cast<const gchar*>(item->data));
-                }
-            }
-            auto* parent = pending->parent;
-            pending->answer(std::move(paths));
-            gtk_widget_destroy(GTK_WIDGET(self));
-            parent->dialogEnded();
-        }),
-        state);
+    state->response =
+        SignalConnection::withInstance<&PendingPanel::onResponse>(dialog, "response", state);
     focus_.watch(GTK_WINDOW(dialog), nullptr);
     adapterOf(window).attachDialog(GTK_WINDOW(dialog));
 }

@@ -28,7 +28,8 @@ void GtkKeyMonitor::watch(GtkWindow* window) {
     std::erase_if(connections_, [](const SignalConnection& c) { return !c.alive(); });
     // Connected handlers run before the window's own, which handles accelerators and focus. The
     // monitor owns the connection and outlives every window.
-    connections_.emplace_back(window, "key-press-event", G_CALLBACK(onKeyPress), this);
+    connections_.push_back(
+        SignalConnection::to<&GtkKeyMonitor::onKeyPress>(window, "key-press-event", this));
 }
 
 KeyEvent GtkKeyMonitor::translate(const GdkEventKey& event) {
@@ -47,12 +48,11 @@ KeyEvent GtkKeyMonitor::translate(const GdkEventKey& event) {
     return key;
 }
 
-gboolean GtkKeyMonitor::onKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
-    auto* self = static_cast<GtkKeyMonitor*>(data);
+gboolean GtkKeyMonitor::onKeyPress(GdkEventKey* event) {
     // A modifier pressed alone is not a key press for the monitors; it only changes the flags.
-    if (self->monitors_.empty() || event->is_modifier) return FALSE;
+    if (monitors_.empty() || event->is_modifier) return FALSE;
     std::optional<KeyEvent> current = translate(*event);
-    auto snapshot = self->monitors_;
+    auto snapshot = monitors_;
     for (auto& [token, handler] : snapshot) {
         if (!current) break;
         current = handler(*current);

@@ -25,7 +25,7 @@ class GtkKeyMonitor final : public KeyMonitor {
   private:
     // The press as the core sees it: virtual key code, modifier flags, the texts of the key.
     static KeyEvent translate(const GdkEventKey& event);
-    static gboolean onKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
+    gboolean onKeyPress(GdkEventKey* event);
 
     std::map<Token, Handler> monitors_;
     Token next_ = 1;

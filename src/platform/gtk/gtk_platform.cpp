@@ -98,13 +98,12 @@ GtkPlatform::GtkPlatform(int argc, char** argv, BuildInfo build)
     windows_.setApplication(application_.application());
     // After the toolkit's own start-up, whose settings the appearance changes, for a launch that
     // goes on. The platform owns the connection, so `this` outlives it.
-    startAppearance_ = SignalConnection(application_.application(), "startup",
-                                        G_CALLBACK(+[](GApplication*, gpointer data) {
-                                            auto* self = static_cast<GtkPlatform*>(data);
-                                            if (!self->application_.endedEarly())
-                                                self->appearance_.start();
-                                        }),
-                                        this);
+    startAppearance_ =
+        SignalConnection::to<&GtkPlatform::onStartup>(application_.application(), "startup", this);
+}
+
+void GtkPlatform::onStartup() {
+    if (!application_.endedEarly()) appearance_.start();
 }
 
 Platform GtkPlatform::platform(UserDefaults& defaults) {

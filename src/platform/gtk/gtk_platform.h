@@ -83,6 +83,8 @@ class GtkPlatform {
     const Localization& localization() const { return localization_; }
 
   private:
+    void onStartup();
+
     BuildInfo build_;
     DesktopState state_;
     GlibMainQueue mainQueue_;

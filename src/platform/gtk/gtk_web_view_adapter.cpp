@@ -53,22 +53,20 @@ GtkWebViewAdapter::GtkWebViewAdapter(const WebViewConfiguration& configuration,
     delegates_ = std::make_unique<WebViewDelegateAdapter>(view_.get());
     keyHandBack_ = std::make_unique<KeyHandBack>(widget());
     // After the hand-back's own handler, and disconnected in the destructor: `this` outlives it.
-    editingKeysConnection_ = SignalConnection(view_.get(), "key-press-event",
-                                              G_CALLBACK(onKeyPressAfter), this, G_CONNECT_AFTER);
+    editingKeysConnection_ = SignalConnection::to<&GtkWebViewAdapter::onKeyPressAfter>(
+        view_.get(), "key-press-event", this, G_CONNECT_AFTER);
     // Loading a dictionary holds the main loop for a tenth of a second: it waits until the first
     // load has ended, so launching (the key grab among it) is not held up.
-    firstLoadEnded_ =
-        SignalConnection(view_.get(), "load-changed", G_CALLBACK(onFirstLoadEnded), this);
+    firstLoadEnded_ = SignalConnection::withInstance<&GtkWebViewAdapter::onFirstLoadEnded>(
+        view_.get(), "load-changed", this);
 }
 
-void GtkWebViewAdapter::onFirstLoadEnded(WebKitWebView* view, WebKitLoadEvent event,
-                                         gpointer data) {
+void GtkWebViewAdapter::onFirstLoadEnded(WebKitWebView* view, WebKitLoadEvent event) {
     // A failed load ends with this event too.
     if (event != WEBKIT_LOAD_FINISHED) return;
-    auto* self = static_cast<GtkWebViewAdapter*>(data);
-    self->firstLoadEnded_.disconnect();
-    // The adapter owns the call, so `self` outlives it.
-    self->spelling_ = ScheduledCall::idle(
+    firstLoadEnded_.disconnect();
+    // The adapter owns the call, so `this` outlives it.
+    spelling_ = ScheduledCall::idle(
         [view] { checkSpellingInUsersLanguages(webkit_web_view_get_context(view)); },
         G_PRIORITY_LOW);
 }
@@ -124,12 +122,11 @@ void GtkWebViewAdapter::setPageZoom(double factor) {
     webkit_web_view_set_zoom_level(view_.get(), factor);
 }
 
-gboolean GtkWebViewAdapter::onKeyPressAfter(GtkWidget*, GdkEventKey* event, gpointer data) {
-    auto* self = static_cast<GtkWebViewAdapter*>(data);
+gboolean GtkWebViewAdapter::onKeyPressAfter(GdkEventKey* event) {
     // Runs only for keys the page left alone, so editors with their own undo keep it.
-    auto command = self->editingKeys_.commandForPress(*event);
+    auto command = editingKeys_.commandForPress(*event);
     if (!command) return FALSE;
-    webkit_web_view_execute_editing_command(self->view_.get(), command->c_str());
+    webkit_web_view_execute_editing_command(view_.get(), command->c_str());
     return TRUE;
 }
 

@@ -46,8 +46,8 @@ class GtkWebViewAdapter final : public WebView {
                                  const std::string& applicationName);
 
   private:
-    static gboolean onKeyPressAfter(GtkWidget*, GdkEventKey*, gpointer);
-    static void onFirstLoadEnded(WebKitWebView*, WebKitLoadEvent, gpointer);
+    gboolean onKeyPressAfter(GdkEventKey*);
+    void onFirstLoadEnded(WebKitWebView*, WebKitLoadEvent);
 
     GObjectPtr<WebKitWebView> view_;
     GObjectPtr<WebKitSettings> settings_;

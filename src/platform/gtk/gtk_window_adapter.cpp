@@ -19,11 +19,16 @@ GtkWindowAdapter::GtkWindowAdapter(Kind kind, GtkApplication* application, Focus
         gtk_window_set_gravity(window_, GDK_GRAVITY_STATIC);
     }
     // The adapter owns the connections and drops them before it destroys the window.
-    connections_.emplace_back(window_, "delete-event", G_CALLBACK(onDeleteEvent), this);
-    connections_.emplace_back(window_, "map-event", G_CALLBACK(onMapEvent), this);
-    connections_.emplace_back(window_, "realize", G_CALLBACK(onRealize), this);
-    connections_.emplace_back(window_, "window-state-event", G_CALLBACK(onWindowStateEvent), this);
-    connections_.emplace_back(window_, "configure-event", G_CALLBACK(onConfigureEvent), this);
+    connections_.push_back(
+        SignalConnection::to<&GtkWindowAdapter::onDeleteEvent>(window_, "delete-event", this));
+    connections_.push_back(
+        SignalConnection::to<&GtkWindowAdapter::onMapEvent>(window_, "map-event", this));
+    connections_.push_back(
+        SignalConnection::to<&GtkWindowAdapter::onRealize>(window_, "realize", this));
+    connections_.push_back(SignalConnection::to<&GtkWindowAdapter::onWindowStateEvent>(
+        window_, "window-state-event", this));
+    connections_.push_back(SignalConnection::to<&GtkWindowAdapter::onConfigureEvent>(
+        window_, "configure-event", this));
     requestedFrame_ = Rect{0, 0, size.width, size.height};
     IntRect initial = mappable(requestedFrame_);
     gtk_window_set_default_size(window_, initial.width, initial.height);
@@ -252,22 +257,19 @@ void GtkWindowAdapter::focusNow(guint32 time) {
     gdk_window_focus(gdkWindow, time);
 }
 
-gboolean GtkWindowAdapter::onMapEvent(GtkWidget*, GdkEvent*, gpointer data) {
-    auto* self = static_cast<GtkWindowAdapter*>(data);
-    if (std::exchange(self->focusOnMap_, false)) {
-        self->focusNow();
-        self->presentDialogs();
+gboolean GtkWindowAdapter::onMapEvent(GdkEvent*) {
+    if (std::exchange(focusOnMap_, false)) {
+        focusNow();
+        presentDialogs();
     }
     return FALSE;
 }
 
-gboolean GtkWindowAdapter::onWindowStateEvent(GtkWidget*, GdkEventWindowState* event,
-                                              gpointer data) {
-    auto* self = static_cast<GtkWindowAdapter*>(data);
+gboolean GtkWindowAdapter::onWindowStateEvent(GdkEventWindowState* event) {
     if (!(event->changed_mask & GDK_WINDOW_STATE_FULLSCREEN) ||
         !(event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN))
         return FALSE;
-    auto previous = std::move(self->focusBeforeFullScreen_);
+    auto previous = std::move(focusBeforeFullScreen_);
     // The window manager's focus change may still be on its way; asking for the focus back
     // comes after it either way.
     if (previous && gtk_widget_get_visible(GTK_WIDGET(previous.get()))) {
@@ -279,8 +281,8 @@ gboolean GtkWindowAdapter::onWindowStateEvent(GtkWidget*, GdkEventWindowState* e
     return FALSE;
 }
 
-void GtkWindowAdapter::onRealize(GtkWidget*, gpointer data) {
-    static_cast<GtkWindowAdapter*>(data)->applyFunctions();
+void GtkWindowAdapter::onRealize() {
+    applyFunctions();
 }
 
 void GtkWindowAdapter::redrawForNextShowing() {
@@ -323,9 +325,9 @@ void GtkWindowAdapter::close() {
     hide();
 }
 
-gboolean GtkWindowAdapter::onDeleteEvent(GtkWidget*, GdkEvent*, gpointer data) {
+gboolean GtkWindowAdapter::onDeleteEvent(GdkEvent*) {
     // Closing only hides: the window and its content stay for the next showing.
-    static_cast<GtkWindowAdapter*>(data)->close();
+    close();
     return TRUE;
 }
 

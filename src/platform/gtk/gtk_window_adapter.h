@@ -76,11 +76,11 @@ class GtkWindowAdapter final : public Window {
     void dialogEnded();
 
   private:
-    static gboolean onDeleteEvent(GtkWidget*, GdkEvent*, gpointer self);
-    static gboolean onMapEvent(GtkWidget*, GdkEvent*, gpointer self);
-    static void onRealize(GtkWidget*, gpointer self);
-    static gboolean onWindowStateEvent(GtkWidget*, GdkEventWindowState* event, gpointer self);
-    static gboolean onConfigureEvent(GtkWidget*, GdkEventConfigure* event, gpointer self);
+    gboolean onDeleteEvent(GdkEvent*);
+    gboolean onMapEvent(GdkEvent*);
+    void onRealize();
+    gboolean onWindowStateEvent(GdkEventWindowState* event);
+    gboolean onConfigureEvent(GdkEventConfigure* event);
     // The size a full-screen showing where the desktop chooses the screen will most likely have.
     std::optional<GdkRectangle> expectedDesktopsScreenSize() const;
     bool onX11() const;

@@ -177,13 +177,12 @@ std::optional<GdkRectangle> GtkWindowAdapter::expectedDesktopsScreenSize() const
     return GdkRectangle{0, 0, geometry.width, geometry.height};
 }
 
-gboolean GtkWindowAdapter::onConfigureEvent(GtkWidget*, GdkEventConfigure* event, gpointer data) {
-    auto* self = static_cast<GtkWindowAdapter*>(data);
-    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(self->window_));
+gboolean GtkWindowAdapter::onConfigureEvent(GdkEventConfigure* event) {
+    GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window_));
     // The screen the desktop chose is the one it most likely chooses next time.
-    if (self->fullScreenMonitor_ == kDesktopsMonitor && gdkWindow && event->width > 1 &&
+    if (fullScreenMonitor_ == kDesktopsMonitor && gdkWindow && event->width > 1 &&
         event->height > 1 && (gdk_window_get_state(gdkWindow) & GDK_WINDOW_STATE_FULLSCREEN)) {
-        self->desktopsScreenSize_ = GdkRectangle{0, 0, event->width, event->height};
+        desktopsScreenSize_ = GdkRectangle{0, 0, event->width, event->height};
     }
     return FALSE;
 }

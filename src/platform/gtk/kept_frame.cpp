@@ -60,10 +60,10 @@ KeptFrame::KeptFrame(GtkWindow* window, GtkWidget* content, Log& log)
     // The window paints no background of its own: its paints start from the window's background,
     // the kept frame, which the web view then covers once it has something to show.
     gtk_widget_set_app_paintable(GTK_WIDGET(window_), TRUE);
-    configured_ = SignalConnection(window_, "configure-event", G_CALLBACK(onConfigured), this);
-    mapped_ = SignalConnection(window_, "map-event", G_CALLBACK(onMapped), this);
+    configured_ = SignalConnection::to<&KeptFrame::onConfigured>(window_, "configure-event", this);
+    mapped_ = SignalConnection::to<&KeptFrame::onMapped>(window_, "map-event", this);
     scaleChanged_ =
-        SignalConnection(window_, "notify::scale-factor", G_CALLBACK(onScaleChanged), this);
+        SignalConnection::to<&KeptFrame::onScaleChanged>(window_, "notify::scale-factor", this);
     applyBackground();
 }
 
@@ -264,10 +264,9 @@ void KeptFrame::releaseContent() {
     showTrace("page told it shows");
 }
 
-gboolean KeptFrame::onMapped(GtkWidget*, GdkEvent*, gpointer data) {
+gboolean KeptFrame::onMapped(GdkEvent*) {
     // The X server painted the frame as it mapped the window, before it sent this.
-    auto* self = static_cast<KeptFrame*>(data);
-    if (self->x11Window()) self->releaseContent();
+    if (x11Window()) releaseContent();
     return FALSE;
 }
 
@@ -292,22 +291,19 @@ void KeptFrame::applyBackground() {
     setWindowBackground(window, pattern.get());
 }
 
-void KeptFrame::onScaleChanged(GObject*, GParamSpec*, gpointer data) {
-    auto* self = static_cast<KeptFrame*>(data);
+void KeptFrame::onScaleChanged(GParamSpec*) {
     // Drawn for the old scale, the frame would show at the wrong size. A hidden page is rendered
     // anew at the new one.
-    if (self->frame_) self->drop();
-    if (self->hidden() && self->size_)
-        self->pendingRender_ = ScheduledCall::idle([self] { self->render(); });
+    if (frame_) drop();
+    if (hidden() && size_) pendingRender_ = ScheduledCall::idle([this] { render(); });
 }
 
-gboolean KeptFrame::onConfigured(GtkWidget*, GdkEventConfigure* event, gpointer data) {
-    auto* self = static_cast<KeptFrame*>(data);
+gboolean KeptFrame::onConfigured(GdkEventConfigure* event) {
     // Resized on screen, the server would tile the frame over the new area until the engine has
     // painted it; the plain background is less of a surprise.
-    if (self->frame_ && !self->hidden() &&
-        (event->width != self->frameSize_.width || event->height != self->frameSize_.height)) {
-        self->drop();
+    if (frame_ && !hidden() &&
+        (event->width != frameSize_.width || event->height != frameSize_.height)) {
+        drop();
     }
     return FALSE;
 }

@@ -71,9 +71,9 @@ class KeptFrame {
     void replaceFrame(Surface frame);
     void drop();
     void applyBackground();
-    static gboolean onConfigured(GtkWidget*, GdkEventConfigure* event, gpointer self);
-    static gboolean onMapped(GtkWidget*, GdkEvent*, gpointer self);
-    static void onScaleChanged(GObject*, GParamSpec*, gpointer self);
+    gboolean onConfigured(GdkEventConfigure* event);
+    gboolean onMapped(GdkEvent*);
+    void onScaleChanged(GParamSpec*);
     void releaseContent();
     static void onRendered(GObject* view, GAsyncResult* result, gpointer data);
 

@@ -4,9 +4,10 @@ namespace plenhall::gtk {
 
 KeyHandBack::KeyHandBack(GtkWidget* view) {
     // The handlers are disconnected with `connections_`, so `this` outlives them.
-    connections_.emplace_back(view, "key-press-event", G_CALLBACK(onKeyPressBefore), this);
-    connections_.emplace_back(view, "key-press-event", G_CALLBACK(onKeyPressAfter), this,
-                              G_CONNECT_AFTER);
+    connections_.push_back(
+        SignalConnection::to<&KeyHandBack::onKeyPressBefore>(view, "key-press-event", this));
+    connections_.push_back(SignalConnection::withInstance<&KeyHandBack::onKeyPressAfter>(
+        view, "key-press-event", this, G_CONNECT_AFTER));
 }
 
 int& KeyHandBack::timesSeen(const GdkEventKey& press) {
@@ -21,15 +22,13 @@ int& KeyHandBack::timesSeen(const GdkEventKey& press) {
     return slot.times;
 }
 
-gboolean KeyHandBack::onKeyPressBefore(GtkWidget*, GdkEventKey* event, gpointer data) {
-    auto* self = static_cast<KeyHandBack*>(data);
-    if (++self->timesSeen(*event) == 1) self->newestPress_ = event->time;
+gboolean KeyHandBack::onKeyPressBefore(GdkEventKey* event) {
+    if (++timesSeen(*event) == 1) newestPress_ = event->time;
     return FALSE;
 }
 
-gboolean KeyHandBack::onKeyPressAfter(GtkWidget* widget, GdkEventKey* event, gpointer data) {
-    auto* self = static_cast<KeyHandBack*>(data);
-    if (self->timesSeen(*event) == 1 && event->time == self->newestPress_) {
+gboolean KeyHandBack::onKeyPressAfter(GtkWidget* widget, GdkEventKey* event) {
+    if (timesSeen(*event) == 1 && event->time == newestPress_) {
         // Seen once and the newest: let through in place of a press handed back, not handed back.
         gtk_widget_event(widget, reinterpret_cast<GdkEvent*>(event));
         return TRUE;

@@ -27,8 +27,8 @@ class KeyHandBack {
     KeyHandBack& operator=(const KeyHandBack&) = delete;
 
   private:
-    static gboolean onKeyPressBefore(GtkWidget*, GdkEventKey*, gpointer);
-    static gboolean onKeyPressAfter(GtkWidget*, GdkEventKey*, gpointer);
+    gboolean onKeyPressBefore(GdkEventKey*);
+    gboolean onKeyPressAfter(GtkWidget*, GdkEventKey*);
     int& timesSeen(const GdkEventKey& press);
 
     // The latest key presses that reached the view, and how many times each did.

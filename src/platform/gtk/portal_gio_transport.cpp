@@ -67,18 +67,17 @@ void PortalGioTransport::connected(GObjectPtr<GDBusConnection> connection) {
     GDBusConnection* bus = connection_.get();
     // Ahead of the watch, which also hears of a closed connection and would take it for the
     // service leaving. Handler, watch and subscriptions are members, dropped before `this` goes.
-    closed_ = SignalConnection(bus, "closed",
-                               G_CALLBACK(+[](GDBusConnection*, gboolean, GError*, gpointer data) {
-                                   auto* self = static_cast<PortalGioTransport*>(data);
-                                   self->stop();
-                                   self->closedBecause("the session bus connection closed");
-                               }),
-                               this);
+    closed_ = SignalConnection::to<&PortalGioTransport::onClosed>(bus, "closed", this);
     // Any sender: PortalTransport believes the owner alone, by its unique name.
     for (const char* interface : interfaces_)
         subscriptions_.emplace_back(bus, nullptr, interface, nullptr, nullptr, nullptr, onSignal,
                                     this);
     watch_ = DBusNameWatch(bus, name_, [this](const std::string& owner) { ownerIs(owner); });
+}
+
+void PortalGioTransport::onClosed(gboolean, GError*) {
+    stop();
+    closedBecause("the session bus connection closed");
 }
 
 void PortalGioTransport::stop() {

@@ -38,6 +38,7 @@ class PortalGioTransport final : public PortalTransport {
   private:
     void connect() override;
     void connected(GObjectPtr<GDBusConnection> connection);
+    void onClosed(gboolean remotePeerVanished, GError*);
     void stop();
     static void onSignal(GDBusConnection*, const char* sender, const char* path,
                          const char* interface, const char* member, GVariant* parameters,

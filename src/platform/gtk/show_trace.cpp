@@ -4,38 +4,6 @@
 #include <cstdio>
 
 namespace plenhall::gtk {
-namespace {
-
-gboolean onEvent(GtkWidget*, GdkEvent* event, gpointer step) {
-    const auto* name = static_cast<const char*>(step);
-    if (event->type == GDK_CONFIGURE) {
-        showTrace("%s %dx%d", name, event->configure.width, event->configure.height);
-    } else if (event->type == GDK_WINDOW_STATE) {
-        showTrace("%s %#x", name, unsigned(event->window_state.new_window_state));
-    } else {
-        showTrace("%s", name);
-    }
-    return FALSE;
-}
-
-void onAllocate(GtkWidget*, GdkRectangle* allocation, gpointer) {
-    showTrace("view allocated %dx%d", allocation->width, allocation->height);
-}
-
-gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer step) {
-    GdkRectangle clip{};
-    gdk_cairo_get_clip_rectangle(cr, &clip);
-    showTrace("%s %dx%d+%d+%d", static_cast<const char*>(step), clip.width, clip.height, clip.x,
-              clip.y);
-    return FALSE;
-}
-
-void onWidget(GtkWidget*, gpointer step) {
-    showTrace("%s", static_cast<const char*>(step));
-}
-
-}  // namespace
-
 bool showTraceEnabled() {
     static const bool enabled = g_getenv("PLENHALL_TRACE_SHOW") != nullptr;
     return enabled;
@@ -54,23 +22,44 @@ void showTrace(const char* format, ...) {
 
 ShowTrace::ShowTrace(GtkWindow* window, GtkWidget* view) {
     if (!showTraceEnabled()) return;
-    // The steps are string literals, which outlive every connection.
-    auto connect = [this](gpointer instance, const char* signal, GCallback callback,
-                          const char* step, GConnectFlags flags = GConnectFlags(0)) {
-        connections_.emplace_back(instance, signal, callback,
-                                  const_cast<gpointer>(static_cast<const void*>(step)), flags);
-    };
-    connect(window, "show", G_CALLBACK(onWidget), "window show");
-    connect(window, "hide", G_CALLBACK(onWidget), "window hide");
-    connect(window, "map-event", G_CALLBACK(onEvent), "window mapped");
-    connect(window, "unmap-event", G_CALLBACK(onEvent), "window unmapped");
-    connect(window, "configure-event", G_CALLBACK(onEvent), "window configured");
-    connect(window, "window-state-event", G_CALLBACK(onEvent), "window state");
-    connect(window, "focus-in-event", G_CALLBACK(onEvent), "window focused");
-    connect(view, "size-allocate", G_CALLBACK(onAllocate), nullptr);
-    connect(view, "map", G_CALLBACK(onWidget), "view map");
-    connect(view, "draw", G_CALLBACK(onDraw), "view draw begins");
-    connect(view, "draw", G_CALLBACK(onDraw), "view draw ends", G_CONNECT_AFTER);
+    connect<&Step::onWidget>(window, "show", "window show");
+    connect<&Step::onWidget>(window, "hide", "window hide");
+    connect<&Step::onEvent>(window, "map-event", "window mapped");
+    connect<&Step::onEvent>(window, "unmap-event", "window unmapped");
+    connect<&Step::onEvent>(window, "configure-event", "window configured");
+    connect<&Step::onEvent>(window, "window-state-event", "window state");
+    connect<&Step::onEvent>(window, "focus-in-event", "window focused");
+    connections_.push_back(
+        SignalConnection::to<&ShowTrace::onAllocate>(view, "size-allocate", this));
+    connect<&Step::onWidget>(view, "map", "view map");
+    connect<&Step::onDraw>(view, "draw", "view draw begins");
+    connect<&Step::onDraw>(view, "draw", "view draw ends", G_CONNECT_AFTER);
+}
+
+gboolean ShowTrace::Step::onEvent(GdkEvent* event) {
+    if (event->type == GDK_CONFIGURE) {
+        showTrace("%s %dx%d", name, event->configure.width, event->configure.height);
+    } else if (event->type == GDK_WINDOW_STATE) {
+        showTrace("%s %#x", name, unsigned(event->window_state.new_window_state));
+    } else {
+        showTrace("%s", name);
+    }
+    return FALSE;
+}
+
+gboolean ShowTrace::Step::onDraw(cairo_t* cr) {
+    GdkRectangle clip{};
+    gdk_cairo_get_clip_rectangle(cr, &clip);
+    showTrace("%s %dx%d+%d+%d", name, clip.width, clip.height, clip.x, clip.y);
+    return FALSE;
+}
+
+void ShowTrace::Step::onWidget() {
+    showTrace("%s", name);
+}
+
+void ShowTrace::onAllocate(GdkRectangle* allocation) {
+    showTrace("view allocated %dx%d", allocation->width, allocation->height);
 }
 
 }  // namespace plenhall::gtk

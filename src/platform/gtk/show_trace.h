@@ -9,6 +9,7 @@
 
 #include <gtk/gtk.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/gtk/glib_ptr.h"
@@ -25,6 +26,24 @@ class ShowTrace {
     ShowTrace(GtkWindow* window, GtkWidget* view);
 
   private:
+    // One step's name, written each time its signal is emitted.
+    struct Step {
+        const char* name;  // a string literal
+        gboolean onEvent(GdkEvent* event);
+        gboolean onDraw(cairo_t* cr);
+        void onWidget();
+    };
+
+    template <auto Member>
+    void connect(gpointer instance, const char* signal, const char* step,
+                 GConnectFlags flags = GConnectFlags(0)) {
+        Step& owner = *steps_.emplace_back(std::make_unique<Step>(Step{step}));
+        connections_.push_back(SignalConnection::to<Member>(instance, signal, &owner, flags));
+    }
+    void onAllocate(GdkRectangle* allocation);
+
+    // Before the connections, so the steps outlive them.
+    std::vector<std::unique_ptr<Step>> steps_;
     std::vector<SignalConnection> connections_;
 };
 

@@ -12,6 +12,19 @@ struct ViewRenderer::Binding {
     std::function<void(const std::string&)> onSelect;
     std::function<void(bool)> onToggle;
     std::string tag;
+    SignalConnection mapped;
+    SignalConnection changed;
+
+    void onDefaultMapped(GtkWidget* button) { gtk_widget_grab_default(button); }
+    void onClicked() {
+        if (action) action();
+    }
+    void onSegmentToggled(GtkToggleButton* button) {
+        if (gtk_toggle_button_get_active(button) && onSelect) onSelect(tag);
+    }
+    void onCheckToggled(GtkToggleButton* button) {
+        if (onToggle) onToggle(gtk_toggle_button_get_active(button));
+    }
 };
 
 namespace {
@@ -147,11 +160,11 @@ void ViewRenderer::linkLabels() {
     labels_.clear();
 }
 
-// Handlers hand bindings to C unowned: the renderer destroys the widgets before the bindings they
-// use, in render() and in its destructor.
+// Each binding owns its widget's connections; the renderer also destroys the widgets before the
+// bindings they use, in render() and in its destructor.
 ViewRenderer::Binding* ViewRenderer::bind(const ViewNode& node) {
     auto binding =
-        std::make_unique<Binding>(Binding{node.action, node.onSelect, node.onToggle, {}});
+        std::make_unique<Binding>(Binding{node.action, node.onSelect, node.onToggle, {}, {}, {}});
     bindings_.push_back(std::move(binding));
     return bindings_.back().get();
 }
@@ -260,18 +273,14 @@ GtkWidget* ViewRenderer::buildButton(const ViewNode& node) {
         gtk_style_context_add_class(gtk_widget_get_style_context(button), "link");
     }
     if (node.controlSize == ControlSize::large) gtk_widget_set_size_request(button, -1, 34);
+    Binding* binding = bind(node);
     if (node.isDefault) {
         gtk_widget_set_can_default(button, TRUE);
         gtk_style_context_add_class(gtk_widget_get_style_context(button), "suggested-action");
-        g_signal_connect(button, "map",
-                         G_CALLBACK(+[](GtkWidget* w, gpointer) { gtk_widget_grab_default(w); }),
-                         nullptr);
+        binding->mapped =
+            SignalConnection::withInstance<&Binding::onDefaultMapped>(button, "map", binding);
     }
-    g_signal_connect(button, "clicked", G_CALLBACK(+[](GtkButton*, gpointer data) {
-                         auto* binding = static_cast<Binding*>(data);
-                         if (binding->action) binding->action();
-                     }),
-                     bind(node));
+    binding->changed = SignalConnection::to<&Binding::onClicked>(button, "clicked", binding);
     return button;
 }
 
@@ -287,12 +296,8 @@ GtkWidget* ViewRenderer::buildPicker(const ViewNode& node) {
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(button), segment.tag == node.selectedTag);
         Binding* binding = bind(node);
         binding->tag = segment.tag;
-        g_signal_connect(button, "toggled", G_CALLBACK(+[](GtkToggleButton* b, gpointer data) {
-                             auto* segmentBinding = static_cast<Binding*>(data);
-                             if (gtk_toggle_button_get_active(b) && segmentBinding->onSelect)
-                                 segmentBinding->onSelect(segmentBinding->tag);
-                         }),
-                         binding);
+        binding->changed =
+            SignalConnection::withInstance<&Binding::onSegmentToggled>(button, "toggled", binding);
         gtk_box_pack_start(GTK_BOX(box), button, FALSE, FALSE, 0);
     }
     return box;
@@ -301,11 +306,9 @@ GtkWidget* ViewRenderer::buildPicker(const ViewNode& node) {
 GtkWidget* ViewRenderer::buildToggle(const ViewNode& node) {
     GtkWidget* check = gtk_check_button_new_with_label(node.text.c_str());
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(check), node.isOn);
-    g_signal_connect(check, "toggled", G_CALLBACK(+[](GtkToggleButton* b, gpointer data) {
-                         auto* binding = static_cast<Binding*>(data);
-                         if (binding->onToggle) binding->onToggle(gtk_toggle_button_get_active(b));
-                     }),
-                     bind(node));
+    Binding* binding = bind(node);
+    binding->changed =
+        SignalConnection::withInstance<&Binding::onCheckToggled>(check, "toggled", binding);
     return check;
 }
 

@@ -55,7 +55,8 @@ class WebKitPageNotification final : public PageNotification {
     WebKitPageNotification(WebKitNotification* notification, UIDelegate& ui)
         : notification_(WEBKIT_NOTIFICATION(g_object_ref(notification))), ui_(ui) {
         // Disconnected when this goes, so `this` outlives the handler.
-        closed_ = SignalConnection(notification, "closed", G_CALLBACK(onClosed), this);
+        closed_ =
+            SignalConnection::to<&WebKitPageNotification::onClosed>(notification, "closed", this);
     }
     std::string title() const override { return text(webkit_notification_get_title); }
     std::string body() const override { return text(webkit_notification_get_body); }
@@ -70,11 +71,10 @@ class WebKitPageNotification final : public PageNotification {
         const gchar* value = get(notification_.get());
         return value ? value : "";
     }
-    static void onClosed(WebKitNotification*, gpointer data) {
-        auto* self = static_cast<WebKitPageNotification*>(data);
-        self->closed_.disconnect();
+    void onClosed() {
+        closed_.disconnect();
         // The core may let go of this here; nothing touches it afterwards.
-        self->ui_.pageClosedNotification(*self);
+        ui_.pageClosedNotification(*this);
     }
 
     GObjectPtr<WebKitNotification> notification_;
@@ -122,26 +122,34 @@ struct WebViewDelegateAdapter::PendingDialog {
 
 WebViewDelegateAdapter::WebViewDelegateAdapter(WebKitWebView* view) {
     // The handlers are disconnected with `connections_`, so `this` outlives them.
-    connections_.emplace_back(view, "decide-policy", G_CALLBACK(onDecidePolicy), this);
-    connections_.emplace_back(view, "create", G_CALLBACK(onCreate), this);
-    connections_.emplace_back(view, "load-changed", G_CALLBACK(onLoadChanged), this);
-    connections_.emplace_back(view, "load-failed", G_CALLBACK(onLoadFailed), this);
-    connections_.emplace_back(view, "web-process-terminated", G_CALLBACK(onWebProcessTerminated),
-                              this);
-    connections_.emplace_back(view, "script-dialog", G_CALLBACK(onScriptDialog), this);
-    connections_.emplace_back(view, "run-file-chooser", G_CALLBACK(onRunFileChooser), this);
-    connections_.emplace_back(view, "permission-request", G_CALLBACK(onPermissionRequest), this);
-    connections_.emplace_back(view, "show-notification", G_CALLBACK(onShowNotification), this);
-    connections_.emplace_back(webkit_web_view_get_context(view),
-                              "initialize-notification-permissions",
-                              G_CALLBACK(onInitializeNotificationPermissions), this);
-    connections_.emplace_back(webkit_web_view_get_context(view), "download-started",
-                              G_CALLBACK(onDownloadStarted), this);
+    connections_.push_back(
+        SignalConnection::to<&WebViewDelegateAdapter::onDecidePolicy>(view, "decide-policy", this));
+    connections_.push_back(
+        SignalConnection::to<&WebViewDelegateAdapter::onCreate>(view, "create", this));
+    connections_.push_back(SignalConnection::withInstance<&WebViewDelegateAdapter::onLoadChanged>(
+        view, "load-changed", this));
+    connections_.push_back(
+        SignalConnection::to<&WebViewDelegateAdapter::onLoadFailed>(view, "load-failed", this));
+    connections_.push_back(SignalConnection::to<&WebViewDelegateAdapter::onWebProcessTerminated>(
+        view, "web-process-terminated", this));
+    connections_.push_back(
+        SignalConnection::to<&WebViewDelegateAdapter::onScriptDialog>(view, "script-dialog", this));
+    connections_.push_back(SignalConnection::to<&WebViewDelegateAdapter::onRunFileChooser>(
+        view, "run-file-chooser", this));
+    connections_.push_back(
+        SignalConnection::withInstance<&WebViewDelegateAdapter::onPermissionRequest>(
+            view, "permission-request", this));
+    connections_.push_back(SignalConnection::to<&WebViewDelegateAdapter::onShowNotification>(
+        view, "show-notification", this));
+    connections_.push_back(SignalConnection::withInstance<
+                           &WebViewDelegateAdapter::onInitializeNotificationPermissions>(
+        webkit_web_view_get_context(view), "initialize-notification-permissions", this));
+    connections_.push_back(SignalConnection::to<&WebViewDelegateAdapter::onDownloadStarted>(
+        webkit_web_view_get_context(view), "download-started", this));
 }
 
-gboolean WebViewDelegateAdapter::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
-                                                WebKitPolicyDecisionType type, gpointer data) {
-    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+gboolean WebViewDelegateAdapter::onDecidePolicy(WebKitPolicyDecision* decision,
+                                                WebKitPolicyDecisionType type) {
     switch (type) {
         case WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION:
             // A main-frame navigation and a frame's look the same here; the main frame's is
@@ -151,7 +159,7 @@ gboolean WebViewDelegateAdapter::onDecidePolicy(WebKitWebView*, WebKitPolicyDeci
         case WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION: {
             auto* navigation = webkit_navigation_policy_decision_get_navigation_action(
                 WEBKIT_NAVIGATION_POLICY_DECISION(decision));
-            if (self->navigation_->decideNavigationPolicy(newWindowAction(navigation)) ==
+            if (navigation_->decideNavigationPolicy(newWindowAction(navigation)) ==
                 NavigationActionPolicy::allow) {
                 webkit_policy_decision_use(decision);
             } else {
@@ -160,7 +168,7 @@ gboolean WebViewDelegateAdapter::onDecidePolicy(WebKitWebView*, WebKitPolicyDeci
             return TRUE;
         }
         case WEBKIT_POLICY_DECISION_TYPE_RESPONSE:
-            return self->decideResponse(WEBKIT_RESPONSE_POLICY_DECISION(decision));
+            return decideResponse(WEBKIT_RESPONSE_POLICY_DECISION(decision));
     }
     return FALSE;
 }
@@ -182,9 +190,7 @@ gboolean WebViewDelegateAdapter::decideResponse(WebKitResponsePolicyDecision* de
     return TRUE;
 }
 
-void WebViewDelegateAdapter::onDownloadStarted(WebKitWebContext*, WebKitDownload* download,
-                                               gpointer data) {
-    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+void WebViewDelegateAdapter::onDownloadStarted(WebKitDownload* download) {
     // A link's download attribute makes the engine save what the page allowed to load, without
     // asking about the answer: the save is put to the delegate like an answer to be saved.
     NavigationResponse response;
@@ -193,66 +199,56 @@ void WebViewDelegateAdapter::onDownloadStarted(WebKitWebContext*, WebKitDownload
     const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
     if (uri && *uri) response.url = uri;
     response.isAttachment = true;
-    if (self->navigation_->decideResponsePolicy(response) == NavigationResponsePolicy::cancel) {
+    if (navigation_->decideResponsePolicy(response) == NavigationResponsePolicy::cancel) {
         webkit_download_cancel(download);
     }
 }
 
-GtkWidget* WebViewDelegateAdapter::onCreate(WebKitWebView*, WebKitNavigationAction* navigation,
-                                            gpointer data) {
-    auto* self = static_cast<WebViewDelegateAdapter*>(data);
-    ++self->creating_;
-    self->navigation_->newWindowRequested(newWindowAction(navigation));
-    --self->creating_;
+GtkWidget* WebViewDelegateAdapter::onCreate(WebKitNavigationAction* navigation) {
+    ++creating_;
+    navigation_->newWindowRequested(newWindowAction(navigation));
+    --creating_;
     return nullptr;  // never a second web view
 }
 
-void WebViewDelegateAdapter::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event,
-                                           gpointer data) {
-    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+void WebViewDelegateAdapter::onLoadChanged(WebKitWebView* view, WebKitLoadEvent event) {
     switch (event) {
         case WEBKIT_LOAD_STARTED:
-            self->navigation_->loadStarted(currentURL(view));
+            navigation_->loadStarted(currentURL(view));
             break;
         case WEBKIT_LOAD_REDIRECTED:
-            self->navigation_->loadRedirected(currentURL(view));
+            navigation_->loadRedirected(currentURL(view));
             break;
         case WEBKIT_LOAD_COMMITTED:
-            self->navigation_->loadCommitted();
+            navigation_->loadCommitted();
             break;
         case WEBKIT_LOAD_FINISHED:
-            self->navigation_->loadFinished();
+            navigation_->loadFinished();
             break;
     }
 }
 
-gboolean WebViewDelegateAdapter::onLoadFailed(WebKitWebView*, WebKitLoadEvent event,
-                                              const gchar* uri, GError* error, gpointer data) {
-    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+gboolean WebViewDelegateAdapter::onLoadFailed(WebKitLoadEvent event, const gchar* uri,
+                                              GError* error) {
     const WebError failure = webError(*error, uri);
     if (event == WEBKIT_LOAD_STARTED) {
-        self->navigation_->loadFailedBeforeCommit(failure);
+        navigation_->loadFailedBeforeCommit(failure);
     } else {
-        self->navigation_->loadFailed(failure);
+        navigation_->loadFailed(failure);
     }
     return TRUE;  // never the engine's own error page
 }
 
-void WebViewDelegateAdapter::onWebProcessTerminated(WebKitWebView*,
-                                                    WebKitWebProcessTerminationReason reason,
-                                                    gpointer data) {
-    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+void WebViewDelegateAdapter::onWebProcessTerminated(WebKitWebProcessTerminationReason reason) {
     // A dead view shows nothing and answers nothing; the page's load has failed.
     const char* why = reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT
                           ? "web process exceeded its memory limit"
                           : "web process ended";
-    self->navigation_->loadFailed(WebError{WebFailure::webProcessGone,
-                                           "WebKitWebProcessTerminationReason", int(reason), why});
+    navigation_->loadFailed(WebError{WebFailure::webProcessGone,
+                                     "WebKitWebProcessTerminationReason", int(reason), why});
 }
 
-gboolean WebViewDelegateAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog,
-                                                gpointer data) {
-    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+gboolean WebViewDelegateAdapter::onScriptDialog(WebKitScriptDialog* dialog) {
     const char* message = webkit_script_dialog_get_message(dialog);
     const std::string text = message ? message : "";
     auto pending = std::make_shared<PendingDialog>(dialog);
@@ -263,48 +259,45 @@ gboolean WebViewDelegateAdapter::onScriptDialog(WebKitWebView*, WebKitScriptDial
 
     switch (webkit_script_dialog_get_dialog_type(dialog)) {
         case WEBKIT_SCRIPT_DIALOG_ALERT:
-            self->ui_->scriptAlert(text, [pending] { pending->close(); });
+            ui_->scriptAlert(text, [pending] { pending->close(); });
             break;
         case WEBKIT_SCRIPT_DIALOG_CONFIRM:
-            self->ui_->scriptConfirm(text, confirm);
+            ui_->scriptConfirm(text, confirm);
             break;
         case WEBKIT_SCRIPT_DIALOG_PROMPT: {
             const char* fallback = webkit_script_dialog_prompt_get_default_text(dialog);
             std::optional<std::string> defaultText;
             if (fallback) defaultText = fallback;
-            self->ui_->scriptPrompt(
-                text, defaultText, [pending](std::optional<std::string> entered) {
-                    // Leaving the text unset answers the page null.
-                    if (entered) {
-                        webkit_script_dialog_prompt_set_text(pending->object, entered->c_str());
-                    }
-                    pending->close();
-                });
+            ui_->scriptPrompt(text, defaultText, [pending](std::optional<std::string> entered) {
+                // Leaving the text unset answers the page null.
+                if (entered) {
+                    webkit_script_dialog_prompt_set_text(pending->object, entered->c_str());
+                }
+                pending->close();
+            });
             break;
         }
         case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
-            self->ui_->beforeUnloadConfirm(text, confirm);
+            ui_->beforeUnloadConfirm(text, confirm);
             break;
         default:
             return FALSE;
     }
     pending->asking = false;
     if (pending->answered) {
-        self->answerLater_ =
+        answerLater_ =
             ScheduledCall::idle([pending] { webkit_script_dialog_close(pending->object); });
     }
     return TRUE;
 }
 
-gboolean WebViewDelegateAdapter::onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest* request,
-                                                  gpointer data) {
-    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+gboolean WebViewDelegateAdapter::onRunFileChooser(WebKitFileChooserRequest* request) {
     auto pending =
         std::make_shared<PendingFileChooser>(WEBKIT_FILE_CHOOSER_REQUEST(g_object_ref(request)));
     FileRequest parameters;
     parameters.selectMultiple = webkit_file_chooser_request_get_select_multiple(request);
     parameters.selectFolders = false;  // the engine does not say when a page asks for folders
-    self->ui_->runFileChooser(parameters, [pending](std::optional<std::vector<std::string>> paths) {
+    ui_->runFileChooser(parameters, [pending](std::optional<std::vector<std::string>> paths) {
         if (!paths) {
             webkit_file_chooser_request_cancel(pending->object);
             return;
@@ -318,15 +311,13 @@ gboolean WebViewDelegateAdapter::onRunFileChooser(WebKitWebView*, WebKitFileChoo
 }
 
 gboolean WebViewDelegateAdapter::onPermissionRequest(WebKitWebView* view,
-                                                     WebKitPermissionRequest* request,
-                                                     gpointer data) {
-    auto* self = static_cast<WebViewDelegateAdapter*>(data);
+                                                     WebKitPermissionRequest* request) {
     if (!WEBKIT_IS_NOTIFICATION_PERMISSION_REQUEST(request)) return FALSE;
     auto pending =
         std::make_shared<PendingPermission>(WEBKIT_PERMISSION_REQUEST(g_object_ref(request)));
     // The engine does not say which frame asked; the page shown is the one judged, and the engine
     // itself refuses frames of other sites.
-    self->ui_->requestNotificationPermission(currentURL(view), [pending](bool allowed) {
+    ui_->requestNotificationPermission(currentURL(view), [pending](bool allowed) {
         if (allowed) {
             webkit_permission_request_allow(pending->object);
         } else {
@@ -336,19 +327,14 @@ gboolean WebViewDelegateAdapter::onPermissionRequest(WebKitWebView* view,
     return TRUE;
 }
 
-gboolean WebViewDelegateAdapter::onShowNotification(WebKitWebView*,
-                                                    WebKitNotification* notification,
-                                                    gpointer data) {
-    auto* self = static_cast<WebViewDelegateAdapter*>(data);
-    self->ui_->showNotification(std::make_shared<WebKitPageNotification>(notification, *self->ui_));
+gboolean WebViewDelegateAdapter::onShowNotification(WebKitNotification* notification) {
+    ui_->showNotification(std::make_shared<WebKitPageNotification>(notification, *ui_));
     return TRUE;  // never the engine's own notifications
 }
 
-void WebViewDelegateAdapter::onInitializeNotificationPermissions(WebKitWebContext* context,
-                                                                 gpointer data) {
-    auto* self = static_cast<WebViewDelegateAdapter*>(data);
-    if (!self->ui_) return;
-    const NotificationPermissions permissions = self->ui_->notificationPermissions();
+void WebViewDelegateAdapter::onInitializeNotificationPermissions(WebKitWebContext* context) {
+    if (!ui_) return;
+    const NotificationPermissions permissions = ui_->notificationPermissions();
     GList* granted = securityOrigins(permissions.granted);
     GList* denied = securityOrigins(permissions.denied);
     webkit_web_context_initialize_notification_permissions(context, granted, denied);

@@ -33,19 +33,17 @@ class WebViewDelegateAdapter {
   private:
     struct PendingDialog;
 
-    static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType,
-                                   gpointer);
-    static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction*, gpointer);
-    static void onLoadChanged(WebKitWebView*, WebKitLoadEvent, gpointer);
-    static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, const gchar* uri, GError*,
-                                 gpointer);
-    static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason, gpointer);
-    static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer);
-    static gboolean onRunFileChooser(WebKitWebView*, WebKitFileChooserRequest*, gpointer);
-    static gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest*, gpointer);
-    static gboolean onShowNotification(WebKitWebView*, WebKitNotification*, gpointer);
-    static void onInitializeNotificationPermissions(WebKitWebContext*, gpointer);
-    static void onDownloadStarted(WebKitWebContext*, WebKitDownload*, gpointer);
+    gboolean onDecidePolicy(WebKitPolicyDecision*, WebKitPolicyDecisionType);
+    GtkWidget* onCreate(WebKitNavigationAction*);
+    void onLoadChanged(WebKitWebView*, WebKitLoadEvent);
+    gboolean onLoadFailed(WebKitLoadEvent, const gchar* uri, GError*);
+    void onWebProcessTerminated(WebKitWebProcessTerminationReason);
+    gboolean onScriptDialog(WebKitScriptDialog*);
+    gboolean onRunFileChooser(WebKitFileChooserRequest*);
+    gboolean onPermissionRequest(WebKitWebView*, WebKitPermissionRequest*);
+    gboolean onShowNotification(WebKitNotification*);
+    void onInitializeNotificationPermissions(WebKitWebContext*);
+    void onDownloadStarted(WebKitDownload*);
 
     gboolean decideResponse(WebKitResponsePolicyDecision* decision);
 
