@@ -77,7 +77,7 @@ void HotKey::answered(std::uint64_t generation, const HotKeyRegistration& regist
 // The answer to registering again after the service left: only a changed trigger is news.
 void HotKey::rebound(const HotKeyRegistration& registration) {
     if (!registration) {
-        log_.line("PlenhallDesktop: " + shortcut_->display() +
+        log_.line("PlenhallDesktop: " + shortcut_->englishDisplay() +
                   " could not be bound again after the desktop's shortcut service restarted "
                   "(status " +
                   std::to_string(registration.error().status) + ")");
@@ -99,7 +99,7 @@ void HotKey::serviceChanged(HotKeyService change) {
     rebindWhenBack_ = false;
     if (++serviceRestarts_ <= kMostServiceRestarts) return ask(generation_);
     log_.line("PlenhallDesktop: the desktop's shortcut service keeps restarting; " +
-              shortcut_->display() + " is given up");
+              shortcut_->englishDisplay() + " is given up");
     if (state_ == State::waiting)
         answered(generation_, HotKeyError{HotKeyError::Reason::unsupported, 0});
 }
