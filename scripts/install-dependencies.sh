@@ -28,8 +28,9 @@ if [ "${1:-}" = "--tests" ]; then
     # a private Wayland desktop for the Wayland scenarios (sway, headless, with XWayland), typing
     # into it, its screenshots, and another application's window there
     sway wtype grim xwayland python3-gi gir1.2-gtk-3.0
-    # GNOME's compositor, headless, for the same scenarios where placement differs most
-    mutter
+    # GNOME's compositor, headless, for the same scenarios where placement differs most; GNOME Shell
+    # with the settings daemon, whose media-keys plugin runs custom shortcuts, dconf and gsettings
+    mutter gnome-shell gnome-settings-daemon dconf-service gsettings-desktop-schemas libglib2.0-bin
     # KWin (virtual backend, shortcut daemon built in) and Plasma's portal, on Qt's Wayland plugin
     kwin-wayland xdg-desktop-portal-kde qtwayland5
     # desktops for the global-shortcuts portal tests (a test backend in Python behind Debian's portal)

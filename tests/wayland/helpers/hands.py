@@ -1,11 +1,12 @@
-# A user's hands on a headless mutter or KWin (argv[1]), and the compositor's own account.
+# A user's hands on a headless mutter (bare or GNOME Shell's) or KWin (argv[1]), and the
+# compositor's own account.
 #
 # Answers commands from stdin, one a line, with one line: "ok", a JSON value or "error: …"; says
 # "ready" first, or one line and exits 1.
 #   pointer X Y      the pointer to X,Y of the output layout
 #   click            (KWin) the left button, pressed and released where the pointer is
-#   keys CHORD…      each chord's keys pressed in order, then released (KWin: evdev codes joined by
-#                    "+"; mutter: X keysyms, one a chord)
+#   keys CHORD…      each chord's keys pressed in order, then released (KWin: evdev codes, mutter: X
+#                    keysyms, joined by "+")
 #   windows          (KWin) [{caption, pid, fullScreen, active, geometry: [x, y, width, height]}]
 #   monitors         (mutter) the logical monitors: connector, x, y, width, height
 # mutter: one remote-desktop session for the whole run (mutter ends it when its caller leaves the
@@ -47,10 +48,10 @@ class Mutter:
     def send(self, method, signature, *arguments):
         call(self.DESKTOP, self.session, self.DESKTOP + ".Session", method, signature, *arguments)
 
-    def keys(self, symbols):
-        for symbol in symbols:
-            for pressed in (True, False):
-                self.send("NotifyKeyboardKeysym", "(ub)", int(symbol, 0), pressed)
+    def keys(self, chords):
+        for symbols in [[int(s, 0) for s in chord.split("+")] for chord in chords]:
+            for symbol, pressed in [(s, True) for s in symbols] + [(s, False) for s in reversed(symbols)]:
+                self.send("NotifyKeyboardKeysym", "(ub)", symbol, pressed)
 
     def state(self):
         # The layout's serial, and the current mode (id, width, height…) of each connector.
@@ -170,7 +171,7 @@ class KWin:
         return self.reports[0]
 
 
-hands = {"mutter": Mutter, "kwin": KWin}[sys.argv[1]]()
+hands = {"mutter": Mutter, "gnome": Mutter, "kwin": KWin}[sys.argv[1]]()
 print("ready", flush=True)
 for line in sys.stdin:
     command, *arguments = line.split()
