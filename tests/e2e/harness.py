@@ -742,6 +742,9 @@ class Gnome(Mutter):
         self.env["XDG_CONFIG_HOME"] = os.path.join(self.home, ".config")
         for command, bus_name in self.SERVICES:
             self.serve([command], os.path.basename(command), bus_name)
+        # The hands find a monitor from the layout's top-left corner, where the shell's hot corner
+        # would open the overview.
+        self.gsettings("set", "org.gnome.desktop.interface", "enable-hot-corners", "false")
         self.spawn(["dbus-monitor", "--session", "interface='org.gnome.Shell',member='GrabAccelerators'",
                     "interface='org.gnome.Shell',member='GrabAccelerator'"], "grabs")
 
@@ -753,11 +756,14 @@ class Gnome(Mutter):
         assert "GlobalShortcuts" not in self.x("gdbus", "introspect", "--session", "--dest", "org.freedesktop.portal."
                                                "Desktop", "--object-path", "/org/freedesktop/portal/desktop")
         self.serve(["/usr/libexec/gsd-media-keys"], "gsd-media-keys", "org.gnome.SettingsDaemon.MediaKeys")
-        # The shell starts in the overview, which takes the keys typed; Escape leaves it.
-        self.ask("keys 0xff1b")
-        wait_until(lambda: "false" in self.gdbus("org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus."
-                                                 "Properties.Get", "org.gnome.Shell", "OverviewActive"), 10,
-                   message="the overview left")
+        # The shell opens the overview as its start-up completes, and the overview keeps the keyboard
+        # focus away from every window; Escape leaves it.
+        wait_until(lambda: "GNOME Shell started" in self.log(self.name), 20, message="the shell's start-up")
+        overview = lambda: "true" in self.gdbus("org.gnome.Shell", "/org/gnome/Shell",  # noqa: E731
+                                                "org.freedesktop.DBus.Properties.Get", "org.gnome.Shell", "OverviewActive")
+        if overview():
+            self.ask("keys 0xff1b")
+            wait_until(lambda: not overview(), 10, message="the overview left")
 
     def app_env(self, app):
         # One dconf database for the session, as one user has, whatever the run's own config home.
