@@ -254,6 +254,11 @@ class App:
         assert item is not None, f"no status menu item {label_start!r} in {self.status_menu()}"
         self.menu("Event", str(item), "clicked", "<int32 0>", "0")
 
+    def click(self, role, name):
+        # The first control with `role` and `name`, pressed as a screen reader presses it.
+        assert json.loads(self.desktop.x(SYSTEM_PYTHON, f"{HERE}/helpers/accessible_tree.py", str(self.process.pid),
+                                         role, name)), f"no {role} {name!r} to click"
+
     def accessibles(self, role=None, name=None, tree=None):
         # Every object with `role` (and `name`), depth first, in `tree` or as a screen reader sees the
         # program (a run started with NO_AT_BRIDGE=0): dicts of role, name, description, states, text,

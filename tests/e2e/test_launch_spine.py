@@ -1,12 +1,15 @@
 # The launch spine on every desktop: the shortcut shows and hides the calendar, where and how each
-# desktop puts it, and what a run keeps for the next. PLENHALL_E2E_DESKTOP=x11|sway|mutter|kwin.
+# desktop puts it, and what a run keeps for the next. PLENHALL_E2E_DESKTOP=x11|sway|mutter|gnome|kwin.
 
 import os
 import re
+import shlex
 import time
 import unittest
 
 from harness import FRONTEND, STATE_PAGE, DesktopTest, Mutter, dropped_connection, wait_until
+
+SET_UP, SCREEN_READER = "Set it up for me", {"NO_AT_BRIDGE": "0"}
 
 # Where each scenario runs: on every desktop whose part it is; what is the program's alone, on X11.
 WHERE = {
@@ -16,6 +19,8 @@ WHERE = {
     "every_showing_starts_with_the_page":                                              "x11 sway",
     "first_launch_welcomes_and_loads_hidden":                                          "x11 sway",
     "the_desktop_binds_the_shortcut_once":                                             "    sway       kwin",
+    "gnome_runs_the_shortcut_set_up_with_one_click":                                   "           gnome",
+    "keys_gnome_already_uses_are_reported_and_not_written":                            "           gnome",
     "the_offline_page_and_settings_follow_light_or_dark":                              "x11",
     "a_relaunch_keeps_the_zoom_and_the_sites_data":                                    "x11",
     "spelling_is_checked_in_the_users_language":                                       "x11",
@@ -142,6 +147,40 @@ class LaunchSpine(DesktopTest):
         self.show(again, self.outputs[0])
         self.assertEqual(self.desktop.binds(), bound)
         self.assertNotIn("unavailable", again.log())
+
+    def test_gnome_runs_the_shortcut_set_up_with_one_click(self):
+        self.desktop.unbind()
+        grabs = self.desktop.grabs()
+        app = self.launch(onboarded=False, start_env=SCREEN_READER)
+        wait_until(lambda: app.accessibles("push button", SET_UP), 20, message="the button")
+        app.click("push button", SET_UP)
+        wait_until(lambda: self.desktop.ENTRY in self.desktop.entries(), 10, message="our entry")
+        entry = self.desktop.entry()
+        self.assertEqual((shlex.split(entry["command"]), entry["binding"]),
+                         ([os.path.realpath(self.desktop.binary), "plenhall://toggle"], self.desktop.ACCELERATOR))
+        # GNOME grabs it at once, and its press shows the calendar with the keyboard.
+        wait_until(lambda: self.desktop.grabs() > grabs, 10, message="GNOME's grab of our entry")
+        self.show(app, self.outputs[-1])
+        self.desktop.type("gnome")
+        self.desktop.key("F2")
+        wait_until(lambda: "field=gnome" in self.site.reports(), message="the typed text")
+        self.hide(app)
+        app.stop()
+        self.show(again := self.launch(home=app.home), self.outputs[0])
+        self.hide(again)
+        self.assertEqual(self.desktop.entries().count(self.desktop.ENTRY), 1)
+
+    def test_keys_gnome_already_uses_are_reported_and_not_written(self):
+        self.desktop.unbind()
+        taken = ("org.gnome.desktop.wm.keybindings", "show-desktop")
+        self.desktop.gsettings("set", *taken, f"['{self.desktop.ACCELERATOR}']")
+        self.addCleanup(self.desktop.gsettings, "reset", *taken)
+        app = self.launch(onboarded=False, start_env=SCREEN_READER)
+        wait_until(lambda: app.accessibles("push button", SET_UP), 20, message="the button")
+        app.click("push button", SET_UP)
+        said = lambda: [a for a in app.accessibles() if "GNOME already uses Ctrl+Alt+Super+C for" in a.get("text", "")]
+        wait_until(said, 10, message="the sentence")
+        self.assertNotIn(self.desktop.ENTRY, self.desktop.entries())
 
     @unittest.skipUnless(os.path.exists(FRONTEND), "no xdg-desktop-portal")
     def test_the_offline_page_and_settings_follow_light_or_dark(self):

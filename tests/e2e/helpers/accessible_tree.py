@@ -1,7 +1,8 @@
 # Prints, as JSON, what a screen reader sees of one program: its windows and their controls over
 # the accessibility bus. Runs under Debian's python3 with gir1.2-atspi-2.0.
 #
-# usage: accessible_tree.py PID
+# usage: accessible_tree.py PID [ROLE NAME]: with a role and a name, clicks the first such control
+# (its first action) and prints whether there was one.
 
 import json
 import sys
@@ -33,16 +34,27 @@ def node(accessible, depth=0):
     return entry
 
 
-def tree(pid):
+def click(accessible, role, name):
+    if accessible.get_role_name() == role and accessible.get_name() == name:
+        return accessible.get_action_iface().do_action(0)
+    return accessible.get_role_name() not in SKIPPED and any(
+        click(accessible.get_child_at_index(i), role, name) for i in range(accessible.get_child_count()))
+
+
+def application(pid):
     desktop = Atspi.get_desktop(0)
-    for application in map(desktop.get_child_at_index, range(desktop.get_child_count())):
+    for found in map(desktop.get_child_at_index, range(desktop.get_child_count())):
         try:
-            if application is not None and application.get_process_id() == pid:
-                return node(application)
+            if found is not None and found.get_process_id() == pid:
+                return found
         except GLib.Error:
             continue  # an application that went away while listed
     return None
 
 
+def tree(pid):
+    return (found := application(pid)) and node(found)
+
+
 if __name__ == "__main__":
-    print(json.dumps(tree(int(sys.argv[1]))))
+    print(json.dumps(tree(int(sys.argv[1])) if len(sys.argv) < 3 else click(application(int(sys.argv[1])), *sys.argv[2:])))
