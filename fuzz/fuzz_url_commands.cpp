@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto& settings = *desktop->settings;
     const auto before = std::tuple(calendar.visible, settings.visible, calendar.currentFrame,
                                    settings.currentFrame, desktop->webView->loads, app->hiddenAt());
-    app->openURLs(urls);
+    app->openURLs(urls, {});
     // Anything but a plenhall: URL leaves the desktop exactly as it was.
     const bool unchanged =
         before == std::tuple(calendar.visible, settings.visible, calendar.currentFrame,

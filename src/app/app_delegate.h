@@ -53,8 +53,8 @@ class AppDelegate final : public ApplicationDelegate,
     // ApplicationDelegate
     void started() override;
     int cannotReachRunningInstance(const UnreachableInstance& instance) override;
-    void activated() override;
-    void openURLs(const std::vector<std::string>& urls) override;
+    void activated(const UserInput& input) override;
+    void openURLs(const std::vector<std::string>& urls, const UserInput& input) override;
 
     // Visibility.
     // `input`: the user's input that asked for the calendar, when the desktop told us.
@@ -67,7 +67,7 @@ class AppDelegate final : public ApplicationDelegate,
 
     // Menus, updates, page content.
     void reload();
-    void openSettings();
+    void openSettings(const UserInput& input = {});
     void checkForUpdates();
     void performMenuAction(MenuAction action) override;
     // The updater is about to show an update.
@@ -149,6 +149,7 @@ class AppDelegate final : public ApplicationDelegate,
     std::unique_ptr<StatusItem> statusItem_;
     std::optional<std::size_t> shortcutMenuItem_;  // index in the status menu
     std::unique_ptr<HotKey> hotKey_;
+    std::unique_ptr<GnomeShortcut> gnomeShortcut_;
     std::unique_ptr<Updater> updater_;
     std::unique_ptr<SettingsController> settings_;
     std::optional<Clock::TimePoint> hiddenAt_;

@@ -102,9 +102,9 @@ void AppDelegate::toggleFromStatusMenu() {
     }
 }
 
-void AppDelegate::openSettings() {
+void AppDelegate::openSettings(const UserInput& input) {
     if (window_->isVisible()) stow();
-    settings_->present(Presentation::settings);
+    settings_->present(Presentation::settings, input);
 }
 
 void AppDelegate::performMenuAction(MenuAction action) {

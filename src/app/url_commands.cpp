@@ -5,18 +5,18 @@
 
 namespace plenhall {
 
-void AppDelegate::openURLs(const std::vector<std::string>& urls) {
+void AppDelegate::openURLs(const std::vector<std::string>& urls, const UserInput& input) {
     for (const auto& url : urls) {
         if (urlScheme(url) != "plenhall") continue;  // exact: PLENHALL:// is not ours
         auto host = urlHost(url);
         if (host == "show") {
-            show();
+            show(input);
         } else if (host == "hide") {
             hide();
         } else if (host == "settings") {
-            openSettings();
+            openSettings(input);
         } else {
-            toggle();
+            toggle(input);
         }
     }
 }

@@ -53,8 +53,8 @@ void AppDelegate::toggle(const UserInput& input) {
     }
 }
 
-void AppDelegate::activated() {
-    show();
+void AppDelegate::activated(const UserInput& input) {
+    show(input);
 }
 
 void AppDelegate::appResigned() {

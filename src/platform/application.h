@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/menu.h"
+#include "platform/user_input.h"
 
 namespace plenhall {
 
@@ -26,10 +27,12 @@ class ApplicationDelegate {
     // Instead of the launch, when another instance runs that this one cannot reach. The answer is
     // the process's exit status.
     virtual int cannotReachRunningInstance(const UnreachableInstance& instance) = 0;
-    // The program was launched again, without URLs, while it runs.
-    virtual void activated() = 0;
-    // URLs handed to the application, in the order the platform delivers them.
-    virtual void openURLs(const std::vector<std::string>& urls) = 0;
+    // The program was launched again, without URLs, while it runs; `input` is the launcher's
+    // activation token, where it had one.
+    virtual void activated(const UserInput& input) = 0;
+    // URLs handed to the application, in the order the platform delivers them, by a launch with
+    // `input`.
+    virtual void openURLs(const std::vector<std::string>& urls, const UserInput& input) = 0;
 };
 
 class Application {

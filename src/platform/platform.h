@@ -11,6 +11,7 @@
 #include "platform/application.h"
 #include "platform/desktop_notifications.h"
 #include "platform/focus_events.h"
+#include "platform/gnome_keybindings.h"
 #include "platform/global_hot_keys.h"
 #include "platform/http.h"
 #include "platform/key_event.h"
@@ -35,6 +36,7 @@ struct Platform {
     WebViewFactory& webViews;
     StatusBar& statusBar;
     GlobalHotKeys& hotKeys;
+    GnomeKeybindings& gnomeKeybindings;
     KeyMonitor& keyMonitor;
     Dialogs& dialogs;
     Workspace& workspace;

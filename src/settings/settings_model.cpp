@@ -34,10 +34,20 @@ std::string refusalMessage(const Shortcut& shortcut, const HotKeyError& error,
     return tr("%s is unavailable.", {keys});
 }
 
+std::string gnomeRefusalMessage(const Shortcut& shortcut, const std::string& usedFor,
+                                RefusalAdvice advice) {
+    if (usedFor.empty()) return refusalMessage(shortcut, {HotKeyError::Reason::noSuchKey}, advice);
+    const std::string keys = shortcut.display();
+    return advice == RefusalAdvice::tryAnother
+               ? tr("GNOME already uses %1$s for \u201c%2$s\u201d. Try another.", {keys, usedFor})
+               : tr("GNOME already uses %1$s for \u201c%2$s\u201d.", {keys, usedFor});
+}
+
 SettingsModel::SettingsModel(Services services, std::function<void()> openCalendar,
                              std::function<void()> checkForUpdates)
     : prefs_(services.prefs),
       hotKey_(services.hotKey),
+      gnome_(services.gnome),
       keyMonitor_(services.keyMonitor),
       loginItem_(services.loginItem),
       log_(services.log),
@@ -45,7 +55,8 @@ SettingsModel::SettingsModel(Services services, std::function<void()> openCalend
       openCalendar_(std::move(openCalendar)),
       checkForUpdates_(std::move(checkForUpdates)),
       // The model owns the subscription, so `this` outlives it.
-      hotKeyChanges_(hotKey_.subscribeChanges([this] { objectWillChange_.send(); })) {}
+      hotKeyChanges_(hotKey_.subscribeChanges([this] { objectWillChange_.send(); })),
+      gnomeChanges_(gnome_.subscribeChanges([this] { objectWillChange_.send(); })) {}
 
 std::string SettingsModel::shortcutTitle() const {
     return hotKey_.triggerText(prefs_.shortcut());
@@ -53,10 +64,11 @@ std::string SettingsModel::shortcutTitle() const {
 
 std::optional<std::string> SettingsModel::shortcutNotice() const {
     if (shortcutError_) return shortcutError_;
-    // Without a way to have a global shortcut the user is told how to bind one by hand.
+    // Without a way to have a global shortcut the user is told how to bind one by hand, unless
+    // GNOME runs it for us.
     if (!recording_ && hotKey_.refusal() &&
         hotKey_.refusal()->reason == HotKeyError::Reason::unsupported)
-        return tr(kDesktopShortcutHint);
+        return gnome_.runs() ? std::nullopt : std::optional(tr(kDesktopShortcutHint));
     if (!recording_ && hotKey_.refusal() &&
         (hotKey_.refusal()->reason == HotKeyError::Reason::declined ||
          hotKey_.refusal()->reason == HotKeyError::Reason::noAnswer))
@@ -118,17 +130,35 @@ std::optional<KeyEvent> SettingsModel::handleRecordingKeyDown(const KeyEvent& ev
                                           weak = std::weak_ptr<SettingsModel*>(self_)](
                                              const HotKeyRegistration& done) {
         if (!weak.lock()) return;
-        if (done) {
+        if (auto refusal = refusalOf(candidate, done, RefusalAdvice::tryAnother)) {
+            // Nothing is registered now; the stored shortcut returns with stopRecording() or
+            // a later accepted candidate.
+            setShortcutError(refusal);
+        } else {
             prefs_.setShortcut(candidate);
             setShortcutError(std::nullopt);
             finishRecording();
-        } else {
-            // Nothing is registered now; the stored shortcut returns with stopRecording() or
-            // a later accepted candidate.
-            setShortcutError(refusalMessage(candidate, done.error(), RefusalAdvice::tryAnother));
         }
     });
     return std::nullopt;
+}
+
+std::optional<std::string> SettingsModel::refusalOf(const Shortcut& shortcut,
+                                                    const HotKeyRegistration& answer,
+                                                    RefusalAdvice advice) {
+    if (answer) return std::nullopt;
+    if (answer.error().reason == HotKeyError::Reason::unsupported && gnome_.runs()) {
+        const auto usedFor = gnome_.write(shortcut);
+        return usedFor ? std::optional(gnomeRefusalMessage(shortcut, *usedFor, advice))
+                       : std::nullopt;
+    }
+    return refusalMessage(shortcut, answer.error(), advice);
+}
+
+void SettingsModel::setUpGnomeShortcut() {
+    const auto usedFor = gnome_.write(prefs_.shortcut());
+    setShortcutError(usedFor ? std::optional(gnomeRefusalMessage(prefs_.shortcut(), *usedFor))
+                             : std::nullopt);
 }
 
 void SettingsModel::finishRecording() {
@@ -151,12 +181,12 @@ void SettingsModel::resetShortcut() {
         fallback, [this, fallback,
                    weak = std::weak_ptr<SettingsModel*>(self_)](const HotKeyRegistration& done) {
             if (!weak.lock()) return;
-            if (done) {
+            if (auto refusal = refusalOf(fallback, done, RefusalAdvice::none)) {
+                hotKey_.registerShortcut(prefs_.shortcut());
+                setShortcutError(refusal);
+            } else {
                 prefs_.setShortcut(fallback);
                 setShortcutError(std::nullopt);
-            } else {
-                hotKey_.registerShortcut(prefs_.shortcut());
-                setShortcutError(refusalMessage(fallback, done.error()));
             }
         });
 }

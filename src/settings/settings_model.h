@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "hotkey/gnome_shortcut.h"
 #include "hotkey/hot_key.h"
 #include "platform/key_event.h"
 #include "platform/login_item.h"
@@ -26,6 +27,10 @@ enum class RefusalAdvice { none, tryAnother };
 // What the settings window says when the desktop refuses `shortcut`, in the user's language.
 std::string refusalMessage(const Shortcut& shortcut, const HotKeyError& error,
                            RefusalAdvice advice = RefusalAdvice::none);
+// What the settings window says when GNOME's custom shortcut for `shortcut` was not written: GNOME
+// already uses the keys `usedFor` (empty: the key has no name GNOME binds).
+std::string gnomeRefusalMessage(const Shortcut& shortcut, const std::string& usedFor,
+                                RefusalAdvice advice = RefusalAdvice::none);
 
 // How to have the shortcut anyway on a desktop that gives programs none: the command a desktop
 // shortcut runs to show or hide the calendar. English keys: shown through tr().
@@ -41,6 +46,7 @@ class SettingsModel {
     struct Services {
         Prefs& prefs;
         HotKey& hotKey;
+        GnomeShortcut& gnome;
         KeyMonitor& keyMonitor;
         LoginItemService& loginItem;
         Log& log;
@@ -65,6 +71,13 @@ class SettingsModel {
     bool openAtLogin() const { return openAtLogin_; }
     void setOpenAtLoginValue(bool value);  // the status as read from the desktop
 
+    // GNOME could run the shortcut and the user has not asked it to yet.
+    bool offersGnomeShortcut() const { return !recording_ && gnome_.possible() && !gnome_.present(); }
+    bool gnomeRunsShortcut() const { return !recording_ && gnome_.runs(); }
+    // The user's click: GNOME runs the stored shortcut from now on, or the line says why not.
+    void setUpGnomeShortcut();
+    void removeGnomeShortcut() { gnome_.remove(); }
+
     void startRecording();
     // Cancels a recording and restores the stored shortcut as the live hot key.
     void stopRecording();
@@ -87,11 +100,16 @@ class SettingsModel {
     // What the recorder does with a key press while recording; nothing means consumed.
     std::optional<KeyEvent> handleRecordingKeyDown(const KeyEvent& event);
     void finishRecording();
+    // Why `shortcut` is not bound after the desktop's `answer`; where GNOME runs the shortcut for
+    // a desktop that binds none, our entry is rewritten for it instead.
+    std::optional<std::string> refusalOf(const Shortcut& shortcut,
+                                         const HotKeyRegistration& answer, RefusalAdvice advice);
     void setRecording(bool recording);
     void setShortcutError(std::optional<std::string> error);
 
     Prefs& prefs_;
     HotKey& hotKey_;
+    GnomeShortcut& gnome_;
     KeyMonitor& keyMonitor_;
     LoginItemService& loginItem_;
     Log& log_;
@@ -107,6 +125,7 @@ class SettingsModel {
     std::optional<KeyMonitor::Token> monitor_;
     std::shared_ptr<SettingsModel*> self_ = std::make_shared<SettingsModel*>(this);
     Subscription hotKeyChanges_;
+    Subscription gnomeChanges_;
 };
 
 }  // namespace plenhall

@@ -125,11 +125,19 @@ ViewNode shortcutSection(SettingsModel& model, const Prefs& prefs) {
     ViewNode heading = text("shortcut-heading", tr("Shortcut"), font(TextStyle::headline));
     heading.labelFor = "shortcut";
 
-    return stack(
-        NodeKind::vstack, "shortcut-section", Alignment::leading, 6,
-        {std::move(heading),
-         stack(NodeKind::hstack, "shortcut-row", Alignment::center, std::nullopt, std::move(row)),
-         std::move(messageLine)});
+    std::vector<ViewNode> section;
+    section.push_back(std::move(heading));
+    section.push_back(
+        stack(NodeKind::hstack, "shortcut-row", Alignment::center, std::nullopt, std::move(row)));
+    section.push_back(std::move(messageLine));
+    if (model.offersGnomeShortcut()) {
+        section.push_back(button("gnome-set-up", tr("Set it up for me"), ButtonStyle::push,
+                                 [&model] { model.setUpGnomeShortcut(); }));
+    } else if (model.gnomeRunsShortcut()) {
+        section.push_back(button("gnome-remove", tr("Remove from GNOME's shortcuts"),
+                                 ButtonStyle::link, [&model] { model.removeGnomeShortcut(); }));
+    }
+    return stack(NodeKind::vstack, "shortcut-section", Alignment::leading, 6, std::move(section));
 }
 
 std::string segmentLabel(DisplayMode mode) {

@@ -218,6 +218,29 @@ struct FakeHotKeys final : GlobalHotKeys {
     std::string described;  // what the desktop was told the shortcut does
 };
 
+// GNOME's settings: the custom keybindings by path, and what GNOME binds itself.
+struct FakeGnomeKeybindings final : GnomeKeybindings {
+    bool customKeybindingsOffered() const override { return offered; }
+    std::vector<std::string> customKeybindings() const override { return paths; }
+    void setCustomKeybindings(const std::vector<std::string>& p) override { paths = p; }
+    std::optional<GnomeCustomKeybinding> customKeybinding(const std::string& p) const override {
+        return entries.contains(p) ? std::optional(entries.at(p)) : std::nullopt;
+    }
+    void writeCustomKeybinding(const std::string& p, const GnomeCustomKeybinding& e) override {
+        entries[p] = e;
+    }
+    void resetCustomKeybinding(const std::string& p) override { entries.erase(p); }
+    std::vector<GnomeAccelerator> boundAccelerators() const override { return bound; }
+    std::string keysymName(std::uint16_t keycode) const override {
+        return keycode == 54 ? "c" : keycode == 45 ? "k" : "";
+    }
+    std::string executable() const override { return "/opt/Plenhall Desktop/plenhall-desktop"; }
+    bool offered = false;
+    std::vector<std::string> paths;
+    std::map<std::string, GnomeCustomKeybinding> entries;
+    std::vector<GnomeAccelerator> bound;
+};
+
 struct FakeKeyMonitor final : KeyMonitor {
     std::optional<Token> addKeyPressMonitor(Handler handler) override {
         monitors[++next_] = std::move(handler);
@@ -330,7 +353,7 @@ struct FakePlatform : WindowFactory,
                       WebProcesses {
     Platform platform() {
         return Platform(application, mainQueue, clock, log, defaults, screens, *this, *this, *this,
-                        hotKeys, keyMonitor, dialogs, *this, *this, loginItem, http,
+                        hotKeys, gnome, keyMonitor, dialogs, *this, *this, loginItem, http,
                         desktopNotifications, *this, build);
     }
     std::unique_ptr<Window> makeCalendarWindow(const CalendarWindowWaits&) override {
@@ -388,6 +411,7 @@ struct FakePlatform : WindowFactory,
     FakeWebView* webView = nullptr;
     FakeStatusItem* item = nullptr;
     FakeHotKeys hotKeys;
+    FakeGnomeKeybindings gnome;
     FakeKeyMonitor keyMonitor;
     FakeDialogs dialogs;
     std::vector<std::string> opened;  // in the user's browser, or what handles its scheme

@@ -184,7 +184,7 @@ TEST_F(ContractApp, UrlCommands) {
         for (bool shown : {false, true}) {
             settingsWindow().visible = false;
             shown ? app->show() : app->hide();
-            app->openURLs(urls);
+            app->openURLs(urls, {});
             const std::string seen =
                 std::string(calendar().visible ? "C" : "") + (settingsWindow().visible ? "S" : "");
             EXPECT_EQ(seen, shown ? fromShown : fromHidden) << (urls.empty() ? "-" : urls[0]);

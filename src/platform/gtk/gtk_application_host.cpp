@@ -25,6 +25,42 @@ struct GtkApplicationHost::Action {
 
 namespace {
 
+// Where the running instance keeps the activation token of the launch it is handling.
+constexpr const char* kLaunchToken = "plenhall-launch-token";
+GApplicationClass* gtkApplicationClass = nullptr;
+
+// A launch that forwards to the running instance hands over its launcher's activation token, so
+// the window it asks for is presented with it (GNOME focuses no window presented without one).
+// GTK 3 forwards only DESKTOP_STARTUP_ID, as "desktop-startup-id"; Wayland launchers set
+// XDG_ACTIVATION_TOKEN, which goes as "activation-token", the key GTK 4 uses.
+void addPlatformData(GApplication* application, GVariantBuilder* builder) {
+    gtkApplicationClass->add_platform_data(application, builder);
+    const char* token = g_getenv("XDG_ACTIVATION_TOKEN");
+    if (token && *token && g_utf8_validate(token, -1, nullptr))
+        g_variant_builder_add(builder, "{sv}", "activation-token", g_variant_new_string(token));
+}
+
+// Runs before every "open" and "activate", so a token never outlives its launch.
+void beforeEmit(GApplication* application, GVariant* platformData) {
+    gtkApplicationClass->before_emit(application, platformData);
+    const char* token = nullptr;
+    if (!g_variant_lookup(platformData, "activation-token", "&s", &token))
+        g_variant_lookup(platformData, "desktop-startup-id", "&s", &token);
+    g_object_set_data_full(G_OBJECT(application), kLaunchToken, g_strdup(token), g_free);
+}
+
+GType applicationType() {
+    static const GType type = g_type_register_static_simple(
+        GTK_TYPE_APPLICATION, "PlenhallApplication", sizeof(GtkApplicationClass),
+        [](gpointer klass, gpointer) {
+            gtkApplicationClass = G_APPLICATION_CLASS(g_type_class_peek_parent(klass));
+            G_APPLICATION_CLASS(klass)->add_platform_data = addPlatformData;
+            G_APPLICATION_CLASS(klass)->before_emit = beforeEmit;
+        },
+        sizeof(GtkApplication), nullptr, GTypeFlags(0));
+    return type;
+}
+
 const char* actionName(MenuAction action) {
     switch (action) {
         case MenuAction::toggle:
@@ -85,7 +121,9 @@ GtkApplicationHost::GtkApplicationHost(int argc, char** argv, PageEditingKeys& e
             g_unsetenv("DBUS_SESSION_BUS_ADDRESS");
         }
     }
-    application_ = adopt(gtk_application_new(kApplicationId, G_APPLICATION_HANDLES_OPEN));
+    application_ = adopt(GTK_APPLICATION(g_object_new(applicationType(), "application-id",
+                                                      kApplicationId, "flags",
+                                                      G_APPLICATION_HANDLES_OPEN, nullptr)));
     // The connections go before the host does.
     connections_.push_back(SignalConnection::withInstance<&GtkApplicationHost::onStartup>(
         application_.get(), "startup", this));
@@ -152,7 +190,7 @@ void GtkApplicationHost::onStartup(GApplication* application) {
 
 void GtkApplicationHost::onActivate() {
     if (std::exchange(launchPending_, false) || endedEarly_) return;
-    delegate_->activated();
+    delegate_->activated(launcherInput());
     gdk_notify_startup_complete();
 }
 
@@ -165,8 +203,14 @@ void GtkApplicationHost::onOpen(GFile** files, gint count, const gchar*) {
         // is case-sensitive.
         urls.push_back(takeString(g_file_get_uri(files[i])));
     }
-    delegate_->openURLs(urls);
+    delegate_->openURLs(urls, launcherInput());
     gdk_notify_startup_complete();
+}
+
+UserInput GtkApplicationHost::launcherInput() const {
+    const auto* token =
+        static_cast<const char*>(g_object_get_data(G_OBJECT(application_.get()), kLaunchToken));
+    return UserInput{0, token ? token : ""};
 }
 
 void GtkApplicationHost::setMainMenu(const Menu& menu, MenuTarget& target) {

@@ -53,6 +53,8 @@ class GtkApplicationHost final : public Application {
     void onStartup(GApplication*);
     void onActivate();
     void onOpen(GFile** files, gint count, const gchar* hint);
+    // The input of the launch being handled: its launcher's activation token, if it had one.
+    UserInput launcherInput() const;
     void addAction(const MenuItem& item, MenuTarget& target);
     // False when another process holds the user's instance lock.
     bool takeInstanceLock();

@@ -117,6 +117,7 @@ Platform GtkPlatform::platform(UserDefaults& defaults) {
                     webViews_,
                     statusBar_,
                     hotKeys_,
+                    gnomeKeybindings_,
                     keyMonitor_,
                     dialogs_,
                     workspace_,

@@ -17,6 +17,7 @@
 #include "platform/gtk/display_hot_keys.h"
 #include "platform/gtk/focus_tracker.h"
 #include "platform/gtk/freedesktop_notifications.h"
+#include "platform/gtk/gnome_keybindings_gsettings.h"
 #include "platform/gtk/glib_ptr.h"
 #include "platform/gtk/gtk_application_host.h"
 #include "platform/gtk/gtk_dialogs.h"
@@ -100,6 +101,7 @@ class GtkPlatform {
     GtkScreens screens_{log_};
     AyatanaStatusBar statusBar_{log_};
     DisplayHotKeys hotKeys_;
+    GSettingsGnomeKeybindings gnomeKeybindings_;
     GtkDialogs dialogs_{focus_};
     GioWorkspace workspace_;
     AutostartLoginItem loginItem_;

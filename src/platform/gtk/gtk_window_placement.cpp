@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string_view>
 
+#include "platform/gtk/gnome_keybindings_gsettings.h"
 #include "platform/gtk/gtk_window_adapter.h"
 #include "platform/gtk/window_coordinates.h"
 
@@ -31,28 +32,6 @@ int monitorFor(const Screen& screen) {
         if (geometryOf(i) == wanted) return i;
     }
     return 0;
-}
-
-// Whether the compositor is GNOME's, mutter. mutter covers the monitor at the layout's origin
-// with a window that is full screen from its first frame, whatever the pointer, while it places a
-// framed window on the pointer's monitor; sway (the focused output) and KWin (its active output,
-// the pointer's by default) place a window mapped full screen as they would a framed one. A
-// Wayland client cannot ask which compositor it talks to; the session's desktop names are the
-// hint: GNOME sessions list GNOME among them ("GNOME", "ubuntu:GNOME", "GNOME-Classic:GNOME").
-bool onGnome() {
-    static const bool gnome = [] {
-        const char* names = g_getenv("XDG_CURRENT_DESKTOP");
-        std::string_view rest = names ? names : "";
-        while (!rest.empty()) {
-            const auto end = rest.find(':');
-            const std::string_view name = rest.substr(0, end);
-            if (name.size() == 5 && g_ascii_strncasecmp(name.data(), "GNOME", 5) == 0) return true;
-            if (end == std::string_view::npos) break;
-            rest.remove_prefix(end + 1);
-        }
-        return false;
-    }();
-    return gnome;
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ bool portableKeysym(guint keyval) {
            (keyval >= 0x1008FF00 && keyval <= 0x1008FFFF);
 }
 
+}  // namespace
+
 std::optional<std::string> keysymName(std::uint16_t keycode) {
     GdkDisplay* display = gdk_display_get_default();
     if (display && keycode) {
@@ -37,8 +39,6 @@ std::optional<std::string> keysymName(std::uint16_t keycode) {
     if (auto name = usKeysymName(keycode)) return std::string(*name);
     return std::nullopt;
 }
-
-}  // namespace
 
 std::string portalPreferredTrigger(const KeyCombination& keys) {
     auto name = keysymName(keys.keycode);
