@@ -9,7 +9,7 @@ import unittest
 
 from harness import FRONTEND, STATE_PAGE, DesktopTest, Mutter, dropped_connection, wait_until
 
-SET_UP, SCREEN_READER = "Set it up for me", {"NO_AT_BRIDGE": "0"}
+SET_UP, REMOVE, SCREEN_READER = "Set it up for me", "Remove from GNOME's shortcuts", {"NO_AT_BRIDGE": "0"}
 
 # Where each scenario runs: on every desktop whose part it is; what is the program's alone, on X11.
 WHERE = {
@@ -166,9 +166,14 @@ class LaunchSpine(DesktopTest):
         wait_until(lambda: "field=gnome" in self.site.reports(), message="the typed text")
         self.hide(app)
         app.stop()
-        self.show(again := self.launch(home=app.home), self.outputs[0])
+        self.show(again := self.launch(home=app.home, start_env=SCREEN_READER), self.outputs[0])
         self.hide(again)
         self.assertEqual(self.desktop.entries().count(self.desktop.ENTRY), 1)
+        # And out again from the settings window.
+        again.launch_again("plenhall://settings")
+        wait_until(lambda: again.accessibles("push button", REMOVE), 20, message="the way out")
+        again.click("push button", REMOVE)
+        wait_until(lambda: self.desktop.ENTRY not in self.desktop.entries(), 10, message="our entry gone")
 
     def test_keys_gnome_already_uses_are_reported_and_not_written(self):
         self.desktop.unbind()
