@@ -697,12 +697,12 @@ class Mutter(Compositor):
 
     name, framed_first = "mutter", True  # framed where mutter places it, then full screen
     outputs = {"Meta-0": (0, 0, 1280, 800), "Meta-1": (1280, 0, 1440, 900)}
-    program, ready_name = "mutter", "org.gnome.Mutter.RemoteDesktop"
+    program = "mutter"
 
     def start(self):
         self.start_compositor([self.program, "--headless", "--wayland", "--no-x11", f"--wayland-display={self.SOCKET}",
                                "--virtual-monitor", "1280x800", "--virtual-monitor", "1440x900"],
-                              self.ready_name, XDG_CURRENT_DESKTOP="GNOME")
+                              "org.gnome.Mutter.RemoteDesktop", XDG_CURRENT_DESKTOP="GNOME")
         self.ask("arrange " + " ".join(f"{n} {x} {y}" for n, (x, y, *_) in self.outputs.items()))
         wait_until(lambda: {m["connector"]: (m["x"], m["y"], m["width"], m["height"]) for m in json.loads(
             self.ask("monitors"))} == self.outputs, 10, message="the monitors arranged")
@@ -789,8 +789,9 @@ class Gnome(Mutter):
     def grabs(self):
         return self.log("grabs").count(f'"{self.ACCELERATOR}"')
 
-    def unbind(self):
-        self.gsettings("reset", self.KEYS, "custom-keybindings")
+    def unbind(self, *others):
+        # Our entry out, and the user's own custom shortcuts, `others`, listed.
+        self.gsettings("set", self.KEYS, "custom-keybindings", repr(list(others)))
         self.gsettings("reset-recursively", f"{self.KEYS}.custom-keybinding:{self.ENTRY}")
 
     def press_shortcut(self, app=None):
