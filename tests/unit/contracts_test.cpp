@@ -71,6 +71,39 @@ TEST(Contract, ShortcutMessages) {
 
 class ContractApp : public AppFixture {};
 
+// Our entry among GNOME's custom shortcuts as the settings daemon reads it, and what the settings
+// window says of it.
+TEST_F(ContractApp, GnomeShortcut) {
+    using namespace Modifier;
+    const std::pair<std::uint32_t, std::string> accelerators[] = {
+        {control | alt | super, "<Control><Alt><Super>c"},
+        {shift | super, "<Shift><Super>c"},
+        {shift | control | alt | super, "<Shift><Control><Alt><Super>c"},
+        {alt, "<Alt>c"}};
+    for (const auto& [modifiers, text] : accelerators)
+        EXPECT_EQ(gnomeAccelerator(KeyCombination{54, modifiers}, "c"), text);
+    const Shortcut k{40, 0x300, "K"};
+    EXPECT_EQ(gnomeRefusalMessage(k, "Move window"),
+              "GNOME already uses Shift+Super+K for \u201cMove window\u201d.");
+    EXPECT_EQ(gnomeRefusalMessage(k, "Move window", RefusalAdvice::tryAnother),
+              "GNOME already uses Shift+Super+K for \u201cMove window\u201d. Try another.");
+
+    desktop.gnome.offered = true;
+    desktop.hotKeys.taken = {defaultShortcut().keys()};
+    desktop.hotKeys.refusal = {Reason::unsupported};
+    launch(false);
+    EXPECT_EQ(settingsNode("gnome-set-up").text, "Set it up for me");
+    settingsNode("gnome-set-up").action();
+    const std::string path =
+        "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/plenhall-desktop/";
+    EXPECT_EQ(desktop.gnome.paths, std::vector{path});
+    EXPECT_EQ(desktop.gnome.entries.at(path),
+              (GnomeCustomKeybinding{"Plenhall",
+                                     "'/opt/Plenhall Desktop/plenhall-desktop' plenhall://toggle",
+                                     "<Control><Alt><Super>c"}));
+    EXPECT_EQ(settingsNode("gnome-remove").text, "Remove from GNOME's shortcuts");
+}
+
 std::vector<std::string> entries(const Menu& menu) {
     std::vector<std::string> result;
     for (const auto& item : menu.items) {
@@ -184,10 +217,16 @@ TEST_F(ContractApp, UrlCommands) {
         for (bool shown : {false, true}) {
             settingsWindow().visible = false;
             shown ? app->show() : app->hide();
-            app->openURLs(urls, {});
+            app->openURLs(urls, UserInput{0, "launcher"});
             const std::string seen =
                 std::string(calendar().visible ? "C" : "") + (settingsWindow().visible ? "S" : "");
             EXPECT_EQ(seen, shown ? fromShown : fromHidden) << (urls.empty() ? "-" : urls[0]);
+            // Brought forward for the launch that asked, with its launcher's token.
+            for (const auto* window : {&calendar(), &settingsWindow()}) {
+                if (window->visible && seen != (shown ? "C" : "")) {
+                    EXPECT_EQ(window->shownFor->activationToken, "launcher") << seen;
+                }
+            }
         }
     }
 }

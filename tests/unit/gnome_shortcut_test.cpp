@@ -1,0 +1,119 @@
+// GNOME running the shortcut where it binds none for programs: our entry among the user's own,
+// written on the user's click, rewritten by recording, refused where GNOME uses the keys, removed.
+#include "support/app_fixture.h"
+
+namespace plenhall::testing {
+namespace {
+
+using Reason = HotKeyError::Reason;
+using Paths = std::vector<std::string>;
+const std::string kOurs = kGnomeEntryPath;
+const Shortcut kK{40, 0x300, "K"};
+
+TEST(GnomeAccelerators, SpellingsAndQuoting) {
+    const std::tuple<const char*, bool> spellings[] = {
+        {"<Primary><Mod1><Mod4>C", true}, {"<ctrl><alt><super>c", true},
+        {"<Ctl><Alt><Super>c", true},     {"<Control><Super>c", false},
+        {"<Shft><Control><Alt><Super>c", false}, {"<Control><Alt><Hyper>c", false},
+        {"<Control><Alt><Super>d", false}, {"<Control><Alt><Super>", false},
+        {"<Control><Alt><Super", false},   {"", false}};
+    for (const auto& [other, same] : spellings)
+        EXPECT_EQ(sameAccelerator("<Control><Alt><Super>c", other), same) << other;
+    const std::pair<const char*, const char*> words[] = {
+        {"/usr/bin/plenhall-desktop", "/usr/bin/plenhall-desktop"},
+        {"/opt/Plenhall Desktop/x", "'/opt/Plenhall Desktop/x'"},
+        {"/home/o'neil/x", "'/home/o'\\''neil/x'"},
+        {"/tmp/$HOME", "'/tmp/$HOME'"},
+        {"", "''"}};
+    for (const auto& [word, quoted] : words) EXPECT_EQ(shellQuoted(word), quoted);
+}
+
+class Gnome : public AppFixture {
+  public:
+    void SetUp() override {
+        desktop.gnome.offered = true;
+        desktop.gnome.paths = {"/custom0/"};
+        desktop.gnome.entries["/custom0/"] = {"Terminal", "gnome-terminal", "<Super>t"};
+        desktop.gnome.bound = {{"<Shift><Mod4>K", "Move window"}};
+        portal(false);
+        relaunch();
+    }
+    // Whether the desktop has a shortcut portal: without, every registration is unsupported.
+    void portal(bool there) {
+        desktop.hotKeys.refusal = {Reason::unsupported};
+        desktop.hotKeys.taken = there ? std::vector<FakeHotKeys::Keys>{}
+                                      : std::vector<FakeHotKeys::Keys>{
+                                            defaultShortcut().keys(), kK.keys()};
+    }
+    void relaunch() {
+        app.reset();
+        launch();
+        menu(MenuAction::openSettings);
+    }
+    bool shown(const char* id) {
+        desktop.mainQueue.drain();
+        return findNode(settingsWindow().shown, id) != nullptr;
+    }
+    void record(std::uint32_t modifiers) {
+        desktop.keyMonitor.keyDown(KeyEvent{45, modifiers, "k", "k"});
+    }
+};
+
+TEST_F(Gnome, TheClickAddsOurEntryOnceAfterTheUsersOwnAndRecordingRewritesIt) {
+    EXPECT_EQ(desktop.gnome.paths, Paths{"/custom0/"});  // nothing without the click
+    EXPECT_EQ(settingsNode("message").text, tr(kDesktopShortcutHint));
+    settingsNode("gnome-set-up").action();
+    EXPECT_EQ(desktop.gnome.paths, (Paths{"/custom0/", kOurs}));
+    EXPECT_EQ(desktop.gnome.entries.at(kOurs).binding, "<Control><Alt><Super>c");
+    EXPECT_FALSE(shown("gnome-set-up"));
+    EXPECT_EQ(settingsNode("message").color, TextColor::secondary);  // bound, as by a portal
+
+    relaunch();  // found again by its path
+    EXPECT_TRUE(shown("gnome-remove") && !shown("gnome-set-up"));
+    EXPECT_EQ(settingsNode("message").color, TextColor::secondary);
+    settingsNode("shortcut").action();
+    record(Modifier::shift | Modifier::super);  // GNOME moves windows with it
+    EXPECT_EQ(settingsNode("message").text,
+              gnomeRefusalMessage(kK, "Move window", RefusalAdvice::tryAnother));
+    EXPECT_EQ(desktop.gnome.entries.at(kOurs).binding, "<Control><Alt><Super>c");
+    EXPECT_TRUE(recording());
+    desktop.gnome.bound.clear();
+    record(Modifier::shift | Modifier::super);
+    EXPECT_FALSE(recording());
+    EXPECT_EQ(prefs->shortcut(), kK);
+    EXPECT_EQ(desktop.gnome.entries.at(kOurs).binding, "<Shift><Super>k");
+    EXPECT_EQ(desktop.gnome.paths, (Paths{"/custom0/", kOurs}));
+    EXPECT_EQ(desktop.gnome.entries.at("/custom0/").binding, "<Super>t");  // the user's, untouched
+}
+
+TEST_F(Gnome, KeysAnotherCustomShortcutUsesAreReportedAndNothingIsWritten) {
+    desktop.gnome.entries["/custom0/"].binding = "<Primary><Alt><Super>C";
+    settingsNode("gnome-set-up").action();
+    EXPECT_EQ(settingsNode("message").text,
+              gnomeRefusalMessage(defaultShortcut(), "Terminal"));
+    EXPECT_EQ(desktop.gnome.paths, Paths{"/custom0/"});
+    EXPECT_FALSE(desktop.gnome.entries.contains(kOurs));
+}
+
+TEST_F(Gnome, RemovedByTheUserOrOnceTheDesktopBindsTheShortcutItself) {
+    settingsNode("gnome-set-up").action();
+    settingsNode("gnome-remove").action();
+    EXPECT_EQ(desktop.gnome.paths, Paths{"/custom0/"});
+    EXPECT_FALSE(desktop.gnome.entries.contains(kOurs));
+    EXPECT_TRUE(shown("gnome-set-up"));
+
+    settingsNode("gnome-set-up").action();
+    portal(true);  // GNOME 48 after an upgrade
+    relaunch();
+    EXPECT_EQ(desktop.gnome.paths, Paths{"/custom0/"});
+    EXPECT_FALSE(desktop.gnome.entries.contains(kOurs));
+    EXPECT_FALSE(shown("gnome-set-up") || shown("gnome-remove"));
+
+    desktop.gnome.offered = false;  // not GNOME on Wayland: never offered
+    portal(false);
+    relaunch();
+    EXPECT_FALSE(shown("gnome-set-up"));
+}
+
+}  // namespace
+}  // namespace plenhall::testing
