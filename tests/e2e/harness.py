@@ -755,9 +755,9 @@ class Gnome(Mutter):
 
     def start(self):
         super().start()
-        write(f"{self.root}/portals/gnome-shell.portal", read("/usr/share/xdg-desktop-portal/portals/gnome-shell.portal"))
-        self.serve([FRONTEND, "--replace"], "portal", "org.freedesktop.portal.Desktop",
-                   XDG_DESKTOP_PORTAL_DIR=f"{self.root}/portals")
+        os.mkdir(portals := os.path.join(self.root, "portals"))
+        shutil.copy("/usr/share/xdg-desktop-portal/portals/gnome-shell.portal", portals)
+        self.serve([FRONTEND, "--replace"], "portal", "org.freedesktop.portal.Desktop", XDG_DESKTOP_PORTAL_DIR=portals)
         assert "GlobalShortcuts" not in self.x("gdbus", "introspect", "--session", "--dest", "org.freedesktop.portal."
                                                "Desktop", "--object-path", "/org/freedesktop/portal/desktop")
         self.serve(["/usr/libexec/gsd-media-keys"], "gsd-media-keys", "org.gnome.SettingsDaemon.MediaKeys")
@@ -765,7 +765,8 @@ class Gnome(Mutter):
         # focus away from every window; Escape leaves it.
         wait_until(lambda: "GNOME Shell started" in self.log(self.name), 20, message="the shell's start-up")
         overview = lambda: "true" in self.gdbus("org.gnome.Shell", "/org/gnome/Shell",  # noqa: E731
-                                                "org.freedesktop.DBus.Properties.Get", "org.gnome.Shell", "OverviewActive")
+                                                "org.freedesktop.DBus.Properties.Get", "org.gnome.Shell",
+                                                "OverviewActive")
         if overview():
             self.ask("keys 0xff1b")
             wait_until(lambda: not overview(), 10, message="the overview left")

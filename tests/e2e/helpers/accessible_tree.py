@@ -57,4 +57,5 @@ def tree(pid):
 
 
 if __name__ == "__main__":
-    print(json.dumps(tree(int(sys.argv[1])) if len(sys.argv) < 3 else click(application(int(sys.argv[1])), *sys.argv[2:])))
+    pid, *control = sys.argv[1:]
+    print(json.dumps(click(application(int(pid)), *control) if control else tree(int(pid))))
