@@ -2,10 +2,10 @@
 #
 # Each desktop runs headless on a private session (a root with its own runtime directory, home and
 # D-Bus session bus, its processes stopped by pid): X11 (Xorg's dummy driver with two monitors, or
-# Xvfb with one, and openbox), sway, mutter and KWin. They answer one interface: press_shortcut,
-# point_at an output, calendar() (None while hidden, else its output, rect, full_screen, focused),
-# type and key, other_application / focus_other / other_focused, and pixel / watch where the desktop
-# can tell. The Wayland compositors run as an unprivileged user (USER) when the tests run as root:
+# Xvfb with one, and openbox), sway, mutter, GNOME Shell and KWin. They answer one interface:
+# press_shortcut, point_at an output, calendar() (None while hidden, else its output, rect,
+# full_screen, focused), type and key, other_application / focus_other / other_focused, and pixel /
+# watch where the desktop can tell. The Wayland compositors run as an unprivileged user (USER) when the tests run as root:
 # sway refuses root. A Site is the fixture calendar on loopback (127.0.0.1 is the service domain,
 # localhost the rest of the web); an App is one run of the test build with its own home.
 
@@ -794,6 +794,26 @@ class Gnome(Mutter):
         # Our entry out, and the user's own custom shortcuts, `others`, listed.
         self.gsettings("set", self.KEYS, "custom-keybindings", repr(list(others)))
         self.gsettings("reset-recursively", f"{self.KEYS}.custom-keybinding:{self.ENTRY}")
+
+    def point_at(self, output):
+        super().point_at(output)
+        self.pointed = output
+
+    def other_application(self):
+        # A maximized window on the monitor pointed at, so that a click anywhere there reaches it;
+        # what it says of its focus, as it says it.
+        process = self.spawn([SYSTEM_PYTHON, f"{WAYLAND}/helpers/other_window.py", "other", "maximized"])
+        said = []
+        threading.Thread(target=lambda: said.extend(process.stdout), daemon=True).start()  # a line at a time
+        wait_until(lambda: "shown\n" in said, 10, message="the other application's window")
+        return process, (said, self.pointed)
+
+    def focus_other(self, other):
+        self.point_at(other[1])
+        self.ask("click")
+
+    def other_focused(self, other):
+        return other[0][-1:] == ["active\n"]
 
     def press_shortcut(self, app=None):
         # Scenarios that are not about setting it up find the entry the welcome's button writes,

@@ -14,7 +14,7 @@ SET_UP, REMOVE, SCREEN_READER = "Set it up for me", "Remove from GNOME's shortcu
 # Where each scenario runs: on every desktop whose part it is; what is the program's alone, on X11.
 WHERE = {
     "shortcut_toggles_full_screen_on_the_pointers_output_and_typing_reaches_the_page": "x11 sway mutter gnome kwin",
-    "another_application_taking_the_focus_hides_it":                                   "x11 sway       kwin",
+    "another_application_taking_the_focus_hides_it":                                   "x11 sway       gnome kwin",
     "a_large_window_opens_on_the_pointers_output_and_is_kept":                         "x11 sway mutter gnome",
     "every_showing_starts_with_the_page":                                              "x11 sway",
     "first_launch_welcomes_and_loads_hidden":                                          "x11 sway",

@@ -1,5 +1,6 @@
-# Another application's window on the Wayland desktop: a plain GTK window titled argv[1]. Prints
-# "shown" once the window is mapped, then runs until killed.
+# Another application's window on the Wayland desktop: a plain GTK window titled argv[1], maximized
+# when argv[2] says "maximized". Prints "shown" once the window is mapped, then "active" or
+# "inactive" at each later change of its focus, and runs until killed.
 
 import sys
 
@@ -10,6 +11,15 @@ from gi.repository import Gtk  # noqa: E402
 
 window = Gtk.Window(title=sys.argv[1])
 window.set_default_size(320, 200)
-window.connect("map-event", lambda *_: print("shown", flush=True))
+
+
+def shown(*_):
+    print("shown", flush=True)
+    window.connect("notify::is-active", lambda *_: print("active" if window.is_active() else "inactive", flush=True))
+
+
+window.connect("map-event", shown)
+if sys.argv[2:] == ["maximized"]:
+    window.maximize()
 window.show_all()
 Gtk.main()
