@@ -5,9 +5,10 @@
 # Xvfb with one, and openbox), sway, mutter, GNOME Shell and KWin. They answer one interface:
 # press_shortcut, point_at an output, calendar() (None while hidden, else its output, rect,
 # full_screen, focused), type and key, other_application / focus_other / other_focused, and pixel /
-# watch where the desktop can tell. The Wayland compositors run as an unprivileged user (USER) when the tests run as root:
-# sway refuses root. A Site is the fixture calendar on loopback (127.0.0.1 is the service domain,
-# localhost the rest of the web); an App is one run of the test build with its own home.
+# watch where the desktop can tell. The Wayland compositors run as an unprivileged user (USER) when
+# the tests run as root: sway refuses root. A Site is the fixture calendar on loopback (127.0.0.1 is
+# the service domain, localhost the rest of the web); an App is one run of the test build with its
+# own home.
 
 import ast
 import glob
@@ -732,26 +733,23 @@ class Gnome(Mutter):
     # a system bus, dconf, the accessibility bus, the portal with GNOME's backend (no global
     # shortcuts before GNOME 48) and the settings daemon's media-keys plugin, which asks the shell to
     # grab the custom shortcuts and runs their commands. The bus starts nothing, so all are started
-    # here. dbus-monitor records the plugin's grabs.
+    # here. dbus-monitor records the calls to the shell, the plugin's grabs among them.
 
     name, program = "gnome", "gnome-shell"
     KEYS = "org.gnome.settings-daemon.plugins.media-keys"
     ENTRY = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/plenhall-desktop/"
     ACCELERATOR = "<Control><Alt><Super>c"
-    SERVICES = [("/usr/libexec/dconf-service", "ca.desrt.dconf"),
-                ("/usr/libexec/at-spi-bus-launcher", "org.a11y.Bus")]
 
     def start_bus(self):
         super().start_bus()
         super().start_bus("SYSTEM")  # gnome-shell does not start without one; it may be empty
         self.env["XDG_CONFIG_HOME"] = os.path.join(self.home, ".config")
-        for command, bus_name in self.SERVICES:
-            self.serve([command], os.path.basename(command), bus_name)
+        for service, bus_name in (("dconf-service", "ca.desrt.dconf"), ("at-spi-bus-launcher", "org.a11y.Bus")):
+            self.serve([f"/usr/libexec/{service}"], service, bus_name)
         # The hands find a monitor from the layout's top-left corner, where the shell's hot corner
         # would open the overview.
         self.gsettings("set", "org.gnome.desktop.interface", "enable-hot-corners", "false")
-        self.spawn(["dbus-monitor", "--session", "interface='org.gnome.Shell',member='GrabAccelerators'",
-                    "interface='org.gnome.Shell',member='GrabAccelerator'"], "grabs")
+        self.spawn(["dbus-monitor", "--session", "interface='org.gnome.Shell'"], "grabs")
 
     def start(self):
         super().start()
@@ -783,9 +781,8 @@ class Gnome(Mutter):
     def entries(self):
         return ast.literal_eval(self.gsettings("get", self.KEYS, "custom-keybindings").replace("@as ", ""))
 
-    def entry(self):
-        return {key: ast.literal_eval(self.gsettings("get", f"{self.KEYS}.custom-keybinding:{self.ENTRY}", key))
-                for key in ("name", "command", "binding")}
+    def entry(self, key):
+        return ast.literal_eval(self.gsettings("get", f"{self.KEYS}.custom-keybinding:{self.ENTRY}", key))
 
     def grabs(self):
         return self.log("grabs").count(f'"{self.ACCELERATOR}"')
