@@ -10,12 +10,16 @@ const std::string kOurs = kGnomeEntryPath;
 const Shortcut kK{40, 0x300, "K"};
 
 TEST(GnomeAccelerators, SpellingsAndQuoting) {
-    const std::tuple<const char*, bool> spellings[] = {
-        {"<Primary><Mod1><Mod4>C", true},  {"<ctrl><alt><super>c", true},
-        {"<Ctl><Alt><Super>c", true},      {"<Control><Super>c", false},
-        {"<Shft><Control><Alt><Super>c", false}, {"<Control><Alt><Hyper>c", false},
-        {"<Control><Alt><Super>d", false}, {"<Control><Alt><Super>", false},
-        {"<Control><Alt><Super", false},   {"", false}};
+    const std::tuple<const char*, bool> spellings[] = {{"<Primary><Mod1><Mod4>C", true},
+                                                       {"<ctrl><alt><super>c", true},
+                                                       {"<Ctl><Alt><Super>c", true},
+                                                       {"<Control><Super>c", false},
+                                                       {"<Shft><Control><Alt><Super>c", false},
+                                                       {"<Control><Alt><Hyper>c", false},
+                                                       {"<Control><Alt><Super>d", false},
+                                                       {"<Control><Alt><Super>", false},
+                                                       {"<Control><Alt><Super", false},
+                                                       {"", false}};
     for (const auto& [other, same] : spellings)
         EXPECT_EQ(sameAccelerator("<Control><Alt><Super>c", other), same) << other;
     const std::pair<const char*, const char*> words[] = {
@@ -32,7 +36,8 @@ class Gnome : public AppFixture {
     void SetUp() override {
         desktop.gnome.offered = true;
         desktop.gnome.paths = {"/custom0/"};
-        desktop.gnome.entries["/custom0/"] = {"Terminal", "gnome-terminal", "<Primary><Alt><Super>C"};
+        desktop.gnome.entries["/custom0/"] = {"Terminal", "gnome-terminal",
+                                              "<Primary><Alt><Super>C"};
         desktop.gnome.bound = {{"<Shift><Mod4>K", "Move window"}};
         portal(false);
         relaunch();
