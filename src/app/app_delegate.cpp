@@ -45,8 +45,8 @@ void AppDelegate::started() {
         [this, alive = std::weak_ptr<AppDelegate*>(self_)](const UserInput& press) {
             if (alive.lock()) toggle(press);
         });
-    gnomeShortcut_ = std::make_unique<GnomeShortcut>(platform_.gnomeKeybindings, *hotKey_,
-                                                     platform_.log);
+    gnomeShortcut_ =
+        std::make_unique<GnomeShortcut>(platform_.gnomeKeybindings, *hotKey_, platform_.log);
 
     buildMainMenu();
     buildWindow();
@@ -54,8 +54,8 @@ void AppDelegate::started() {
 
     // The settings window is created once and reused; it is not shown here.
     auto model = std::make_unique<SettingsModel>(
-        SettingsModel::Services{prefs_, *hotKey_, *gnomeShortcut_, platform_.keyMonitor, platform_.loginItem,
-                                platform_.log, platform_.build},
+        SettingsModel::Services{prefs_, *hotKey_, *gnomeShortcut_, platform_.keyMonitor,
+                                platform_.loginItem, platform_.log, platform_.build},
         weakly([this] {
             settings_->close();
             show();

@@ -40,7 +40,8 @@ class GnomeKeybindings {
     virtual std::vector<std::string> customKeybindings() const = 0;
     virtual void setCustomKeybindings(const std::vector<std::string>& paths) = 0;
     // The entry at `path`; nothing when none of its keys is set.
-    virtual std::optional<GnomeCustomKeybinding> customKeybinding(const std::string& path) const = 0;
+    virtual std::optional<GnomeCustomKeybinding> customKeybinding(
+        const std::string& path) const = 0;
     virtual void writeCustomKeybinding(const std::string& path,
                                        const GnomeCustomKeybinding& entry) = 0;
     // Resets every key of the entry, so nothing of it stays in dconf.

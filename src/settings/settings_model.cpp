@@ -126,20 +126,20 @@ std::optional<KeyEvent> SettingsModel::handleRecordingKeyDown(const KeyEvent& ev
         setShortcutError(tr("Include Ctrl, Alt or Super in the shortcut."));
         return std::nullopt;
     }
-    hotKey_.registerShortcut(*candidate, [this, candidate = *candidate,
-                                          weak = std::weak_ptr<SettingsModel*>(self_)](
-                                             const HotKeyRegistration& done) {
-        if (!weak.lock()) return;
-        if (auto refusal = refusalOf(candidate, done, RefusalAdvice::tryAnother)) {
-            // Nothing is registered now; the stored shortcut returns with stopRecording() or
-            // a later accepted candidate.
-            setShortcutError(refusal);
-        } else {
-            prefs_.setShortcut(candidate);
-            setShortcutError(std::nullopt);
-            finishRecording();
-        }
-    });
+    hotKey_.registerShortcut(
+        *candidate, [this, candidate = *candidate,
+                     weak = std::weak_ptr<SettingsModel*>(self_)](const HotKeyRegistration& done) {
+            if (!weak.lock()) return;
+            if (auto refusal = refusalOf(candidate, done, RefusalAdvice::tryAnother)) {
+                // Nothing is registered now; the stored shortcut returns with stopRecording() or
+                // a later accepted candidate.
+                setShortcutError(refusal);
+            } else {
+                prefs_.setShortcut(candidate);
+                setShortcutError(std::nullopt);
+                finishRecording();
+            }
+        });
     return std::nullopt;
 }
 

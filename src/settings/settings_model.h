@@ -72,7 +72,9 @@ class SettingsModel {
     void setOpenAtLoginValue(bool value);  // the status as read from the desktop
 
     // GNOME could run the shortcut and the user has not asked it to yet.
-    bool offersGnomeShortcut() const { return !recording_ && gnome_.possible() && !gnome_.present(); }
+    bool offersGnomeShortcut() const {
+        return !recording_ && gnome_.possible() && !gnome_.present();
+    }
     bool gnomeRunsShortcut() const { return !recording_ && gnome_.runs(); }
     // The user's click: GNOME runs the stored shortcut from now on, or the line says why not.
     void setUpGnomeShortcut();
@@ -102,8 +104,8 @@ class SettingsModel {
     void finishRecording();
     // Why `shortcut` is not bound after the desktop's `answer`; where GNOME runs the shortcut for
     // a desktop that binds none, our entry is rewritten for it instead.
-    std::optional<std::string> refusalOf(const Shortcut& shortcut,
-                                         const HotKeyRegistration& answer, RefusalAdvice advice);
+    std::optional<std::string> refusalOf(const Shortcut& shortcut, const HotKeyRegistration& answer,
+                                         RefusalAdvice advice);
     void setRecording(bool recording);
     void setShortcutError(std::optional<std::string> error);
 

@@ -83,24 +83,22 @@ TEST_F(ContractApp, GnomeShortcut) {
     for (const auto& [modifiers, text] : accelerators)
         EXPECT_EQ(gnomeAccelerator(KeyCombination{54, modifiers}, "c"), text);
     const Shortcut k{40, 0x300, "K"};
-    EXPECT_EQ(gnomeRefusalMessage(k, "Move window"),
-              "GNOME already uses Shift+Super+K for \u201cMove window\u201d.");
-    EXPECT_EQ(gnomeRefusalMessage(k, "Move window", RefusalAdvice::tryAnother),
-              "GNOME already uses Shift+Super+K for \u201cMove window\u201d. Try another.");
-
+    EXPECT_EQ(gnomeRefusalMessage(k, "Move") + "|" +
+                  gnomeRefusalMessage(k, "Move", RefusalAdvice::tryAnother),
+              "GNOME already uses Shift+Super+K for \u201cMove\u201d.|"
+              "GNOME already uses Shift+Super+K for \u201cMove\u201d. Try another.");
     desktop.gnome.offered = true;
     desktop.hotKeys.taken = {defaultShortcut().keys()};
     desktop.hotKeys.refusal = {Reason::unsupported};
     launch(false);
     EXPECT_EQ(settingsNode("gnome-set-up").text, "Set it up for me");
     settingsNode("gnome-set-up").action();
-    const std::string path =
-        "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/plenhall-desktop/";
-    EXPECT_EQ(desktop.gnome.paths, std::vector{path});
-    EXPECT_EQ(desktop.gnome.entries.at(path),
-              (GnomeCustomKeybinding{"Plenhall",
-                                     "'/opt/Plenhall Desktop/plenhall-desktop' plenhall://toggle",
-                                     "<Control><Alt><Super>c"}));
+    EXPECT_EQ(desktop.gnome.entries,
+              (std::map<std::string, GnomeCustomKeybinding>{
+                  {"/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/"
+                   "plenhall-desktop/",
+                   {"Plenhall", "'/opt/Plenhall Desktop/plenhall-desktop' plenhall://toggle",
+                    "<Control><Alt><Super>c"}}}));
     EXPECT_EQ(settingsNode("gnome-remove").text, "Remove from GNOME's shortcuts");
 }
 

@@ -12,7 +12,8 @@ namespace plenhall::gtk {
 namespace {
 
 constexpr const char* kMediaKeys = "org.gnome.settings-daemon.plugins.media-keys";
-constexpr const char* kCustomKeybinding = "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding";
+constexpr const char* kCustomKeybinding =
+    "org.gnome.settings-daemon.plugins.media-keys.custom-keybinding";
 constexpr const char* kCustomKeybindings = "custom-keybindings";
 
 using SchemaPtr = CPtr<GSettingsSchema, g_settings_schema_unref>;
@@ -112,9 +113,9 @@ void GSettingsGnomeKeybindings::resetCustomKeybinding(const std::string& path) {
 
 std::vector<GnomeAccelerator> GSettingsGnomeKeybindings::boundAccelerators() const {
     std::vector<GnomeAccelerator> result;
-    for (const char* id : {"org.gnome.desktop.wm.keybindings", "org.gnome.shell.keybindings",
-                           "org.gnome.mutter.keybindings", "org.gnome.mutter.wayland.keybindings",
-                           kMediaKeys}) {
+    for (const char* id :
+         {"org.gnome.desktop.wm.keybindings", "org.gnome.shell.keybindings",
+          "org.gnome.mutter.keybindings", "org.gnome.mutter.wayland.keybindings", kMediaKeys}) {
         auto schema = installedSchema(id);
         auto settings = settingsOf(id);
         if (!schema || !settings) continue;

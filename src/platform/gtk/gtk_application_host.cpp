@@ -121,9 +121,9 @@ GtkApplicationHost::GtkApplicationHost(int argc, char** argv, PageEditingKeys& e
             g_unsetenv("DBUS_SESSION_BUS_ADDRESS");
         }
     }
-    application_ = adopt(GTK_APPLICATION(g_object_new(applicationType(), "application-id",
-                                                      kApplicationId, "flags",
-                                                      G_APPLICATION_HANDLES_OPEN, nullptr)));
+    application_ =
+        adopt(GTK_APPLICATION(g_object_new(applicationType(), "application-id", kApplicationId,
+                                           "flags", G_APPLICATION_HANDLES_OPEN, nullptr)));
     // The connections go before the host does.
     connections_.push_back(SignalConnection::withInstance<&GtkApplicationHost::onStartup>(
         application_.get(), "startup", this));
