@@ -661,7 +661,7 @@ class Sway(Session):
 class Compositor(Session):
     # A compositor driven by ../wayland/helpers/hands.py, which answers one line a command.
 
-    SOCKET = "wayland-plenhall"
+    SOCKET, started_line = "wayland-plenhall", ""
 
     def start_compositor(self, command, ready_name, **env):
         self.start_bus()
@@ -671,8 +671,10 @@ class Compositor(Session):
             assert compositor.poll() is None, f"{self.name} exited: {self.log(self.name)}"
             return os.path.exists(os.path.join(self.runtime_dir, self.SOCKET))
         wait_until(up, 20, message=f"{self.name}'s socket")
-        # The compositor takes its names on the bus a moment after its socket appears.
-        wait_until(lambda: self.has_name(ready_name), 20, message=ready_name)
+        # The compositor takes its names on the bus a moment after its socket appears (and says when
+        # it has started, where it says started_line).
+        wait_until(lambda: self.has_name(ready_name) and self.started_line in self.log(self.name), 60,
+                   message=f"{ready_name}, {self.name} started")
         self.env.update(WAYLAND_DISPLAY=self.SOCKET, XDG_SESSION_TYPE="wayland",
                         XDG_CURRENT_DESKTOP=env["XDG_CURRENT_DESKTOP"])
         self.hands = self.spawn([SYSTEM_PYTHON, f"{WAYLAND}/helpers/hands.py", self.name], stdin=subprocess.PIPE)
@@ -735,7 +737,7 @@ class Gnome(Mutter):
     # grab the custom shortcuts and runs their commands. The bus starts nothing, so all are started
     # here. dbus-monitor records the calls to the shell, the plugin's grabs among them.
 
-    name, program = "gnome", "gnome-shell"
+    name, program, started_line = "gnome", "gnome-shell", "GNOME Shell started"
     KEYS = "org.gnome.settings-daemon.plugins.media-keys"
     ENTRY = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/plenhall-desktop/"
     ACCELERATOR = "<Control><Alt><Super>c"
@@ -761,13 +763,10 @@ class Gnome(Mutter):
         self.serve(["/usr/libexec/gsd-media-keys"], "gsd-media-keys", "org.gnome.SettingsDaemon.MediaKeys")
         # The shell opens the overview as its start-up completes, and the overview keeps the keyboard
         # focus away from every window; Escape leaves it.
-        wait_until(lambda: "GNOME Shell started" in self.log(self.name), 20, message="the shell's start-up")
-        overview = lambda: "true" in self.gdbus("org.gnome.Shell", "/org/gnome/Shell",  # noqa: E731
-                                                "org.freedesktop.DBus.Properties.Get", "org.gnome.Shell",
-                                                "OverviewActive")
-        if overview():
-            self.ask("keys 0xff1b")
-            wait_until(lambda: not overview(), 10, message="the overview left")
+        self.ask("keys 0xff1b")
+        wait_until(lambda: "false" in self.gdbus("org.gnome.Shell", "/org/gnome/Shell", "org.freedesktop.DBus."
+                                                 "Properties.Get", "org.gnome.Shell", "OverviewActive"), 10,
+                   message="the overview left")
 
     def app_env(self, app):
         # One dconf database for the session, as one user has, whatever the run's own config home.
@@ -786,11 +785,6 @@ class Gnome(Mutter):
 
     def grabs(self):
         return self.log("grabs").count(f'"{self.ACCELERATOR}"')
-
-    def unbind(self, *others):
-        # Our entry out, and the user's own custom shortcuts, `others`, listed.
-        self.gsettings("set", self.KEYS, "custom-keybindings", repr(list(others)))
-        self.gsettings("reset-recursively", f"{self.KEYS}.custom-keybinding:{self.ENTRY}")
 
     def point_at(self, output):
         super().point_at(output)

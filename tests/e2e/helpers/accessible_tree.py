@@ -52,10 +52,6 @@ def application(pid):
     return None
 
 
-def tree(pid):
-    return (found := application(pid)) and node(found)
-
-
 if __name__ == "__main__":
-    pid, *control = sys.argv[1:]
-    print(json.dumps(click(application(int(pid)), *control) if control else tree(int(pid))))
+    found, control = application(int(sys.argv[1])), sys.argv[2:]
+    print(json.dumps(click(found, *control) if control else found and node(found)))
