@@ -256,9 +256,9 @@ class App:
         self.menu("Event", str(item), "clicked", "<int32 0>", "0")
 
     def click(self, role, name):
-        # The first control with `role` and `name`, pressed as a screen reader presses it.
-        assert json.loads(self.desktop.x(SYSTEM_PYTHON, f"{HERE}/helpers/accessible_tree.py", str(self.process.pid),
-                                         role, name)), f"no {role} {name!r} to click"
+        # The first control with `role` and `name`, once there, pressed as a screen reader presses it.
+        wait_until(lambda: json.loads(self.desktop.x(SYSTEM_PYTHON, f"{HERE}/helpers/accessible_tree.py",
+                                                     str(self.process.pid), role, name)), 20, message=name)
 
     def accessibles(self, role=None, name=None, tree=None):
         # Every object with `role` (and `name`), depth first, in `tree` or as a screen reader sees the
