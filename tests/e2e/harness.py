@@ -786,25 +786,17 @@ class Gnome(Mutter):
     def grabs(self):
         return self.log("grabs").count(f'"{self.ACCELERATOR}"')
 
-    def point_at(self, output):
-        super().point_at(output)
-        self.pointed = output
-
     def other_application(self):
-        # A maximized window on the monitor pointed at, so that a click anywhere there reaches it;
-        # what it says of its focus, as it says it.
-        process = self.spawn([SYSTEM_PYTHON, f"{WAYLAND}/helpers/other_window.py", "other", "maximized"])
-        said = []
-        threading.Thread(target=lambda: said.extend(process.stdout), daemon=True).start()  # a line at a time
-        wait_until(lambda: "shown\n" in said, 10, message="the other application's window")
-        return process, (said, self.pointed)
+        process, title = Sway.other_application(self)
+        self.said = []  # what it says of its focus, a line at a time
+        threading.Thread(target=lambda: self.said.extend(process.stdout), daemon=True).start()
+        return process, title
 
-    def focus_other(self, other):
-        self.point_at(other[1])
-        self.ask("click")
+    def focus_other(self, title):
+        self.ask("keys 0xffe9+0xff09")  # Alt+Tab
 
-    def other_focused(self, other):
-        return other[0][-1:] == ["active\n"]
+    def other_focused(self, title):
+        return self.said[-1:] == ["active\n"]
 
     def press_shortcut(self, app=None):
         # Scenarios that are not about setting it up find the entry the welcome's button writes,

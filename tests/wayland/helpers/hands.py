@@ -4,7 +4,7 @@
 # Answers commands from stdin, one a line, with one line: "ok", a JSON value or "error: …"; says
 # "ready" first, or one line and exits 1.
 #   pointer X Y      the pointer to X,Y of the output layout
-#   click            the left button, pressed and released where the pointer is
+#   click            (KWin) the left button, pressed and released where the pointer is
 #   keys CHORD…      each chord's keys pressed in order, then released (KWin: evdev codes, mutter: X
 #                    keysyms, joined by "+")
 #   windows          (KWin) [{caption, pid, fullScreen, active, geometry: [x, y, width, height]}]
@@ -52,10 +52,6 @@ class Mutter:
         for symbols in [[int(s, 0) for s in chord.split("+")] for chord in chords]:
             for symbol, pressed in [(s, True) for s in symbols] + [(s, False) for s in reversed(symbols)]:
                 self.send("NotifyKeyboardKeysym", "(ub)", symbol, pressed)
-
-    def click(self):
-        for pressed in (True, False):
-            self.send("NotifyPointerButton", "(ib)", 0x110, pressed)  # BTN_LEFT
 
     def state(self):
         # The layout's serial, and the current mode (id, width, height…) of each connector.

@@ -1,6 +1,6 @@
-# Another application's window on the Wayland desktop: a plain GTK window titled argv[1], maximized
-# when argv[2] says "maximized". Prints "shown" once the window is mapped, then "active" or
-# "inactive" at each later change of its focus, and runs until killed.
+# Another application's window on the Wayland desktop: a plain GTK window titled argv[1]. Prints
+# "shown" once the window is mapped, then "active" or "inactive" at each later change of its focus,
+# and runs until killed.
 
 import sys
 
@@ -19,7 +19,5 @@ def shown(*_):
 
 
 window.connect("map-event", shown)
-if sys.argv[2:] == ["maximized"]:
-    window.maximize()
 window.show_all()
 Gtk.main()
