@@ -18,13 +18,14 @@ constexpr std::pair<std::uint32_t, std::string_view> kModifierOrder[] = {
 
 // Every modifier name GTK's accelerator parser takes, lower-cased. Those we never record get bits
 // of their own, so an accelerator with them never equals ours.
+// clang-format off
 constexpr std::pair<std::string_view, std::uint32_t> kModifierNames[] = {
-    {"shift", Modifier::shift}, {"shft", Modifier::shift},     {"control", Modifier::control},
-    {"ctrl", Modifier::control}, {"ctl", Modifier::control},   {"primary", Modifier::control},
-    {"alt", Modifier::alt},      {"mod1", Modifier::alt},      {"super", Modifier::super},
-    {"mod4", Modifier::super},   {"meta", 1u << 27},           {"hyper", 1u << 28},
-    {"release", 1u << 29},       {"mod2", 1u << 4},            {"mod3", 1u << 5},
-    {"mod5", 1u << 7}};
+    {"shift", Modifier::shift}, {"shft", Modifier::shift}, {"control", Modifier::control},
+    {"ctrl", Modifier::control}, {"ctl", Modifier::control}, {"primary", Modifier::control},
+    {"alt", Modifier::alt}, {"mod1", Modifier::alt}, {"super", Modifier::super},
+    {"mod4", Modifier::super}, {"meta", 1u << 27}, {"hyper", 1u << 28}, {"release", 1u << 29},
+    {"mod2", 1u << 4}, {"mod3", 1u << 5}, {"mod5", 1u << 7}};
+// clang-format on
 
 std::string lowered(std::string_view text) {
     std::string result(text);
@@ -70,7 +71,8 @@ bool sameAccelerator(std::string_view a, std::string_view b) {
 
 std::string shellQuoted(std::string_view word) {
     const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](unsigned char c) {
-        return std::isalnum(c) || std::string_view("/._-+,:=@%").find(char(c)) != std::string_view::npos;
+        return std::isalnum(c) ||
+               std::string_view("/._-+,:=@%").find(char(c)) != std::string_view::npos;
     });
     if (plain) return std::string(word);
     // Inside single quotes nothing is special but the quote itself, which closes, is escaped and
@@ -88,8 +90,9 @@ GnomeShortcut::GnomeShortcut(GnomeKeybindings& gnome, HotKey& hotKey, Log& log)
       // bind the keys a second time. The subscription is a member, so `this` outlives it.
       hotKeyChanges_(hotKey.subscribeChanges([this] {
           if (hotKey_.isRegistered() && gnome_.customKeybindingsOffered() && present()) {
-              log_.line("PlenhallDesktop: the desktop binds the shortcut now; removing ours from "
-                        "GNOME's custom shortcuts");
+              log_.line(
+                  "PlenhallDesktop: the desktop binds the shortcut now; removing ours from "
+                  "GNOME's custom shortcuts");
               remove();
           }
       })) {}
@@ -123,10 +126,9 @@ std::optional<std::string> GnomeShortcut::write(const Shortcut& shortcut) {
     if (auto use = usedFor(binding)) return use;
     // The entry is complete before it is listed: the settings daemon binds what it finds listed.
     gnome_.writeCustomKeybinding(
-        kGnomeEntryPath, GnomeCustomKeybinding{kProductName,
-                                               shellQuoted(gnome_.executable()) + " " +
-                                                   kGnomeEntryURL,
-                                               binding});
+        kGnomeEntryPath,
+        GnomeCustomKeybinding{kProductName, shellQuoted(gnome_.executable()) + " " + kGnomeEntryURL,
+                              binding});
     auto paths = gnome_.customKeybindings();
     if (std::find(paths.begin(), paths.end(), kGnomeEntryPath) == paths.end()) {
         paths.push_back(kGnomeEntryPath);

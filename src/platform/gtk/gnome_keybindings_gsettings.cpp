@@ -23,8 +23,12 @@ SchemaPtr installedSchema(const char* id) {
     return SchemaPtr(source ? g_settings_schema_source_lookup(source, id, TRUE) : nullptr);
 }
 
-// The settings of `schema` at `path` (for a relocatable one); nothing when it is not installed.
+// The settings of `schema` at `path` (for a relocatable one); nothing when it is not installed,
+// or for a path GSettings would refuse (the list is anyone's to write).
 GObjectPtr<GSettings> settingsOf(const char* id, const char* path = nullptr) {
+    const std::string_view at = path ? path : "/";
+    if (!at.starts_with('/') || !at.ends_with('/') || at.find("//") != std::string_view::npos)
+        return nullptr;
     auto schema = installedSchema(id);
     if (!schema || (g_settings_schema_get_path(schema.get()) == nullptr) != (path != nullptr))
         return nullptr;

@@ -30,7 +30,8 @@ constexpr const char* kLaunchToken = "plenhall-launch-token";
 GApplicationClass* gtkApplicationClass = nullptr;
 
 // A launch that forwards to the running instance hands over its launcher's activation token, so
-// the window it asks for is presented with it (GNOME focuses no window presented without one).
+// the window it asks for is presented with it (a desktop may refuse the focus to a window
+// presented without one).
 // GTK 3 forwards only DESKTOP_STARTUP_ID, as "desktop-startup-id"; Wayland launchers set
 // XDG_ACTIVATION_TOKEN, which goes as "activation-token", the key GTK 4 uses.
 void addPlatformData(GApplication* application, GVariantBuilder* builder) {
