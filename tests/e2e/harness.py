@@ -750,7 +750,7 @@ class Gnome(Mutter):
             self.serve([f"/usr/libexec/{service}"], service, bus_name)
         # The hands find a monitor from the layout's top-left corner, where the shell's hot corner
         # would open the overview.
-        self.gsettings("set", "org.gnome.desktop.interface", "enable-hot-corners", "false")
+        self.x("gsettings", "set", "org.gnome.desktop.interface", "enable-hot-corners", "false")
         self.spawn(["dbus-monitor", "--session", "interface='org.gnome.Shell'"], "grabs")
 
     def start(self):
@@ -774,14 +774,11 @@ class Gnome(Mutter):
             os.symlink(os.path.join(self.env["XDG_CONFIG_HOME"], "dconf"), link)
         return {}
 
-    def gsettings(self, *arguments):
-        return self.x("gsettings", *arguments).strip()
-
     def entries(self):
-        return ast.literal_eval(self.gsettings("get", self.KEYS, "custom-keybindings").replace("@as ", ""))
+        return ast.literal_eval(self.x("gsettings", "get", self.KEYS, "custom-keybindings").replace("@as ", ""))
 
     def entry(self, key):
-        return ast.literal_eval(self.gsettings("get", f"{self.KEYS}.custom-keybinding:{self.ENTRY}", key))
+        return ast.literal_eval(self.x("gsettings", "get", f"{self.KEYS}.custom-keybinding:{self.ENTRY}", key))
 
     def grabs(self):
         return self.log("grabs").count(f'"{self.ACCELERATOR}"')
@@ -805,8 +802,8 @@ class Gnome(Mutter):
             grabs = self.grabs()
             for key, value in (("name", "Plenhall"), ("command", f"{self.binary} plenhall://"),
                                ("binding", self.ACCELERATOR)):
-                self.gsettings("set", f"{self.KEYS}.custom-keybinding:{self.ENTRY}", key, json.dumps(value))
-            self.gsettings("set", self.KEYS, "custom-keybindings", f"['{self.ENTRY}']")
+                self.x("gsettings", "set", f"{self.KEYS}.custom-keybinding:{self.ENTRY}", key, json.dumps(value))
+            self.x("gsettings", "set", self.KEYS, "custom-keybindings", f"['{self.ENTRY}']")
             wait_until(lambda: self.grabs() > grabs, 10, message="GNOME's grab of the shortcut")
         self.ask("keys 0xffe3+0xffe9+0xffeb+0x63")
 

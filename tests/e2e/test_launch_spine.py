@@ -149,17 +149,17 @@ class LaunchSpine(DesktopTest):
 
     def test_gnome_runs_the_shortcut_set_up_with_one_click(self):
         users = self.desktop.ENTRY.replace("plenhall-desktop", "custom0")  # the user's own, kept first
-        self.desktop.gsettings("set", self.desktop.KEYS, "custom-keybindings", f"['{users}']")  # ours not there
+        self.desktop.x("gsettings", "set", self.desktop.KEYS, "custom-keybindings", f"['{users}']")  # ours not there
         taken = ("org.gnome.desktop.wm.keybindings", "show-desktop")
-        self.desktop.gsettings("set", *taken, f"['{self.desktop.ACCELERATOR}']")
-        self.addCleanup(self.desktop.gsettings, "reset", *taken)
+        self.desktop.x("gsettings", "set", *taken, f"['{self.desktop.ACCELERATOR}']")
+        self.addCleanup(self.desktop.x, "gsettings", "reset", *taken)
         app = self.launch(onboarded=False, start_env=SCREEN_READER)
         # Keys GNOME already uses are named, and nothing is written.
         app.click("push button", SET_UP)
         wait_until(lambda: [a for a in app.accessibles() if "GNOME already uses Ctrl+Alt+Super+C for" in a.get(
             "text", "")], 10, message="the sentence")
         self.assertEqual(self.desktop.entries(), [users])
-        self.desktop.gsettings("reset", *taken)
+        self.desktop.x("gsettings", "reset", *taken)
         grabs = self.desktop.grabs()
         app.click("push button", SET_UP)
         wait_until(lambda: self.desktop.entries() == [users, self.desktop.ENTRY], 10, message="our entry")
