@@ -627,10 +627,12 @@ class Sway(Session):
         self.run(["wtype", "-s", "300", "-k", name])
 
     def other_application(self):
-        # Another program's window, where the desktop puts new windows: (process, title).
-        title = f"other-{time.monotonic_ns()}"
+        # Another program's window, where the desktop puts new windows: (process, title); what it
+        # says (shown, then each change of its focus) in self.said, a line at a time.
+        title, self.said = f"other-{time.monotonic_ns()}", []
         process = self.spawn([SYSTEM_PYTHON, f"{WAYLAND}/helpers/other_window.py", title])
-        assert process.stdout.readline().strip() == "shown"
+        threading.Thread(target=lambda: self.said.extend(process.stdout), daemon=True).start()
+        wait_until(lambda: self.said, 10, message="the other application's window")
         return process, title
 
     def focus_other(self, title):
@@ -783,11 +785,7 @@ class Gnome(Mutter):
     def grabs(self):
         return self.log("grabs").count(f'"{self.ACCELERATOR}"')
 
-    def other_application(self):
-        process, title = Sway.other_application(self)
-        self.said = []  # what it says of its focus, a line at a time
-        threading.Thread(target=lambda: self.said.extend(process.stdout), daemon=True).start()
-        return process, title
+    other_application = Sway.other_application
 
     def focus_other(self, title):
         self.ask("keys 0xffe9+0xff09")  # Alt+Tab
