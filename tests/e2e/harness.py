@@ -798,8 +798,7 @@ class Gnome(Mutter):
         # written here by hand as the README tells users of other desktops.
         if self.ENTRY not in self.entries():
             grabs = self.grabs()
-            for key, value in (("name", "Plenhall"), ("command", f"{self.binary} plenhall://"),
-                               ("binding", self.ACCELERATOR)):
+            for key, value in (("command", f"{self.binary} plenhall://"), ("binding", self.ACCELERATOR)):
                 self.x("gsettings", "set", f"{self.KEYS}.custom-keybinding:{self.ENTRY}", key, json.dumps(value))
             self.x("gsettings", "set", self.KEYS, "custom-keybindings", f"['{self.ENTRY}']")
             wait_until(lambda: self.grabs() > grabs, 10, message="GNOME's grab of the shortcut")

@@ -171,7 +171,6 @@ class LaunchSpine(DesktopTest):
         self.hide(app)
         app.stop()
         self.show(again := self.launch(home=app.home, start_env=SCREEN_READER), self.outputs[0])
-        self.hide(again)
         self.assertEqual(self.desktop.entries(), [users, self.desktop.ENTRY])  # not a second time
         # And out again from the settings window.
         again.launch_again("plenhall://settings")

@@ -11,13 +11,8 @@ from gi.repository import Gtk  # noqa: E402
 
 window = Gtk.Window(title=sys.argv[1])
 window.set_default_size(320, 200)
-
-
-def shown(*_):
-    print("shown", flush=True)
-    window.connect("notify::is-active", lambda *_: print("active" if window.is_active() else "inactive", flush=True))
-
-
-window.connect("map-event", shown)
+window.connect("map-event", lambda *_: print("shown", flush=True))
+window.connect("notify::is-active", lambda *_: window.get_mapped() and print(
+    "active" if window.is_active() else "inactive", flush=True))
 window.show_all()
 Gtk.main()
