@@ -76,9 +76,8 @@ class ContractApp : public AppFixture {};
 TEST_F(ContractApp, GnomeShortcut) {
     using namespace Modifier;
     const std::pair<std::uint32_t, std::string> accelerators[] = {
-        {control | alt | super, "<Control><Alt><Super>c"},
-        {shift | super, "<Shift><Super>c"},
         {shift | control | alt | super, "<Shift><Control><Alt><Super>c"},
+        {shift | super, "<Shift><Super>c"},
         {alt, "<Alt>c"}};
     for (const auto& [modifiers, text] : accelerators)
         EXPECT_EQ(gnomeAccelerator(KeyCombination{54, modifiers}, "c"), text);
@@ -220,11 +219,9 @@ TEST_F(ContractApp, UrlCommands) {
                 std::string(calendar().visible ? "C" : "") + (settingsWindow().visible ? "S" : "");
             EXPECT_EQ(seen, shown ? fromShown : fromHidden) << (urls.empty() ? "-" : urls[0]);
             // Brought forward for the launch that asked, with its launcher's token.
-            for (const auto* window : {&calendar(), &settingsWindow()}) {
-                if (window->visible && seen != (shown ? "C" : "")) {
-                    EXPECT_EQ(window->shownFor->activationToken, "launcher") << seen;
-                }
-            }
+            for (const auto* w : {&calendar(), &settingsWindow()})
+                EXPECT_TRUE(!w->visible || seen == (shown ? "C" : "") ||
+                            w->shownFor->activationToken == "launcher");
         }
     }
 }
