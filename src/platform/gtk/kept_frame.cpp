@@ -261,18 +261,16 @@ void KeptFrame::willShow(std::chrono::milliseconds releaseAnyway, bool sizedByCo
     releaseAnyway_ = ScheduledCall::after(releaseAnyway, [this] { releaseContent(); });
     // On Wayland the map is the toolkit's own, at once: the page is told once the compositor
     // has shown a frame of the showing, the kept frame alone, which costs a copy to paint; the
-    // page drawn then would hold the toolkit's first frames while the engine catches up.
-    if (!x11Window()) {
-        presented_.watch(gtk_widget_get_window(GTK_WIDGET(window_)), [this] {
-            showTrace("frame presented");
-            releaseContent();
-        });
-    }
+    // page drawn then would hold the toolkit's first frames while the engine catches up. The
+    // watch starts with the compositor's first configure: a frame the clock ran before it, with
+    // the watch's request still open, would hold the answer to that configure back a frame.
+    watchOnConfigure_ = !x11Window();
 }
 
 void KeptFrame::releaseContent() {
     releaseAnyway_.cancel();
     presented_.stop();
+    watchOnConfigure_ = false;
     if (std::exchange(answeringSmall_, false)) {
         pinnedBinPin(pin_, std::nullopt);
         // A compositor that left the size to the window after all gets it at the size it would
@@ -319,6 +317,13 @@ void KeptFrame::onScaleChanged(GParamSpec*) {
 }
 
 gboolean KeptFrame::onConfigured(GdkEventConfigure* event) {
+    if (watchOnConfigure_ && holdingContent_ && gtk_widget_get_mapped(GTK_WIDGET(window_))) {
+        watchOnConfigure_ = false;
+        presented_.watch(gtk_widget_get_window(GTK_WIDGET(window_)), [this] {
+            showTrace("frame presented");
+            releaseContent();
+        });
+    }
     // Resized on screen, the server would tile the frame over the new area until the engine has
     // painted it; the plain background is less of a surprise.
     const bool singlePixel = answeringSmall_ && event->width == 1 && event->height == 1;
