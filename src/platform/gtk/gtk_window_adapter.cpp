@@ -222,7 +222,10 @@ void GtkWindowAdapter::present(const UserInput& input) {
         gtk_window_set_startup_id(window_, input.activationToken.c_str());
     const bool placing = !gtk_widget_get_mapped(GTK_WIDGET(window_)) &&
                          fullScreenMonitor_ == kDesktopsMonitor && fillsScreenOncePlaced();
-    if (keptFrame_) keptFrame_->willShow(waits_.firstFrame);
+    if (keptFrame_)
+        keptFrame_->willShow(waits_.firstFrame, !gtk_widget_get_mapped(GTK_WIDGET(window_)) &&
+                                                    fullScreenMonitor_ == kDesktopsMonitor &&
+                                                    !fillsScreenOncePlaced());
     gtk_window_present_with_time(window_, time);
     if (renderer_) {
         // A form comes up with no control focused, so Return goes to its default button and Tab
@@ -297,7 +300,6 @@ void GtkWindowAdapter::setContent(WebView& view) {
     auto& adapter = static_cast<GtkWebViewAdapter&>(view);
     content_ = adapter.widget();
     trace_ = std::make_unique<ShowTrace>(window_, content_);
-    gtk_container_add(GTK_CONTAINER(window_), content_);
     gtk_widget_show(content_);
     keptFrame_ = std::make_unique<KeptFrame>(window_, content_, log_);
     if (background_) setBackgroundColor(*background_);

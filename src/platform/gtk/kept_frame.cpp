@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/gtk/pinned_bin.h"
 #include "platform/gtk/show_trace.h"
 
 namespace plenhall::gtk {
@@ -56,7 +57,10 @@ struct RenderCompletion {
 }  // namespace
 
 KeptFrame::KeptFrame(GtkWindow* window, GtkWidget* content, Log& log)
-    : window_(window), content_(content), log_(log) {
+    : window_(window), content_(content), pin_(pinnedBinNew()), log_(log) {
+    gtk_container_add(GTK_CONTAINER(pin_), content_);
+    gtk_container_add(GTK_CONTAINER(window_), pin_);
+    gtk_widget_show(pin_);
     // The window paints no background of its own: its paints start from the window's background,
     // the kept frame, which the web view then covers once it has something to show.
     gtk_widget_set_app_paintable(GTK_WIDGET(window_), TRUE);
@@ -240,25 +244,39 @@ void KeptFrame::keepShown() {
     showTrace("frame kept");
 }
 
-void KeptFrame::willShow(std::chrono::milliseconds releaseAnyway) {
+void KeptFrame::willShow(std::chrono::milliseconds releaseAnyway, bool sizedByCompositor) {
     if (!frame_ || !hidden() || !WEBKIT_IS_WEB_VIEW(content_)) return;
     gtk_widget_set_child_visible(content_, FALSE);
     holdingContent_ = true;
+    if (sizedByCompositor && size_ && !x11Window()) {
+        // sway's first configure leaves the size to the window and shows nothing of what answers
+        // it; a buffer the window's full size, the kept frame copied in, would only delay the
+        // full-screen configure that follows by as long as it takes to paint.
+        answeringSmall_ = true;
+        pinnedBinPin(pin_, size_);
+        // GTK maps a window it has full screen at the size its GDK window has.
+        gtk_window_resize(window_, 1, 1);
+        gdk_window_resize(gtk_widget_get_window(GTK_WIDGET(window_)), 1, 1);
+    }
     releaseAnyway_ = ScheduledCall::after(releaseAnyway, [this] { releaseContent(); });
     // On Wayland the map is the toolkit's own, at once: the page is told once the compositor
     // has shown a frame of the showing, the kept frame alone, which costs a copy to paint; the
-    // page drawn then would hold the toolkit's first frames while the engine catches up.
-    if (!x11Window()) {
-        presented_.watch(gtk_widget_get_window(GTK_WIDGET(window_)), [this] {
-            showTrace("frame presented");
-            releaseContent();
-        });
-    }
+    // page drawn then would hold the toolkit's first frames while the engine catches up. The
+    // watch starts with the compositor's first configure: a frame the clock ran before it, with
+    // the watch's request still open, would hold the answer to that configure back a frame.
+    watchOnConfigure_ = !x11Window();
 }
 
 void KeptFrame::releaseContent() {
     releaseAnyway_.cancel();
     presented_.stop();
+    watchOnConfigure_ = false;
+    if (std::exchange(answeringSmall_, false)) {
+        pinnedBinPin(pin_, std::nullopt);
+        // A compositor that left the size to the window after all gets it at the size it would
+        // have had.
+        if (size_) gtk_window_resize(window_, size_->width, size_->height);
+    }
     if (!std::exchange(holdingContent_, false)) return;
     gtk_widget_set_child_visible(content_, TRUE);
     showTrace("page told it shows");
@@ -299,9 +317,17 @@ void KeptFrame::onScaleChanged(GParamSpec*) {
 }
 
 gboolean KeptFrame::onConfigured(GdkEventConfigure* event) {
+    if (watchOnConfigure_ && holdingContent_ && gtk_widget_get_mapped(GTK_WIDGET(window_))) {
+        watchOnConfigure_ = false;
+        presented_.watch(gtk_widget_get_window(GTK_WIDGET(window_)), [this] {
+            showTrace("frame presented");
+            releaseContent();
+        });
+    }
     // Resized on screen, the server would tile the frame over the new area until the engine has
     // painted it; the plain background is less of a surprise.
-    if (frame_ && !hidden() &&
+    const bool singlePixel = answeringSmall_ && event->width == 1 && event->height == 1;
+    if (frame_ && !hidden() && !singlePixel &&
         (event->width != frameSize_.width || event->height != frameSize_.height)) {
         drop();
     }

@@ -32,7 +32,8 @@ namespace plenhall::gtk {
 
 class KeptFrame {
   public:
-    // `content` fills `window`; a web view's page is rendered for the first frame.
+    // Puts `content` into `window`, which it fills; a web view's page is rendered for the first
+    // frame.
     KeptFrame(GtkWindow* window, GtkWidget* content, Log& log);
     KeptFrame(const KeptFrame&) = delete;
     KeptFrame& operator=(const KeptFrame&) = delete;
@@ -47,8 +48,10 @@ class KeptFrame {
     // its page is on screen only once the frame is (the X server's map, the compositor's report
     // of the first frame on Wayland): waking the page takes the web process a core for a while,
     // and the window manager, the server or the compositor, which put the frame on screen, would
-    // wait for it.
-    void willShow(std::chrono::milliseconds releaseAnyway);
+    // wait for it. `sizedByCompositor`: the compositor sizes the window as it shows it (full
+    // screen on Wayland), after a first configure that leaves the size to the window; that one is
+    // answered with a single pixel, cheap to paint, so the sized frame comes sooner.
+    void willShow(std::chrono::milliseconds releaseAnyway, bool sizedByCompositor);
     // While hidden: the page as it is now becomes the frame (once it has loaded).
     void render();
     // What the window shows where it has no frame yet (the web view's own background).
@@ -79,6 +82,7 @@ class KeptFrame {
 
     GtkWindow* window_;
     GtkWidget* content_;
+    GtkWidget* pin_;  // between the window and the content
     Log& log_;
     bool failureLogged_ = false;
     std::optional<GdkRectangle> size_;  // what the hidden window will show at
@@ -89,6 +93,8 @@ class KeptFrame {
     SignalConnection mapped_;
     SignalConnection scaleChanged_;
     bool holdingContent_ = false;  // the web view stays unmapped until the window is
+    bool answeringSmall_ = false;  // the showing's first buffer is a single pixel
+    bool watchOnConfigure_ = false;  // the first frame is watched from the first configure
     ScheduledCall releaseAnyway_;
     FramePresented presented_;
     ScheduledCall pendingRender_;
