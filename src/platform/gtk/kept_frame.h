@@ -92,8 +92,8 @@ class KeptFrame {
     SignalConnection configured_;
     SignalConnection mapped_;
     SignalConnection scaleChanged_;
-    bool holdingContent_ = false;  // the web view stays unmapped until the window is
-    bool answeringSmall_ = false;  // the showing's first buffer is a single pixel
+    bool holdingContent_ = false;    // the web view stays unmapped until the window is
+    bool answeringSmall_ = false;    // the showing's first buffer is a single pixel
     bool watchOnConfigure_ = false;  // the first frame is watched from the first configure
     ScheduledCall releaseAnyway_;
     FramePresented presented_;

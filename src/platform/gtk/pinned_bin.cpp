@@ -37,9 +37,9 @@ void initClass(gpointer type, gpointer) {
 }
 
 GType pinnedBinType() {
-    static const GType type = g_type_register_static_simple(
-        GTK_TYPE_BIN, "PlenhallPinnedBin", sizeof(PinnedBinClass), initClass, sizeof(PinnedBin),
-        nullptr, GTypeFlags(0));
+    static const GType type =
+        g_type_register_static_simple(GTK_TYPE_BIN, "PlenhallPinnedBin", sizeof(PinnedBinClass),
+                                      initClass, sizeof(PinnedBin), nullptr, GTypeFlags(0));
     return type;
 }
 
