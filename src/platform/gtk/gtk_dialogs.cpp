@@ -26,7 +26,7 @@ struct PendingAlert {
     GtkWidget* entry = nullptr;
     SignalConnection response;
 
-    void answer(AlertAnswer given, std::optional<std::string> text) {
+    void answer(AlertAnswer given, std::optional<std::string> text = std::nullopt) {
         if (auto done = std::exchange(completion, nullptr)) done(given, std::move(text));
     }
     void onResponse(GtkDialog* dialog, int id) {
@@ -75,6 +75,19 @@ struct PendingPanel {
         owner->dialogEnded();
     }
 };
+
+// Gives `state` to `dialog`, which frees it after dropping its connection; a dialog closed or
+// destroyed unanswered (its parent went) still answers, with nothing.
+template <typename Pending>
+void giveToDialog(GtkWidget* dialog, Pending* state) {
+    g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
+        auto* pending = static_cast<Pending*>(data);
+        pending->answer({});
+        delete pending;
+    });
+    state->response =
+        SignalConnection::withInstance<&Pending::onResponse>(dialog, "response", state);
+}
 
 GtkWindowAdapter& adapterOf(Window& window) {
     return static_cast<GtkWindowAdapter&>(window);
@@ -129,14 +142,7 @@ void GtkDialogs::showModalAlert(
         gtk_box_pack_start(GTK_BOX(area), state->entry, FALSE, FALSE, 0);
         gtk_widget_show(state->entry);
     }
-    // Freed with the dialog; a dialog destroyed unanswered (its parent went) still answers.
-    g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
-        auto* pending = static_cast<PendingAlert*>(data);
-        pending->answer(std::nullopt, std::nullopt);
-        delete pending;
-    });
-    state->response =
-        SignalConnection::withInstance<&PendingAlert::onResponse>(dialog, "response", state);
+    giveToDialog(dialog, state);
     focus_.watch(GTK_WINDOW(dialog), nullptr);
     adapterOf(window).attachDialog(GTK_WINDOW(dialog));
 }
@@ -148,15 +154,7 @@ void GtkDialogs::showAlert(const Alert& alert, std::function<void(AlertAnswer)> 
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
 
-    // Freed with the dialog; closed or destroyed unanswered, it still answers.
-    auto* state = new PendingAnswer{std::move(completion), {}};
-    g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
-        auto* pending = static_cast<PendingAnswer*>(data);
-        pending->answer(std::nullopt);
-        delete pending;
-    });
-    state->response =
-        SignalConnection::withInstance<&PendingAnswer::onResponse>(dialog, "response", state);
+    giveToDialog(dialog, new PendingAnswer{std::move(completion), {}});
     gtk_window_present(GTK_WINDOW(dialog));
 }
 
@@ -173,14 +171,7 @@ void GtkDialogs::showFileChooser(
     gtk_file_chooser_set_select_multiple(GTK_FILE_CHOOSER(dialog), panel.selectMultiple);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
 
-    auto* state = new PendingPanel{std::move(completion), &adapterOf(window), {}};
-    g_object_set_data_full(G_OBJECT(dialog), "plenhall-pending", state, [](gpointer data) {
-        auto* pending = static_cast<PendingPanel*>(data);
-        pending->answer(std::nullopt);
-        delete pending;
-    });
-    state->response =
-        SignalConnection::withInstance<&PendingPanel::onResponse>(dialog, "response", state);
+    giveToDialog(dialog, new PendingPanel{std::move(completion), &adapterOf(window), {}});
     focus_.watch(GTK_WINDOW(dialog), nullptr);
     adapterOf(window).attachDialog(GTK_WINDOW(dialog));
 }

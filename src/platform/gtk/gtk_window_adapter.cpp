@@ -220,12 +220,12 @@ void GtkWindowAdapter::present(const UserInput& input) {
     // xdg-activation token, on X11 the startup notification's id.
     if (!input.activationToken.empty())
         gtk_window_set_startup_id(window_, input.activationToken.c_str());
-    const bool placing = !gtk_widget_get_mapped(GTK_WIDGET(window_)) &&
-                         fullScreenMonitor_ == kDesktopsMonitor && fillsScreenOncePlaced();
-    if (keptFrame_)
-        keptFrame_->willShow(waits_.firstFrame, !gtk_widget_get_mapped(GTK_WIDGET(window_)) &&
-                                                    fullScreenMonitor_ == kDesktopsMonitor &&
-                                                    !fillsScreenOncePlaced());
+    // Where the desktop chooses the screen, mutter places the window framed first; elsewhere the
+    // compositor sizes it as it maps it full screen.
+    const bool desktopChooses =
+        !gtk_widget_get_mapped(GTK_WIDGET(window_)) && fullScreenMonitor_ == kDesktopsMonitor;
+    const bool placing = desktopChooses && fillsScreenOncePlaced();
+    if (keptFrame_) keptFrame_->willShow(waits_.firstFrame, desktopChooses && !placing);
     gtk_window_present_with_time(window_, time);
     if (renderer_) {
         // A form comes up with no control focused, so Return goes to its default button and Tab
